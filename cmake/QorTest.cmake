@@ -1,0 +1,16 @@
+# qor_test(NAME dir LIBS...): one GoogleTest binary made of every *_test.cpp in dir.
+function(qor_test name dir)
+  if(NOT QOR_TESTS)
+    return()
+  endif()
+  file(GLOB _srcs CONFIGURE_DEPENDS ${dir}/*_test.cpp)
+  if(NOT _srcs)
+    return()
+  endif()
+  add_executable(${name} ${_srcs})
+  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE QOR_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QOR_BUILD_BIN=${CMAKE_BINARY_DIR}/bin"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,230 @@
+// The coupon footer and its text helpers.
+#include "coupon/footer.h"
+
+#include <cmath>
+
+#include "coupon/sale.h"
+#include "driver/frame.h"
+#include "hostlib/consiste.h"
+#include "platform/format.h"
+#include "platform/text.h"
+
+namespace Qor01100 {
+
+namespace {
+
+// Lines of a text as the footer counts them: its line feeds, and 1 when it
+// has none (so a single trailing line feed also counts 1).
+int ContaLinhas(const std::string& s) {
+  int n = 0;
+  for (char c : s)
+    if (c == '\n') ++n;
+  return n == 0 ? 1 : n;
+}
+
+bool Usavel(rtl::ClientDataSet* ds) { return ds && ds->Active(); }
+
+double Campo(rtl::ClientDataSet& ds, const char* name) { return ds.FieldByName(name).AsFloat(); }
+
+// The balance per family: one line per family (the first two rows of the
+// balance table) whose balance is not zero, the family name in 25 columns
+// and the balance after the sale right-aligned in 22.
+std::string BlocoFamilias(rtl::ClientDataSet& saldo, rtl::ClientDataSet* familia, rtl::ClientDataSet* emprestimo) {
+  // The table holds one row per family; only its first two rows are printed
+  // (the footer has room for two families beside the other lines).
+  constexpr int kMaxFamilias = 2;
+  rtl::LocateOptions semCaixa;
+  semCaixa.caseInsensitive = true;
+  std::string bloco;
+  int posicao = 0;
+  for (saldo.First(); !saldo.Eof(); saldo.Next()) {
+    if (++posicao > kMaxFamilias) break;
+    const double vrSaldo = Campo(saldo, "VRSALDCONFAM");
+    if (vrSaldo == 0) continue;
+    const std::string cdFamilia = saldo.FieldByName("CDFAMILISALD").AsString();
+    double valor = vrSaldo;
+    bool achouFamilia = false;
+    if (Usavel(familia) && familia->Locate("CDFAMILISALD", rtl::Variant(cdFamilia), semCaixa)) {
+      achouFamilia = true;
+      valor -= Campo(*familia, "VRSALDCONFAM");
+    }
+    if (Usavel(emprestimo) &&
+        emprestimo->Locate("CDFAMILISALD;IDTPMOVEXT",
+                           rtl::Variant(std::vector<rtl::Variant>{rtl::Variant(cdFamilia), rtl::Variant("D")}),
+                           semCaixa)) {
+      valor -= Campo(*emprestimo, "VRMOVEXTCONS");
+    } else if (achouFamilia && Usavel(emprestimo) &&
+               emprestimo->Locate("CDFAMILISALD;IDTPMOVEXT",
+                                  rtl::Variant(std::vector<rtl::Variant>{rtl::Variant(cdFamilia), rtl::Variant("C")}),
+                                  semCaixa)) {
+      valor += Campo(*emprestimo, "VRMOVEXTCONS");
+    }
+    bloco += hostlib::TamFixo(saldo.FieldByName("NMFAMILISALD").AsString(), 25) +
+             hostlib::TamFixoR(FixedAmount(valor), 22) + "\n";
+  }
+  return bloco;
+}
+
+}  // namespace
+
+std::string FormataCNPJ(const std::string& Str) {
+  std::string out;
+  out.reserve(Str.size());
+  for (char c : Str)
+    if (c != '.' && c != '/' && c != '-') out += c;
+  return out;
+}
+
+bool CodigoBarra(const std::string&, const std::string&, const std::string&, int32_t, const std::string&,
+                 const std::string&) {
+  return true;
+}
+
+std::string LinhaImposto(double doVrImposto, double doTotalLiquido) {
+  const std::string prefixo = "Val Aprox Tributos R$ " + FormatAmount("#,##0.00", doVrImposto);
+  if (doVrImposto == 0) return prefixo + "(0,00%)" + " Fonte IBPT";
+  // A net total of zero has no share to show (and must not divide by zero).
+  const double percentual = doTotalLiquido == 0 ? 0.0 : std::fabs(1 / (doTotalLiquido / doVrImposto) * 100);
+  return prefixo + " (" + rtl::FormatFloat("#,##0.00", percentual) + "%) Fonte:IBPT";
+}
+
+std::string LinhaMesa(const std::string& stMesa) {
+  if (stMesa.empty()) return "";
+  if (stMesa.size() > 4) return Msg("Comanda") + " : " + stMesa + "   - ";
+  return Msg("Mesa") + "  : " + stMesa + "           - ";
+}
+
+std::string Formata_rodape(int32_t inTamanhoRodape, const std::string& stTipoVendaCons, const std::string& dsMensCpfCup,
+                           const std::string& stLinhaImposto, const std::string& stTextoEstado,
+                           const std::string& stUfFilial, const std::string& stCdCliente,
+                           const std::string& stNmCliente, const std::string& stCdConsumidor,
+                           const std::string& stNmConsumidor, const std::string& stCdOperador,
+                           const std::string& stNmOperador, const std::string& stLinhaMesa,
+                           const std::string& stLinhaSenha, const std::string& stParam15,
+                           const std::string& stParam16, const std::string& stParam17, const std::string& dsObsCupom,
+                           const std::string& stNrEcf, const std::string& stCerVendaRest,
+                           const std::string& stCooVendaRest, const std::string& stModoSaldo,
+                           const std::string& idTpFechamento, double doTotConsumidor, double doPrecoSubsidio,
+                           double doSaldoAnterior, rtl::ClientDataSet* cdsSaldo, rtl::ClientDataSet* cdsFamiliaSaldo,
+                           rtl::ClientDataSet* cdsEmprestimo, bool boUtilTefRed, rtl::StringList* stlImpTefRed,
+                           const std::string& stDotz, const std::string& stDotzExtra, bool boImprimeConsumidor) {
+  std::string rodape;
+  int linhas = 0;
+  auto adiciona = [&](const std::string& linha) {
+    rodape += linha;
+    rodape += '\n';
+    ++linhas;
+  };
+  const int orcamento = inTamanhoRodape;
+  auto cabe = [&] { return linhas < orcamento; };
+
+  adiciona(dsMensCpfCup);
+  adiciona(stLinhaImposto);
+  if (!stTextoEstado.empty()) adiciona(stTextoEstado);
+  if (!stLinhaMesa.empty())
+    adiciona("ECF:" + stNrEcf + "-Conf.Mesa -CER: " + stCerVendaRest + "- COO: " + stCooVendaRest);
+
+  const int linhasObs = ContaLinhas(dsObsCupom);
+  const std::string linhaOperador = Msg("Operador") + ": " + stCdOperador + " - " + stNmOperador;
+  const std::string linhaFabricante = Msg("Velmara");
+  const std::string cliente = rtl::Copy(stCdCliente + " - " + stNmCliente, 1, 40);
+  const std::string consumidor = rtl::Copy(stCdConsumidor + " - " + stNmConsumidor, 1, 40);
+
+  if (idTpFechamento == "1") {
+    // Agreement layout: every line, without the budget.
+    adiciona(Msg("Convenio") + " ..: " + cliente);
+    adiciona(Msg("Consumidor") + " : " + consumidor);
+    // The consumer's balance after the sale, computed as in the normal
+    // layout's consumer-sale balance: balance before the sale, less what
+    // was paid on the consumer's account, plus the subsidised price.
+    adiciona(Msg("Sald_Cons") + " - " + FixedAmount(doSaldoAnterior - doTotConsumidor + doPrecoSubsidio));
+    adiciona(Msg("PRECO_SUBSIDIO") + " - " + FixedAmount(doPrecoSubsidio));
+    adiciona(stLinhaSenha + stLinhaMesa);
+    adiciona(linhaOperador);
+    adiciona(linhaFabricante);
+    if (linhasObs <= 1) rodape += dsObsCupom;
+    return rodape;
+  }
+  if (idTpFechamento != "2") return rodape;
+
+  if (boUtilTefRed && stlImpTefRed) {
+    // The reduced voucher, one footer line per line of each entry; a last
+    // piece without a line feed is printed as a line of its own.
+    for (const std::string& entrada : stlImpTefRed->Lines()) {
+      if (entrada.empty()) {
+        adiciona("");
+        continue;
+      }
+      size_t inicio = 0;
+      while (inicio < entrada.size()) {
+        const size_t lf = entrada.find('\n', inicio);
+        if (lf == std::string::npos) {
+          adiciona(entrada.substr(inicio));
+          break;
+        }
+        adiciona(entrada.substr(inicio, lf - inicio));
+        inicio = lf + 1;
+      }
+    }
+  }
+
+  if (!stCdCliente.empty() && cabe()) adiciona(rtl::Copy(Msg("CDCLIE") + cliente, 1, 48));
+  if (boImprimeConsumidor && !stCdConsumidor.empty() && cabe())
+    adiciona(rtl::Copy(Msg("Consumidor") + " : " + consumidor, 1, 48));
+
+  if (stTipoVendaCons == "1" && stModoSaldo == "0") {
+    if (cabe()) {
+      double total = 0;
+      if (Usavel(cdsSaldo) && !cdsSaldo->IsEmpty()) {
+        for (cdsSaldo->First(); !cdsSaldo->Eof(); cdsSaldo->Next()) total += Campo(*cdsSaldo, "VRSALDCONFAM");
+        total -= doTotConsumidor;
+      }
+      adiciona(Msg("Sald_Cons") + "  " + FixedAmount(total));
+    }
+  } else if (stTipoVendaCons == "1" && stModoSaldo == "1") {
+    if (Usavel(cdsSaldo) && !cdsSaldo->IsEmpty()) {
+      const std::string bloco = BlocoFamilias(*cdsSaldo, cdsFamiliaSaldo, cdsEmprestimo);
+      // An empty block (every family at zero) takes no line of the budget.
+      if (!bloco.empty() && ContaLinhas(bloco) <= orcamento - linhas) {
+        rodape += bloco;
+        linhas += ContaLinhas(bloco);
+      }
+    }
+  } else if (stTipoVendaCons == "2" && (stModoSaldo == "0" || stModoSaldo == "1")) {
+    if (cabe()) adiciona(Msg("Sald_Cons") + "  " + FixedAmount(doSaldoAnterior - doTotConsumidor + doPrecoSubsidio));
+  }
+
+  if (doPrecoSubsidio != 0 && cabe()) adiciona(Msg("PRECO_SUBSIDIO") + "  " + FixedAmount(doPrecoSubsidio));
+  if (cabe()) adiciona(stLinhaSenha + stLinhaMesa);
+  if (cabe()) adiciona(linhaOperador);
+  if (cabe()) adiciona(linhaFabricante);
+  if (cabe() && !stDotz.empty()) adiciona(hostlib::Centraliza(stDotz, 40));
+  if (cabe() && !stDotzExtra.empty()) adiciona(hostlib::Centraliza(stDotzExtra, 40));
+  if (linhasObs <= orcamento - linhas) rodape += dsObsCupom;
+  return rodape;
+}
+
+}  // namespace Qor01100
+
+QOR_PLAIN(std::string, Formata_rodape,
+          (int32_t inTamanhoRodape, const std::string& stTipoVendaCons, const std::string& dsMensCpfCup,
+           const std::string& stLinhaImposto, const std::string& stTextoEstado, const std::string& stUfFilial,
+           const std::string& stCdCliente, const std::string& stNmCliente, const std::string& stCdConsumidor,
+           const std::string& stNmConsumidor, const std::string& stCdOperador, const std::string& stNmOperador,
+           const std::string& stLinhaMesa, const std::string& stLinhaSenha, const std::string& stParam15,
+           const std::string& stParam16, const std::string& stParam17, const std::string& dsObsCupom,
+           const std::string& stNrEcf, const std::string& stCerVendaRest, const std::string& stCooVendaRest,
+           const std::string& stModoSaldo, const std::string& idTpFechamento, double doTotConsumidor,
+           double doPrecoSubsidio, double doSaldoAnterior, rtl::ClientDataSet* cdsSaldo,
+           rtl::ClientDataSet* cdsFamiliaSaldo, rtl::ClientDataSet* cdsEmprestimo, bool boUtilTefRed,
+           rtl::StringList* stlImpTefRed, const std::string& stDotz, const std::string& stDotzExtra,
+           bool boImprimeConsumidor),
+          (inTamanhoRodape, stTipoVendaCons, dsMensCpfCup, stLinhaImposto, stTextoEstado, stUfFilial, stCdCliente,
+           stNmCliente, stCdConsumidor, stNmConsumidor, stCdOperador, stNmOperador, stLinhaMesa, stLinhaSenha,
+           stParam15, stParam16, stParam17, dsObsCupom, stNrEcf, stCerVendaRest, stCooVendaRest, stModoSaldo,
+           idTpFechamento, doTotConsumidor, doPrecoSubsidio, doSaldoAnterior, cdsSaldo, cdsFamiliaSaldo,
+           cdsEmprestimo, boUtilTefRed, stlImpTefRed, stDotz, stDotzExtra, boImprimeConsumidor))
+QOR_PLAIN(bool, CodigoBarra,
+          (const std::string& a1, const std::string& a2, const std::string& a3, int32_t a4, const std::string& a5,
+           const std::string& a6),
+          (a1, a2, a3, a4, a5, a6))

@@ -1,0 +1,650 @@
+// Coupon closing through the simulated printer: the closing stages, the
+// payments, the footer sent with the end of the coupon, the change receipt,
+// the failure rule and the result array.
+#include <dlfcn.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "driver/Qor01100.h"
+#include "platform/text.h"
+#include "tests/support/module_fixture.h"
+
+namespace {
+
+using nlohmann::json;
+using qortest::ModuleTest;
+using rtl::Variant;
+
+// The module's shared variables as the module itself sees them: looked up
+// in the loaded module, so the test reads and writes the very variables the
+// operations use.
+template <class T>
+T& Shared(const char* name) {
+  static void* modulo = dlopen("Pkg_Qor01100.so", RTLD_NOW | RTLD_NOLOAD);
+  void* p = modulo ? dlsym(modulo, name) : nullptr;
+  if (!p) throw std::runtime_error(std::string("module variable not found: ") + name);
+  return *static_cast<T*>(p);
+}
+std::string& IdTotParcCV() { return Shared<std::string>("IdTotParcCV"); }
+bool& boNUtilTaa() { return Shared<bool>("boNUtilTaa"); }
+bool& boClieUtil() { return Shared<bool>("boClieUtil"); }
+
+// One movement row of the host's sale.
+struct Mov {
+  Mov(std::string tipo_, std::string cd_, double valor_, std::string ordem_ = "1", std::string id_ = "")
+      : tipo(std::move(tipo_)), cd(std::move(cd_)), valor(valor_), ordem(std::move(ordem_)), id(std::move(id_)) {}
+  std::string tipo;   // IDTIPOMOVIVE
+  std::string cd;     // CDTIPORECE
+  double valor;       // VRMOVIVEND
+  std::string ordem;  // NRORDTROCO
+  std::string id;     // IDTIPORECE as the movement carries it
+  std::string banco;  // CDBANCARTCR
+  std::string orig;   // CDTIPORECEORIG
+  std::string dsImp;  // DSIMPFISCAL
+  std::string nm;     // NMTIPORECE
+};
+
+// The host's movement packet; its payment-type index lists the kinds in
+// descending order (cards before cash, so the change comes from the cash).
+Variant Movimentos(const std::vector<Mov>& rows, bool comIndice = true) {
+  rtl::ClientDataSet ds;
+  using rtl::FieldType;
+  const std::pair<const char*, FieldType> campos[] = {
+      {"CDFILIAL", FieldType::String},     {"IDTIPOMOVIVE", FieldType::String}, {"DTHRINCMOV", FieldType::DateTime},
+      {"CDTIPORECE", FieldType::String},   {"NMTIPORECE", FieldType::String},   {"IDTIPORECE", FieldType::String},
+      {"VRMOVIVEND", FieldType::Float},    {"VRMOVIVEOUT", FieldType::Float},   {"VRCOTINDOUT", FieldType::Float},
+      {"CDTIPOTROCO", FieldType::String},  {"NRORDTROCO", FieldType::String},   {"CDCLIENTE", FieldType::String},
+      {"CDCONSUMIDOR", FieldType::String}, {"DTMOVIMCAIXA", FieldType::DateTime}, {"DSIMPFISCAL", FieldType::String},
+      {"CDFPIMPFIS", FieldType::String},   {"NRCARTBANCO", FieldType::String},  {"CDNSUHOSTTEF", FieldType::String},
+      {"CDBANCARTCR", FieldType::String},  {"CDTIPORECEORIG", FieldType::String}};
+  for (auto& [nome, tipo] : campos) ds.AddFieldDef(nome, tipo, tipo == FieldType::String ? 50 : 0);
+  if (comIndice) ds.AddIndexDef("idxIDTIPORECE", "IDTIPORECE;NRORDTROCO", "IDTIPORECE");
+  ds.CreateDataSet();
+  const double base = rtl::EncodeDate(2026, 3, 5) + rtl::EncodeTime(9, 0, 0, 0);
+  int i = 0;
+  for (const Mov& m : rows) {
+    ds.Append();
+    ds.FieldByName("CDFILIAL").SetAsString("0001");
+    ds.FieldByName("IDTIPOMOVIVE").SetAsString(m.tipo);
+    ds.FieldByName("DTHRINCMOV").SetAsDateTime(base + (i++) / 1440.0);
+    ds.FieldByName("CDTIPORECE").SetAsString(m.cd);
+    ds.FieldByName("NMTIPORECE").SetAsString(m.nm);
+    ds.FieldByName("IDTIPORECE").SetAsString(m.id);
+    ds.FieldByName("VRMOVIVEND").SetAsFloat(m.valor);
+    ds.FieldByName("NRORDTROCO").SetAsString(m.ordem);
+    ds.FieldByName("DSIMPFISCAL").SetAsString(m.dsImp);
+    ds.FieldByName("CDBANCARTCR").SetAsString(m.banco);
+    ds.FieldByName("CDTIPORECEORIG").SetAsString(m.orig);
+    ds.FieldByName("DTMOVIMCAIXA").SetAsDateTime(rtl::EncodeDate(2026, 3, 5));
+    ds.Post();
+  }
+  return ds.Data();
+}
+
+// The host's payment types, each with the printer's name of its method.
+Variant TiposRece() {
+  rtl::ClientDataSet ds;
+  ds.AddFieldDef("CDTIPORECE", rtl::FieldType::String, 3);
+  ds.AddFieldDef("NMTIPORECE", rtl::FieldType::String, 40);
+  ds.AddFieldDef("IDTIPORECE", rtl::FieldType::String, 1);
+  ds.CreateDataSet();
+  const std::vector<std::array<const char*, 3>> rows = {
+      {"001", "Dinheiro", "1"},        {"002", "Cartao Credito", "4"},          {"003", "Convenio", "8"},
+      {"004", "Conta Cliente", "9"},   {"005", "Conta Cliente", "A"},           {"006", "Dinheiro        Especie", "1"},
+      {"007", "Cartao Debito", "4"}};
+  for (auto& r : rows) {
+    ds.Append();
+    ds.FieldByName("CDTIPORECE").SetAsString(r[0]);
+    ds.FieldByName("NMTIPORECE").SetAsString(r[1]);
+    ds.FieldByName("IDTIPORECE").SetAsString(r[2]);
+    ds.Post();
+  }
+  return ds.Data();
+}
+
+// The host's positional list with the values of a plain sale.
+struct Fecha {
+  std::vector<Variant> el = std::vector<Variant>(61);
+  Fecha() {
+    el[1] = Variant("CONSUMIDOR NAO IDENTIFICADO");
+    el[2] = Variant("001");
+    el[4] = Variant(false);
+    el[5] = Variant(true);
+    el[6] = Variant(0.0);
+    el[7] = Variant(0.0);
+    el[8] = Variant(0.0);
+    el[9] = Variant("N");
+    el[10] = Variant("");
+    el[11] = Variant(false);
+    el[14] = TiposRece();
+    el[22] = Variant("7");
+    el[23] = Variant("MARIA");
+    el[36] = Variant("");
+    el[40] = Variant("N");
+    el[41] = Variant("001");
+    el[42] = Variant("VENDA-1");
+    el[43] = Variant("SP");
+    el[44] = Variant("11.222.333/0001-81");
+    el[51] = Variant(0.0);
+  }
+  void Pagamentos(const std::vector<Mov>& rows) { el[13] = Movimentos(rows); }
+};
+
+class ClosingTest : public ModuleTest {
+ protected:
+  void SetUp() override {
+    ModuleTest::SetUp();
+    ASSERT_TRUE(BindPrinter());
+    for (std::string nome : {"Cartao Credito", "Cartao Debito", "Convenio", "Conta Cliente"}) {
+      std::string um = "1";
+      ASSERT_EQ(reinterpret_cast<int (*)(char*, char*)>(sim.Entry("Elgin_ProgramaFormaPagamentoMFD"))(nome.data(),
+                                                                                                   um.data()),
+                1)
+          << nome;
+    }
+    std::string cv = "CONTRA-VALE EMITIDO";
+    ASSERT_EQ(reinterpret_cast<int (*)(int, char*)>(sim.Entry("Elgin_NomeiaTotalizadorNaoSujeitoIcms"))(2, cv.data()),
+              1);
+    IdTotParcCV() = "02";
+  }
+
+  // Opens a coupon with one item of the given value.
+  void CupomCom(double valor) {
+    Variant abre = Variant::Record({{"ESQUEMACOR", Variant("001")}});
+    ASSERT_TRUE(Qor01100::AbreCupom(abre));
+    Variant item = Variant::Record({{"CDARVPROD", Variant("1")},
+                                    {"NMPROD", Variant("ITEM")},
+                                    {"CDALIQ", Variant("00")},
+                                    {"QTDE", Variant(1.0)},
+                                    {"VALOR", Variant(valor)}});
+    ASSERT_TRUE(Qor01100::VendaItem(item));
+    ClearJournal();
+    dialogs.clear();
+  }
+
+  // Cancels the coupon left open, directly on the printer.
+  void CancelaCupom() { reinterpret_cast<int (*)()>(sim.Entry("Elgin_CancelaCupom"))(); }
+
+  bool Fechar(const Fecha& f, Variant& ret, rtl::StringList* tef = nullptr) {
+    if (ret.IsEmpty()) ret = Variant::CreateArray(4);
+    return Qor01100::FechaCupom(Variant(f.el), tef, ret);
+  }
+
+  std::string Rodape() {
+    auto t = Calls("Elgin_TerminaFechamentoCupom");
+    return t.empty() ? std::string("<no end of coupon>") : t.back().args[0].get<std::string>();
+  }
+  static std::vector<std::string> Linhas(const std::string& s) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start < s.size()) {
+      size_t lf = s.find('\n', start);
+      if (lf == std::string::npos) {
+        out.push_back(s.substr(start));
+        break;
+      }
+      out.push_back(s.substr(start, lf - start));
+      start = lf + 1;
+    }
+    return out;
+  }
+  std::string Maker() { return rtl::Cp1252ToUtf8(Qor01100::Msg("Velmara")); }
+  std::vector<json> ArgsOf(const std::string& fn) {
+    std::vector<json> out;
+    for (auto& c : Calls(fn)) out.push_back(c.args);
+    return out;
+  }
+};
+
+TEST_F(ClosingTest, ASaleWithDiscountsTwoPaymentsAndChange) {
+  Variant abre = Variant::Record({{"ESQUEMACOR", Variant("001")}});
+  ASSERT_TRUE(Qor01100::AbreCupom(abre));
+  struct {
+    const char* cod;
+    double qtde, valor, desconto, acrescimo;
+  } itens[] = {{"101", 2, 10.99, 1.98, 0}, {"102", 1, 15, 0, 1}, {"103", 1, 4, 0, 0}};
+  for (auto& i : itens) {
+    Variant p = Variant::Record({{"CDARVPROD", Variant(i.cod)},
+                                 {"NMPROD", Variant("PRODUTO")},
+                                 {"CDALIQ", Variant("00")},
+                                 {"QTDE", Variant(i.qtde)},
+                                 {"VALOR", Variant(i.valor)},
+                                 {"DESCONT", Variant(i.desconto)},
+                                 {"ACRESCIMO", Variant(i.acrescimo)}});
+    ASSERT_TRUE(Qor01100::VendaItem(p));
+  }
+  ClearJournal();
+
+  Fecha f;
+  f.el[4] = Variant(true);      // the change as a non-fiscal receipt
+  f.el[6] = Variant(5.999);     // subtotal discount: truncated to 5,99
+  f.el[7] = Variant(5.99);      // change
+  f.el[10] = Variant("Obrigado, volte sempre!");
+  f.el[51] = Variant(6.80);
+  f.Pagamentos({{"E", "001", 20.00, "1", "1"}, {"E", "002", 20.00, "2", "4"}});
+  Variant ret;
+  ASSERT_TRUE(Fechar(f, ret));
+
+  EXPECT_EQ(ArgsOf("Elgin_IniciaFechamentoCupom"), (std::vector<json>{{"D", "$", "5,99"}}));
+  EXPECT_EQ(ArgsOf("Elgin_EfetuaFormaPagamento"),
+            (std::vector<json>{{"Cartao Credito", "20,00"}, {"Dinheiro", "20,00"}}))
+      << "in the order of the host's payment-type index";
+  EXPECT_EQ(Rodape(), "CONSUMIDOR NAO IDENTIFICADO\n"
+                      "Val Aprox Tributos R$ 6,80 (19,99%) Fonte:IBPT\n"
+                      "\n"
+                      "Operador: 7 - MARIA\n" +
+                          Maker() + "\nObrigado, volte sempre!");
+  EXPECT_EQ(ArgsOf("Elgin_RecebimentoNaoFiscal"), (std::vector<json>{{"02", "5,99", "Dinheiro"}}));
+  std::vector<std::string> ordem;
+  for (auto& n : CallNames())
+    if (n != "Elgin_VerificaEstadoImpressora") ordem.push_back(n);
+  EXPECT_EQ(ordem, (std::vector<std::string>{"Elgin_IniciaFechamentoCupom", "Elgin_EfetuaFormaPagamento",
+                                             "Elgin_EfetuaFormaPagamento", "Elgin_TerminaFechamentoCupom",
+                                             "Elgin_RecebimentoNaoFiscal"}));
+
+  ASSERT_EQ(ret.ArrayLength(), 4u);
+  EXPECT_EQ(ret[0].AsInteger(), 0);
+  EXPECT_EQ(ret[1].AsString(), "VENDA-1");
+  EXPECT_EQ(ret[2].AsString(), "");
+  EXPECT_EQ(ret[3].AsString(), "");
+  EXPECT_TRUE(SimState()["document"].is_null());
+
+  // The working copy of the movements stays in the data module, in change order.
+  rtl::ClientDataSet& copia = Qor01100::DataModule().cdsMovCaixaTef;
+  EXPECT_EQ(copia.IndexName(), "idxNRORDTROCO");
+  EXPECT_EQ(copia.RecordCount(), 2);
+}
+
+TEST_F(ClosingTest, StartOfClosingByDiscountAndServiceCharge) {
+  struct Caso {
+    const char* name;
+    double desconto, servico;
+    json args;
+    const char* trace;
+  } casos[] = {
+      {"discount and service charge: only the discount", 10.999, 3, {"D", "$", "10,99"},
+       "Elgin_IniciaFechamentoCupom : d - $ - 10,99"},
+      {"service charge", 0, 2.5, {"A", "$", "2,50"}, "Elgin_IniciaFechamentoCupom : a - $ - 2,50"},
+      {"neither", 0, 0, {"d", "$", "0"}, "Elgin_IniciaFechamentoCupom : d - $ - 0"},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.name);
+    CupomCom(50);
+    Fecha f;
+    f.el[6] = Variant(c.desconto);
+    f.el[8] = Variant(c.servico);
+    f.Pagamentos({{"E", "001", 100}});
+    Variant ret;
+    EXPECT_TRUE(Fechar(f, ret));
+    EXPECT_EQ(ArgsOf("Elgin_IniciaFechamentoCupom"), std::vector<json>{c.args});
+    bool traced = false;
+    for (auto& l : DebugLog()) traced = traced || l.find(c.trace) != std::string::npos;
+    EXPECT_TRUE(traced);
+    EXPECT_TRUE(SimState()["document"].is_null());
+  }
+}
+
+TEST_F(ClosingTest, PaymentsAreSentFromTheirDecimalValueUnder16CharacterNames) {
+  CupomCom(1.12);
+  Fecha f;
+  f.Pagamentos({{"E", "006", 1.115}});  // 1.115 is 1.11499999... as a double
+  Variant ret;
+  ASSERT_TRUE(Fechar(f, ret));
+  EXPECT_EQ(ArgsOf("Elgin_EfetuaFormaPagamento"), (std::vector<json>{{"Dinheiro        ", "1,12"}}));
+  EXPECT_TRUE(SimState()["document"].is_null());
+}
+
+TEST_F(ClosingTest, TransferRowsArePaidButCountOnlyInATransferSale) {
+  struct Caso {
+    const char* name;
+    std::string modo;
+    bool tef;
+    const char* estado;  // the MG programme line carries the net total
+  } casos[] = {
+      {"no transfer sale: only cash rows count", "N", false, "MINAS LEGAL: 11222333 05032026 1000"},
+      {"transfer sale: both count", "S", true, "MINAS LEGAL: 11222333 05032026 4000"},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.name);
+    CupomCom(40);
+    Fecha f;
+    f.el[9] = Variant(c.modo);
+    f.el[11] = Variant(c.tef);
+    f.el[43] = Variant("MG");
+    f.Pagamentos({{"E", "001", 10, "1", "1"}, {"T", "007", 30, "2", "4"}});
+    Variant ret;
+    ASSERT_TRUE(Fechar(f, ret));
+    EXPECT_EQ(ArgsOf("Elgin_EfetuaFormaPagamento"),
+              (std::vector<json>{{"Cartao Debito", "30,00"}, {"Dinheiro", "10,00"}}));
+    auto linhas = Linhas(Rodape());
+    ASSERT_GE(linhas.size(), 3u);
+    EXPECT_EQ(linhas[2], c.estado);
+  }
+}
+
+TEST_F(ClosingTest, NoPaymentRowsLeaveTheCouponOpen) {
+  CupomCom(10);
+  Fecha f;
+  f.Pagamentos({{"S", "001", 10}});  // a movement that is not a payment
+  Variant ret;
+  EXPECT_TRUE(Fechar(f, ret));
+  EXPECT_TRUE(Calls("Elgin_EfetuaFormaPagamento").empty());
+  EXPECT_TRUE(Calls("Elgin_TerminaFechamentoCupom").empty());
+  EXPECT_EQ(ret[1].AsString(), "VENDA-1");
+  EXPECT_EQ(SimState()["document"]["stage"], "payment");
+}
+
+TEST_F(ClosingTest, FailureRuleWithoutDialogsStopsAtOnce) {
+  struct Caso {
+    const char* name;
+    const char* fn;
+    std::string modo;
+    bool tef, operador;
+  } casos[] = {
+      {"payment refused, no transfer sale", "Elgin_EfetuaFormaPagamento", "N", false, true},
+      {"start refused, no transfer sale", "Elgin_IniciaFechamentoCupom", "N", false, true},
+      {"end refused, transfer sale on a self-service terminal", "Elgin_TerminaFechamentoCupom", "S", true, false},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.name);
+    boNUtilTaa() = true;
+    CupomCom(10);
+    boNUtilTaa() = c.operador;
+    boClieUtil() = true;
+    sim.fail(c.fn, 0, 1);
+    Fecha f;
+    f.el[5] = Variant(false);
+    f.el[9] = Variant(c.modo);
+    f.el[11] = Variant(c.tef);
+    f.Pagamentos({{"E", "001", 10}});
+    Variant ret = Variant(std::vector<Variant>{Variant("x"), Variant("x"), Variant("x"), Variant("x")});
+    EXPECT_FALSE(Fechar(f, ret));
+    EXPECT_EQ(ret[0].AsString(), "x") << "the result array is not written";
+    EXPECT_EQ(ret[3].AsString(), "x");
+    EXPECT_FALSE(boClieUtil());
+    EXPECT_TRUE(Dialogs().empty());
+    EXPECT_EQ(Calls(c.fn).size(), 1u);
+    // Leave the printer without an open coupon for the next case.
+    CancelaCupom();
+  }
+}
+
+TEST_F(ClosingTest, FailureRuleAsksTheOperatorInATransferSale) {
+  for (const char* fn : {"Elgin_IniciaFechamentoCupom", "Elgin_EfetuaFormaPagamento", "Elgin_TerminaFechamentoCupom"}) {
+    SCOPED_TRACE(fn);
+    CupomCom(10);
+    sim.fail(fn, 0, 1);
+    answers.push_back(true);
+    Fecha f;
+    f.el[9] = Variant("S");
+    f.el[11] = Variant(true);
+    f.Pagamentos({{"E", "001", 10}});
+    Variant ret;
+    ASSERT_TRUE(Fechar(f, ret));
+    EXPECT_EQ(Calls(fn).size(), 2u) << "the failed step is repeated";
+    EXPECT_EQ(Calls("Elgin_EfetuaFormaPagamento").size(), std::string(fn) == "Elgin_EfetuaFormaPagamento" ? 2u : 1u);
+    EXPECT_EQ(ret[0].AsInteger(), 1);
+    std::vector<std::string> perguntas;
+    for (auto& d : Dialogs())
+      if (d.request.question) perguntas.push_back(d.request.text);
+    EXPECT_EQ(perguntas, std::vector<std::string>{A("Impressora não responde. Imprimir novamente?")});
+    EXPECT_TRUE(SimState()["document"].is_null());
+  }
+  // The operator gives up: false, the result array untouched.
+  CupomCom(10);
+  sim.fail("Elgin_EfetuaFormaPagamento", 0, 1);
+  answers.push_back(false);
+  Fecha f;
+  f.el[9] = Variant("T");
+  f.el[11] = Variant(true);
+  f.Pagamentos({{"E", "001", 10}});
+  Variant ret = Variant(std::vector<Variant>{Variant("x"), Variant("x"), Variant("x"), Variant("x")});
+  EXPECT_FALSE(Fechar(f, ret));
+  EXPECT_EQ(ret[0].AsString(), "x");
+}
+
+TEST_F(ClosingTest, PrinterCheckOnlyInTransferModeT) {
+  struct Caso {
+    const char* modo;
+    bool checked;
+  } casos[] = {{"T", true}, {"S", false}};
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.modo);
+    CupomCom(10);
+    Fecha f;
+    f.el[9] = Variant(c.modo);
+    f.el[11] = Variant(true);
+    f.Pagamentos({{"E", "001", 10}});
+    // The first status query fails: in mode T it is the printer check, which
+    // the operator repeats.
+    sim.fail("Elgin_VerificaEstadoImpressora", 0, 1);
+    if (c.checked) answers.push_back(true);
+    Variant ret;
+    EXPECT_TRUE(Fechar(f, ret) || !c.checked);
+    auto nomes = CallNames();
+    ASSERT_FALSE(nomes.empty());
+    EXPECT_EQ(nomes[0], c.checked ? "Elgin_VerificaEstadoImpressora" : "Elgin_IniciaFechamentoCupom");
+    if (c.checked) {
+      EXPECT_EQ(ret[0].AsInteger(), 1);
+      EXPECT_TRUE(SimState()["document"].is_null());
+    } else {
+      CancelaCupom();
+    }
+  }
+}
+
+TEST_F(ClosingTest, APacketWithoutThePaymentIndexFailsButAnswers) {
+  CupomCom(10);
+  Fecha f;
+  f.el[13] = Movimentos({{"E", "001", 10}}, false);
+  Variant ret;
+  EXPECT_FALSE(Fechar(f, ret));
+  EXPECT_EQ(Calls("Elgin_IniciaFechamentoCupom").size(), 1u);
+  EXPECT_TRUE(Calls("Elgin_EfetuaFormaPagamento").empty());
+  EXPECT_EQ(ret[1].AsString(), "VENDA-1") << "the result array is written";
+  // The next sale's packet loads normally.
+  CancelaCupom();
+  CupomCom(10);
+  f.Pagamentos({{"E", "001", 10}});
+  Variant ret2;
+  EXPECT_TRUE(Fechar(f, ret2));
+  EXPECT_TRUE(SimState()["document"].is_null());
+}
+
+TEST_F(ClosingTest, UnknownPaymentTypeUsesTheMovementsOwnMethod) {
+  CupomCom(10);
+  Fecha f;
+  Mov m{"E", "099", 10};
+  m.dsImp = "Cartao Debito";
+  m.id = "4";
+  f.Pagamentos({m});
+  Variant ret;
+  ASSERT_TRUE(Fechar(f, ret));
+  EXPECT_EQ(ArgsOf("Elgin_EfetuaFormaPagamento"), (std::vector<json>{{"Cartao Debito", "10,00"}}));
+}
+
+TEST_F(ClosingTest, CardBankRowsLookUpTheOriginalType) {
+  CupomCom(10);
+  Fecha f;
+  Mov m{"T", "099", 10};
+  m.banco = "341";
+  m.orig = "002";
+  f.el[9] = Variant("S");
+  f.el[11] = Variant(true);
+  f.Pagamentos({m});
+  Variant ret;
+  ASSERT_TRUE(Fechar(f, ret));
+  EXPECT_EQ(ArgsOf("Elgin_EfetuaFormaPagamento"), (std::vector<json>{{"Cartao Credito", "10,00"}}));
+}
+
+TEST_F(ClosingTest, ABadElementDoesNotLoseTheOnesAfterIt) {
+  CupomCom(10);
+  Fecha f;
+  f.el[19] = Variant::Null();  // consumer CPF
+  f.el[22] = Variant("8");
+  f.el[23] = Variant("JOAO");
+  f.Pagamentos({{"E", "001", 10}});
+  Variant ret;
+  ASSERT_TRUE(Fechar(f, ret));
+  EXPECT_NE(Rodape().find("Operador: 8 - JOAO\n"), std::string::npos);
+}
+
+TEST_F(ClosingTest, AgreementPaymentSelectsTheAgreementFooter) {
+  CupomCom(10);
+  Fecha f;
+  f.el[15] = Variant("C1");
+  f.el[16] = Variant("EMPRESA X");
+  f.el[17] = Variant("55");
+  f.el[18] = Variant("ANA");
+  f.Pagamentos({{"E", "003", 10}});
+  Variant ret;
+  ASSERT_TRUE(Fechar(f, ret));
+  auto linhas = Linhas(Rodape());
+  ASSERT_GE(linhas.size(), 4u);
+  EXPECT_EQ(linhas[2], "Convênio ..: C1 - EMPRESA X");
+  EXPECT_EQ(linhas[3], "Consumidor : 55 - ANA");
+}
+
+TEST_F(ClosingTest, ConsumerAccountPaymentsReduceTheBalance) {
+  CupomCom(30);
+  Fecha f;
+  f.el[36] = Variant("2");
+  f.el[27] = Variant("0");
+  f.el[37] = Variant(100.0);  // balance before the sale
+  f.el[38] = Variant(2.5);    // subsidised price
+  f.Pagamentos({{"E", "004", 10, "1"}, {"E", "005", 5, "2"}, {"E", "001", 15, "3"}});
+  Variant ret;
+  ASSERT_TRUE(Fechar(f, ret));
+  auto linhas = Linhas(Rodape());
+  ASSERT_GE(linhas.size(), 4u);
+  EXPECT_EQ(linhas[2], "Saldo Final :   87,50");  // 100 - (10 + 5) + 2,50
+  EXPECT_EQ(linhas[3], "Preço subsidiado:  2,50");
+}
+
+TEST_F(ClosingTest, StateProgrammesAndTaxLine) {
+  struct Caso {
+    const char* name;
+    std::string uf;
+    double imposto;
+    std::vector<std::string> inicio;  // first footer lines
+  } casos[] = {
+      {"no programme, no tax", "SP", 0,
+       {"CONSUMIDOR NAO IDENTIFICADO", "Val Aprox Tributos R$ 0,00(0,00%) Fonte IBPT", ""}},
+      {"MG", "MG", 2.5,
+       {"CONSUMIDOR NAO IDENTIFICADO", "Val Aprox Tributos R$ 2,50 (10,00%) Fonte:IBPT",
+        "MINAS LEGAL: 11222333 05032026 2500"}},
+      {"PB", "PB", 2.5,
+       {"CONSUMIDOR NAO IDENTIFICADO", "Val Aprox Tributos R$ 2,50 (10,00%) Fonte:IBPT",
+        "PARAIBA LEGAL - RECEITA CIDADA", "\rTORPEDO PREMIADO: 11222333000181 05032026 2500 12345678909"}},
+      {"DF", "DF", 2.5,
+       {"CONSUMIDOR NAO IDENTIFICADONL", "Val Aprox Tributos R$ 2,50 (10,00%) Fonte:IBPT",
+        "\rESTABELECIMENTO INCLUIDO NO PROGRAMA DE ", "\rCONCESSAO DE CREDITOS - LEI nº 4.159/08.",
+        "\r\x1b" "ENOTA LEGAL:\x1b" "F ICMS = 1.234,56", ""}},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.name);
+    CupomCom(25);
+    Fecha f;
+    f.el[19] = Variant("12345678909999");
+    f.el[43] = Variant(c.uf);
+    f.el[50] = Variant(1234.56);
+    f.el[51] = Variant(c.imposto);
+    f.Pagamentos({{"E", "001", 25}});
+    Variant ret;
+    ASSERT_TRUE(Fechar(f, ret));
+    auto linhas = Linhas(Rodape());
+    ASSERT_GE(linhas.size(), c.inicio.size());
+    EXPECT_EQ(std::vector<std::string>(linhas.begin(), linhas.begin() + c.inicio.size()), c.inicio);
+  }
+}
+
+TEST_F(ClosingTest, TableLoyaltyPasswordAndConsumerLine) {
+  struct Caso {
+    const char* name;
+    std::string mesa;
+    Variant consumidor;  // element 60
+    std::vector<std::string> esperado;
+  } casos[] = {
+      {"table, consumer line by default (null)", "12", Variant::Null(),
+       {"CONSUMIDOR NAO IDENTIFICADO", "Val Aprox Tributos R$ 0,00(0,00%) Fonte IBPT",
+        "ECF:001-Conf.Mesa -CER: 000010- COO: 000123", "Consumidor : 55 - ANA",
+        "SENHA : 42Mesa  : 12           - ", "Operador: 7 - MARIA", "MAKER",
+        "    Nesta compra voce ganhou 10 DOTZ    "}},  // the budget of 8 lines leaves out the extra points
+      {"tab, no consumer line", "12345", Variant(false),
+       {"CONSUMIDOR NAO IDENTIFICADO", "Val Aprox Tributos R$ 0,00(0,00%) Fonte IBPT",
+        "ECF:001-Conf.Mesa -CER: 000010- COO: 000123", "SENHA : 42Comanda : 12345   - ", "Operador: 7 - MARIA",
+        "MAKER", "    Nesta compra voce ganhou 10 DOTZ    ", "Nesta compra voce ganhou 2,5 DOTZ extras"}},
+  };
+  for (Caso& c : casos) {
+    SCOPED_TRACE(c.name);
+    for (auto& l : c.esperado)
+      if (l == "MAKER") l = Maker();
+    CupomCom(10);
+    Fecha f;
+    f.el[17] = Variant("55");
+    f.el[18] = Variant("ANA");
+    f.el[21] = Variant(c.mesa);
+    f.el[28] = Variant("000123");
+    f.el[29] = Variant("000010");
+    f.el[31] = Variant("42");
+    f.el[52] = Variant(10.0);
+    f.el[54] = Variant(2.5);
+    f.el[60] = c.consumidor;
+    f.Pagamentos({{"E", "001", 10}});
+    Variant ret;
+    ASSERT_TRUE(Fechar(f, ret));
+    EXPECT_EQ(Linhas(Rodape()), c.esperado);
+  }
+}
+
+TEST_F(ClosingTest, ReducedVoucherInsideTheFooter) {
+  struct Caso {
+    const char* modo;
+    std::string imprime;
+    bool dentro;
+  } casos[] = {{"T", "S", true}, {"T", "N", false}, {"S", "S", false}};
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(std::string(c.modo) + c.imprime);
+    CupomCom(10);
+    rtl::StringList tef;
+    tef.Add("REDE X - VIA REDUZIDA");
+    tef.Add("NSU 000123 AUT 654321");
+    Fecha f;
+    f.el[9] = Variant(c.modo);
+    f.el[11] = Variant(true);
+    f.el[40] = Variant(c.imprime);
+    f.Pagamentos({{"T", "002", 10}});
+    Variant ret;
+    ASSERT_TRUE(Fechar(f, ret, &tef));
+    const std::string rodape = Rodape();
+    EXPECT_EQ(rodape.find("REDE X - VIA REDUZIDA\nNSU 000123 AUT 654321\n") != std::string::npos, c.dentro);
+  }
+}
+
+TEST_F(ClosingTest, ChangeReceiptOutcomeDoesNotChangeTheResult) {
+  CupomCom(10);
+  sim.fail("Elgin_RecebimentoNaoFiscal", 0, 1);
+  Fecha f;
+  f.el[4] = Variant(true);
+  f.el[5] = Variant(false);
+  f.el[7] = Variant(2.5);
+  f.Pagamentos({{"E", "001", 12.5}});
+  Variant ret;
+  EXPECT_TRUE(Fechar(f, ret));
+  EXPECT_EQ(ArgsOf("Elgin_RecebimentoNaoFiscal"), (std::vector<json>{{"02", "2,50", "Dinheiro"}}));
+  EXPECT_EQ(ret[3].AsString(), A(" Erro de comunicação.")) << "its message reaches the host";
+}
+
+TEST_F(ClosingTest, ASmallResultArrayIsGrown) {
+  CupomCom(10);
+  Fecha f;
+  f.Pagamentos({{"E", "001", 10}});
+  Variant ret = Variant::CreateArray(1);
+  ASSERT_TRUE(Fechar(f, ret));
+  ASSERT_EQ(ret.ArrayLength(), 4u);
+  EXPECT_EQ(ret[1].AsString(), "VENDA-1");
+}
+
+}  // namespace

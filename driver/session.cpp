@@ -1,0 +1,281 @@
+// The printer session: driver start, the port opening sequence (clock,
+// power, a coupon left open), the status-only printer check, the printer's
+// identification at cash opening, and the vendor library's "ELGIN.INI".
+#include "driver/session.h"
+
+#include <cstring>
+#include <exception>
+
+#include "driver/frame.h"
+#include "driver/datamodule/dtmElgin01100.h"
+#include "driver/status_tables.h"
+#include "fiscal/clock.h"
+#include "hostlib/consiste.h"
+#include "hostlib/dialogs.h"
+#include "hostlib/params.h"
+#include "platform/env.h"
+#include "platform/files.h"
+#include "platform/stringlist.h"
+#include "platform/text.h"
+#include "programming/rates_totalizers.h"
+#include "vendor/elgin.h"
+
+namespace Qor01100 {
+namespace {
+
+// An entry point that is not bound (driver not started) answers 0, the
+// code of a communication failure, instead of crashing.
+template <class F, class... A>
+int Vendor(F* f, A... a) {
+  return f != nullptr ? f(a...) : 0;
+}
+
+std::string Answer(const std::string& buf) { return buf.substr(0, std::strlen(buf.c_str())); }
+
+std::string Text(const rtl::Variant& params, const char* key) { return hostlib::RecebeParams(params, key).AsString(); }
+
+void Notice(const std::string& text, int kind, const std::string& scheme) {
+  hostlib::Mensagem(text, "", "N", "N", kind, "", scheme, 0, nullptr);
+}
+
+// Cancels the coupon the printer or the host's sale files show as open and
+// records the printer's grand total, without validating it.
+void CancelOpenCoupon(const rtl::Variant& record, bool keepCode) {
+  const int code = Vendor(Elgin_CancelaCupom);
+  if (keepCode) inRetorno = code;
+  stImpDebug = "Elgin_CancelaCupom";
+  Atu_TotGeral(record);
+}
+
+// The value of name in an INI file (first line whose name matches,
+// sections ignored); "ARQ_N_ENC" when the file does not exist.
+bool IniValue(const std::string& file, const char* name, std::string& value) {
+  if (!rtl::FileExists(file)) return false;
+  rtl::StringList lines;
+  lines.SetText(rtl::ReadFileBytes(file));
+  value = lines.Values(name);
+  return true;
+}
+
+// "ELGIN.INI" in the host folder. dsDirCad is set by the grand-total
+// check or by the host; before either, the host folder is asked directly,
+// never the process's current folder.
+std::string HostIni() { return (dsDirCad.empty() ? HostDirectory() : dsDirCad) + "ELGIN.INI"; }
+
+std::string IniPath(const char* name) {
+  std::string value;
+  if (!IniValue(HostIni(), name, value)) return "ARQ_N_ENC";
+  if (value.empty() || value.back() != '\\') value += "\\";
+  return value;
+}
+
+}  // namespace
+
+bool StartImpFiscal(rtl::Variant& Params) {
+  try {
+    // Only read here (the port opening reads its own keys): a missing or
+    // unconvertible value is reported and the start goes on.
+    Text(Params, "CDFILIAL");
+    Text(Params, "CDCAIXA");
+    Text(Params, "NRSERIEIMP");
+    Text(Params, "ESQUEMA");
+    Text(Params, "CDPORTAIMPFIS");
+    hostlib::RecebeParams(Params, "IDTIPOIMPFIS").AsInteger();
+    boNUtilTaa = !hostlib::RecebeParams(Params, "BOUTILTAA").AsBoolean();
+  } catch (const std::exception& e) {
+    Notice(rtl::Utf8ToCp1252("Erro no recebimento dos parâmetros da função: StartImpFiscal - Qor_00300.bpl") +
+               "\r" + e.what(),
+           hostlib::tmAviso, "001");
+  }
+  if (!BindElgin()) return false;
+  if (!AbrePorta(Params)) return false;
+  boImpFiscalOK = true;
+  return true;
+}
+
+bool AbrePorta(const rtl::Variant& Params) {
+  DataModule();
+  const std::string filial = Text(Params, "CDFILIAL");
+  const std::string caixa = Text(Params, "CDCAIXA");
+  const std::string serie = Text(Params, "NRSERIE");
+  const std::string esquemaCor = Text(Params, "ESQUEMACOR");
+  const std::string porta = Text(Params, "CDPORTAIMPFIS");
+
+  int code = Vendor(Elgin_AbrePortaSerial);
+  inRetorno = code;
+  if (!AnalisaRetorno(code, true, false, false) || code == -5) code = 0;
+  if (code == 0) {
+    ImpFisDebug("ERRO!!! Abrindo porta " + porta);
+    Notice(Msg("ErroPorta"), hostlib::tmAviso, esquemaCor);
+    return false;
+  }
+
+  rtl::TDateTime dtDate = 0;
+  if (!VerificaData(esquemaCor, dtDate, "", "", true)) return false;  // it showed its own message
+
+  inRetorno = Vendor(Elgin_VerificaImpressoraLigada);
+  if (inRetorno == -6) {
+    ImpFisDebug("ERRO!!! " + Msg("ImpDeslig"));
+    Notice(Msg("ImpDeslig"), hostlib::tmAviso, esquemaCor);
+    return false;
+  }
+
+  const std::string dir = HostDirectory();
+  int flags = 0;
+  inRetorno = Vendor(Elgin_FlagsFiscais, &flags);
+
+  const rtl::Variant record = rtl::Variant::Record({{"CDFILIAL", filial},
+                                                    {"CDCAIXA", caixa},
+                                                    {"NRSERIEIMP", serie},
+                                                    {"ESQUEMACOR", esquemaCor},
+                                                    {"IDVALIDA", "N"}});
+  // Fiscal flags 33 and 37, or the host's files of a sale in progress: a
+  // coupon was left open by an interrupted sale.
+  if (flags == 33 || flags == 37 || rtl::FileExists(dir + "cdsVenda.cds") ||
+      rtl::FileExists(dir + "cdsItensCancelados.cds"))
+    CancelOpenCoupon(record, true);
+
+  int ack = 0, st1 = 0, st2 = 0;
+  Vendor(Elgin_VerificaEstadoImpressora, &ack, &st1, &st2);
+  if (st1 == 2) CancelOpenCoupon(record, false);  // coupon open and nothing else wrong
+  return true;
+}
+
+bool FechaPorta() { return Vendor(Elgin_FechaPortaSerial) == 1; }
+
+bool ImpressoraOk(const std::string& stEsquemaCor, bool boMsg, bool boFechaCupom, bool boAbreCupom) {
+  bool result = true;
+  int ack = 0, st1 = 0, st2 = 0;
+  Vendor(Elgin_VerificaEstadoImpressora, &ack, &st1, &st2);  // its code is not examined
+  if (ack == status::kNak) {
+    ImpFisDebug("ERRO!!! NAK recebido");
+    if (boMsg) Notice(Msg("ImpErro"), hostlib::tmInformacao, stEsquemaCor);
+    return false;
+  }
+  // Each status byte is decoded highest bit first, subtracting each weight
+  // it reaches. Nothing is collected in stMensagemTaa here.
+  auto decode = [&](int value, const auto& table) {
+    for (const status::StatusBit& bit : table) {
+      if (value < bit.weight) continue;
+      value -= bit.weight;
+      const std::string text = Msg(bit.key);
+      switch (bit.handling) {
+        case status::BitHandling::Error:
+          if (boMsg) {
+            ImpFisDebug("ERRO!!! " + text);
+            Notice(text, hostlib::tmInformacao, stEsquemaCor);
+          }
+          result = false;
+          break;
+        case status::BitHandling::LowPaper:
+          if (boMsg && boAbreCupom) {
+            ImpFisDebug("ERRO!!! " + text);
+            Notice(text, hostlib::tmInformacao, stEsquemaCor);
+          }
+          break;
+        case status::BitHandling::CouponOpen:
+          ImpFisDebug("ERRO!!! " + text);
+          if (boFechaCupom) {
+            inRetorno = Vendor(Elgin_CancelaCupom);
+            AnalisaRetorno(inRetorno, false, false, false);
+          }
+          break;
+      }
+    }
+  };
+  decode(st1, status::kStatus1);
+  decode(st2, status::kStatus2);
+  return result;
+}
+
+bool Carrega_Dados_Impressora(rtl::Variant& Params) {
+  std::string esquema, dataAtu, ecf, red, serie, dataMov;
+  try {
+    esquema = Text(Params, "ESQUEMA");
+    dataAtu = Text(Params, "DATAATUIMP");
+    ecf = Text(Params, "ECFIMP");
+    red = Text(Params, "REDIMP");
+    serie = Text(Params, "SERIEIMP");
+    dataMov = Text(Params, "DATAIMP");
+  } catch (const std::exception& e) {
+    Notice(rtl::Utf8ToCp1252("Erro no recebimento dos parâmetros da função: Carrega_Dados_Impressora - "
+                             "Qor_00100.bpl") +
+               "\r" + e.what(),
+           hostlib::tmAviso, "001");
+  }
+  bool result = true;
+
+  // Movement date; "000000" means no movement yet: today, ddmmyy.
+  dataMov.assign(6, ' ');
+  inRetorno = Vendor(Elgin_DataMovimento, dataMov.data());
+  dataMov = Answer(dataMov);
+  stImpDebug = Trace("Elgin_DataMovimento", dataMov);
+  AnalisaRetorno(inRetorno, false, false, false);
+  if (dataMov == "000000") dataMov = rtl::FormatDateTime("ddmm", rtl::Now()) + rtl::FormatDateTime("yy", rtl::Date());
+
+  // Each further query runs only when the one before answered something;
+  // a skipped query leaves the value the host passed.
+  if (hostlib::EmptyString(dataMov)) {
+    result = false;
+  } else {
+    std::string date(6, ' '), time(6, ' ');
+    inRetorno = Vendor(Elgin_DataHoraImpressora, date.data(), time.data());
+    time = Answer(time);
+    dataAtu = Answer(date) + time;
+    stImpDebug = "Elgin_DataHoraImpressora" + dataAtu + time;
+    AnalisaRetorno(inRetorno, false, false, false);
+  }
+
+  if (hostlib::EmptyString(dataAtu)) {
+    result = false;
+  } else {
+    ecf.assign(4, ' ');
+    inRetorno = Vendor(Elgin_NumeroCaixa, ecf.data());
+    ecf = Answer(ecf);
+    stImpDebug = Trace("Elgin_NumeroCaixa", ecf);
+    AnalisaRetorno(inRetorno, false, false, false);
+  }
+
+  if (hostlib::EmptyString(ecf)) {
+    result = false;
+  } else {
+    serie.assign(20, ' ');
+    const int code = Vendor(Elgin_NumeroSerie, serie.data());
+    inRetorno = code;
+    serie = Answer(serie);
+    stImpDebug = Trace("Elgin_NumeroSerie : ", serie);
+    AnalisaRetorno(inRetorno, false, false, false);
+    if (code == 1) result = true;
+  }
+
+  int indicators = 0;
+  inRetorno = Vendor(Elgin_LeIndicadores, &indicators);
+  if (indicators == 14368) {
+    // The day's Z reduction is already issued: the till cannot open today.
+    Notice(Msg("REDZ_EMIT"), hostlib::tmInformacao, esquema);
+    rtl::Terminate();
+  }
+
+  Params = rtl::Variant::Record(
+      {{"DATAATUIMP", dataAtu}, {"ECFIMP", ecf}, {"REDIMP", red}, {"SERIEIMP", serie}, {"DATAIMP", dataMov}});
+  return result;
+}
+
+std::string retornaPathElgin() { return IniPath("Path"); }
+
+std::string retornaPathRFDElgin() { return IniPath("PathRFD"); }
+
+std::string retornaPortaElgin() {
+  std::string value;
+  const std::string file = rtl::IncludeTrailingPathDelimiter(rtl::CurrentEnv()->SystemDirectory()) + "ELGIN.INI";
+  return IniValue(file, "Porta", value) ? value : "ARQ_N_ENC";
+}
+
+}  // namespace Qor01100
+
+QOR_PLAIN(bool, StartImpFiscal, (rtl::Variant & Params), (Params))
+QOR_PLAIN(bool, AbrePorta, (const rtl::Variant& Params), (Params))
+QOR_PLAIN(bool, FechaPorta, (), ())
+QOR_PLAIN(bool, ImpressoraOk, (const std::string& stEsquemaCor, bool boMsg, bool boFechaCupom, bool boAbreCupom),
+          (stEsquemaCor, boMsg, boFechaCupom, boAbreCupom))
+QOR_PLAIN(bool, Carrega_Dados_Impressora, (rtl::Variant & Params), (Params))

@@ -1,0 +1,56 @@
+// What the status analysis makes of the vendor's return codes and of the
+// printer's two status bytes: the message key for each, in the order the
+// analysis reports them.
+#pragma once
+
+namespace Qor01100::status {
+
+struct ReturnCodeEntry {
+  int code;
+  const char* key;
+  const char* scheme;  // colour scheme of the dialog
+};
+
+// Return codes that are errors; any other code passes this check.
+inline constexpr ReturnCodeEntry kReturnCodes[] = {
+    {0, "ErroComunicacao", "002"}, {-1, "ErroExecucao", ""},  {-2, "ParamInvalido", ""},
+    {-3, "AliqNProg", ""},         {-4, "ErroArqIni", ""},    {-5, "ErroPorta", ""},
+    {-6, "ImpDeslig", ""},         {-7, "BancoNCad", ""},     {-8, "Erro_Gravacao", ""},
+    {-18, "ErroAbrirArq", ""},     {-19, "ParamErro", ""},    {-20, "TransCanc", ""},
+    {-21, "TransAprov", ""},       {-22, "ImpNConcl", ""},    {-23, "OperNConcl", ""},
+    {-24, "FormPgtoNProg", ""},    {-25, "TotNFisNProg", ""}, {-26, "TransEfet", ""},
+    {-28, "InfNImpre", ""},
+};
+
+enum class BitHandling {
+  Error,       // logged, appended to stMensagemTaa, dialog when asked, result false
+  LowPaper,    // logged; dialog only on the coupon opening; result unchanged
+  CouponOpen,  // logged; cancels the coupon when asked; result unchanged
+};
+
+struct StatusBit {
+  int weight;
+  const char* key;
+  BitHandling handling;
+};
+
+// Status byte 1, highest bit first.
+inline constexpr StatusBit kStatus1[] = {
+    {128, "FimPapel", BitHandling::Error},   {64, "PoucoPapel", BitHandling::LowPaper},
+    {32, "ErroRelogio", BitHandling::Error}, {16, "ImpErro", BitHandling::Error},
+    {8, "SyntaxErro", BitHandling::Error},   {4, "ComandoErro", BitHandling::Error},
+    {2, "CupomAberto", BitHandling::CouponOpen}, {1, "ParamErro", BitHandling::Error},
+};
+
+// Status byte 2, highest bit first; every bit is an error.
+inline constexpr StatusBit kStatus2[] = {
+    {128, "TipoParamErro", BitHandling::Error}, {64, "MemLotada", BitHandling::Error},
+    {32, "MemRAMErro", BitHandling::Error},     {16, "AliqNProg", BitHandling::Error},
+    {8, "AliqLotada", BitHandling::Error},      {4, "CancNPermitido", BitHandling::Error},
+    {2, "CGCIENProg", BitHandling::Error},      {1, "ComandoNExec", BitHandling::Error},
+};
+
+// The acknowledge byte that means the printer refused the frame.
+inline constexpr int kNak = 21;
+
+}  // namespace Qor01100::status

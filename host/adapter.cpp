@@ -1,0 +1,115 @@
+#include "host/adapter.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "host/codec.h"
+
+namespace qorhost {
+
+namespace {
+
+// Adapters register from static objects in other translation units, so the
+// registry is created on first use.
+std::map<std::string, Adapter>& Registry() {
+  static std::map<std::string, Adapter> registry;
+  return registry;
+}
+
+std::string Trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t");
+  if (b == std::string::npos) return "";
+  size_t e = s.find_last_not_of(" \t");
+  return s.substr(b, e - b + 1);
+}
+
+const char* const kResultKinds[] = {"none", "bool", "int", "real", "text", "datetime", "variant", "strings"};
+
+// An adapter that cannot be right stops qorhost before any session runs:
+// its operation would otherwise be called with wrongly decoded arguments.
+constexpr int kAdapterErrorExit = 3;
+
+}  // namespace
+
+bool KindSlot(const std::string& kind, Slot& slot) {
+  const std::string k = BaseKind(kind);
+  if (k == "text") slot = Slot::Text;
+  else if (k == "int") slot = Slot::Integer;
+  else if (k == "real" || k == "datetime") slot = Slot::Real;
+  else if (k == "bool") slot = Slot::Boolean;
+  else if (k == "record" || k == "list" || k == "result" || k == "packet") slot = Slot::Variant;
+  else if (k == "dataset") slot = Slot::DataSet;
+  else if (k == "strings") slot = Slot::Strings;
+  else return false;
+  return true;
+}
+
+void ParseKinds(const std::string& spec, std::vector<std::string>& kinds, std::string& resultKind) {
+  kinds.clear();
+  resultKind.clear();
+  std::string params = spec;
+  const size_t arrow = spec.find("->");
+  if (arrow != std::string::npos) {
+    params = spec.substr(0, arrow);
+    resultKind = Trim(spec.substr(arrow + 2));
+  }
+  if (Trim(params).empty()) return;
+  size_t start = 0;
+  while (true) {
+    const size_t comma = params.find(',', start);
+    kinds.push_back(Trim(params.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+}
+
+void AdapterMismatch(const char* name, size_t expected, size_t given) {
+  std::fprintf(stderr, "qorhost: the adapter of %s names %zu parameter kind(s), the operation has %zu parameter(s)\n",
+               name, given, expected);
+  std::exit(kAdapterErrorExit);
+}
+
+void AdapterKindMismatch(const char* name, size_t index, const std::string& kind) {
+  Slot s;
+  if (!KindSlot(kind, s))
+    std::fprintf(stderr, "qorhost: the adapter of %s: parameter %zu has the unknown kind \"%s\"\n", name, index + 1,
+                 kind.c_str());
+  else
+    std::fprintf(stderr, "qorhost: the adapter of %s: parameter %zu is declared \"%s\", which does not fit its C++ type\n",
+                 name, index + 1, kind.c_str());
+  std::exit(kAdapterErrorExit);
+}
+
+void AdapterResultMismatch(const char* name, const std::string& kind, const char* natural) {
+  std::fprintf(stderr, "qorhost: the adapter of %s: result kind \"%s\" does not fit a result of kind \"%s\"\n", name,
+               kind.c_str(), natural);
+  std::exit(kAdapterErrorExit);
+}
+
+void RegisterAdapter(Adapter a) {
+  for (size_t i = 0; i < a.kinds.size(); ++i) {
+    Slot s;
+    if (!KindSlot(a.kinds[i], s)) AdapterKindMismatch(a.name.c_str(), i, a.kinds[i]);
+  }
+  bool knownResult = false;
+  for (const char* r : kResultKinds) knownResult = knownResult || a.resultKind == r;
+  if (!knownResult) AdapterResultMismatch(a.name.c_str(), a.resultKind, "none, bool, int, real, text, datetime, variant or strings");
+  if (!a.invoke) {
+    std::fprintf(stderr, "qorhost: the adapter of %s has no call\n", a.name.c_str());
+    std::exit(kAdapterErrorExit);
+  }
+  auto [it, inserted] = Registry().emplace(a.name, a);
+  if (!inserted) {
+    std::fprintf(stderr, "qorhost: %s has two adapters\n", a.name.c_str());
+    std::exit(kAdapterErrorExit);
+  }
+}
+
+const Adapter* FindAdapter(const std::string& name) {
+  auto it = Registry().find(name);
+  return it == Registry().end() ? nullptr : &it->second;
+}
+
+const std::map<std::string, Adapter>& Adapters() { return Registry(); }
+
+}  // namespace qorhost

@@ -1,0 +1,215 @@
+// qorhost: loads the driver module like a point-of-sale host and runs a
+// session script against it (see host/README.md).
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "host/session.h"
+#include "platform/library.h"
+#include "platform/text.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: qorhost [options] SESSION.json\n"
+    "Loads the driver module Pkg_Qor01100 the way a point-of-sale host does, runs the\n"
+    "session's steps in order and prints one JSON object per step on standard output.\n"
+    "\n"
+    "options:\n"
+    "  --printer sim|LIB  the vendor library: the simulated printer (default) or the\n"
+    "                     path or name of another library used as \"Elgin.dll\"\n"
+    "  --state DIR        state folder of the simulated printer\n"
+    "  --host-dir DIR     folder the module sees as the host program's folder (debug\n"
+    "                     log, configuration files, \"Dados\"); default: the current folder\n"
+    "  --journal FILE     write the simulated printer's call journal to FILE\n"
+    "  --tape             after the steps, print the paper tape the session produced\n"
+    "  --list             list the operations qorhost can call and their parameter kinds\n"
+    "  --help             this text\n"
+    "\n"
+    "exit status: 0 every step ran and every expect held; 1 an expect failed;\n"
+    "2 bad command line or session script; 3 the module could not be loaded.\n";
+
+struct CommandLine {
+  std::string printer = "sim";
+  std::string stateDir;
+  std::string hostDir;
+  std::string journal;
+  bool tape = false;
+  bool help = false;
+  bool list = false;
+  std::string session;
+};
+
+// Parses the options ("--name value" or "--name=value"); false with a message on error.
+bool Parse(int argc, char** argv, CommandLine& cl, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    std::string value;
+    bool hasValue = false;
+    if (a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
+      value = a.substr(a.find('=') + 1);
+      a = a.substr(0, a.find('='));
+      hasValue = true;
+    }
+    auto take = [&](std::string& target) {
+      if (!hasValue) {
+        if (i + 1 >= argc) {
+          error = a + " needs a value";
+          return false;
+        }
+        value = argv[++i];
+      }
+      if (value.empty()) {
+        error = a + " needs a value";
+        return false;
+      }
+      target = value;
+      return true;
+    };
+    auto flag = [&](bool& target) {
+      if (hasValue) {
+        error = a + " takes no value";
+        return false;
+      }
+      target = true;
+      return true;
+    };
+    bool ok = true;
+    if (a == "--printer") ok = take(cl.printer);
+    else if (a == "--state") ok = take(cl.stateDir);
+    else if (a == "--host-dir") ok = take(cl.hostDir);
+    else if (a == "--journal") ok = take(cl.journal);
+    else if (a == "--tape") ok = flag(cl.tape);
+    else if (a == "--list") ok = flag(cl.list);
+    else if (a == "--help" || a == "-h") ok = flag(cl.help);
+    else if (a.size() > 1 && a[0] == '-') {
+      error = "unknown option " + a;
+      return false;
+    } else if (!cl.session.empty()) {
+      error = "one session file at a time (got " + cl.session + " and " + a + ")";
+      return false;
+    } else {
+      cl.session = a;
+    }
+    if (!ok) return false;
+  }
+  if (!cl.help && !cl.list && cl.session.empty()) {
+    error = "no session file given";
+    return false;
+  }
+  return true;
+}
+
+void ListOperations() {
+  for (const auto& [name, a] : qorhost::Adapters()) {
+    std::string kinds;
+    for (const auto& k : a.kinds) kinds += (kinds.empty() ? "" : ", ") + k;
+    std::cout << name << "(" << kinds << ")" << (a.resultKind == "none" ? "" : " -> " + a.resultKind) << "\n";
+  }
+}
+
+// The person at the terminal answers the module's yes/no questions.
+std::optional<bool> AskTerminal(const hostlib::DialogRequest& r) {
+  std::cerr << "\nqorhost: the driver asks:\n  " << rtl::Cp1252ToUtf8(r.text) << "\n";
+  while (true) {
+    std::cerr << "answer y (yes) or n (no): " << std::flush;
+    std::string line;
+    if (!std::getline(std::cin, line)) return std::nullopt;
+    const std::string a = rtl::LowerCase(rtl::Trim(line));
+    if (a == "y" || a == "yes" || a == "s" || a == "sim") return true;
+    if (a == "n" || a == "no" || a == "nao" || a == "não") return false;
+  }
+}
+
+std::string Absolute(const std::string& p) {
+  std::error_code ec;
+  auto a = std::filesystem::absolute(p, ec);
+  return ec ? p : a.lexically_normal().string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CommandLine cl;
+  std::string error;
+  if (!Parse(argc, argv, cl, error)) {
+    std::cerr << "qorhost: " << error << "\n\n" << kUsage;
+    return qorhost::kExitBadSession;
+  }
+  if (cl.help) {
+    std::cout << kUsage;
+    return qorhost::kExitOk;
+  }
+  if (cl.list) {
+    ListOperations();
+    return qorhost::kExitOk;
+  }
+
+  // The script first: nothing is loaded for a script that cannot run.
+  std::ifstream in(cl.session, std::ios::binary);
+  if (!in) {
+    std::cerr << "qorhost: cannot read the session file " << cl.session << ": " << std::strerror(errno) << "\n";
+    return qorhost::kExitBadSession;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  qorhost::Json session;
+  try {
+    session = qorhost::Json::parse(text.str());
+  } catch (const qorhost::Json::exception& e) {
+    std::cerr << "qorhost: " << cl.session << ": unreadable JSON: " << e.what() << "\n";
+    return qorhost::kExitBadSession;
+  }
+
+  // The host's environment, in place before any library is loaded: the
+  // module and the simulated printer read the program's folder and the clock through it.
+  const std::string hostDir = Absolute(cl.hostDir.empty() ? "." : cl.hostDir);
+  std::error_code ec;
+  std::filesystem::create_directories(hostDir, ec);
+  if (!std::filesystem::is_directory(hostDir)) {
+    std::cerr << "qorhost: the host folder " << hostDir << " cannot be used\n";
+    return qorhost::kExitBadSession;
+  }
+  static rtl::ConfigurableEnv env;
+  env.programPath = (std::filesystem::path(hostDir) / "qorhost").string();
+  rtl::SetEnv(&env);
+
+  if (cl.printer != "sim") {
+    // A file that exists is taken by its full path; anything else is a name for the loader.
+    const std::string lib = std::filesystem::exists(cl.printer, ec) ? Absolute(cl.printer) : cl.printer;
+    rtl::SetLibraryOverride("Elgin.dll", lib);
+  }
+  std::string loadError;
+  void* printer = rtl::LoadLibraryByName("Elgin.dll", &loadError);
+  if (!printer)
+    std::cerr << "qorhost: cannot load the printer library (" << loadError
+              << "); the module's start will fail\n";
+  qorhost::SimControl sim = qorhost::SimControl::Resolve(
+      [printer](const char* name) { return printer ? rtl::GetLibrarySymbol(printer, name) : nullptr; });
+  if (printer && cl.printer == "sim" && !sim.Available())
+    std::cerr << "qorhost: the printer library found as Elgin.dll is not the simulated printer\n";
+
+  void* module = rtl::LoadLibraryByName("Pkg_Qor01100.dll", &loadError);
+  if (!module) {
+    std::cerr << "qorhost: cannot load the module Pkg_Qor01100: " << loadError << "\n";
+    rtl::SetEnv(nullptr);
+    return qorhost::kExitLoad;
+  }
+
+  qorhost::HostOptions options;
+  options.stateDir = cl.stateDir.empty() ? "" : Absolute(cl.stateDir);
+  options.journal = cl.journal.empty() ? "" : Absolute(cl.journal);
+  options.tape = cl.tape;
+  options.sessionDir = std::filesystem::path(Absolute(cl.session)).parent_path();
+  options.sessionName = cl.session;
+  qorhost::SessionRunner runner([module](const std::string& name) { return rtl::GetLibrarySymbol(module, name); },
+                                sim, env, options, std::cout, std::cerr);
+  if (::isatty(STDIN_FILENO)) runner.SetAsker(AskTerminal);
+  const int status = runner.Run(session);
+  rtl::SetEnv(nullptr);
+  return status;
+}

@@ -1,0 +1,687 @@
+#include "host/session.h"
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "driver/datamodule/dtmElgin01100.h"
+#include "platform/env.h"
+#include "platform/errors.h"
+#include "platform/locale.h"
+
+namespace qorhost {
+
+namespace {
+
+enum class VarKind { Int, Bool, Text };
+struct StateVar {
+  const char* name;
+  VarKind kind;
+};
+// The module's exported shared state, in its declaration order (library
+// handles and the data module pointer are not values a host reads).
+const StateVar kStateVars[] = {
+    {"inRetorno", VarKind::Int},        {"stRetorno", VarKind::Text},      {"stImpDebug", VarKind::Text},
+    {"stMensagemTaa", VarKind::Text},   {"boNUtilTaa", VarKind::Bool},     {"boClieUtil", VarKind::Bool},
+    {"boImpFiscalOK", VarKind::Bool},   {"stAliquotaIss", VarKind::Text},  {"IdTotParcCV", VarKind::Text},
+    {"IdTotParcVCons", VarKind::Text},  {"dsDirCad", VarKind::Text},       {"dsDiretorio", VarKind::Text},
+    {"inRetornoErro", VarKind::Int},    {"inRetornoFuncao", VarKind::Int}, {"stRetornoErro", VarKind::Text},
+    {"stRetornoFuncao", VarKind::Text}, {"stTamRetorno", VarKind::Text},   {"stParametro", VarKind::Text},
+    {"inCanalSerial", VarKind::Int},
+};
+
+const char* const kActions[] = {"op", "answers", "clock", "set", "sim", "locale", "files", "read"};
+
+bool IsValidUtf8(const std::string& s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t n;
+    if (c < 0x80) n = 0;
+    else if ((c >> 5) == 6) n = 1;
+    else if ((c >> 4) == 14) n = 2;
+    else if ((c >> 3) == 30) n = 3;
+    else return false;
+    if (i + n >= s.size()) return false;
+    for (size_t k = 1; k <= n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
+    i += n + 1;
+  }
+  return true;
+}
+
+// Exceptions of the run-time layer carry 1252 text; others may carry anything.
+std::string ExceptionText(const std::string& s, bool cp1252) {
+  return cp1252 || !IsValidUtf8(s) ? ToUtf8(s) : s;
+}
+
+bool NumbersEqual(const Json& a, const Json& b) {
+  if (a.is_number_integer() && b.is_number_integer()) return a == b;
+  const double x = a.get<double>(), y = b.get<double>();
+  if (x == y) return true;
+  const double scale = std::max({1.0, std::fabs(x), std::fabs(y)});
+  return std::fabs(x - y) <= 1e-9 * scale;
+}
+
+bool DeepEqual(const Json& a, const Json& b) {
+  if (a.is_number() && b.is_number()) return NumbersEqual(a, b);
+  if (a.type() != b.type()) return false;
+  if (a.is_array()) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (!DeepEqual(a[i], b[i])) return false;
+    return true;
+  }
+  if (a.is_object()) {
+    if (a.size() != b.size()) return false;
+    for (const auto& [k, v] : a.items())
+      if (!b.contains(k) || !DeepEqual(v, b[k])) return false;
+    return true;
+  }
+  return a == b;
+}
+
+void Mismatch(Json& list, const std::string& path, const Json& expected, const Json* actual) {
+  Json m = {{"path", path}, {"expected", expected}};
+  if (actual) m["actual"] = *actual;
+  else m["missing"] = true;
+  list.push_back(std::move(m));
+}
+
+// Compares the members of `expected` with those of `actual` by key.
+void CompareKeys(const Json& expected, const Json& actual, const std::string& path, Json& list) {
+  if (!expected.is_object()) {
+    if (!DeepEqual(expected, actual)) Mismatch(list, path, expected, &actual);
+    return;
+  }
+  for (const auto& [k, v] : expected.items()) {
+    if (!actual.is_object() || !actual.contains(k)) Mismatch(list, path + "." + k, v, nullptr);
+    else if (!DeepEqual(v, actual[k])) Mismatch(list, path + "." + k, v, &actual[k]);
+  }
+}
+
+std::string DumpUtf8(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+}  // namespace
+
+SimControl SimControl::Resolve(const std::function<void*(const char*)>& symbol) {
+  SimControl s;
+  if (!symbol) return s;
+#define QORHOST_SIM_BIND(field) s.field = reinterpret_cast<decltype(s.field)>(symbol("ecfsim_" #field));
+  QORHOST_SIM_BIND(set_state_dir)
+  QORHOST_SIM_BIND(reset)
+  QORHOST_SIM_BIND(set_power)
+  QORHOST_SIM_BIND(set_paper)
+  QORHOST_SIM_BIND(set_cover)
+  QORHOST_SIM_BIND(force_status)
+  QORHOST_SIM_BIND(fail)
+  QORHOST_SIM_BIND(answer)
+  QORHOST_SIM_BIND(raise)
+  QORHOST_SIM_BIND(set_clock_offset)
+  QORHOST_SIM_BIND(set_clock)
+  QORHOST_SIM_BIND(set_journal)
+  QORHOST_SIM_BIND(tape_path)
+#undef QORHOST_SIM_BIND
+  return s;
+}
+
+SessionRunner::SessionRunner(SymbolResolver module, SimControl sim, rtl::ConfigurableEnv& env, HostOptions options,
+                             std::ostream& out, std::ostream& err)
+    : module_(std::move(module)), sim_(sim), env_(env), options_(std::move(options)), out_(out), err_(err) {
+  ctx_.baseDir = options_.sessionDir;
+}
+
+void* SessionRunner::ModuleSymbol(const std::string& name) {
+  auto it = symbols_.find(name);
+  if (it != symbols_.end()) return it->second;
+  void* p = module_ ? module_(name) : nullptr;
+  symbols_.emplace(name, p);
+  return p;
+}
+
+int SessionRunner::Run(const Json& session) {
+  rtl::ScopedEnv scopedEnv(&env_);
+  rtl::ScopedSettings scopedSettings;
+  auto previousHandler = hostlib::SetDialogHandler([this](const hostlib::DialogRequest& r) { return OnDialog(r); });
+  struct RestoreHandler {
+    hostlib::DialogHandler h;
+    ~RestoreHandler() { hostlib::SetDialogHandler(h); }
+  } restore{previousHandler};
+
+  mismatches_ = 0;
+  answers_.clear();
+  tapeKept_.clear();
+  try {
+    Prepare(session);
+  } catch (const SessionError& e) {
+    err_ << "qorhost: " << options_.sessionName << ": " << e.what() << "\n";
+    return kExitBadSession;
+  }
+
+  const Json& steps = session["steps"];
+  bool invalid = false;
+  for (size_t i = 0; i < steps.size(); ++i) {
+    const int n = static_cast<int>(i) + 1;
+    const Json& step = steps[i];
+    std::string label = "step " + std::to_string(n);
+    if (step.is_object() && step.contains("op") && step["op"].is_string())
+      label += " (" + step["op"].get<std::string>() + ")";
+    Json out;
+    try {
+      out = RunStep(n, step);
+    } catch (const SessionError& e) {
+      err_ << "qorhost: " << options_.sessionName << ": " << label << ": " << e.what() << "\n";
+      Json bad = {{"step", n}};
+      if (step.is_object() && step.contains("op")) bad["op"] = step["op"];
+      bad["invalid"] = e.what();
+      out_ << DumpUtf8(bad) << "\n" << std::flush;
+      invalid = true;
+      break;
+    }
+    if (step.contains("expect")) {
+      Json list = CheckExpect(step["expect"], out);
+      if (!list.empty()) {
+        ++mismatches_;
+        for (const auto& m : list) {
+          err_ << "qorhost: " << options_.sessionName << ": " << label << ": " << m["path"].get<std::string>()
+               << ": expected " << DumpUtf8(m["expected"]) << ", got "
+               << (m.contains("actual") ? DumpUtf8(m["actual"]) : std::string("nothing")) << "\n";
+        }
+        out["mismatch"] = std::move(list);
+      }
+    }
+    out_ << DumpUtf8(out) << "\n" << std::flush;
+  }
+  Finish();
+  if (invalid) return kExitBadSession;
+  if (mismatches_ > 0) {
+    err_ << "qorhost: " << options_.sessionName << ": " << mismatches_ << " step(s) did not meet their expect\n";
+    return kExitMismatch;
+  }
+  return kExitOk;
+}
+
+void SessionRunner::Prepare(const Json& session) {
+  if (!session.is_object()) throw SessionError("a session is a JSON object with a \"steps\" array");
+  for (const auto& [k, v] : session.items())
+    if (k != "locale" && k != "clock" && k != "steps" && k != "comment")
+      throw SessionError("unknown member \"" + k + "\" (a session has locale, clock, steps and comment)");
+  if (!session.contains("steps") || !session["steps"].is_array())
+    throw SessionError("a session needs a \"steps\" array");
+  if (session.contains("locale")) ApplyLocale(session["locale"]);
+
+  const bool needSim = !options_.stateDir.empty() || !options_.journal.empty() || options_.tape;
+  if (needSim && !sim_.Available())
+    throw SessionError("--state, --journal and --tape need the simulated printer, and the printer library has no "
+                       "simulator control interface");
+  if (!options_.stateDir.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(options_.stateDir, ec);
+    if (sim_.set_state_dir(options_.stateDir.c_str()) < 0)
+      throw SessionError("the simulated printer cannot use the state folder " + options_.stateDir);
+  }
+  if (!options_.journal.empty() && sim_.set_journal(options_.journal.c_str()) < 0)
+    throw SessionError("the simulated printer cannot write its journal to " + options_.journal);
+  if (session.contains("clock")) SetClock(session["clock"]);
+  tapeStart_ = TapeSize();
+}
+
+Json SessionRunner::RunStep(int n, const Json& step) {
+  if (!step.is_object()) throw SessionError("a step is a JSON object, got " + Describe(step));
+  std::string action;
+  for (const char* a : kActions) {
+    if (!step.contains(a)) continue;
+    if (!action.empty()) throw SessionError("a step has one action; this one has both \"" + action + "\" and \"" + a + "\"");
+    action = a;
+  }
+  if (action.empty()) throw SessionError("a step needs one of op, answers, clock, set, sim, locale, files, read");
+  for (const auto& [k, v] : step.items()) {
+    if (k == action || k == "expect" || k == "comment") continue;
+    if (k == "args" && action == "op") continue;
+    throw SessionError("unknown member \"" + k + "\" in a step with \"" + action + "\"");
+  }
+  if (step.contains("expect") && !step["expect"].is_object())
+    throw SessionError("\"expect\" is an object with the members to compare");
+
+  if (action == "op") return RunOp(n, step);
+  if (action == "sim") return RunSim(n, step["sim"]);
+  if (action == "set") return RunSet(n, step["set"]);
+  if (action == "answers") {
+    const Json& a = step["answers"];
+    if (!a.is_array()) throw SessionError("\"answers\" is an array of true/false");
+    for (const auto& v : a)
+      if (!v.is_boolean()) throw SessionError("\"answers\" holds only true/false, got " + v.dump());
+    for (const auto& v : a) answers_.push_back(v.get<bool>());
+    return Json{{"step", n}, {"answers", a}, {"queued", answers_.size()}};
+  }
+  if (action == "files") return RunFiles(n, step["files"]);
+  if (action == "read") return RunRead(n, step["read"]);
+  if (action == "clock") {
+    SetClock(step["clock"]);
+    return Json{{"step", n}, {"clock", step["clock"]}};
+  }
+  ApplyLocale(step["locale"]);
+  return Json{{"step", n}, {"locale", step["locale"]}};
+}
+
+Json SessionRunner::RunOp(int n, const Json& step) {
+  if (!step["op"].is_string()) throw SessionError("\"op\" names an operation, got " + Describe(step["op"]));
+  const std::string name = step["op"].get<std::string>();
+  const Adapter* adapter = FindAdapter(name);
+  void* fn = ModuleSymbol(name);
+  if (!adapter && !fn) throw SessionError("unknown operation \"" + name + "\"");
+  if (!adapter) throw SessionError("qorhost has no adapter for \"" + name + "\" yet (the module exports it)");
+  if (!fn) throw SessionError("the module does not export \"" + name + "\"");
+
+  const Json args = step.contains("args") ? step["args"] : Json::array();
+  if (!args.is_array()) throw SessionError("\"args\" is an array with one value per parameter");
+  if (args.size() != adapter->kinds.size()) {
+    std::string kinds;
+    for (const auto& k : adapter->kinds) kinds += (kinds.empty() ? "" : ", ") + k;
+    throw SessionError(name + " takes " + std::to_string(adapter->kinds.size()) + " argument(s)" +
+                       (kinds.empty() ? "" : " (" + kinds + ")") + ", the step gives " + std::to_string(args.size()));
+  }
+  std::vector<Arg> values(adapter->kinds.size());
+  for (size_t i = 0; i < values.size(); ++i) {
+    try {
+      DecodeArg(adapter->kinds[i], args[i], values[i], ctx_);
+    } catch (const SessionError& e) {
+      throw SessionError("argument " + std::to_string(i + 1) + " (" + adapter->kinds[i] + "): " + e.what());
+    } catch (const rtl::Exception& e) {
+      throw SessionError("argument " + std::to_string(i + 1) + " (" + adapter->kinds[i] + "): " + ToUtf8(e.message()));
+    }
+  }
+
+  dialogs_ = Json::array();
+  Json out = {{"step", n}, {"op", name}};
+  try {
+    rtl::Variant r = adapter->invoke(fn, values);
+    out["result"] = EncodeResult(adapter->resultKind, r);
+  } catch (const rtl::Exception& e) {
+    out["error"] = {{"type", e.className()}, {"message", ExceptionText(e.message(), true)}};
+  } catch (const std::exception& e) {
+    out["error"] = {{"type", "std::exception"}, {"message", ExceptionText(e.what(), false)}};
+  } catch (...) {
+    out["error"] = {{"type", "unknown"}, {"message", ""}};
+  }
+  Json reported = Json::array();
+  for (size_t i = 0; i < values.size(); ++i) reported.push_back(EncodeArg(adapter->kinds[i], values[i]));
+  out["args"] = std::move(reported);
+  out["state"] = StateSnapshot();
+  out["dialogs"] = dialogs_;
+  dialogs_ = Json::array();
+  hostlib::TakeDialogLog();  // the host library's own record; ours is in the output
+  return out;
+}
+
+Json SessionRunner::RunSim(int n, const Json& j) {
+  if (!sim_.Available())
+    throw SessionError("\"sim\" steps need the simulated printer; the printer library has no simulator control interface");
+  if (!j.is_object()) throw SessionError("\"sim\" is an object such as {\"paper\": \"low\"}");
+  static const char* const kSimActions[] = {"reset", "power", "paper", "status", "fail",
+                                            "answer", "raise", "clock_offset_s", "cover"};
+  std::string action;
+  for (const char* a : kSimActions) {
+    if (!j.contains(a)) continue;
+    if (!action.empty()) throw SessionError("a sim step does one thing; this one has \"" + action + "\" and \"" + a + "\"");
+    action = a;
+  }
+  if (action.empty())
+    throw SessionError("a sim step needs one of reset, power, paper, status, fail, answer, raise, clock_offset_s, cover");
+  auto allow = [&](std::initializer_list<const char*> extra) {
+    for (const auto& [k, v] : j.items()) {
+      bool ok = k == action;
+      for (const char* e : extra) ok = ok || k == e;
+      if (!ok) throw SessionError("unknown member \"" + k + "\" in a sim \"" + action + "\" step");
+    }
+  };
+  auto integer = [&](const char* key, int32_t def) {
+    if (!j.contains(key)) return def;
+    Arg a;
+    try {
+      DecodeArg("int", j[key], a, ctx_);
+    } catch (const SessionError& e) {
+      throw SessionError(std::string("sim \"") + key + "\": " + e.what());
+    }
+    return a.integer;
+  };
+  auto entryName = [&]() {
+    if (!j[action].is_string() || j[action].get<std::string>().empty())
+      throw SessionError("sim \"" + action + "\" names a printer entry point, got " + j[action].dump());
+    return j[action].get<std::string>();
+  };
+  const int32_t times = integer("times", 1);
+  if (times < 1) throw SessionError("sim \"times\" must be at least 1");
+  const Json& v = j[action];
+  int ret = 0;
+  if (action == "reset") {
+    allow({});
+    if (v != true) throw SessionError("sim \"reset\" takes true");
+    // The reset may start a new tape: keep what this session printed so far.
+    if (options_.tape) {
+      tapeKept_ += TapeFrom(tapeStart_);
+    }
+    ret = sim_.reset();
+    tapeStart_ = TapeSize();
+  } else if (action == "power") {
+    allow({});
+    if (!v.is_boolean()) throw SessionError("sim \"power\" takes true or false");
+    ret = sim_.set_power(v.get<bool>() ? 1 : 0);
+  } else if (action == "paper") {
+    allow({});
+    const std::string p = v.is_string() ? v.get<std::string>() : "";
+    if (p != "ok" && p != "low" && p != "out") throw SessionError("sim \"paper\" is \"ok\", \"low\" or \"out\"");
+    ret = sim_.set_paper(p == "ok" ? 0 : p == "low" ? 1 : 2);
+  } else if (action == "cover") {
+    allow({});
+    const std::string c = v.is_string() ? v.get<std::string>() : "";
+    if (c != "open" && c != "closed") throw SessionError("sim \"cover\" is \"open\" or \"closed\"");
+    ret = sim_.set_cover(c == "open" ? 1 : 0);
+  } else if (action == "status") {
+    allow({"times"});
+    if (!v.is_array() || v.size() != 3)
+      throw SessionError("sim \"status\" is [ACK, ST1, ST2]");
+    int bytes[3];
+    for (int i = 0; i < 3; ++i) {
+      if (!v[i].is_number_integer() || v[i].get<int64_t>() < 0 || v[i].get<int64_t>() > 255)
+        throw SessionError("sim \"status\" bytes are integers from 0 to 255, got " + v[i].dump());
+      bytes[i] = v[i].get<int>();
+    }
+    ret = sim_.force_status(bytes[0], bytes[1], bytes[2], times);
+  } else if (action == "fail") {
+    allow({"code", "times"});
+    if (!j.contains("code")) throw SessionError("sim \"fail\" needs the \"code\" the entry point returns");
+    const std::string fn = entryName();
+    ret = sim_.fail(fn.c_str(), integer("code", 0), times);
+  } else if (action == "answer") {
+    allow({"ret", "out", "times"});
+    if (!j.contains("ret")) throw SessionError("sim \"answer\" needs the \"ret\" the entry point returns");
+    const std::string fn = entryName();
+    Json outs = j.contains("out") ? j["out"] : Json::array();
+    if (!outs.is_array()) throw SessionError("sim \"out\" is an array of texts or integers");
+    for (const auto& o : outs)
+      if (!o.is_string() && !o.is_number_integer())
+        throw SessionError("sim \"out\" holds texts or integers, got " + o.dump());
+    ret = sim_.answer(fn.c_str(), integer("ret", 0), DumpUtf8(outs).c_str(), times);
+  } else if (action == "raise") {
+    allow({"times"});
+    const std::string fn = entryName();
+    ret = sim_.raise(fn.c_str(), times);
+  } else if (action == "clock_offset_s") {
+    allow({});
+    if (!v.is_number_integer()) throw SessionError("sim \"clock_offset_s\" is a whole number of seconds");
+    ret = sim_.set_clock_offset(v.get<long long>());
+  }
+  if (ret < 0)
+    throw SessionError("the simulated printer refused " + DumpUtf8(j) + " (code " + std::to_string(ret) +
+                       "; is the entry-point name right?)");
+  return Json{{"step", n}, {"sim", j}};
+}
+
+TdtmElgin01100* SessionRunner::DataModule() {
+  auto* instance = static_cast<TdtmElgin01100**>(ModuleSymbol("dtmElgin01100"));
+  if (!instance) throw SessionError("the module does not export dtmElgin01100");
+  if (*instance) return *instance;
+  auto create = reinterpret_cast<TdtmElgin01100& (*)()>(ModuleSymbol(kDataModuleSymbol));
+  if (!create) throw SessionError("the module does not export Qor01100::DataModule()");
+  return &create();
+}
+
+Json SessionRunner::RunSet(int n, const Json& set) {
+  if (!set.is_object() || set.empty())
+    throw SessionError("\"set\" is an object of shared-state variables and their values");
+  // Check everything first so that a bad entry changes nothing.
+  struct Pending {
+    const StateVar* var = nullptr;  // null: the data module's stSerieAtu
+    void* where = nullptr;
+    Arg value;
+  };
+  std::vector<Pending> pending;
+  for (const auto& [k, v] : set.items()) {
+    Pending p;
+    const char* kind = "text";
+    if (k != "stSerieAtu") {
+      for (const auto& s : kStateVars)
+        if (k == s.name) p.var = &s;
+      if (!p.var) {
+        std::string names = "stSerieAtu";
+        for (const auto& s : kStateVars) names += std::string(", ") + s.name;
+        throw SessionError("\"" + k + "\" is not a shared-state variable (they are " + names + ")");
+      }
+      p.where = ModuleSymbol(k);
+      if (!p.where) throw SessionError("the module does not export \"" + k + "\"");
+      kind = p.var->kind == VarKind::Int ? "int" : p.var->kind == VarKind::Bool ? "bool" : "text";
+    }
+    try {
+      DecodeArg(kind, v, p.value, ctx_);
+    } catch (const SessionError& e) {
+      throw SessionError("set \"" + k + "\": " + e.what());
+    }
+    pending.push_back(std::move(p));
+  }
+  for (auto& p : pending) {
+    if (!p.var) {
+      DataModule()->stSerieAtu = p.value.text;
+      continue;
+    }
+    switch (p.var->kind) {
+      case VarKind::Int: *static_cast<int32_t*>(p.where) = p.value.integer; break;
+      case VarKind::Bool: *static_cast<bool*>(p.where) = p.value.boolean; break;
+      case VarKind::Text: *static_cast<std::string*>(p.where) = p.value.text; break;
+    }
+  }
+  return Json{{"step", n}, {"set", set}, {"state", StateSnapshot()}};
+}
+
+void SessionRunner::SetClock(const Json& iso) {
+  rtl::TDateTime dt = 0;
+  if (!iso.is_string() || !ParseIsoDateTime(iso.get<std::string>(), dt))
+    throw SessionError("\"clock\" is \"YYYY-MM-DDThh:mm:ss\", got " + iso.dump());
+  env_.clockFrozen = true;
+  env_.frozenNow = dt;
+  if (sim_.set_clock) {
+    const std::string s = FormatIsoDateTime(dt).substr(0, 19);
+    if (sim_.set_clock(s.c_str()) < 0) throw SessionError("the simulated printer refused the clock " + s);
+  }
+}
+
+void SessionRunner::ApplyLocale(const Json& locale) {
+  if (!locale.is_object()) throw SessionError("\"locale\" is an object such as {\"decimal\": \",\"}");
+  auto& fs = rtl::Settings();
+  for (const auto& [k, v] : locale.items()) {
+    if (!v.is_string()) throw SessionError("locale \"" + k + "\" is a string");
+    const std::string s = ToCp1252(v.get<std::string>());
+    auto oneChar = [&](char& target) {
+      if (s.size() != 1) throw SessionError("locale \"" + k + "\" is one character, got \"" + v.get<std::string>() + "\"");
+      target = s[0];
+    };
+    if (k == "decimal") oneChar(fs.DecimalSeparator);
+    else if (k == "thousands") oneChar(fs.ThousandSeparator);
+    else if (k == "date_separator") oneChar(fs.DateSeparator);
+    else if (k == "time_separator") oneChar(fs.TimeSeparator);
+    else if (k == "short_date") fs.ShortDateFormat = s;
+    else if (k == "long_time") fs.LongTimeFormat = s;
+    else if (k == "short_time") fs.ShortTimeFormat = s;
+    else if (k == "currency") fs.CurrencyString = s;
+    else
+      throw SessionError("unknown locale member \"" + k +
+                         "\" (decimal, thousands, short_date, date_separator, time_separator, long_time, short_time, "
+                         "currency)");
+  }
+}
+
+std::filesystem::path SessionRunner::HostPath(const Json& name) const {
+  if (!name.is_string() || name.get<std::string>().empty())
+    throw SessionError("a file in the host folder is named by a relative path, got " + name.dump());
+  std::string rel = name.get<std::string>();
+  for (char& c : rel)
+    if (c == '\\') c = '/';
+  const std::filesystem::path p(rel);
+  // Only inside the host folder: a script never writes or reads elsewhere through it.
+  if (p.is_absolute() || p.has_root_name()) throw SessionError("\"" + rel + "\" must be relative to the host folder");
+  for (const auto& part : p)
+    if (part == "..") throw SessionError("\"" + rel + "\" must stay inside the host folder");
+  return std::filesystem::path(rtl::ProgramDir()) / p;
+}
+
+Json SessionRunner::RunFiles(int n, const Json& files) {
+  if (!files.is_object() || files.empty())
+    throw SessionError("\"files\" maps host-folder paths to a source file or {\"text\": ...}");
+  struct Pending {
+    std::filesystem::path target;
+    std::string bytes;
+  };
+  std::vector<Pending> pending;  // everything is checked before anything is written
+  for (const auto& [name, source] : files.items()) {
+    Pending p;
+    p.target = HostPath(Json(name));
+    if (source.is_string()) {
+      std::filesystem::path from(source.get<std::string>());
+      if (from.is_relative()) from = ctx_.baseDir / from;
+      std::ifstream in(from, std::ios::binary);
+      if (!in) throw SessionError("files \"" + name + "\": cannot read " + from.string());
+      std::stringstream ss;
+      ss << in.rdbuf();
+      p.bytes = ss.str();
+    } else if (source.is_object() && source.size() == 1 && source.contains("text") && source["text"].is_string()) {
+      p.bytes = ToCp1252(source["text"].get<std::string>());  // the module reads its files as code page 1252
+    } else {
+      throw SessionError("files \"" + name + "\": the source is a file path or {\"text\": ...}, got " + source.dump());
+    }
+    pending.push_back(std::move(p));
+  }
+  Json written = Json::array();
+  for (const auto& p : pending) {
+    std::error_code ec;
+    std::filesystem::create_directories(p.target.parent_path(), ec);
+    std::ofstream out(p.target, std::ios::binary | std::ios::trunc);
+    out << p.bytes;
+    out.close();
+    if (!out) throw SessionError("cannot write " + p.target.string());
+    written.push_back(p.target.string());
+  }
+  return Json{{"step", n}, {"files", written}};
+}
+
+Json SessionRunner::RunRead(int n, const Json& name) {
+  const auto path = HostPath(name);
+  Json out = {{"step", n}, {"read", name}};
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    out["exists"] = false;
+    return out;
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  out["exists"] = true;
+  out["text"] = ToUtf8(ss.str());
+  return out;
+}
+
+Json SessionRunner::StateSnapshot() {
+  Json st = Json::object();
+  for (const auto& v : kStateVars) {
+    void* p = ModuleSymbol(v.name);
+    if (!p) continue;
+    switch (v.kind) {
+      case VarKind::Int: st[v.name] = *static_cast<int32_t*>(p); break;
+      case VarKind::Bool: st[v.name] = *static_cast<bool*>(p); break;
+      case VarKind::Text: st[v.name] = ToUtf8(*static_cast<std::string*>(p)); break;
+    }
+  }
+  return st;
+}
+
+Json SessionRunner::CheckExpect(const Json& expect, const Json& actual) const {
+  Json list = Json::array();
+  for (const auto& [k, v] : expect.items()) {
+    if (!actual.contains(k)) {
+      Mismatch(list, k, v, nullptr);
+      continue;
+    }
+    const Json& a = actual[k];
+    if (k == "state" || k == "error") {
+      CompareKeys(v, a, k, list);
+    } else if (k == "args" && v.is_array() && a.is_array()) {
+      for (size_t i = 0; i < v.size(); ++i) {
+        if (v[i].is_null()) continue;  // not checked
+        const std::string path = "args[" + std::to_string(i) + "]";
+        if (i >= a.size()) Mismatch(list, path, v[i], nullptr);
+        else if (!DeepEqual(v[i], a[i])) Mismatch(list, path, v[i], &a[i]);
+      }
+    } else if (k == "dialogs" && v.is_array() && a.is_array()) {
+      if (v.size() != a.size()) {
+        Mismatch(list, "dialogs", v, &a);
+        continue;
+      }
+      for (size_t i = 0; i < v.size(); ++i) CompareKeys(v[i], a[i], "dialogs[" + std::to_string(i) + "]", list);
+    } else if (!DeepEqual(v, a)) {
+      Mismatch(list, k, v, &a);
+    }
+  }
+  return list;
+}
+
+bool SessionRunner::OnDialog(const hostlib::DialogRequest& r) {
+  Json d = {{"text", ToUtf8(r.text)}, {"question", r.question}, {"kind", r.kind}, {"scheme", ToUtf8(r.scheme)}};
+  bool answer = false;
+  bool unanswered = false;
+  bool asked = false;
+  if (r.question) {
+    if (!answers_.empty()) {
+      answer = answers_.front();
+      answers_.pop_front();
+    } else if (asker_) {
+      if (auto a = asker_(r)) {
+        answer = *a;
+        asked = true;
+      } else {
+        unanswered = true;
+      }
+    } else {
+      unanswered = true;
+    }
+  }
+  d["answer"] = answer;
+  if (unanswered) d["unanswered"] = true;
+  if (asked) d["asked"] = true;
+  dialogs_.push_back(std::move(d));
+  return answer;
+}
+
+int64_t SessionRunner::TapeSize() const {
+  if (!sim_.tape_path) return 0;
+  char buf[4096] = {0};
+  if (sim_.tape_path(buf, sizeof buf) != 0) return 0;
+  std::error_code ec;
+  auto size = std::filesystem::file_size(buf, ec);
+  return ec ? 0 : static_cast<int64_t>(size);
+}
+
+std::string SessionRunner::TapeFrom(int64_t offset) const {
+  if (!sim_.tape_path) return "";
+  char buf[4096] = {0};
+  if (sim_.tape_path(buf, sizeof buf) != 0) return "";
+  std::ifstream in(buf, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  std::string all = ss.str();
+  // A tape shorter than where the session started was started afresh: all of it is new.
+  if (offset > static_cast<int64_t>(all.size())) offset = 0;
+  return all.substr(static_cast<size_t>(offset));
+}
+
+void SessionRunner::Finish() {
+  if (options_.tape) {
+    std::string tape = tapeKept_ + TapeFrom(tapeStart_);
+    out_ << tape;
+    if (!tape.empty() && tape.back() != '\n') out_ << "\n";
+    out_ << std::flush;
+  }
+  if (!answers_.empty())
+    err_ << "qorhost: " << options_.sessionName << ": " << answers_.size()
+         << " queued answer(s) were not used by any question\n";
+}
+
+}  // namespace qorhost

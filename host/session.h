@@ -1,0 +1,138 @@
+// The session runner: plays a session script against the loaded module the
+// way a point-of-sale host does, one step at a time, and writes one JSON
+// object per step.
+//
+// Script and output formats are described in host/README.md; the decisions
+// that the format leaves open are:
+//   - steps are numbered from 1;
+//   - a step is an object with exactly one action ("op", "answers",
+//     "clock", "set", "sim", "locale", "files" or "read") plus "expect" and
+//     "comment" ("args" only with "op"); any other member is a mistake and
+//     is reported;
+//   - "files" puts files into the host folder before the module looks for
+//     them ({"Kalvora.cds": "data/Kalvora.cds"} copies a file given relative
+//     to the session file; {"ELGIN.INI": {"text": "..."}} writes a text in
+//     code page 1252); "read" shows a file of the host folder as text
+//     ({"step", "read", "exists", "text"}); both take only relative paths
+//     that stay inside the host folder;
+//   - the first bad step (unknown operation, wrong arguments, unreadable
+//     file, ...) stops the session: it prints {"step": n, "invalid": why},
+//     the message names the step on stderr, and the exit status is 2; the
+//     steps before it have run and keep their effects;
+//   - "expect" compares members of the step's output object: "state" and
+//     "error" by the keys given, "args" by the elements given (a null
+//     element is not checked), "dialogs" element by element with the keys
+//     given (the count must match), everything else by deep equality;
+//     numbers compare equal within 1e-9 relative;
+//   - notices answer false and take no queued answer; a question with the
+//     queue empty asks the person at the terminal when there is one, and
+//     otherwise answers false and is marked "unanswered": true.
+#pragma once
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "host/codec.h"
+#include "hostlib/dialogs.h"
+#include "platform/env.h"
+
+class TdtmElgin01100;
+
+namespace qorhost {
+
+// Exit statuses of qorhost.
+constexpr int kExitOk = 0;
+constexpr int kExitMismatch = 1;    // a step's "expect" did not hold
+constexpr int kExitBadSession = 2;  // unusable command line or session script
+constexpr int kExitLoad = 3;        // the module could not be loaded, or an adapter is broken
+
+// The decorated export Qor01100::DataModule(), which creates the data module
+// on first use (resolved by name: qorhost does not link the module).
+inline constexpr const char* kDataModuleSymbol = "_ZN8Qor0110010DataModuleEv";
+
+// The simulated printer's control interface, resolved from the loaded
+// vendor library; every pointer is null for a library without it.
+struct SimControl {
+  int (*set_state_dir)(const char*) = nullptr;
+  int (*reset)() = nullptr;
+  int (*set_power)(int) = nullptr;
+  int (*set_paper)(int) = nullptr;
+  int (*set_cover)(int) = nullptr;
+  int (*force_status)(int, int, int, int) = nullptr;
+  int (*fail)(const char*, int, int) = nullptr;
+  int (*answer)(const char*, int, const char*, int) = nullptr;
+  int (*raise)(const char*, int) = nullptr;
+  int (*set_clock_offset)(long long) = nullptr;
+  int (*set_clock)(const char*) = nullptr;
+  int (*set_journal)(const char*) = nullptr;
+  int (*tape_path)(char*, int) = nullptr;
+
+  // Resolves the ecfsim_* functions through `symbol` (null library: none).
+  static SimControl Resolve(const std::function<void*(const char*)>& symbol);
+  bool Available() const { return reset != nullptr; }
+};
+
+// Resolves a plain export name of the module; null when absent.
+using SymbolResolver = std::function<void*(const std::string&)>;
+// Asks the person at the terminal a yes/no question; nullopt when nobody answered.
+using Asker = std::function<std::optional<bool>(const hostlib::DialogRequest&)>;
+
+struct HostOptions {
+  std::string stateDir;   // simulated printer's state folder ("" = its default)
+  std::string journal;    // simulated printer's call journal ("" = none)
+  bool tape = false;      // print the session's paper tape after the steps
+  std::filesystem::path sessionDir;     // relative "file" paths start here
+  std::string sessionName = "session";  // names the script in messages
+};
+
+class SessionRunner {
+ public:
+  // `env` is the host's environment (program path set by the caller); the
+  // runner installs it for the run and moves its clock.
+  SessionRunner(SymbolResolver module, SimControl sim, rtl::ConfigurableEnv& env, HostOptions options,
+                std::ostream& out, std::ostream& err);
+  void SetAsker(Asker asker) { asker_ = std::move(asker); }
+  // Runs the whole script; returns the exit status.
+  int Run(const Json& session);
+
+ private:
+  void Prepare(const Json& session);
+  Json RunStep(int n, const Json& step);
+  Json RunOp(int n, const Json& step);
+  Json RunSim(int n, const Json& sim);
+  Json RunSet(int n, const Json& set);
+  Json RunFiles(int n, const Json& files);
+  Json RunRead(int n, const Json& name);
+  std::filesystem::path HostPath(const Json& name) const;
+  void SetClock(const Json& iso);
+  void ApplyLocale(const Json& locale);
+  Json CheckExpect(const Json& expect, const Json& actual) const;
+  Json StateSnapshot();
+  bool OnDialog(const hostlib::DialogRequest& r);
+  void* ModuleSymbol(const std::string& name);
+  TdtmElgin01100* DataModule();
+  int64_t TapeSize() const;
+  std::string TapeFrom(int64_t offset) const;
+  void Finish();
+
+  SymbolResolver module_;
+  SimControl sim_;
+  rtl::ConfigurableEnv& env_;
+  HostOptions options_;
+  std::ostream& out_;
+  std::ostream& err_;
+  Asker asker_;
+  DecodeContext ctx_;
+  std::map<std::string, void*> symbols_;
+  std::deque<bool> answers_;
+  Json dialogs_ = Json::array();
+  int64_t tapeStart_ = 0;
+  std::string tapeKept_;  // tape printed before a reset of the simulated printer
+  int mismatches_ = 0;
+};
+
+}  // namespace qorhost

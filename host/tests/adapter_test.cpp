@@ -1,0 +1,84 @@
+// The adapter registry: kinds strings, the check of kinds against the C++
+// parameter types, the frame's adapters.
+#include <cxxabi.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "host/adapter.h"
+#include "host/session.h"
+
+namespace {
+
+struct KindsCase {
+  const char* spec;
+  std::vector<std::string> kinds;
+  const char* result;
+};
+void PrintTo(const KindsCase& c, std::ostream* os) { *os << "\"" << c.spec << "\""; }
+
+class ParseKindsTest : public ::testing::TestWithParam<KindsCase> {};
+
+TEST_P(ParseKindsTest, SplitsParametersAndResult) {
+  const auto& c = GetParam();
+  std::vector<std::string> kinds{"stale"};
+  std::string result = "stale";
+  qorhost::ParseKinds(c.spec, kinds, result);
+  EXPECT_EQ(kinds, c.kinds);
+  EXPECT_EQ(result, c.result);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Specs, ParseKindsTest,
+    ::testing::Values(KindsCase{"", {}, ""}, KindsCase{"text", {"text"}, ""},
+                      KindsCase{"text,dataset", {"text", "dataset"}, ""},
+                      KindsCase{" text& , int ", {"text&", "int"}, ""},
+                      KindsCase{"text->datetime", {"text"}, "datetime"}, KindsCase{"->datetime", {}, "datetime"},
+                      KindsCase{"list,result", {"list", "result"}, ""}, KindsCase{"text,,int", {"text", "", "int"}, ""}));
+
+TEST(Adapters, FrameOperationsAreRegistered) {
+  const qorhost::Adapter* a = qorhost::FindAdapter("GetValue");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->kinds, std::vector<std::string>{"text"});
+  EXPECT_EQ(a->resultKind, "real");
+  a = qorhost::FindAdapter("ImpFisDebug");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->kinds, std::vector<std::string>{"text"});
+  EXPECT_EQ(a->resultKind, "none");
+  a = qorhost::FindAdapter("StopImpFiscal");
+  ASSERT_NE(a, nullptr);
+  EXPECT_TRUE(a->kinds.empty());
+  EXPECT_EQ(a->resultKind, "bool");
+  EXPECT_EQ(qorhost::FindAdapter("NaoExiste"), nullptr);
+}
+
+bool TwoTexts(const std::string&, std::string&) { return true; }
+double ADate() { return 0; }
+
+using ::testing::ExitedWithCode;
+
+TEST(AdaptersDeathTest, ABrokenAdapterStopsTheProgramNamingTheOperation) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  using R = qorhost::Registrar<decltype(TwoTexts)>;
+  EXPECT_EXIT(R("Wrong1", "text"), ExitedWithCode(qorhost::kExitLoad), "Wrong1.*1 parameter kind.*2 parameter");
+  EXPECT_EXIT(R("Wrong2", "text,int&"), ExitedWithCode(qorhost::kExitLoad), "Wrong2: parameter 2 is declared \"int&\"");
+  EXPECT_EXIT(R("Wrong3", "text,texto&"), ExitedWithCode(qorhost::kExitLoad), "Wrong3: parameter 2 has the unknown kind");
+  EXPECT_EXIT(R("Wrong4", "text,text&->text"), ExitedWithCode(qorhost::kExitLoad), "Wrong4: result kind \"text\"");
+  EXPECT_EXIT(R("GetValue", "text,text&"), ExitedWithCode(qorhost::kExitLoad), "GetValue has two adapters");
+}
+
+TEST(Adapters, ADoubleResultMayBeADateTime) {
+  qorhost::Registrar<decltype(ADate)> r("QhtADate", "->datetime");
+  ASSERT_NE(qorhost::FindAdapter("QhtADate"), nullptr);
+  EXPECT_EQ(qorhost::FindAdapter("QhtADate")->resultKind, "datetime");
+}
+
+TEST(Adapters, DataModuleSymbolIsTheDecoratedCreator) {
+  int status = 0;
+  char* name = abi::__cxa_demangle(qorhost::kDataModuleSymbol, nullptr, nullptr, &status);
+  ASSERT_EQ(status, 0);
+  EXPECT_STREQ(name, "Qor01100::DataModule()");
+  std::free(name);
+}
+
+}  // namespace

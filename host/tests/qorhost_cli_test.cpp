@@ -1,0 +1,227 @@
+// qorhost as a program, with the real module and the simulated printer:
+// every example script runs clean, and the command line's errors are clear.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path BinDir() { return fs::read_symlink("/proc/self/exe").parent_path(); }
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+class QorhostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static std::mt19937_64 rng(std::random_device{}());
+    tmp = fs::temp_directory_path() / ("qorhost-cli-" + std::to_string(::getpid()) + "-" + std::to_string(rng()));
+    fs::create_directories(tmp);
+    hostDir = tmp / "host";
+    stateDir = tmp / "ecf";
+  }
+  void TearDown() override {
+    std::error_code ec;
+    if (!HasFailure()) fs::remove_all(tmp, ec);
+    else std::cerr << "files kept in " << tmp << "\n";
+  }
+
+  // Runs qorhost with the given arguments (standard input is not a terminal).
+  int Qorhost(const std::string& args) {
+    const std::string cmd = "cd " + Quote(tmp.string()) + " && " + Quote((BinDir() / "qorhost").string()) + " " +
+                            args + " </dev/null >out.txt 2>err.txt";
+    const int rc = std::system(cmd.c_str());
+    out = ReadFile(tmp / "out.txt");
+    err = ReadFile(tmp / "err.txt");
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  }
+  // Runs a session with a fresh printer and host folder.
+  int Session(const fs::path& file, const std::string& extra = "") {
+    return Qorhost("--state " + Quote(stateDir.string()) + " --host-dir " + Quote(hostDir.string()) + " " + extra +
+                   " " + Quote(file.string()));
+  }
+  fs::path Write(const std::string& name, const std::string& text) {
+    std::ofstream(tmp / name, std::ios::binary) << text;
+    return tmp / name;
+  }
+  std::vector<nlohmann::json> Lines() const {
+    std::vector<nlohmann::json> v;
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line))
+      if (!line.empty() && line[0] == '{') v.push_back(nlohmann::json::parse(line));
+    return v;
+  }
+
+  // The lines after the steps' JSON objects: the paper tape of --tape.
+  std::string Tape() const {
+    std::string t;
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line))
+      if (line.empty() || line[0] != '{') t += line + "\n";
+    return t;
+  }
+
+  fs::path tmp, hostDir, stateDir;
+  std::string out, err;
+};
+
+TEST_F(QorhostTest, EveryExampleRunsCleanOnAFreshPrinter) {
+  const fs::path examples = fs::path(QOR_SOURCE_DIR) / "examples";
+  int count = 0;
+  for (const auto& e : fs::directory_iterator(examples)) {
+    if (e.path().extension() != ".json") continue;
+    ++count;
+    SCOPED_TRACE(e.path().filename().string());
+    fs::remove_all(hostDir);
+    fs::remove_all(stateDir);
+    EXPECT_EQ(Session(e.path()), 0) << err;
+    const auto lines = Lines();
+    EXPECT_FALSE(lines.empty());
+    for (const auto& l : lines) {
+      EXPECT_FALSE(l.contains("mismatch")) << l.dump();
+      EXPECT_FALSE(l.contains("invalid")) << l.dump();
+    }
+  }
+  EXPECT_GT(count, 0) << "no example scripts in " << examples;
+}
+
+TEST_F(QorhostTest, FrameOperationsReachTheModule) {
+  auto file = Write("s.json", R"({"clock": "2026-07-15T09:30:00", "steps": [
+      {"op": "GetValue", "args": [" 000000100000 "], "expect": {"result": 1000.0}},
+      {"op": "ImpFisDebug", "args": ["Início do teste"]},
+      {"op": "StopImpFiscal", "expect": {"result": true}}]})");
+  ASSERT_EQ(Session(file), 0) << err;
+  const auto lines = Lines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1]["result"], nullptr);
+  EXPECT_EQ(lines[1]["args"], nlohmann::json::parse("[null]"));
+  EXPECT_TRUE(lines[2]["state"].contains("boImpFiscalOK"));
+  // The debug log of July 2026 is in the host folder, in code page 1252.
+  const std::string log = ReadFile(hostDir / "impdebug0726.txt");
+  EXPECT_NE(log.find("In\xED" "cio do teste"), std::string::npos) << log;
+}
+
+TEST_F(QorhostTest, ConversionErrorEscapingTheModuleIsReported) {
+  auto file = Write("s.json", R"({"steps": [{"op": "GetValue", "args": ["abc"]},
+                                            {"op": "GetValue", "args": ["100"], "expect": {"result": 1.0}}]})");
+  ASSERT_EQ(Session(file), 0) << err;
+  const auto lines = Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0]["error"]["type"], "EConvertError");
+  EXPECT_FALSE(lines[0].contains("result"));
+}
+
+TEST_F(QorhostTest, BadStepStopsTheSessionAndEarlierStepsKeepTheirEffects) {
+  auto file = Write("s.json", R"({"clock": "2026-07-15T09:30:00", "steps": [
+      {"op": "ImpFisDebug", "args": ["antes"]},
+      {"op": "ImpFisDebug", "args": [1]},
+      {"op": "ImpFisDebug", "args": ["depois"]}]})");
+  EXPECT_EQ(Session(file), 2);
+  EXPECT_NE(err.find("step 2 (ImpFisDebug): argument 1 (text)"), std::string::npos) << err;
+  const std::string log = ReadFile(hostDir / "impdebug0726.txt");
+  EXPECT_NE(log.find("antes"), std::string::npos);
+  EXPECT_EQ(log.find("depois"), std::string::npos);
+}
+
+TEST_F(QorhostTest, FailedExpectGivesStatusOne) {
+  auto file = Write("s.json", R"({"steps": [{"op": "GetValue", "args": ["100"], "expect": {"result": 2.0}}]})");
+  EXPECT_EQ(Session(file), 1);
+  EXPECT_NE(err.find("step 1 (GetValue): result: expected 2.0, got 1.0"), std::string::npos) << err;
+  ASSERT_EQ(Lines().size(), 1u);
+  EXPECT_TRUE(Lines()[0].contains("mismatch"));
+}
+
+// A start and a coupon with one item (what the other sessions below build on).
+const char kSale[] = R"({"clock": "2026-03-05T08:00:00", "steps": [
+    {"op": "StartImpFiscal", "args": [{"CDFILIAL": "0001", "CDCAIXA": "01", "NRSERIEIMP": "X", "ESQUEMA": "001",
+        "CDPORTAIMPFIS": "COM1", "IDTIPOIMPFIS": "1", "BOUTILTAA": false, "NRSERIE": "X", "ESQUEMACOR": "001"}],
+     "expect": {"result": true}},
+    {"op": "AbreCupom", "args": [{"ESQUEMACOR": "001", "INCLUICPF": "", "INCLUINOME": "", "INCLUIENDERECO": "",
+        "CUPNR": "", "CONTCUPOM": "", "IDUTILTEF": "N", "INTTEFERRO": 0, "UTILTEF": false}],
+     "expect": {"result": true}},
+    {"op": "VendaItem", "args": [{"ESQUEMACOR": "001", "CDARVPROD": "789", "NMPROD": "Café", "CDALIQ": "01",
+        "QTDE": 1.0, "VALOR": 10.0, "DESCONT": 0.0, "ACRESCIMO": 0.0, "IDUTILTEF": "N", "UTILTEF": false,
+        "INTTEFERRO": 0}],
+     "expect": {"result": true}}]})";
+
+TEST_F(QorhostTest, TapeShowsOnlyWhatThisSessionPrintedAndTheJournalRecordsTheCalls) {
+  auto sale = Write("sale.json", kSale);
+  ASSERT_EQ(Session(sale), 0) << err;
+  // The next start finds the coupon open and cancels it.
+  auto restart = Write("restart.json", R"({"clock": "2026-03-05T08:10:00", "steps": [
+      {"op": "StartImpFiscal", "args": [{"CDFILIAL": "0001", "CDCAIXA": "01", "NRSERIEIMP": "X", "ESQUEMA": "001",
+          "CDPORTAIMPFIS": "COM1", "IDTIPOIMPFIS": "1", "BOUTILTAA": false, "NRSERIE": "X", "ESQUEMACOR": "001"}]}]})");
+  ASSERT_EQ(Session(restart, "--tape --journal " + Quote((tmp / "journal.jsonl").string())), 0) << err;
+  const std::string tape = Tape();
+  EXPECT_NE(tape.find("CUPOM FISCAL CANCELADO"), std::string::npos) << out;
+  EXPECT_EQ(tape.find("Caf\xC3\xA9"), std::string::npos) << "the item was printed by the earlier session\n" << out;
+  const std::string journal = ReadFile(tmp / "journal.jsonl");
+  EXPECT_NE(journal.find("\"Elgin_CancelaCupom\""), std::string::npos) << journal;
+  EXPECT_EQ(journal.find("\"Elgin_VendeItem\""), std::string::npos) << journal;
+}
+
+TEST_F(QorhostTest, AnotherVendorLibraryIsTakenByItsPath) {
+  auto file = Write("s.json", kSale);
+  EXPECT_EQ(Session(file, "--printer " + Quote((BinDir() / "libElgin.so").string())), 0) << err;
+  EXPECT_EQ(Qorhost("--printer " + Quote((tmp / "nao-existe.so").string()) + " --host-dir h " + Quote(file.string())),
+            1);
+  EXPECT_NE(err.find("cannot load the printer library"), std::string::npos) << err;
+}
+
+struct CliCase {
+  const char* args;
+  int status;
+  const char* message;  // part of stderr
+};
+void PrintTo(const CliCase& c, std::ostream* os) { *os << "qorhost " << c.args; }
+
+class CommandLineTest : public QorhostTest, public ::testing::WithParamInterface<CliCase> {};
+
+TEST_P(CommandLineTest, ErrorsAreClear) {
+  Write("good.json", R"({"steps": []})");
+  Write("bad.json", R"({"steps": [)");
+  const auto& c = GetParam();
+  EXPECT_EQ(Qorhost(c.args), c.status) << err;
+  EXPECT_NE(err.find(c.message), std::string::npos) << err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommandLineTest,
+    ::testing::Values(CliCase{"", 2, "no session file given"}, CliCase{"--bogus good.json", 2, "unknown option --bogus"},
+                      CliCase{"--state", 2, "--state needs a value"},
+                      CliCase{"good.json good.json", 2, "one session file at a time"},
+                      CliCase{"missing.json", 2, "cannot read the session file missing.json"},
+                      CliCase{"bad.json", 2, "bad.json: unreadable JSON"},
+                      CliCase{"--printer /nonexistent/libfake.so --state x good.json", 2,
+                              "need the simulated printer"}));
+
+TEST_F(QorhostTest, HelpAndListGoToStandardOutput) {
+  EXPECT_EQ(Qorhost("--help"), 0);
+  EXPECT_NE(out.find("usage: qorhost"), std::string::npos);
+  EXPECT_EQ(Qorhost("--list"), 0);
+  EXPECT_NE(out.find("GetValue(text) -> real\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("StopImpFiscal() -> bool\n"), std::string::npos) << out;
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+// The seam to everything outside the process that the module and the host
+// touch through the run-time layer: the clock, the host program's folder,
+// the system folder, loading libraries, waiting, and the application object.
+// Tests and hosts replace it (EnvWrapper forwards everything, so a test
+// overrides one call).
+#pragma once
+#include <string>
+
+#include "datetime.h"
+
+namespace rtl {
+
+class Env {
+ public:
+  virtual ~Env() = default;
+  // Local date-time now.
+  virtual TDateTime Now() = 0;
+  // Full path of the running host program (the process's executable).
+  virtual std::string ProgramPath() = 0;
+  // The system folder (where a vendor library's INI file may live).
+  virtual std::string SystemDirectory() = 0;
+  // The short form of a path (identity where the platform has none).
+  virtual std::string ShortPath(const std::string& path) = 0;
+  // Loads a shared library by name ("Elgin.dll") or path; null on failure.
+  virtual void* LoadLibrary(const std::string& name) = 0;
+  // Resolves an entry point; null when missing.
+  virtual void* GetProcAddress(void* lib, const std::string& name) = 0;
+  virtual void Sleep(int ms) = 0;
+  // The application object.
+  virtual void ProcessMessages() = 0;
+  virtual void Terminate() = 0;
+  virtual bool Terminated() = 0;
+};
+
+// The default: the real clock, /proc/self/exe, dlopen (see library.h).
+Env* DefaultEnv();
+// The Env in force (default unless replaced).
+Env* CurrentEnv();
+// Replace the Env in force; null restores the default. Returns the previous one.
+Env* SetEnv(Env* env);
+
+class EnvWrapper : public Env {
+ public:
+  explicit EnvWrapper(Env* target) : target_(target) {}
+  TDateTime Now() override { return target_->Now(); }
+  std::string ProgramPath() override { return target_->ProgramPath(); }
+  std::string SystemDirectory() override { return target_->SystemDirectory(); }
+  std::string ShortPath(const std::string& p) override { return target_->ShortPath(p); }
+  void* LoadLibrary(const std::string& n) override { return target_->LoadLibrary(n); }
+  void* GetProcAddress(void* l, const std::string& n) override { return target_->GetProcAddress(l, n); }
+  void Sleep(int ms) override { target_->Sleep(ms); }
+  void ProcessMessages() override { target_->ProcessMessages(); }
+  void Terminate() override { target_->Terminate(); }
+  bool Terminated() override { return target_->Terminated(); }
+  Env* target() const { return target_; }
+
+ private:
+  Env* target_;
+};
+
+// Convenience over CurrentEnv().
+std::string ParamStr0();             // ProgramPath()
+std::string ProgramDir();            // folder of ProgramPath(), no trailing separator
+void ProcessMessages();
+void Terminate();
+
+// A settable Env for tests and hosts: fixed clock (or offset), program path,
+// system folder; everything else forwarded to the default.
+class ConfigurableEnv : public EnvWrapper {
+ public:
+  ConfigurableEnv() : EnvWrapper(DefaultEnv()) {}
+  bool clockFrozen = false;
+  TDateTime frozenNow = 0;
+  std::string programPath;      // "" = default
+  std::string systemDirectory;  // "" = default
+  int processMessagesCalls = 0;
+  bool terminateRequested = false;
+  int sleptMs = 0;
+  bool realSleep = false;
+
+  TDateTime Now() override { return clockFrozen ? frozenNow : EnvWrapper::Now(); }
+  std::string ProgramPath() override { return programPath.empty() ? EnvWrapper::ProgramPath() : programPath; }
+  std::string SystemDirectory() override {
+    return systemDirectory.empty() ? EnvWrapper::SystemDirectory() : systemDirectory;
+  }
+  void Sleep(int ms) override { sleptMs += ms; if (realSleep) EnvWrapper::Sleep(ms); }
+  void ProcessMessages() override { ++processMessagesCalls; }
+  void Terminate() override { terminateRequested = true; }
+  bool Terminated() override { return terminateRequested; }
+};
+
+// Installs an Env for a scope and restores the previous one after.
+class ScopedEnv {
+ public:
+  explicit ScopedEnv(Env* e) : prev_(SetEnv(e)) {}
+  ~ScopedEnv() { SetEnv(prev_); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+ private:
+  Env* prev_;
+};
+
+}  // namespace rtl

@@ -1,0 +1,237 @@
+// Files and folders over std::filesystem (portable) plus os.h for flushing.
+//
+// Choices:
+// - FileExists is true for files only (not folders), as in the run-time library.
+// - RenameFile fails when the target exists (the platform call it stands for
+//   does not replace); WriteFileAtomic is the replacing rename.
+// - FindFirst lists files and folders matching the pattern, never "." and
+//   "..", sorted by name (byte order) so that results are reproducible;
+//   "*.*" matches every name, also one without a dot. It returns 0 when
+//   found, 2 when nothing matches, 3 when the folder does not exist;
+//   FindNext returns 18 at the end (the platform's error codes).
+// - ExtractFilePath/ExtractFileName split at the last "\", "/" or ":".
+// - IncludeTrailingPathDelimiter("") is "\" as in the run-time library.
+#include "platform/files.h"
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "platform/errors.h"
+#include "platform/os.h"
+#include "platform/text.h"
+
+namespace fs = std::filesystem;
+
+namespace rtl {
+
+namespace {
+
+bool IsDelimiter(char c) { return c == '\\' || c == '/' || c == ':'; }
+
+size_t LastDelimiter(std::string_view p) {
+  for (size_t i = p.size(); i > 0; --i)
+    if (IsDelimiter(p[i - 1])) return i - 1;
+  return std::string_view::npos;
+}
+
+fs::path P(std::string_view path) { return fs::path(NativePath(path)); }
+
+// Wildcard match, '*' any run, '?' one character (callers fold the case).
+bool MatchFolded(std::string_view pat, std::string_view name) {
+  size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pat.size() && (pat[p] == '?' || pat[p] == name[n])) {
+      ++p;
+      ++n;
+    } else if (p < pat.size() && pat[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pat.size() && pat[p] == '*') ++p;
+  return p == pat.size();
+}
+
+bool Match(std::string_view pat, std::string_view name) {
+  return MatchFolded(AnsiUpperCase(pat), AnsiUpperCase(name));
+}
+
+}  // namespace
+
+std::string NativePath(std::string_view path) {
+  std::string r(path);
+  std::replace(r.begin(), r.end(), '\\', '/');
+  return r;
+}
+
+bool FileExists(std::string_view path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  return fs::is_regular_file(P(path), ec);
+}
+
+bool DirectoryExists(std::string_view path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  return fs::is_directory(P(path), ec);
+}
+
+bool CreateDir(std::string_view path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  return fs::create_directory(P(path), ec);
+}
+
+bool ForceDirectories(std::string_view path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  fs::path p = P(path);
+  fs::create_directories(p, ec);
+  return fs::is_directory(p, ec);
+}
+
+bool DeleteFile(std::string_view path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  fs::path p = P(path);
+  if (fs::is_directory(p, ec)) return false;
+  return fs::remove(p, ec);
+}
+
+bool RenameFile(std::string_view from, std::string_view to) {
+  std::error_code ec;
+  fs::path f = P(from), t = P(to);
+  if (!fs::exists(f, ec) || fs::exists(t, ec)) return false;
+  fs::rename(f, t, ec);
+  return !ec;
+}
+
+bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
+  std::error_code ec;
+  fs::path f = P(from), t = P(to);
+  if (!fs::is_regular_file(f, ec)) return false;
+  if (failIfExists && fs::exists(t, ec)) return false;
+  fs::copy_file(f, t, fs::copy_options::overwrite_existing, ec);
+  return !ec;
+}
+
+int64_t FileSize(std::string_view path) {
+  std::error_code ec;
+  fs::path p = P(path);
+  if (!fs::is_regular_file(p, ec)) return -1;
+  auto n = fs::file_size(p, ec);
+  return ec ? -1 : static_cast<int64_t>(n);
+}
+
+std::string ExtractFilePath(std::string_view path) {
+  size_t p = LastDelimiter(path);
+  return p == std::string_view::npos ? std::string() : std::string(path.substr(0, p + 1));
+}
+
+std::string ExtractFileName(std::string_view path) {
+  size_t p = LastDelimiter(path);
+  return std::string(p == std::string_view::npos ? path : path.substr(p + 1));
+}
+
+std::string ExtractFileExt(std::string_view path) {
+  std::string_view name = path;
+  size_t d = LastDelimiter(path);
+  if (d != std::string_view::npos) name = path.substr(d + 1);
+  size_t dot = name.rfind('.');
+  return dot == std::string_view::npos ? std::string() : std::string(name.substr(dot));
+}
+
+std::string IncludeTrailingPathDelimiter(std::string_view path) {
+  if (!path.empty() && (path.back() == '\\' || path.back() == '/')) return std::string(path);
+  return std::string(path) + "\\";
+}
+
+int FileSearch::FindFirst(std::string_view pattern, SearchRec& rec) {
+  found_.clear();
+  next_ = 0;
+  std::string dir = ExtractFilePath(pattern);
+  std::string pat = ExtractFileName(pattern);
+  if (pat == "*.*") pat = "*";
+  fs::path d = dir.empty() ? fs::path(".") : P(dir);
+  std::error_code ec;
+  if (!fs::is_directory(d, ec)) return 3;
+  for (fs::directory_iterator it(d, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (name == "." || name == ".." || !Match(pat, name)) continue;
+    SearchRec r;
+    r.Name = name;
+    std::error_code ec2;
+    r.IsDirectory = it->is_directory(ec2);
+    if (!r.IsDirectory) {
+      auto n = it->file_size(ec2);
+      r.Size = ec2 ? 0 : static_cast<int64_t>(n);
+    }
+    found_.push_back(std::move(r));
+  }
+  std::sort(found_.begin(), found_.end(), [](const SearchRec& a, const SearchRec& b) { return a.Name < b.Name; });
+  if (found_.empty()) return 2;
+  return FindNext(rec);
+}
+
+int FileSearch::FindNext(SearchRec& rec) {
+  if (next_ >= found_.size()) return 18;
+  rec = found_[next_++];
+  return 0;
+}
+
+std::string ReadFileBytes(std::string_view path) {
+  std::string native = NativePath(path);
+  std::error_code ec;
+  if (fs::is_directory(native, ec))
+    throw EFOpenError("Cannot open file \"" + std::string(path) + "\": it is a folder");
+  std::ifstream in(native, std::ios::binary);
+  if (!in) throw EFOpenError("Cannot open file \"" + std::string(path) + "\": not found or not readable");
+  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw EFOpenError("Cannot read file \"" + std::string(path) + "\"");
+  return data;
+}
+
+void WriteFileBytes(std::string_view path, std::string_view data) {
+  std::ofstream out(NativePath(path), std::ios::binary | std::ios::trunc);
+  if (!out) throw EInOutError("Cannot create file \"" + std::string(path) + "\"");
+  out.write(data.data(), static_cast<std::streamsize>(data.size()));
+  out.flush();
+  if (!out) throw EInOutError("Cannot write file \"" + std::string(path) + "\"");
+}
+
+void WriteFileAtomic(std::string_view path, std::string_view data) {
+  static std::atomic<unsigned> counter{0};
+  std::string target = NativePath(path);
+  fs::path t(target);
+  std::string dir = t.parent_path().string();
+  std::string tmp = target + ".tmp" + std::to_string(os::ProcessId()) + "_" + std::to_string(counter++);
+  std::string err;
+  if (!os::WriteFileSynced(tmp, data, &err)) {
+    std::error_code ec;
+    fs::remove(tmp, ec);
+    throw EInOutError(err);
+  }
+  std::error_code ec;
+  fs::rename(tmp, t, ec);
+  if (ec) {
+    std::error_code ec2;
+    fs::remove(tmp, ec2);
+    throw EInOutError("Cannot replace file \"" + std::string(path) + "\": " + ec.message());
+  }
+  os::SyncDirectory(dir);
+}
+
+void AppendFileBytes(std::string_view path, std::string_view data) {
+  std::string err;
+  if (!os::AppendFileSynced(NativePath(path), data, &err)) throw EInOutError(err);
+}
+
+}  // namespace rtl

@@ -1,0 +1,56 @@
+// Files and folders. Paths may be written with "\" (as the module's texts
+// do): every routine here accepts both separators.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rtl {
+
+// "C:\x\y.txt" style paths converted to the platform's form: "\" becomes "/".
+// A drive prefix such as "C:" is kept as a folder name (POSIX has no drives).
+std::string NativePath(std::string_view path);
+
+bool FileExists(std::string_view path);
+bool DirectoryExists(std::string_view path);
+bool CreateDir(std::string_view path);       // one level; false on failure
+bool ForceDirectories(std::string_view path);
+bool DeleteFile(std::string_view path);
+bool RenameFile(std::string_view from, std::string_view to);
+// Copies a file; failIfExists as in the platform call. False on failure.
+bool CopyFile(std::string_view from, std::string_view to, bool failIfExists);
+int64_t FileSize(std::string_view path);  // -1 when absent
+
+// Directory part with its trailing separator, as written ("\" or "/").
+std::string ExtractFilePath(std::string_view path);
+std::string ExtractFileName(std::string_view path);
+std::string ExtractFileExt(std::string_view path);
+std::string IncludeTrailingPathDelimiter(std::string_view path);  // adds "\" if the path ends with neither
+
+// FindFirst with a wildcard pattern (* and ?) in the file-name part, case-insensitive.
+struct SearchRec {
+  std::string Name;   // file name only
+  int64_t Size = 0;
+  bool IsDirectory = false;
+};
+// 0 when found (rec filled), non-zero otherwise; FindNext continues the same search.
+class FileSearch {
+ public:
+  int FindFirst(std::string_view pattern, SearchRec& rec);
+  int FindNext(SearchRec& rec);
+ private:
+  std::vector<SearchRec> found_;
+  size_t next_ = 0;
+};
+
+// Whole-file helpers (bytes as they are).
+std::string ReadFileBytes(std::string_view path);           // raises EFOpenError
+void WriteFileBytes(std::string_view path, std::string_view data);  // raises EInOutError
+// Writes a new file beside the target, flushes it to disk and renames it
+// over the target: a reader sees the old or the new contents, never a mix.
+void WriteFileAtomic(std::string_view path, std::string_view data);  // raises EInOutError
+// Appends and flushes before returning.
+void AppendFileBytes(std::string_view path, std::string_view data);  // raises EInOutError
+
+}  // namespace rtl

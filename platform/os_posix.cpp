@@ -1,0 +1,148 @@
+// The POSIX side of os.h: every direct POSIX call of the run-time layer lives here.
+#include "platform/os.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace rtl::os {
+
+namespace {
+
+CalendarTime FromTm(const struct tm& tm, int msec) {
+  CalendarTime t;
+  t.year = tm.tm_year + 1900;
+  t.month = tm.tm_mon + 1;
+  t.day = tm.tm_mday;
+  t.hour = tm.tm_hour;
+  t.minute = tm.tm_min;
+  t.second = tm.tm_sec > 59 ? 59 : tm.tm_sec;  // leap second
+  t.msec = msec;
+  return t;
+}
+
+std::string ErrnoText(const std::string& what, const std::string& path) {
+  return what + " \"" + path + "\": " + std::strerror(errno);
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  const char* p = data.data();
+  size_t left = data.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool WriteAndSync(const std::string& path, std::string_view data, int flags, std::string* error) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    if (error) *error = ErrnoText("Cannot open file", path);
+    return false;
+  }
+  if (!WriteAll(fd, data) || ::fsync(fd) != 0) {
+    if (error) *error = ErrnoText("Cannot write file", path);
+    ::close(fd);
+    return false;
+  }
+  if (::close(fd) != 0) {
+    if (error) *error = ErrnoText("Cannot close file", path);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+CalendarTime LocalNow() {
+  struct timespec ts;
+  ::clock_gettime(CLOCK_REALTIME, &ts);
+  time_t secs = ts.tv_sec;
+  struct tm tm;
+  ::localtime_r(&secs, &tm);
+  return FromTm(tm, static_cast<int>(ts.tv_nsec / 1000000));
+}
+
+CalendarTime LocalFromUnix(int64_t secs) {
+  time_t t = static_cast<time_t>(secs);
+  struct tm tm;
+  if (!::localtime_r(&t, &tm)) return CalendarTime{};
+  return FromTm(tm, 0);
+}
+
+int64_t UnixFromLocal(const CalendarTime& t) {
+  struct tm tm {};
+  tm.tm_year = t.year - 1900;
+  tm.tm_mon = t.month - 1;
+  tm.tm_mday = t.day;
+  tm.tm_hour = t.hour;
+  tm.tm_min = t.minute;
+  tm.tm_sec = t.second;
+  tm.tm_isdst = -1;
+  return static_cast<int64_t>(::mktime(&tm));
+}
+
+std::string ExecutablePath() {
+  char buf[4096];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return std::string();
+  return std::string(buf, static_cast<size_t>(n));
+}
+
+std::string GetEnvVar(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? std::string(v) : std::string();
+}
+
+int ProcessId() { return static_cast<int>(::getpid()); }
+
+void* OpenLibrary(const std::string& path, std::string* error) {
+  ::dlerror();
+  void* h = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!h && error) {
+    const char* e = ::dlerror();
+    *error = e ? e : "unknown error";
+  }
+  return h;
+}
+
+void* LibrarySymbol(void* lib, const std::string& name) {
+  if (!lib) return nullptr;
+  return ::dlsym(lib, name.c_str());
+}
+
+const char* SharedLibraryPrefix() { return "lib"; }
+const char* SharedLibrarySuffix() { return ".so"; }
+char PathListSeparator() { return ':'; }
+
+bool WriteFileSynced(const std::string& path, std::string_view data, std::string* error) {
+  return WriteAndSync(path, data, O_TRUNC, error);
+}
+
+bool AppendFileSynced(const std::string& path, std::string_view data, std::string* error) {
+  return WriteAndSync(path, data, O_APPEND, error);
+}
+
+void SyncDirectory(const std::string& dir) {
+  int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace rtl::os

@@ -1,0 +1,100 @@
+// The Env seam: default implementation, replacement, wrappers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "platform/datetime.h"
+#include "platform/env.h"
+#include "platform/files.h"
+
+using namespace rtl;
+
+namespace {
+
+TEST(Env, DefaultClockIsLocalNow) {
+  TDateTime before = DefaultEnv()->Now();
+  ASSERT_GT(before, EncodeDate(2020, 1, 1));
+  EXPECT_NEAR(FromUnixSeconds(ToUnixSeconds(before)), std::floor(before * 86400) / 86400, 2.0 / 86400);
+  EXPECT_EQ(CurrentEnv(), DefaultEnv());
+}
+
+TEST(Env, DefaultPaths) {
+  Env* e = DefaultEnv();
+  std::string exe = e->ProgramPath();
+  ASSERT_FALSE(exe.empty());
+  EXPECT_EQ(exe[0], '/') << exe;
+  EXPECT_TRUE(FileExists(exe)) << exe;
+  EXPECT_NE(exe.find("_tests"), std::string::npos) << exe;  // this test program
+  EXPECT_EQ(ParamStr0(), exe);
+  std::string dir = ProgramDir();
+  EXPECT_EQ(dir + "/" + exe.substr(exe.rfind('/') + 1), exe);
+  EXPECT_NE(dir.back(), '/');
+  EXPECT_EQ(e->ShortPath("C:\\Arquivos de Programas\\x"), "C:\\Arquivos de Programas\\x");
+
+  unsetenv("QOR_SYSTEM_DIR");
+  EXPECT_EQ(e->SystemDirectory(), "/etc");
+  setenv("QOR_SYSTEM_DIR", "/tmp/sys", 1);
+  EXPECT_EQ(e->SystemDirectory(), "/tmp/sys");
+  unsetenv("QOR_SYSTEM_DIR");
+}
+
+TEST(Env, SleepAndMessages) {
+  TDateTime t0 = DefaultEnv()->Now();
+  DefaultEnv()->Sleep(20);
+  EXPECT_GE((DefaultEnv()->Now() - t0) * 86400000.0, 15);
+  DefaultEnv()->Sleep(0);
+  DefaultEnv()->Sleep(-5);
+  ProcessMessages();
+}
+
+TEST(Env, ReplaceAndRestore) {
+  ConfigurableEnv c;
+  c.clockFrozen = true;
+  c.frozenNow = EncodeDate(2024, 3, 1);
+  c.programPath = "/opt/host/qorhost";
+  c.systemDirectory = "/sys/dir";
+  {
+    ScopedEnv scope(&c);
+    EXPECT_EQ(CurrentEnv(), &c);
+    EXPECT_EQ(Now(), EncodeDate(2024, 3, 1));
+    EXPECT_EQ(ParamStr0(), "/opt/host/qorhost");
+    EXPECT_EQ(ProgramDir(), "/opt/host");
+    EXPECT_EQ(CurrentEnv()->SystemDirectory(), "/sys/dir");
+    ProcessMessages();
+    ProcessMessages();
+    EXPECT_EQ(c.processMessagesCalls, 2);
+    EXPECT_FALSE(CurrentEnv()->Terminated());
+    Terminate();
+    EXPECT_TRUE(c.terminateRequested);
+    EXPECT_TRUE(CurrentEnv()->Terminated());
+    CurrentEnv()->Sleep(1000);
+    EXPECT_EQ(c.sleptMs, 1000);  // not really slept
+  }
+  EXPECT_EQ(CurrentEnv(), DefaultEnv());
+  Env* prev = SetEnv(&c);
+  EXPECT_EQ(prev, DefaultEnv());
+  EXPECT_EQ(SetEnv(nullptr), &c);
+  EXPECT_EQ(CurrentEnv(), DefaultEnv());
+}
+
+TEST(Env, ProgramDirEdgeCases) {
+  ConfigurableEnv c;
+  ScopedEnv scope(&c);
+  c.programPath = "C:\\Caixa\\host.exe";
+  EXPECT_EQ(ProgramDir(), "C:\\Caixa");
+  c.programPath = "/qorhost";
+  EXPECT_EQ(ProgramDir(), "/");
+}
+
+TEST(Env, WrapperOverridesOneCall) {
+  struct Late : EnvWrapper {
+    Late() : EnvWrapper(DefaultEnv()) {}
+    TDateTime Now() override { return 1.5; }
+  } late;
+  ScopedEnv scope(&late);
+  EXPECT_EQ(Now(), 1.5);
+  EXPECT_EQ(ParamStr0(), DefaultEnv()->ProgramPath());
+}
+
+}  // namespace

@@ -1,0 +1,208 @@
+// Files: existence, folders, paths with "\", FindFirst wildcards, copies,
+// whole-file reads and writes, WriteFileAtomic and AppendFileBytes.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "platform/errors.h"
+#include "platform/files.h"
+
+using namespace rtl;
+
+namespace {
+
+class FilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("rtl-files-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    d_ = dir_.string();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string At(const std::string& rel) const { return d_ + "/" + rel; }
+  std::filesystem::path dir_;
+  std::string d_;
+};
+
+TEST_F(FilesTest, NativePath) {
+  EXPECT_EQ(NativePath("C:\\x\\y.txt"), "C:/x/y.txt");
+  EXPECT_EQ(NativePath("a/b\\c"), "a/b/c");
+  EXPECT_EQ(NativePath(""), "");
+}
+
+TEST_F(FilesTest, ExistsCreateDelete) {
+  EXPECT_FALSE(FileExists(At("f.txt")));
+  WriteFileBytes(At("f.txt"), "abc");
+  EXPECT_TRUE(FileExists(At("f.txt")));
+  EXPECT_TRUE(FileExists(d_ + "\\f.txt"));  // written with "\"
+  EXPECT_FALSE(DirectoryExists(At("f.txt")));
+  EXPECT_FALSE(FileExists(d_));
+  EXPECT_TRUE(DirectoryExists(d_));
+  EXPECT_FALSE(FileExists(""));
+  EXPECT_FALSE(DirectoryExists(""));
+  EXPECT_EQ(FileSize(At("f.txt")), 3);
+  EXPECT_EQ(FileSize(At("none")), -1);
+  EXPECT_EQ(FileSize(d_), -1);
+
+  EXPECT_TRUE(CreateDir(At("sub")));
+  EXPECT_FALSE(CreateDir(At("sub")));          // exists already
+  EXPECT_FALSE(CreateDir(At("a/b/c")));        // one level only
+  EXPECT_TRUE(ForceDirectories(d_ + "\\a\\b\\c"));
+  EXPECT_TRUE(DirectoryExists(At("a/b/c")));
+  EXPECT_TRUE(ForceDirectories(At("a/b/c")));  // already there
+  EXPECT_FALSE(ForceDirectories(At("f.txt/x")));
+  EXPECT_FALSE(ForceDirectories(""));
+
+  EXPECT_TRUE(DeleteFile(At("f.txt")));
+  EXPECT_FALSE(DeleteFile(At("f.txt")));
+  EXPECT_FALSE(DeleteFile(At("sub")));  // not a file
+}
+
+TEST_F(FilesTest, RenameAndCopy) {
+  WriteFileBytes(At("a"), "1");
+  WriteFileBytes(At("b"), "2");
+  EXPECT_FALSE(RenameFile(At("a"), At("b")));  // the target exists
+  EXPECT_TRUE(RenameFile(At("a"), At("c")));
+  EXPECT_FALSE(FileExists(At("a")));
+  EXPECT_FALSE(RenameFile(At("a"), At("d")));
+  EXPECT_TRUE(CopyFile(At("c"), At("d"), true));
+  EXPECT_EQ(ReadFileBytes(At("d")), "1");
+  EXPECT_FALSE(CopyFile(At("b"), At("d"), true));
+  EXPECT_EQ(ReadFileBytes(At("d")), "1");
+  EXPECT_TRUE(CopyFile(At("b"), At("d"), false));
+  EXPECT_EQ(ReadFileBytes(At("d")), "2");
+  EXPECT_FALSE(CopyFile(At("none"), At("e"), false));
+  EXPECT_FALSE(CopyFile(At("b"), At("nodir/e"), false));
+}
+
+TEST_F(FilesTest, PathParts) {
+  const struct {
+    const char* p;
+    const char* path;
+    const char* name;
+    const char* ext;
+  } cases[] = {
+      {"C:\\x\\y.txt", "C:\\x\\", "y.txt", ".txt"},
+      {"/a/b/c.tar.gz", "/a/b/", "c.tar.gz", ".gz"},
+      {"a\\b/c", "a\\b/", "c", ""},
+      {"file", "", "file", ""},
+      {"C:file.ini", "C:", "file.ini", ".ini"},
+      {"dir.d\\file", "dir.d\\", "file", ""},
+      {"dir\\", "dir\\", "", ""},
+      {"", "", "", ""},
+      {".hidden", "", ".hidden", ".hidden"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExtractFilePath(c.p), c.path) << c.p;
+    EXPECT_EQ(ExtractFileName(c.p), c.name) << c.p;
+    EXPECT_EQ(ExtractFileExt(c.p), c.ext) << c.p;
+  }
+  EXPECT_EQ(IncludeTrailingPathDelimiter("C:\\x"), "C:\\x\\");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("C:\\x\\"), "C:\\x\\");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("/x/"), "/x/");
+  EXPECT_EQ(IncludeTrailingPathDelimiter(""), "\\");
+}
+
+TEST_F(FilesTest, FindFirstWildcards) {
+  for (const char* n : {"ECF01.TXT", "ecf02.txt", "ecf10.log", "other.txt", "noext"}) WriteFileBytes(At(n), "12345");
+  ForceDirectories(At("ECFDIR"));
+  auto find = [&](const std::string& pattern) {
+    std::vector<std::string> names;
+    FileSearch s;
+    SearchRec r;
+    for (int rc = s.FindFirst(pattern, r); rc == 0; rc = s.FindNext(r)) names.push_back(r.Name);
+    return names;
+  };
+  using V = std::vector<std::string>;
+  EXPECT_EQ(find(d_ + "\\ecf*.txt"), (V{"ECF01.TXT", "ecf02.txt"}));
+  EXPECT_EQ(find(d_ + "/ECF??.*"), (V{"ECF01.TXT", "ecf02.txt", "ecf10.log"}));
+  EXPECT_EQ(find(d_ + "/*.*"), (V{"ECF01.TXT", "ECFDIR", "ecf02.txt", "ecf10.log", "noext", "other.txt"}));
+  EXPECT_EQ(find(d_ + "/*"), (V{"ECF01.TXT", "ECFDIR", "ecf02.txt", "ecf10.log", "noext", "other.txt"}));
+  EXPECT_EQ(find(d_ + "/ecf0?.txt"), (V{"ECF01.TXT", "ecf02.txt"}));
+  EXPECT_EQ(find(d_ + "/OTHER.TXT"), (V{"other.txt"}));
+  EXPECT_EQ(find(d_ + "/*x*"), (V{"ECF01.TXT", "ecf02.txt", "noext", "other.txt"}));
+  EXPECT_EQ(find(d_ + "/ecf"), V{});
+
+  FileSearch s;
+  SearchRec r;
+  ASSERT_EQ(s.FindFirst(d_ + "/ecf01.txt", r), 0);
+  EXPECT_EQ(r.Name, "ECF01.TXT");
+  EXPECT_EQ(r.Size, 5);
+  EXPECT_FALSE(r.IsDirectory);
+  EXPECT_EQ(s.FindNext(r), 18);
+  EXPECT_EQ(s.FindNext(r), 18);
+  ASSERT_EQ(s.FindFirst(d_ + "/ecfdir", r), 0);
+  EXPECT_TRUE(r.IsDirectory);
+  EXPECT_EQ(s.FindFirst(d_ + "/zzz*", r), 2);
+  EXPECT_EQ(s.FindFirst(d_ + "/nodir/*", r), 3);
+}
+
+TEST_F(FilesTest, ReadWriteBytes) {
+  std::string bin("a\0b\r\n\xFF", 6);
+  WriteFileBytes(At("bin"), bin);
+  EXPECT_EQ(ReadFileBytes(At("bin")), bin);
+  WriteFileBytes(At("bin"), "x");
+  EXPECT_EQ(ReadFileBytes(At("bin")), "x");
+  WriteFileBytes(At("empty"), "");
+  EXPECT_EQ(ReadFileBytes(At("empty")), "");
+  EXPECT_THROW(ReadFileBytes(At("missing")), EFOpenError);
+  EXPECT_THROW(ReadFileBytes(d_), EFOpenError);
+  EXPECT_THROW(WriteFileBytes(At("nodir/x"), "x"), EInOutError);
+}
+
+TEST_F(FilesTest, WriteFileAtomicReplacesWholeFile) {
+  WriteFileAtomic(At("state.json"), "old");
+  EXPECT_EQ(ReadFileBytes(At("state.json")), "old");
+  WriteFileAtomic(d_ + "\\state.json", std::string(100000, 'n'));
+  EXPECT_EQ(ReadFileBytes(At("state.json")), std::string(100000, 'n'));
+  // No temporary file left beside the target.
+  size_t n = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir_)) {
+    (void)e;
+    ++n;
+  }
+  EXPECT_EQ(n, 1u);
+  EXPECT_THROW(WriteFileAtomic(At("nodir/state.json"), "x"), EInOutError);
+  // A folder in the way: the rename fails and the temporary file is removed.
+  ForceDirectories(At("isdir/inner"));
+  EXPECT_THROW(WriteFileAtomic(At("isdir"), "x"), EInOutError);
+  n = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir_)) {
+    (void)e;
+    ++n;
+  }
+  EXPECT_EQ(n, 2u);
+}
+
+TEST_F(FilesTest, WriteFileAtomicReadersSeeOldOrNew) {
+  const std::string a(200000, 'a'), b(300000, 'b');
+  WriteFileAtomic(At("f"), a);
+  std::atomic<bool> stop{false};
+  std::atomic<int> mixed{0};
+  std::thread reader([&] {
+    while (!stop) {
+      std::string s = ReadFileBytes(At("f"));
+      if (s != a && s != b) ++mixed;
+    }
+  });
+  for (int i = 0; i < 20; ++i) WriteFileAtomic(At("f"), i % 2 ? a : b);
+  stop = true;
+  reader.join();
+  EXPECT_EQ(mixed.load(), 0);
+}
+
+TEST_F(FilesTest, AppendFileBytes) {
+  AppendFileBytes(At("journal"), "one\n");
+  AppendFileBytes(d_ + "\\journal", "two\n");
+  AppendFileBytes(At("journal"), "");
+  EXPECT_EQ(ReadFileBytes(At("journal")), "one\ntwo\n");
+  EXPECT_THROW(AppendFileBytes(At("nodir/journal"), "x"), EInOutError);
+}
+
+}  // namespace

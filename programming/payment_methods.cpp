@@ -1,0 +1,219 @@
+// Payment methods: programming the host's payment types into the printer.
+#include "programming/payment_methods.h"
+
+#include <exception>
+
+#include "driver/datamodule/dtmElgin01100.h"
+#include "driver/frame.h"
+#include "driver/state.h"
+#include "hostlib/consiste.h"
+#include "hostlib/dialogs.h"
+#include "platform/env.h"
+#include "platform/errors.h"
+#include "platform/text.h"
+#include "vendor/elgin.h"
+
+namespace Qor01100 {
+
+namespace {
+
+template <class F>
+F Entry(F f, const char* name) {
+  if (!f) throw rtl::Exception(rtl::Utf8ToCp1252("Função ") + name + rtl::Utf8ToCp1252(" da impressora fiscal não carregada."));
+  return f;
+}
+
+void CutAtNul(std::string& s) {
+  auto n = s.find('\0');
+  if (n != std::string::npos) s.resize(n);
+}
+
+// The printer's payment list (3016 characters); the code stays in inRetorno
+// and the trace in stImpDebug for the analysis that follows.
+std::string LeFormasPagamento() {
+  std::string lista(3016, ' ');
+  inRetorno = Entry(Elgin_VerificaFormasPagamento, "Elgin_VerificaFormasPagamento")(lista.data());
+  CutAtNul(lista);
+  stImpDebug = Trace("Elgin_VerificaFormasPagamento", lista);
+  return lista;
+}
+
+// Whether the printer still has room for a new payment method: the reading
+// of slot 14 answers code 0 and "NomeErro" while that slot is free.
+bool TemEspacoNovaForma() {
+  std::string resposta(256, ' ');
+  std::string leitura = "LeMeioPagamento", campo = "CodMeioPagamentoProgram=14";
+  inRetorno = Entry(Elgin_ExecutaLeitura, "Elgin_ExecutaLeitura")(leitura.data(), campo.data(), resposta.data());
+  CutAtNul(resposta);
+  return inRetorno == 0 && rtl::Copy(resposta, 1, 8) == "NomeErro";
+}
+
+// Position (1-based) of the payment name K in the upper-cased printer list,
+// 0 when absent. The list keeps each name in a field of 16 characters, so
+// an occurrence counts only when its field holds exactly that name: a short
+// name never matches the start of a longer one ("CARTAO" inside
+// "CARTAO CREDITO").
+int PosNome(const std::string& K, const std::string& listaMaiuscula) {
+  const std::string nome = rtl::TrimRight(K);
+  if (nome.empty()) return 0;
+  size_t de = 0;
+  for (;;) {
+    const size_t p = listaMaiuscula.find(nome, de);
+    if (p == std::string::npos) return 0;
+    if (rtl::TrimRight(listaMaiuscula.substr(p, 16)) == nome) return static_cast<int>(p) + 1;
+    de = p + 1;
+  }
+}
+
+// Emissão de contra-vale: never for payment kind "4".
+std::string EmiteVale(const std::string& idTipoRece) { return idTipoRece == "4" ? "N" : "S"; }
+
+// Programs the payment name N (its first 16 characters); the caller analyses the code.
+void ProgramaFormaPagamento(const std::string& nome) {
+  const std::string n16 = rtl::Copy(nome, 1, 16);
+  std::string arg = n16, vinculado = "1";
+  inRetorno = Entry(Elgin_ProgramaFormaPagamentoMFD, "Elgin_ProgramaFormaPagamentoMFD")(arg.data(), vinculado.data());
+  stImpDebug = "Elgin_ProgramaFormaPagamentoMFD : " + n16 + "1";
+}
+
+}  // namespace
+
+void CarregaRecebimento(const std::string& stIgnorado, const std::string& stEsquemaCor, int32_t idTipoImpFis,
+                        rtl::ClientDataSet* cdsTipoRece) {
+  if (!cdsTipoRece) return;  // no table, nothing to program
+  TdtmElgin01100& dm = DataModule();
+  rtl::ClientDataSet& receb = dm.cdsReceb;
+  receb.CopyFrom(*cdsTipoRece);
+  cdsTipoRece->SetFilter("IDTPBUTTON = '5'");
+  cdsTipoRece->SetFiltered(true);
+  cdsTipoRece->First();
+  std::string processados;  // names programmed in this run: upper case, 16 characters, "@"
+
+  std::string lista = LeFormasPagamento();
+  AnalisaRetorno(inRetorno, false, false, false);
+  std::string listaMaiuscula = rtl::AnsiUpperCase(lista);
+
+  rtl::LocateOptions semCaixa;
+  semCaixa.caseInsensitive = true;
+
+  while (!cdsTipoRece->Eof()) {
+    try {
+      rtl::ClientDataSet& tipo = *cdsTipoRece;
+      const std::string mostra = tipo.FieldByName("IDMOSTRARECE").AsString();
+      if (mostra == "S" || rtl::Trim(mostra).empty()) {
+        const std::string dsImpFiscal = tipo.FieldByName("DSIMPFISCAL").AsString();
+        const std::string idTipoRece = tipo.FieldByName("IDTIPORECE").AsString();
+        const std::string K = rtl::AnsiUpperCase(rtl::Copy(dsImpFiscal, 1, 16));
+
+        if (rtl::Trim(K).empty()) {
+          // A type without a printer name cannot be programmed (and would
+          // otherwise match any name of the printer's list).
+          tipo.Delete();
+          rtl::ProcessMessages();
+          continue;
+        }
+
+        const bool conhecida = rtl::Pos("@" + K + "@", "@" + processados) > 0 || PosNome(K, listaMaiuscula) > 0;
+        if (!conhecida) {
+          if (!TemEspacoNovaForma()) {
+            tipo.Delete();
+            rtl::ProcessMessages();
+            continue;
+          }
+          ProgramaFormaPagamento(dsImpFiscal);
+          AnalisaRetorno(inRetorno, false, false, false);
+          lista = LeFormasPagamento();
+          listaMaiuscula = rtl::AnsiUpperCase(lista);
+          // Confirmed when the re-read list holds the name (in whatever
+          // letter case the printer keeps it) and the reading succeeded.
+          const bool leituraOk = AnalisaRetorno(inRetorno, false, false, false);
+          if (!(PosNome(K, listaMaiuscula) > 0 && leituraOk)) {
+            tipo.Delete();
+            rtl::ProcessMessages();
+            continue;
+          }
+          processados += K + "@";
+          tipo.Edit();
+          tipo.FieldByName("CDFPIMPFIS").SetAsString("S");
+          tipo.FieldByName("IDEMIVALE").SetAsString(EmiteVale(idTipoRece));
+          if (idTipoRece == "B") tipo.FieldByName("IDMOSTRARECE").SetAsString("N");
+          tipo.Post();
+          // The module's copy records that the method now exists in the printer.
+          if (receb.Locate("CDTIPORECE", rtl::Variant(tipo.FieldByName("CDTIPORECE").AsString()), semCaixa)) {
+            receb.Edit();
+            receb.FieldByName("CDFPIMPFIS").SetAsString("S");
+            receb.FieldByName("IDEMIVALE").SetAsString(EmiteVale(idTipoRece));
+            receb.Post();
+          }
+        } else {
+          // Known method: the host's row takes the printer's spelling.
+          const int P = PosNome(K, listaMaiuscula);
+          const std::string nomeImpressora =
+              rtl::TrimRight(P > 0 ? rtl::Copy(lista, P, 16) : rtl::Copy(dsImpFiscal, 1, 16));
+          receb.SetFilter("CDFPIMPFIS <> ' '");
+          receb.SetFiltered(true);
+          const bool achou = receb.Locate("DSIMPFISCAL", rtl::Variant(dsImpFiscal), semCaixa);
+          const std::string cdFpImpFis = achou ? receb.FieldByName("CDFPIMPFIS").AsString() : std::string("S");
+          receb.SetFiltered(false);
+          tipo.Edit();
+          tipo.FieldByName("NMTIPORECE").SetAsString(nomeImpressora);
+          tipo.FieldByName("CDFPIMPFIS").SetAsString(cdFpImpFis);
+          tipo.FieldByName("IDEMIVALE").SetAsString(EmiteVale(idTipoRece));
+          tipo.Post();
+          if (!achou &&
+              receb.Locate("CDTIPORECE", rtl::Variant(tipo.FieldByName("CDTIPORECE").AsString()), semCaixa)) {
+            receb.Edit();
+            receb.FieldByName("NMTIPORECE").SetAsString(nomeImpressora);
+            receb.FieldByName("CDFPIMPFIS").SetAsString(cdFpImpFis);
+            receb.FieldByName("IDEMIVALE").SetAsString(EmiteVale(idTipoRece));
+            receb.Post();
+          }
+        }
+      }
+    } catch (const std::exception&) {
+      for (rtl::ClientDataSet* ds : {cdsTipoRece, &receb})
+        if (ds->State() == rtl::DataSetState::Edit || ds->State() == rtl::DataSetState::Insert) ds->Cancel();
+      receb.SetFiltered(false);
+      hostlib::Mensagem(Msg("ComandoNExec"), "", "N", "N", hostlib::tmAviso, "", stEsquemaCor, 0, nullptr);
+    }
+    cdsTipoRece->Next();
+    rtl::ProcessMessages();
+  }
+
+  Carrega_Rel_Gerencial(lista);
+}
+
+bool Carrega_Rel_Gerencial(const std::string& stRelGer) {
+  const std::string R = Msg("RelGerencial");
+  if (rtl::Pos(rtl::AnsiUpperCase(rtl::Copy(R, 1, 16)), rtl::AnsiUpperCase(stRelGer)) > 0) return true;
+  ProgramaFormaPagamento(R);
+  AnalisaRetorno(inRetorno, false, false, false);
+  return true;
+}
+
+bool Config_Forma_Pagamento(const std::string& stIgnorado, const std::string& stParam, bool boParam1, bool boParam2) {
+  ProgramaFormaPagamento(stParam);
+  return AnalisaRetorno(inRetorno, boParam1, boParam2, false);
+}
+
+bool CarregaRelatorioGer(std::string& stMeiosPgto, std::string& stIdentPaf, std::string& stParamConfig,
+                         std::string& stTransMesa, std::string& stConfMesa, std::string& stMesaAber,
+                         const std::string& stEsquemaCor, int32_t idTipoImpFis) {
+  // This printer has nothing of the kind to load.
+  return true;
+}
+
+}  // namespace Qor01100
+
+QOR_PLAIN(void, CarregaRecebimento,
+          (const std::string& stIgnorado, const std::string& stEsquemaCor, int32_t idTipoImpFis,
+           rtl::ClientDataSet* cdsTipoRece),
+          (stIgnorado, stEsquemaCor, idTipoImpFis, cdsTipoRece))
+QOR_PLAIN(bool, Config_Forma_Pagamento,
+          (const std::string& stIgnorado, const std::string& stParam, bool boParam1, bool boParam2),
+          (stIgnorado, stParam, boParam1, boParam2))
+QOR_PLAIN(bool, Carrega_Rel_Gerencial, (const std::string& stRelGer), (stRelGer))
+QOR_PLAIN(bool, CarregaRelatorioGer,
+          (std::string & stMeiosPgto, std::string& stIdentPaf, std::string& stParamConfig, std::string& stTransMesa,
+           std::string& stConfMesa, std::string& stMesaAber, const std::string& stEsquemaCor, int32_t idTipoImpFis),
+          (stMeiosPgto, stIdentPaf, stParamConfig, stTransMesa, stConfMesa, stMesaAber, stEsquemaCor, idTipoImpFis))

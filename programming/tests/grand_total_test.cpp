@@ -1,0 +1,361 @@
+// The printer's grand total and its record in "Kalvora.cds": the check,
+// the update, the fallback file, filters built from host values, and a
+// save that survives the process dying at any moment.
+#include <poll.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/Qor01100.h"
+#include "hostlib/cripto.h"
+#include "platform/dataset.h"
+#include "platform/errors.h"
+#include "tests/support/module_fixture.h"
+
+namespace {
+
+using qortest::ModuleTest;
+
+struct EcfRow {
+  std::string filial, caixa, serie, situacao, campo01;
+  std::string total;   // the grand total as plain text, hidden when written
+  bool hide = true;    // false: CAMPO02 is written as it stands
+};
+
+class GrandTotalTest : public ModuleTest {
+ protected:
+  void SetUp() override {
+    ModuleTest::SetUp();
+    ASSERT_TRUE(BindPrinter());
+    Qor01100::DataModule().stSerieAtu = "EL0001";
+    ClearJournal();
+  }
+  void TearDown() override {
+    Qor01100::DataModule().stSerieAtu.clear();
+    ModuleTest::TearDown();
+  }
+
+  std::filesystem::path MainFile() const { return hostDir / "Kalvora.cds"; }
+
+  static void Write(const std::filesystem::path& file, const std::vector<EcfRow>& rows) {
+    rtl::ClientDataSet ds;
+    ds.AddFieldDef("CDFILIAL", rtl::FieldType::String, 4);
+    ds.AddFieldDef("CDCAIXA", rtl::FieldType::String, 3);
+    ds.AddFieldDef("NRSERIEECF", rtl::FieldType::String, 20);
+    ds.AddFieldDef("IDSITECFIMPF", rtl::FieldType::String, 1);
+    ds.AddFieldDef("CAMPO01", rtl::FieldType::String, 1);
+    ds.AddFieldDef("CAMPO02", rtl::FieldType::String, 100);
+    ds.AddFieldDef("NMLOJA", rtl::FieldType::String, 40);
+    ds.CreateDataSet();
+    for (const EcfRow& r : rows) {
+      ds.Append();
+      ds.FieldByName("CDFILIAL").SetAsString(r.filial);
+      ds.FieldByName("CDCAIXA").SetAsString(r.caixa);
+      ds.FieldByName("NRSERIEECF").SetAsString(r.serie);
+      ds.FieldByName("IDSITECFIMPF").SetAsString(r.situacao);
+      ds.FieldByName("CAMPO01").SetAsString(r.campo01);
+      ds.FieldByName("CAMPO02").SetAsString(r.hide ? hostlib::Cripto(r.total, hostlib::kCriptoKey) : r.total);
+      ds.FieldByName("NMLOJA").SetAsString("Loja " + r.filial);
+      ds.Post();
+    }
+    ds.SaveToFile(file.string());
+  }
+  // The plain grand total of each row of a file, in file order.
+  static std::vector<std::string> Totals(const std::filesystem::path& file) {
+    rtl::ClientDataSet ds;
+    ds.LoadFromFile(file.string());
+    std::vector<std::string> out;
+    for (ds.First(); !ds.Eof(); ds.Next())
+      out.push_back(hostlib::Uncripto(ds.FieldByName("CAMPO02").AsString(), hostlib::kCriptoKey));
+    return out;
+  }
+  static std::string Bytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+
+  void PrinterTotal(const std::string& digits, int times = 1) {
+    ASSERT_EQ(sim.answer("Elgin_GrandeTotal", 1, ("[\"" + digits + "\"]").c_str(), times), 0);
+  }
+  static rtl::Variant Params(const std::string& valida, const std::string& filial = "0001",
+                             const std::string& caixa = "01", const std::string& serie = "EL0001") {
+    return rtl::Variant::Record({{"CDFILIAL", filial},
+                                 {"CDCAIXA", caixa},
+                                 {"NRSERIEIMP", serie},
+                                 {"ESQUEMACOR", "005"},
+                                 {"IDVALIDA", valida}});
+  }
+  std::string InvalidText() const {
+    return A("Arquivo (") + Qor01100::dsDirCad + "Kalvora.cds" +
+           A(") está inválido. Valor do totalizador geral da impressora fiscal está incorreto.");
+  }
+};
+
+const EcfRow kOtherBranch{"0002", "01", "EL0001", "A", "S", "500,00"};
+const EcfRow kOtherTill{"0001", "02", "EL0001", "A", "S", "600,00"};
+
+// ---- BuscaTotGer -------------------------------------------------------------
+
+TEST_F(GrandTotalTest, BuscaTotGerGivesTheGrandTotalAsADecimalText) {
+  struct Case { const char* digits; const char* text; };
+  for (Case c : {Case{"000000000001234567", "12345,67"}, Case{"000000000000000000", "0"},
+                 Case{"000000000000001010", "10,1"}, Case{"000000000000100000", "1000"}}) {
+    SCOPED_TRACE(c.digits);
+    PrinterTotal(c.digits);
+    std::string total = "host";
+    EXPECT_TRUE(Qor01100::BuscaTotGer("", total));
+    EXPECT_EQ(total, c.text);
+  }
+  auto calls = Calls("Elgin_GrandeTotal");
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls[0].args[0], std::string(18, ' '));
+}
+
+TEST_F(GrandTotalTest, BuscaTotGerRaisesWhenThePrinterAnswersNothing) {
+  ASSERT_EQ(sim.fail("Elgin_GrandeTotal", 0, 1), 0);
+  std::string total;
+  EXPECT_THROW(Qor01100::BuscaTotGer("", total), rtl::EConvertError);
+  // The printer's own failure was analysed before the conversion error.
+  EXPECT_EQ(Qor01100::stMensagemTaa, A(" Erro de comunicação."));
+  EXPECT_TRUE(Dialogs().empty());
+}
+
+// ---- Atu_TotGeral: check and update ---------------------------------------------
+
+struct CheckCase {
+  const char* name;
+  EcfRow row;
+  const char* valida;
+  bool result;
+  const char* storedAfter;  // plain grand total of the row afterwards
+  bool invalidDialog;
+  bool asksPrinter;
+};
+
+const CheckCase kCheckCases[] = {
+    {"not validating records the printer's total", {"0001", "01", "EL0001", "A", "S", "100,00"}, "N", true,
+     "12345,67", false, true},
+    {"validating an equal total", {"0001", "01", "EL0001", "A", "S", "12345,67"}, "S", true, "12345,67", false,
+     true},
+    {"equal after rounding to cents", {"0001", "01", "EL0001", "A", "S", "12345,6701"}, "S", true, "12345,6701",
+     false, true},
+    {"an uninitialised file takes the printer's total", {"0001", "01", "EL0001", "A", "S", "10,10"}, "S", true,
+     "12345,67", false, true},
+    {"a mismatch", {"0001", "01", "EL0001", "A", "S", "12000,00"}, "S", false, "12000,00", true, true},
+    {"an empty record", {"0001", "01", "EL0001", "A", "S", ""}, "S", false, "", true, true},
+    {"a blank record", {"0001", "01", "EL0001", "A", "S", "   "}, "S", false, "   ", true, true},
+    {"a record that is not an amount", {"0001", "01", "EL0001", "A", "S", "12a45"}, "S", false, "12a45", true,
+     true},
+    {"validation off for this printer", {"0001", "01", "EL0001", "A", "N", "1,00"}, "S", true, "1,00", false,
+     false},
+    {"no row for this printer", {"0001", "01", "EL9999", "A", "S", "1,00"}, "S", true, "1,00", false, false},
+    {"validating with IDVALIDA other than S behaves as not validating",
+     {"0001", "01", "EL0001", "A", "S", "1,00"}, "s", true, "12345,67", false, true},
+};
+
+TEST_F(GrandTotalTest, AtuTotGeralChecksAndUpdatesTheRecord) {
+  for (const CheckCase& c : kCheckCases) {
+    SCOPED_TRACE(c.name);
+    dialogs.clear();
+    ClearJournal();
+    Write(MainFile(), {kOtherBranch, c.row, kOtherTill});
+    const std::string before = Bytes(MainFile());
+    if (c.asksPrinter) PrinterTotal("000000000001234567");
+    EXPECT_EQ(Qor01100::Atu_TotGeral(Params(c.valida)), c.result);
+    EXPECT_EQ(Totals(MainFile()), (std::vector<std::string>{"500,00", c.storedAfter, "600,00"}));
+    if (std::string(c.storedAfter) == c.row.total) {
+      EXPECT_EQ(Bytes(MainFile()), before);  // not rewritten
+    }
+    EXPECT_EQ(Calls("Elgin_GrandeTotal").size(), c.asksPrinter ? 1u : 0u);
+    if (c.invalidDialog) {
+      ASSERT_EQ(Dialogs().size(), 1u);
+      EXPECT_EQ(Dialogs()[0].request.text, InvalidText());
+      EXPECT_EQ(Dialogs()[0].request.kind, 3);
+      EXPECT_EQ(Dialogs()[0].request.scheme, "005");
+    } else {
+      EXPECT_TRUE(Dialogs().empty());
+    }
+  }
+}
+
+TEST_F(GrandTotalTest, AtuTotGeralSetsTheHostDirectory) {
+  Qor01100::dsDirCad.clear();
+  Write(MainFile(), {kOtherBranch});
+  EXPECT_TRUE(Qor01100::Atu_TotGeral(Params("S")));
+  EXPECT_EQ(Qor01100::dsDirCad, Qor01100::HostDirectory());
+  EXPECT_FALSE(Qor01100::dsDirCad.empty());
+  EXPECT_EQ(Qor01100::dsDirCad.back(), '\\');
+}
+
+TEST_F(GrandTotalTest, AtuTotGeralWithoutAnyConfigurationFileShowsTheError) {
+  EXPECT_TRUE(Qor01100::Atu_TotGeral(Params("S")));
+  ASSERT_EQ(Dialogs().size(), 1u);
+  EXPECT_FALSE(Dialogs()[0].request.text.empty());
+  EXPECT_EQ(Dialogs()[0].request.scheme, "005");
+  EXPECT_TRUE(Calls("Elgin_GrandeTotal").empty());
+  EXPECT_FALSE(std::filesystem::exists(MainFile()));
+}
+
+TEST_F(GrandTotalTest, AtuTotGeralFallsBackToTheTillsOwnFile) {
+  // "dru" + till + branch: only active rows of the serial the host passes.
+  const auto fallback = hostDir / "dru010001.cds";
+  Write(fallback, {{"0001", "01", "EL0777", "I", "S", "99,00"}, {"0001", "01", "EL0777", "A", "S", "12345,67"},
+                   kOtherBranch});
+  const std::string before = Bytes(fallback);
+  PrinterTotal("000000000001234567");
+  EXPECT_TRUE(Qor01100::Atu_TotGeral(Params("S", "0001", "01", "EL0777")));
+  EXPECT_TRUE(Dialogs().empty());
+  EXPECT_FALSE(std::filesystem::exists(MainFile()));
+
+  // An update is written to the main file, the till's own file is left as it was.
+  PrinterTotal("000000000001300000");
+  EXPECT_TRUE(Qor01100::Atu_TotGeral(Params("N", "0001", "01", "EL0777")));
+  EXPECT_EQ(Bytes(fallback), before);
+  EXPECT_EQ(Totals(MainFile()), (std::vector<std::string>{"99,00", "13000", "500,00"}));
+}
+
+TEST_F(GrandTotalTest, FilterValuesHoldingAQuoteKeepTheirMeaning) {
+  struct Case { const char* name; std::string filial, caixa, serie; };
+  const Case cases[] = {
+      {"branch", "0'1", "01", "EL0001"},
+      {"till", "0001", "0'", "EL0001"},
+      {"serial", "0001", "01", "EL'01"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dialogs.clear();
+    Qor01100::DataModule().stSerieAtu = c.serie;
+    // The only row of this printer holds a different total: the check must find it and fail.
+    Write(MainFile(), {kOtherBranch, {c.filial, c.caixa, c.serie, "A", "S", "1,00"}, kOtherTill});
+    PrinterTotal("000000000001234567");
+    EXPECT_FALSE(Qor01100::Atu_TotGeral(Params("S", c.filial, c.caixa, c.serie)));
+    ASSERT_EQ(Dialogs().size(), 1u);
+    EXPECT_EQ(Dialogs()[0].request.text, InvalidText());
+  }
+}
+
+TEST_F(GrandTotalTest, ACheckThatCannotReadThePrinterDoesNotPass) {
+  Write(MainFile(), {{"0001", "01", "EL0001", "A", "S", "12345,67"}});
+  const std::string before = Bytes(MainFile());
+  for (const char* valida : {"S", "N"}) {
+    SCOPED_TRACE(valida);
+    dialogs.clear();
+    ASSERT_EQ(sim.fail("Elgin_GrandeTotal", 0, 1), 0);
+    // Validating: the check has not passed. Recording only: nothing to record.
+    EXPECT_EQ(Qor01100::Atu_TotGeral(Params(valida)), std::string(valida) == "N");
+    EXPECT_EQ(Dialogs().size(), 1u);  // the conversion error's text
+    EXPECT_EQ(Bytes(MainFile()), before);
+  }
+}
+
+TEST_F(GrandTotalTest, AMissingKeyReachesTheHost) {
+  EXPECT_THROW(Qor01100::Atu_TotGeral(rtl::Variant::Record({{"CDFILIAL", "0001"}})), rtl::Exception);
+}
+
+// ---- The save survives the process dying ------------------------------------------
+
+TEST_F(GrandTotalTest, TheRecordIsAlwaysTheOldOrTheNewWhateverMomentTheProcessDies) {
+  std::vector<EcfRow> rows;
+  for (int i = 0; i < 400; ++i)
+    rows.push_back({"9" + std::to_string(100 + i).substr(0, 3), "01", "EL" + std::to_string(i), "A", "S", "7,00"});
+  rows.push_back({"0001", "01", "EL0001", "A", "S", "100,00"});
+  Write(MainFile(), rows);
+  const std::set<std::string> allowed = {"100,00", "100", "200"};
+  sim.set_journal("");
+
+  // The parent learns from the file system when the child starts writing a
+  // file of the configuration's name (the file itself, or one beside it),
+  // so the kills land inside the save, not only between saves.
+  const int watch = inotify_init1(IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, hostDir.c_str(), IN_MODIFY), 0);
+  auto drainEvents = [&] {
+    char buf[4096];
+    while (true) {
+      pollfd p{watch, POLLIN, 0};
+      if (poll(&p, 1, 0) <= 0) return;
+      if (read(watch, buf, sizeof buf) <= 0) return;
+    }
+  };
+  // Waits for a change to a Kalvora.cds* file; false when the child stopped instead.
+  auto awaitWrite = [&](int childPipe) {
+    char buf[4096] __attribute__((aligned(alignof(inotify_event))));
+    while (true) {
+      pollfd p[2] = {{watch, POLLIN, 0}, {childPipe, POLLIN, 0}};
+      if (poll(p, 2, 30000) <= 0) return false;  // a safety net only: a save takes milliseconds
+      if (p[1].revents & POLLHUP) return false;
+      if (p[1].revents & POLLIN) {
+        char b;
+        if (read(childPipe, &b, 1) != 1) return false;
+      }
+      if (!(p[0].revents & POLLIN)) continue;
+      const ssize_t n = read(watch, buf, sizeof buf);
+      for (ssize_t off = 0; off < n;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(buf + off);
+        if (e->len && std::string(e->name).rfind("Kalvora.cds", 0) == 0) return true;
+        off += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+      }
+    }
+  };
+
+  for (int round = 0; round < 24; ++round) {
+    SCOPED_TRACE(round);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      // The child saves the printer's total over and over, alternating two
+      // values, and reports each finished save.
+      close(fds[0]);
+      close(watch);
+      try {
+        const rtl::Variant params = Params("N");
+        for (int n = 0;; ++n) {
+          sim.answer("Elgin_GrandeTotal", 1, n % 2 ? "[\"000000000000010000\"]" : "[\"000000000000020000\"]", 1);
+          Qor01100::Atu_TotGeral(params);
+          const char done = 1;
+          if (write(fds[1], &done, 1) != 1) _exit(1);
+        }
+      } catch (...) {
+      }
+      _exit(2);  // never back into the test runner
+    }
+    close(fds[1]);
+    // Let it finish a few saves, then kill it as it writes the next one,
+    // a little later at each round.
+    bool childAlive = true;
+    for (int k = 0; k <= round % 3 && childAlive; ++k) {
+      char b;
+      childAlive = read(fds[0], &b, 1) == 1;
+    }
+    drainEvents();
+    if (childAlive && round % 4 != 3) childAlive = awaitWrite(fds[0]);
+    volatile unsigned spin = 0;
+    for (unsigned i = 0; i < static_cast<unsigned>(round % 8) * 3000u; ++i) spin = spin + i;
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(fds[0]);
+    ASSERT_TRUE(childAlive) << "the saving process ended on its own";
+
+    std::vector<std::string> totals;
+    ASSERT_NO_THROW(totals = Totals(MainFile()));
+    ASSERT_EQ(totals.size(), rows.size());
+    EXPECT_EQ(allowed.count(totals.back()), 1u) << totals.back();
+    EXPECT_EQ(totals.front(), "7,00");
+  }
+  close(watch);
+}
+
+}  // namespace

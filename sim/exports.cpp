@@ -1,0 +1,460 @@
+// The exported face of the simulated printer: the 95 entry points of the
+// vendor library (from vendor/elgin_entries.def, so that the module and the
+// printer agree on every parameter list), and the control interface
+// (sim/ecfsim.h): fault injection, forced answers, the call journal.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "sim/core/text.h"
+#include "sim/printer.h"
+
+using nlohmann::json;
+
+namespace ecfsim {
+
+namespace {
+
+enum Fn : int {
+#define ELGIN_ENTRY(name, types, params, args, kinds) k_##name,
+#include "vendor/elgin_entries.def"
+#undef ELGIN_ENTRY
+  kFnCount
+};
+
+struct FnInfo {
+  const char* name;
+  const char* kinds;
+  Printer::Handler handler;
+};
+
+const FnInfo kFns[kFnCount] = {
+#define ELGIN_ENTRY(name, types, params, args, kinds) {#name, kinds, &Printer::name},
+#include "vendor/elgin_entries.def"
+#undef ELGIN_ENTRY
+};
+
+// Entry points that do not talk to the printer (file conversions and the port itself).
+bool PortFree(int f) { return f == k_Elgin_AbrePortaSerial || f == k_Elgin_FechaPortaSerial || f == k_Elgin_FormatoDadosMFD; }
+
+// Entry points that only read the printer's memory.
+bool ReadOnly(int f) {
+  switch (f) {
+    case k_Elgin_LeIndicadores: case k_Elgin_VerificaEstadoImpressora: case k_Elgin_RetornoImpressora:
+    case k_Elgin_LeArquivoRetorno: case k_Elgin_DataMovimento: case k_Elgin_DataHoraImpressora:
+    case k_Elgin_NumeroCaixa: case k_Elgin_NumeroSerie: case k_Elgin_VerificaTotalizadoresNaoFiscais:
+    case k_Elgin_RetornoAliquotas: case k_Elgin_VerificaAliquotasIss: case k_Elgin_NumeroCupom:
+    case k_Elgin_UltimoItemVendido: case k_Elgin_VerificaEstadoGaveta: case k_Elgin_DadosUltimaReducao:
+    case k_Elgin_DadosUltimaReducaoMFD: case k_Elgin_Acrescimos: case k_Elgin_FlagsFiscais:
+    case k_Elgin_VerificaFormasPagamento: case k_Elgin_InicioFimCOOsMFD: case k_Elgin_NumeroCuponsCancelados:
+    case k_Elgin_GrandeTotal: case k_Elgin_VerificaImpressoraLigada: case k_Elgin_NumeroReducoes:
+    case k_Elgin_NumeroOperacoesNaoFiscais: case k_Elgin_MarcaModeloTipoImpressoraMFD: case k_Elgin_VendaBruta:
+    case k_Elgin_Cancelamentos: case k_Elgin_Descontos: case k_Elgin_VerificaTotalizadoresParciais:
+    case k_Elgin_VerificaRecebimentoNaoFiscal: case k_Elgin_VerificaRecebimentoNaoFiscalMFD:
+    case k_Elgin_DataMovimentoUltimaReducaoMFD: case k_Elgin_ContadorRelatoriosGerenciaisMFD:
+    case k_Elgin_ContadorComprovantesCreditoMFD: case k_Elgin_ExecutaLeitura: case k_Elgin_LeNomeRelatorioGerencial:
+    case k_Elgin_ContadorCupomFiscalMFD: case k_Elgin_ResetaImpressora: case k_Elgin_AbrePortaSerial:
+    case k_Elgin_FechaPortaSerial: case k_Elgin_FormatoDadosMFD: case k_Elgin_DownloadMFD:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The text parameters each entry point writes (its answers), by position.
+const std::map<int, std::set<int>>& Writes() {
+  static const std::map<int, std::set<int>> m = {
+      {k_Elgin_RetornoImpressora, {1}},
+      {k_Elgin_LeArquivoRetorno, {0}},
+      {k_Elgin_DataMovimento, {0}},
+      {k_Elgin_DataHoraImpressora, {0, 1}},
+      {k_Elgin_NumeroCaixa, {0}},
+      {k_Elgin_NumeroSerie, {0}},
+      {k_Elgin_VerificaTotalizadoresNaoFiscais, {0}},
+      {k_Elgin_RetornoAliquotas, {0}},
+      {k_Elgin_VerificaAliquotasIss, {0}},
+      {k_Elgin_NumeroCupom, {0}},
+      {k_Elgin_UltimoItemVendido, {0}},
+      {k_Elgin_DadosUltimaReducao, {0}},
+      {k_Elgin_DadosUltimaReducaoMFD, {0}},
+      {k_Elgin_Acrescimos, {0}},
+      {k_Elgin_VerificaFormasPagamento, {0}},
+      {k_Elgin_InicioFimCOOsMFD, {0, 1}},
+      {k_Elgin_NumeroCuponsCancelados, {0}},
+      {k_Elgin_GrandeTotal, {0}},
+      {k_Elgin_NumeroReducoes, {0}},
+      {k_Elgin_NumeroOperacoesNaoFiscais, {0}},
+      {k_Elgin_MarcaModeloTipoImpressoraMFD, {0, 1, 2}},
+      {k_Elgin_VendaBruta, {0}},
+      {k_Elgin_Cancelamentos, {0}},
+      {k_Elgin_Descontos, {0}},
+      {k_Elgin_VerificaTotalizadoresParciais, {0}},
+      {k_Elgin_VerificaRecebimentoNaoFiscal, {0}},
+      {k_Elgin_VerificaRecebimentoNaoFiscalMFD, {0}},
+      {k_Elgin_DataMovimentoUltimaReducaoMFD, {0}},
+      {k_Elgin_ContadorRelatoriosGerenciaisMFD, {0}},
+      {k_Elgin_ContadorComprovantesCreditoMFD, {0}},
+      {k_Elgin_ContadorCupomFiscalMFD, {0}},
+      {k_Elgin_ExecutaLeitura, {2}},
+      {k_Elgin_LeNomeRelatorioGerencial, {1}},
+  };
+  return m;
+}
+
+bool IsOutput(int f, int i, char kind) {
+  if (kind == 'O') return true;
+  if (kind != 'T') return false;
+  auto it = Writes().find(f);
+  return it != Writes().end() && it->second.count(i);
+}
+
+int FindFn(const char* name) {
+  if (!name) return -1;
+  for (int i = 0; i < kFnCount; ++i)
+    if (std::strcmp(kFns[i].name, name) == 0) return i;
+  return -1;
+}
+
+// A pending injection: `times` calls left (negative: until cleared).
+struct Injection {
+  int times = 0;
+  int code = 0;
+  json outs;
+  bool Take() {
+    if (times == 0) return false;
+    if (times > 0) --times;
+    return true;
+  }
+};
+
+struct Control {
+  std::mutex mu;
+  Injection fail[kFnCount], answer[kFnCount], raise[kFnCount];
+  Injection status;
+  int ack = 6, st1 = 0, st2 = 0;
+  FILE* journal = nullptr;
+  std::string journalPath;
+  bool journalInit = false;
+};
+
+Control& Ctl() {
+  static Control* c = new Control();
+  return *c;
+}
+
+void OpenJournal(Control& c, const std::string& path) {
+  if (c.journal) std::fclose(c.journal);
+  c.journal = nullptr;
+  c.journalPath = path;
+  if (!path.empty()) c.journal = std::fopen(path.c_str(), "ab");
+}
+
+void InitJournal(Control& c) {
+  if (c.journalInit) return;
+  c.journalInit = true;
+  if (const char* e = std::getenv("ECFSIM_JOURNAL"); e && *e) OpenJournal(c, e);
+}
+
+json ArgsJson(const Call& call) {
+  json a = json::array();
+  for (int i = 0; i < call.count; ++i) {
+    const Arg& x = call.args[i];
+    switch (x.kind) {
+      case 'T': a.push_back(x.text ? json(Cp1252ToUtf8(std::string(x.text, x.len))) : json(nullptr)); break;
+      case 'I': a.push_back(x.value); break;
+      case 'B': a.push_back(x.flag); break;
+      default: a.push_back(x.out ? json(*x.out) : json(nullptr)); break;
+    }
+  }
+  return a;
+}
+
+json OutsJson(const Call& call) {
+  json o = json::array();
+  for (int i = 0; i < call.count; ++i) {
+    const Arg& x = call.args[i];
+    if (!IsOutput(call.fn, i, x.kind)) continue;
+    if (x.kind == 'O') o.push_back(x.out ? json(*x.out) : json(nullptr));
+    else o.push_back(x.text ? json(Cp1252ToUtf8(std::string(x.text, x.len))) : json(nullptr));
+  }
+  return o;
+}
+
+// Writes forced outputs (texts are UTF-8 in the JSON, 1252 in the buffers).
+void WriteOuts(const Call& call, const json& outs) {
+  size_t k = 0;
+  for (int i = 0; i < call.count && k < outs.size(); ++i) {
+    const Arg& x = call.args[i];
+    if (!IsOutput(call.fn, i, x.kind)) continue;
+    const json& v = outs[k++];
+    if (v.is_null()) continue;
+    if (x.kind == 'O' && v.is_number_integer()) call.PutInt(i, v.get<int>());
+    else if (x.kind == 'T' && v.is_string()) call.Put(i, Utf8ToCp1252(v.get<std::string>()));
+  }
+}
+
+void Journal(Control& c, const Call& call, const json& args, int ret, const char* injected, const char* raised) {
+  if (!c.journal) return;
+  try {
+    json line = {{"fn", call.name}, {"args", args}, {"ret", ret}, {"out", OutsJson(call)}};
+    if (injected) line["injected"] = injected;
+    if (raised) line["raised"] = raised;
+    std::string s = line.dump(-1, ' ', false, json::error_handler_t::replace);
+    s += '\n';
+    std::fwrite(s.data(), 1, s.size(), c.journal);
+    std::fflush(c.journal);
+  } catch (...) {
+    // The journal never disturbs the printer.
+  }
+}
+
+}  // namespace
+
+struct ArgPack {
+  Arg args[9];
+  int count = 0;
+};
+
+template <typename... A>
+ArgPack Pack(A... a) {
+  ArgPack p;
+  ((p.args[p.count++] = MakeArg(a)), ...);
+  return p;
+}
+
+int Invoke(int f, const ArgPack& p) {
+  Control& c = Ctl();
+  std::lock_guard<std::mutex> lock(c.mu);
+  InitJournal(c);
+  Call call;
+  call.fn = f;
+  call.name = kFns[f].name;
+  call.count = p.count;
+  for (int i = 0; i < p.count; ++i) call.args[i] = p.args[i];
+  json args = c.journal ? ArgsJson(call) : json();
+
+  if (c.raise[f].Take()) {
+    std::string msg = std::string("simulated fault in ") + call.name;
+    Journal(c, call, args, 0, "raise", msg.c_str());
+    throw std::runtime_error(msg);
+  }
+  if (c.fail[f].Take()) {
+    Journal(c, call, args, c.fail[f].code, "fail", nullptr);
+    return c.fail[f].code;
+  }
+  if (c.answer[f].Take()) {
+    WriteOuts(call, c.answer[f].outs);
+    Journal(c, call, args, c.answer[f].code, "answer", nullptr);
+    return c.answer[f].code;
+  }
+  if (f == k_Elgin_VerificaEstadoImpressora && c.status.Take()) {
+    call.PutInt(0, c.ack);
+    call.PutInt(1, c.st1);
+    call.PutInt(2, c.st2);
+    Journal(c, call, args, kOk, "status", nullptr);
+    return kOk;
+  }
+  int ret = Printer::Get().Run(call, kFns[f].handler, PortFree(f), ReadOnly(f));
+  Journal(c, call, args, ret, nullptr, nullptr);
+  return ret;
+}
+
+}  // namespace ecfsim
+
+// ---------------------------------------------------------------- exports
+
+#pragma GCC visibility push(default)
+extern "C" {
+#define ELGIN_ENTRY(name, types, params, args, kinds) \
+  int name params { return ::ecfsim::Invoke(::ecfsim::k_##name, ::ecfsim::Pack args); }
+#include "vendor/elgin_entries.def"
+#undef ELGIN_ENTRY
+}
+#include "sim/ecfsim.h"
+#pragma GCC visibility pop
+
+namespace {
+
+using ecfsim::Ctl;
+using ecfsim::Printer;
+
+// Runs a control function: 0 on success, -1 when it throws.
+template <typename F>
+int Guard(F f) {
+  std::lock_guard<std::mutex> lock(Ctl().mu);
+  try {
+    return f();
+  } catch (const std::invalid_argument&) {
+    return -2;
+  } catch (...) {
+    return -1;
+  }
+}
+
+int CopyOut(const std::string& s, char* buf, int len) {
+  if (!buf || len <= 0 || s.size() + 1 > static_cast<size_t>(len)) return -2;
+  std::memcpy(buf, s.c_str(), s.size() + 1);
+  return 0;
+}
+
+int Inject(ecfsim::Injection* table, const char* fn, int code, int times) {
+  int f = ecfsim::FindFn(fn);
+  if (f < 0) return -2;
+  table[f].times = times;
+  table[f].code = code;
+  return 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+int ecfsim_set_state_dir(const char* dir) {
+  return Guard([&] {
+    Printer::Get().SetStateDir(dir ? dir : "");
+    return 0;
+  });
+}
+
+int ecfsim_state_dir(char* buf, int len) {
+  return Guard([&] { return CopyOut(Printer::Get().StateDir(), buf, len); });
+}
+
+int ecfsim_reset(void) {
+  return Guard([&] {
+    ecfsim::Control& c = Ctl();
+    for (int i = 0; i < ecfsim::kFnCount; ++i) c.fail[i] = c.answer[i] = c.raise[i] = ecfsim::Injection{};
+    c.status = ecfsim::Injection{};
+    Printer::Get().Reset();
+    return 0;
+  });
+}
+
+int ecfsim_set_power(int on) {
+  return Guard([&] {
+    Printer::Get().SetPower(on != 0);
+    return 0;
+  });
+}
+
+int ecfsim_set_paper(int state) {
+  return Guard([&] {
+    if (state < 0 || state > 2) return -2;
+    Printer::Get().SetPaper(state);
+    return 0;
+  });
+}
+
+int ecfsim_set_cover(int open) {
+  return Guard([&] {
+    Printer::Get().SetCover(open != 0);
+    return 0;
+  });
+}
+
+int ecfsim_set_drawer(int open) {
+  return Guard([&] {
+    Printer::Get().SetDrawer(open != 0);
+    return 0;
+  });
+}
+
+int ecfsim_force_status(int ack, int st1, int st2, int times) {
+  return Guard([&] {
+    if (ack < 0 || ack > 255 || st1 < 0 || st1 > 255 || st2 < 0 || st2 > 255) return -2;
+    ecfsim::Control& c = Ctl();
+    c.status.times = times;
+    c.ack = ack;
+    c.st1 = st1;
+    c.st2 = st2;
+    return 0;
+  });
+}
+
+int ecfsim_fail(const char* fn, int code, int times) {
+  return Guard([&] { return Inject(Ctl().fail, fn, code, times); });
+}
+
+int ecfsim_answer(const char* fn, int ret, const char* outs_json, int times) {
+  return Guard([&] {
+    json outs = outs_json && *outs_json ? json::parse(outs_json, nullptr, false) : json::array();
+    if (!outs.is_array()) return -2;
+    for (auto& v : outs)
+      if (!v.is_string() && !v.is_number_integer() && !v.is_null()) return -2;
+    int r = Inject(Ctl().answer, fn, ret, times);
+    if (r == 0) Ctl().answer[ecfsim::FindFn(fn)].outs = outs;
+    return r;
+  });
+}
+
+int ecfsim_raise(const char* fn, int times) {
+  return Guard([&] { return Inject(Ctl().raise, fn, 0, times); });
+}
+
+int ecfsim_set_clock_offset(long long seconds) {
+  return Guard([&] {
+    Printer::Get().SetClockOffset(seconds);
+    return 0;
+  });
+}
+
+int ecfsim_set_clock(const char* iso) {
+  return Guard([&] {
+    if (!iso || !*iso) {
+      Printer::Get().FreezeClock(std::nullopt);
+      return 0;
+    }
+    auto at = ecfsim::ParseIso(iso);
+    if (!at) return -2;
+    Printer::Get().FreezeClock(*at);
+    return 0;
+  });
+}
+
+int ecfsim_set_journal(const char* path) {
+  return Guard([&] {
+    ecfsim::Control& c = Ctl();
+    c.journalInit = true;
+    ecfsim::OpenJournal(c, path ? path : "");
+    return (path && *path && !c.journal) ? -1 : 0;
+  });
+}
+
+int ecfsim_tape_path(char* buf, int len) {
+  return Guard([&] { return CopyOut(Printer::Get().TapePath(), buf, len); });
+}
+
+int ecfsim_program(const char* text) {
+  return Guard([&] {
+    json j = text ? json::parse(text, nullptr, false) : json();
+    if (j.is_discarded() || !j.is_object()) return -2;
+    Printer::Get().Program(j);
+    return 0;
+  });
+}
+
+int ecfsim_memory_image(const char* path, const char* serial) {
+  return Guard([&] {
+    if (!path || !*path) return -2;
+    int r = Printer::Get().WriteMemoryImage(path, serial ? serial : "");
+    return r;
+  });
+}
+
+int ecfsim_state_json(char* buf, int len) {
+  return Guard([&] {
+    std::string s = Printer::Get().Snapshot().dump(-1, ' ', false, json::error_handler_t::replace);
+    if (buf && len > 0 && s.size() + 1 <= static_cast<size_t>(len)) std::memcpy(buf, s.c_str(), s.size() + 1);
+    return static_cast<int>(s.size());
+  });
+}
+
+}  // extern "C"

@@ -1,0 +1,403 @@
+// The printer's session, memory, clock, status and paper tape.
+#include "sim/printer.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/env.h"
+#include "sim/core/text.h"
+
+namespace ecfsim {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+Printer& Printer::Get() {
+  // Never destroyed: entry points may still be called while the process exits.
+  static Printer* p = new Printer();
+  return *p;
+}
+
+// ---------------------------------------------------------------- memory
+
+namespace {
+
+std::string DefaultStateDir() {
+  if (const char* e = std::getenv("ECFSIM_STATE"); e && *e) return e;
+  std::string dir = rtl::ProgramDir();
+  return (fs::path(dir.empty() ? "." : dir) / "ecfsim-state").string();
+}
+
+}  // namespace
+
+void Printer::EnsureOpen() {
+  if (store_.IsOpen()) return;
+  if (stateDir_.empty()) stateDir_ = DefaultStateDir();
+  store_.Open(stateDir_);
+  loaded_ = false;
+}
+
+void Printer::Load() {
+  auto s = store_.LoadState();
+  if (s) {
+    st_ = StateFromJson(json::parse(*s));
+    lastStateJson_ = *s;
+  } else {
+    st_ = FactoryState();
+    lastStateJson_.clear();  // written by the next Save()
+  }
+  if (auto z = store_.LastReduction()) st_.lastZ = ZRecordFromJson(json::parse(*z));
+  doc_.reset();
+  docLines_.clear();
+  lastDocJson_.clear();
+  if (auto d = store_.LoadDoc()) {
+    doc_ = OpenDocFromJson(json::parse(*d));
+    lastDocJson_ = *d;
+    for (auto& it : store_.LoadItems()) doc_->items.push_back(ItemFromJson(json::parse(it)));
+    for (auto& l : store_.LoadLines()) docLines_.push_back(Utf8ToCp1252(l));
+  }
+  savedLines_ = docLines_.size();
+  loaded_ = true;
+}
+
+void Printer::Save() {
+  std::string s = ToJson(st_).dump();
+  if (s != lastStateJson_) {
+    store_.SaveState(s);
+    lastStateJson_ = s;
+  }
+  if (docClosed_) {
+    store_.ClearDoc();
+    lastDocJson_.clear();
+    savedLines_ = 0;
+  }
+  if (doc_) {
+    std::string d = ToJson(*doc_).dump();
+    if (d != lastDocJson_) {
+      store_.SaveDoc(d);
+      lastDocJson_ = d;
+    }
+    for (int64_t n : dirtyItems_)
+      if (n >= 1 && static_cast<size_t>(n) <= doc_->items.size())
+        store_.SaveItem(n, ToJson(doc_->items[n - 1]).dump());
+    for (size_t i = savedLines_; i < docLines_.size(); ++i)
+      store_.AppendLine(static_cast<int64_t>(i), Cp1252ToUtf8(docLines_[i]));
+    savedLines_ = docLines_.size();
+  }
+  for (auto& z : newReductions_) store_.InsertReduction(z.counters.crz, z.movementDate, ToJson(z).dump());
+  for (auto& d : newDocs_) store_.InsertDocument(d);
+}
+
+void Printer::BeginCall(bool readOnly) {
+  EnsureOpen();
+  store_.Begin(readOnly);
+  int64_t v = store_.DataVersion();
+  if (!loaded_ || v != dataVersion_) Load();
+  dataVersion_ = v;
+  dirtyItems_.clear();
+  newDocs_.clear();
+  newReductions_.clear();
+  tapeOut_.clear();
+  docClosed_ = false;
+}
+
+void Printer::EndCall(bool readOnly) {
+  if (!readOnly) Save();
+  store_.Commit();
+  if (!tapeOut_.empty()) {
+    if (FILE* f = std::fopen(TapePath().c_str(), "ab")) {
+      for (auto& l : tapeOut_) {
+        std::fwrite(l.data(), 1, l.size(), f);
+        std::fputc('\n', f);
+      }
+      std::fflush(f);
+      std::fclose(f);
+    }
+  }
+  tapeOut_.clear();
+}
+
+void Printer::AbortCall() {
+  store_.Rollback();
+  loaded_ = false;  // the in-memory state may hold half of the call
+  tapeOut_.clear();
+}
+
+int Printer::Run(const Call& c, Handler h, bool portFree, bool readOnly) {
+  if (!portFree) {
+    if (!portOpen_) return kCommFailure;
+    if (!power_) return kPrinterOff;
+  }
+  int ret;
+  try {
+    BeginCall(readOnly);
+    ret = (this->*h)(c);
+    EndCall(readOnly);
+  } catch (const StoreError&) {
+    AbortCall();
+    st1_ = 0;
+    st2_ = kSt2NotExecuted;
+    ret = kWriteError;
+  } catch (const std::exception&) {
+    AbortCall();
+    st1_ = 0;
+    st2_ = kSt2NotExecuted;
+    ret = kExecError;
+  }
+  lastRet_ = ret;
+  return ret;
+}
+
+void Printer::Mutate(const std::function<void()>& fn) {
+  try {
+    BeginCall();
+    fn();
+    EndCall();
+  } catch (...) {
+    AbortCall();
+    throw;
+  }
+}
+
+// ---------------------------------------------------------------- control
+
+void Printer::SetStateDir(const std::string& dir) {
+  store_.Close();
+  loaded_ = false;
+  stateDir_ = dir.empty() ? DefaultStateDir() : dir;
+  portOpen_ = false;
+  power_ = true;
+  paper_ = 0;
+  cover_ = false;
+  drawer_ = false;
+  st1_ = st2_ = 0;
+  EnsureOpen();
+}
+
+std::string Printer::StateDir() {
+  if (stateDir_.empty()) stateDir_ = DefaultStateDir();
+  return stateDir_;
+}
+
+std::string Printer::TapePath() { return (fs::path(StateDir()) / "tape.txt").string(); }
+
+void Printer::Reset() {
+  Mutate([&] {
+    store_.Wipe();
+    st_ = FactoryState();
+    doc_.reset();
+    docLines_.clear();
+    lastStateJson_.clear();
+    lastDocJson_.clear();
+    savedLines_ = 0;
+  });
+  std::error_code ec;
+  fs::resize_file(TapePath(), 0, ec);
+  portOpen_ = false;
+  power_ = true;
+  paper_ = 0;
+  cover_ = false;
+  drawer_ = false;
+  st1_ = st2_ = 0;
+  lastRet_ = 1;
+}
+
+void Printer::SetPower(bool on) {
+  power_ = on;
+  if (!on) st1_ = st2_ = 0;
+}
+void Printer::SetPaper(int state) { paper_ = state; }
+void Printer::SetCover(bool open) { cover_ = open; }
+void Printer::SetDrawer(bool open) { drawer_ = open; }
+
+void Printer::SetClockOffset(int64_t seconds) {
+  Mutate([&] { st_.clockOffset = seconds; });
+}
+
+void Printer::FreezeClock(std::optional<Civil> at) {
+  if (at) frozen_ = ToSeconds(*at);
+  else frozen_.reset();
+}
+
+// ---------------------------------------------------------------- clock
+
+Civil Printer::ComputerNow() const {
+  if (frozen_) return FromSeconds(*frozen_);
+  double t = rtl::CurrentEnv()->Now();
+  double days = std::floor(t);
+  int64_t secs = std::llround((t - days) * 86400.0);
+  return FromSeconds((static_cast<int64_t>(days) - 25569) * 86400 + secs);
+}
+
+int64_t Printer::NowSec() const { return ToSeconds(ComputerNow()) + st_.clockOffset; }
+Civil Printer::Now() const { return FromSeconds(NowSec()); }
+std::string Printer::Today() const { return DateKey(NowSec() / 86400); }
+
+// ---------------------------------------------------------------- status
+
+int Printer::Ok() {
+  st1_ = 0;
+  st2_ = 0;
+  return kOk;
+}
+
+int Printer::Refuse(int code, int st1, int st2) {
+  st1_ = st1 & (kSt1Syntax | kSt1Unknown | kSt1ParamCount);
+  st2_ = st2 & ~kSt2OwnerMissing;
+  return code;
+}
+
+int Printer::St1() const {
+  int v = st1_;
+  if (paper_ == 2) v |= kSt1PaperOut;
+  if (paper_ == 1) v |= kSt1PaperLow;
+  if (NowSec() < st_.lastDocAt) v |= kSt1Clock;
+  if (cover_) v |= kSt1Error;
+  if (doc_ && doc_->kind == "CF") v |= kSt1CouponOpen;
+  return v;
+}
+
+int Printer::St2() const {
+  int v = st2_;
+  if (Trim(st_.prog.owner.cnpj).empty()) v |= kSt2OwnerMissing;
+  return v;
+}
+
+int Printer::CheckPaper() {
+  if (paper_ == 2 || cover_) return Refuse(kExecError);
+  return 0;
+}
+
+int Printer::CheckNewDocument(bool ofTheDay) {
+  if (doc_) return Refuse(kExecError);
+  if (NowSec() < st_.lastDocAt) return Refuse(kExecError);
+  if (Trim(st_.prog.owner.cnpj).empty()) return Refuse(kExecError);
+  if (ofTheDay && (DayClosed() || ZPending())) return Refuse(kExecError);
+  return CheckPaper();
+}
+
+bool Printer::DayClosed() const {
+  return st_.movementDate.empty() && st_.lastZ && st_.lastZ->movementDate == Today();
+}
+
+bool Printer::ZPending() const { return !st_.movementDate.empty() && st_.movementDate < Today(); }
+
+void Printer::StartDay() {
+  if (!st_.movementDate.empty()) return;
+  st_.movementDate = Today();
+  st_.day.gtStart = st_.gt;
+}
+
+int64_t Printer::NextCoo(bool linkedVoucher) {
+  if (!linkedVoucher) st_.last.linkable = false;
+  ++st_.counters.coo;
+  if (st_.day.firstCoo == 0) st_.day.firstCoo = st_.counters.coo;
+  return st_.counters.coo;
+}
+
+void Printer::Touch() { st_.lastDocAt = std::max(st_.lastDocAt, NowSec()); }
+
+// ---------------------------------------------------------------- tape
+
+namespace {
+const std::string kRule(48, '-');
+const std::string kDouble(48, '=');
+
+std::string FormatCnpj(const std::string& d) {
+  if (d.size() != 14) return d;
+  return d.substr(0, 2) + "." + d.substr(2, 3) + "." + d.substr(5, 3) + "/" + d.substr(8, 4) + "-" + d.substr(12, 2);
+}
+std::string FormatIe(const std::string& d) {
+  std::string out;
+  for (size_t i = 0; i < d.size(); ++i) {
+    if (i && (d.size() - i) % 3 == 0) out += '.';
+    out += d[i];
+  }
+  return out;
+}
+std::string FormatVersion(const std::string& v) {
+  if (v.size() != 6) return v;
+  return v.substr(0, 2) + "." + v.substr(2, 2) + "." + v.substr(4, 2);
+}
+}  // namespace
+
+std::vector<std::string> Printer::Header() const {
+  const Owner& o = st_.prog.owner;
+  std::vector<std::string> l{kDouble};
+  if (!Trim(o.fantasy).empty()) l.push_back(Center(Trim(o.fantasy), 48));
+  l.push_back(Center(Trim(o.name), 48));
+  for (auto& a : PrintLines(o.address, 48)) l.push_back(Center(Trim(a), 48));
+  l.push_back("CNPJ:" + FormatCnpj(o.cnpj));
+  l.push_back(Spread("IE:" + FormatIe(o.ie), "IM:" + o.im, 48));
+  l.push_back(kRule);
+  return l;
+}
+
+std::string Printer::CounterLine(const std::string& right) const { return Spread(Printed(Now()), right, 48); }
+
+std::vector<std::string> Printer::Trailer() const {
+  const Programming& p = st_.prog;
+  return {kRule, Spread(p.brand + " " + p.model, "ECF:" + p.till, 48),
+          Spread("VERSAO:" + FormatVersion(p.firmware), p.type, 48), Spread("FAB:" + p.serial, "BR", 48),
+          Spread("", Printed(Now()), 48), ""};
+}
+
+void Printer::Print(const std::vector<std::string>& lines) {
+  for (auto& l : lines) tapeOut_.push_back(Cp1252ToUtf8(l));
+}
+
+void Printer::PrintDoc(std::vector<std::string> lines) {
+  Print(lines);
+  for (auto& l : lines) docLines_.push_back(std::move(l));
+}
+
+namespace {
+std::string JoinUtf8(const std::vector<std::string>& lines) {
+  std::string t;
+  for (auto& l : lines) {
+    t += Cp1252ToUtf8(l);
+    t += '\n';
+  }
+  return t;
+}
+}  // namespace
+
+void Printer::FinishDocument(const std::string& kind, int64_t coo, const json& data,
+                             const std::vector<std::string>& lines) {
+  Print(lines);
+  DocumentRow r;
+  r.coo = coo;
+  r.kind = kind;
+  r.movementDate = st_.movementDate.empty() ? Today() : st_.movementDate;
+  r.issuedAt = Iso(Now());
+  json d = data;
+  d["coo"] = coo;
+  d["kind"] = kind;
+  r.data = d.dump();
+  r.text = JoinUtf8(lines);
+  newDocs_.push_back(std::move(r));
+  Touch();
+}
+
+void Printer::CloseOpenDocument(const std::string& kind, const json& data) {
+  PrintDoc(Trailer());
+  DocumentRow r;
+  r.coo = doc_->coo;
+  r.kind = kind;
+  r.movementDate = st_.movementDate.empty() ? Today() : st_.movementDate;
+  r.issuedAt = doc_->openedAt;
+  json d = data;
+  d["coo"] = doc_->coo;
+  d["kind"] = kind;
+  r.data = d.dump();
+  r.text = JoinUtf8(docLines_);
+  newDocs_.push_back(std::move(r));
+  doc_.reset();
+  docLines_.clear();
+  docClosed_ = true;
+  Touch();
+}
+
+}  // namespace ecfsim

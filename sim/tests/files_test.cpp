@@ -1,0 +1,203 @@
+// Files of the printer library and of the further vendor libraries: the
+// folders of "ELGIN.INI", the detail-memory download and mirror, the daily
+// generic sales files, the memory reader, the official file converter and
+// the electronic signature.
+#include <cstdlib>
+
+#include "platform/env.h"
+#include "platform/library.h"
+#include "sim/tests/sim_fixture.h"
+
+namespace simtest {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+class FilesTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    env.programPath = (dir / "host" / "qorhost").string();
+    env.systemDirectory = (dir / "system").string();
+    fs::create_directories(dir / "host");
+    fs::create_directories(dir / "system");
+    prev = rtl::SetEnv(&env);
+  }
+  void TearDown() override {
+    rtl::SetEnv(prev);
+    SimTest::TearDown();
+  }
+  void WriteIni(const fs::path& folder, const std::string& text) { std::ofstream(folder / "ELGIN.INI") << text; }
+
+  // A day with a sale, a cancelled sale, a report and a reduction, and a
+  // second day with one sale.
+  void TwoDays() {
+    Sale("10,000", "10,00");
+    Sale("2,000", "2,00");
+    ASSERT_EQ(Elgin_CancelaCupom(), 1);
+    ASSERT_EQ(Elgin_RelatorioGerencial(S("linha\n")), 1);
+    ASSERT_EQ(Elgin_FechaRelatorioGerencial(), 1);
+    ASSERT_EQ(Elgin_ReducaoZ(S(""), S("")), 1);
+    SetClock("2026-03-06T09:00:00");
+    Sale("5,000", "5,00");
+  }
+
+  template <typename T>
+  T Sym(void* lib, const char* name) {
+    void* p = rtl::GetLibrarySymbol(lib, name);
+    EXPECT_NE(p, nullptr) << name;
+    return reinterpret_cast<T>(p);
+  }
+
+  rtl::ConfigurableEnv env;
+  rtl::Env* prev = nullptr;
+};
+
+TEST_F(FilesTest, SerialReadingGoesToThePathOfTheIniFile) {
+  // The host program's folder wins over the system folder; names are matched without regard to case.
+  WriteIni(dir / "system", "[Sistema]\nPath=" + (dir / "from-system").string() + "\n");
+  Sale("1,000", "1,00");
+  ASSERT_EQ(Elgin_ReducaoZ(S(""), S("")), 1);
+  ASSERT_EQ(Elgin_LeituraMemoriaFiscalSerialData(S("050326"), S("050326"), S("S")), 1);
+  EXPECT_TRUE(fs::exists(dir / "from-system" / "IMPRESSAO.txt"));
+  std::ofstream(dir / "host" / "elgin.ini") << "porta=COM1\r\npath=" << (dir / "from-host").string() << "\\\r\n";
+  ASSERT_EQ(Elgin_LeituraMemoriaFiscalSerialData(S("050326"), S("050326"), S("C")), 1);
+  std::string text = ReadAll(dir / "from-host" / "IMPRESSAO.txt");
+  EXPECT_NE(text.find("COMPLETA"), std::string::npos);
+}
+
+TEST_F(FilesTest, DownloadAndMirrorOfTheDetailMemory) {
+  TwoDays();
+  std::string dl = (dir / "download.txt").string(), mirror = (dir / "espelho.txt").string();
+  ASSERT_EQ(Elgin_DownloadMFD(S(dl), S("1"), S("050326"), S("050326"), S("")), 1);
+  ASSERT_EQ(Elgin_FormatoDadosMFD(S(dl), S(mirror), S("0"), S("1"), S("050326"), S("050326"), S("1")), 1);
+  std::string m = ReadAll(mirror);
+  EXPECT_NE(m.find("ESPELHO DA MEMORIA DE FITA-DETALHE"), std::string::npos);
+  EXPECT_NE(m.find("CUPOM FISCAL CANCELADO"), std::string::npos);
+  EXPECT_NE(m.find("REDUCAO Z"), std::string::npos);
+  EXPECT_EQ(m.find("06/03/2026"), std::string::npos) << "only the first day";
+  EXPECT_NE(m.find("DOCUMENTOS:"), std::string::npos);
+  EXPECT_NE(m.find(" 000005\r\n"), std::string::npos) << "five documents on the first day\n" << m;
+  // By COO, which needs the user number 1.
+  ASSERT_EQ(Elgin_DownloadMFD(S(dl), S("2"), S("6"), S("6"), S("1")), 1);
+  EXPECT_EQ(Elgin_DownloadMFD(S(dl), S("2"), S("6"), S("6"), S("")), -2);
+  ASSERT_EQ(Elgin_FormatoDadosMFD(S(dl), S(mirror), S("0"), S("2"), S("1"), S("999"), S("1")), 1);
+  EXPECT_NE(ReadAll(mirror).find("COO:000006"), std::string::npos);
+  EXPECT_EQ(Elgin_FormatoDadosMFD(S((dir / "none.txt").string()), S(mirror), S("0"), S("0"), S(""), S(""), S("")), -1);
+  EXPECT_EQ(Elgin_DownloadMFD(S(dl), S("1"), S("060326"), S("050326"), S("")), -2) << "range backwards";
+  // The conversion reads a file only: it works with the port closed.
+  ASSERT_EQ(Elgin_FechaPortaSerial(), 1);
+  EXPECT_EQ(Elgin_FormatoDadosMFD(S(dl), S(mirror), S("0"), S("0"), S(""), S(""), S("")), 1);
+}
+
+TEST_F(FilesTest, DailySalesFilesInThePathRfdFolder) {
+  WriteIni(dir / "host", "PathRFD=" + (dir / "rfd").string() + "\n");
+  TwoDays();
+  EXPECT_EQ(RFD_ConvertedaMFDData(S("040326"), S("040326")), -28) << "no movement";
+  ASSERT_EQ(RFD_ConvertedaMFDData(S("050326"), S("050326")), 1);
+  fs::path zp = dir / "rfd" / "ZPECFSIM00000000000001_20260305.TXT";
+  ASSERT_TRUE(fs::exists(zp));
+  std::string text = ReadAll(zp);
+  EXPECT_EQ(text.substr(0, 3), "E01");
+  EXPECT_NE(text.find("\r\nE12"), std::string::npos);
+  EXPECT_NE(text.find("\r\nE14"), std::string::npos);
+  EXPECT_NE(text.find("\r\nE15"), std::string::npos);
+  EXPECT_NE(text.find("\r\nE21"), std::string::npos);
+  ASSERT_EQ(RFD_ConvertedaMFD(S("060326")), 1);
+  EXPECT_TRUE(fs::exists(dir / "rfd" / "ZPECFSIM00000000000001_20260306.TXT"));
+}
+
+TEST_F(FilesTest, ReaderAndConverterLibrariesMakeTheOfficialFile) {
+  TwoDays();
+  std::string err;
+  void* leitura = rtl::LoadLibraryByName("Leitura.dll", &err);
+  ASSERT_NE(leitura, nullptr) << err;
+  void* ato = rtl::LoadLibraryByName("ATO17.dll", &err);
+  ASSERT_NE(ato, nullptr) << err;
+  auto baud = Sym<int (*)(int)>(leitura, "DLLReadDefineBaudRate");
+  auto read = Sym<int (*)(char*, char*, char*, int)>(leitura, "DLLReadLeMemorias");
+  auto gen = Sym<int (*)(char*, char*, char*, char*, char, char*, char*)>(ato, "DLLATO17GeraArquivo");
+  EXPECT_EQ(baud(115200), 0);
+  EXPECT_EQ(baud(1234), -1);
+  std::string image = (dir / "memorias.tdm").string();
+  EXPECT_EQ(read(S("COM1"), S(image), S("OUTRO"), 1), -2) << "another printer's serial";
+  ASSERT_EQ(read(S("COM1"), S(image), S("ECFSIM00000000000001"), 1), 0);
+  json j = json::parse(ReadAll(image));
+  EXPECT_EQ(j["format"], "ecfsim-memory-image");
+  EXPECT_EQ(j["reductions"].size(), 1u);
+
+  std::string out = (dir / "AtoCotepe.txt").string();
+  ASSERT_EQ(gen(S(image), S(out), S("050326"), S("050326"), 'D', S(""), S("MF")), 0);
+  std::string text = ReadAll(out);
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[0].substr(0, 3), "E01");
+  EXPECT_EQ(lines[1].substr(0, 3), "E02");
+  EXPECT_EQ(lines[2].substr(0, 3), "E12");
+  EXPECT_EQ(lines[2].size(), 3u + 20 + 1 + 20 + 2 + 6 + 9 + 6 + 8 + 8 + 6 + 14 + 1 + 1) << "with its CR";
+  for (auto& l : lines) EXPECT_NE(l.substr(0, 3), "E14") << "fiscal memory only";
+  ASSERT_EQ(gen(S(image), S(out), S("1"), S("99"), 'C', S("01"), S("TDM")), 0);
+  EXPECT_NE(ReadAll(out).find("\r\nE15"), std::string::npos);
+  EXPECT_EQ(gen(S(image), S(out), S("060326"), S("050326"), 'D', S(""), S("MF")), -2);
+  EXPECT_EQ(gen(S(image), S(out), S("050326"), S("050326"), 'X', S(""), S("MF")), -2);
+  EXPECT_EQ(gen(S((dir / "missing").string()), S(out), S("050326"), S("050326"), 'D', S(""), S("MF")), -1);
+  EXPECT_EQ(gen(S(out), S(out), S("050326"), S("050326"), 'D', S(""), S("MF")), -4) << "not an image";
+}
+
+TEST_F(FilesTest, SignatureRecordIsVerifiable) {
+  std::string err;
+  void* lib = rtl::LoadLibraryByName("sign_bema.dll", &err);
+  ASSERT_NE(lib, nullptr) << err;
+  auto setType = Sym<int (*)(int)>(lib, "setLibType");
+  auto genkey = Sym<int (*)(char*, char*)>(lib, "genkkey");
+  auto sign = Sym<int (*)(char*, char*, char*, char*, int)>(lib, "generateEAD");
+  auto validate = Sym<int (*)(char*, char*, char*)>(lib, "validateFile");
+  EXPECT_EQ(setType(1), 1);
+  Buf shortBuf(100), pub(256), priv(256);
+  EXPECT_EQ(genkey(shortBuf.p(), priv.p()), -2);
+  ASSERT_EQ(genkey(pub.p(), priv.p()), 1);
+  ASSERT_TRUE(pub.intact());
+  ASSERT_TRUE(priv.intact());
+
+  fs::path file = dir / "arquivo.txt";
+  std::ofstream(file, std::ios::binary) << "E01TESTE\r\nE02LINHA\r\n";
+  Buf ead(256);
+  ASSERT_EQ(sign(S(file.string()), pub.p(), priv.p(), ead.p(), 1), 1);
+  ASSERT_TRUE(ead.intact());
+  std::string text = ReadAll(file);
+  EXPECT_EQ(text.substr(0, 20), "E01TESTE\r\nE02LINHA\r\n");
+  EXPECT_EQ(text.substr(20), "EAD" + ead.str() + "\r\n");
+  EXPECT_EQ(validate(S(file.string()), pub.p(), priv.p()), 1);
+  // Signing again replaces the record.
+  ASSERT_EQ(sign(S(file.string()), pub.p(), priv.p(), ead.p(), 1), 1);
+  EXPECT_EQ(ReadAll(file), text);
+
+  // Anyone can check it with the openssl command (see sim/README.md).
+  if (std::system("openssl version >/dev/null 2>&1") == 0) {
+    std::ofstream(dir / "key.def") << "asn1=SEQUENCE:pubkey\n[pubkey]\nn=INTEGER:0x" << pub.str()
+                                   << "\ne=INTEGER:0x010001\n";
+    std::string d = dir.string();
+    std::string cmd = "cd '" + d + "' && openssl asn1parse -genconf key.def -out pub.der -noout >/dev/null && "
+                      "openssl rsa -RSAPublicKey_in -inform DER -in pub.der -pubout -out pub.pem 2>/dev/null && "
+                      "head -n -1 arquivo.txt > body.txt && tail -n 1 arquivo.txt | cut -c4- | tr -d '\\r\\n' | "
+                      "xxd -r -p > sig.bin && openssl dgst -md5 -verify pub.pem -signature sig.bin body.txt "
+                      ">/dev/null";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << "openssl verification";
+  }
+
+  // A changed byte breaks it.
+  std::string tampered = text;
+  tampered[3] = 'X';
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << tampered;
+  EXPECT_EQ(validate(S(file.string()), pub.p(), priv.p()), 0);
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << "sem assinatura\r\n";
+  EXPECT_EQ(validate(S(file.string()), pub.p(), priv.p()), 0);
+  EXPECT_EQ(sign(S(file.string()), S("XYZ"), priv.p(), ead.p(), 1), -2) << "not a key";
+  EXPECT_EQ(sign(S((dir / "missing").string()), pub.p(), priv.p(), ead.p(), 1), -1);
+}
+
+}  // namespace
+}  // namespace simtest

@@ -1,0 +1,184 @@
+#include "tests/support/module_fixture.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <iostream>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "driver/Qor01100.h"
+#include "platform/library.h"
+#include "platform/text.h"
+
+namespace qortest {
+
+Sim& Sim::Get() {
+  static Sim s = [] {
+    Sim x;
+    std::string err;
+    x.lib = rtl::LoadLibraryByName("Elgin.dll", &err);
+    if (!x.lib) {
+      ADD_FAILURE() << "cannot load the simulated printer: " << err;
+      return x;
+    }
+    auto get = [&](const char* n) {
+      void* p = rtl::GetLibrarySymbol(x.lib, n);
+      if (!p) ADD_FAILURE() << "simulated printer lacks " << n;
+      return p;
+    };
+#define QOR_SIM_BIND(field, name) x.field = reinterpret_cast<decltype(x.field)>(get(name));
+    QOR_SIM_BIND(set_state_dir, "ecfsim_set_state_dir")
+    QOR_SIM_BIND(state_dir, "ecfsim_state_dir")
+    QOR_SIM_BIND(reset, "ecfsim_reset")
+    QOR_SIM_BIND(set_power, "ecfsim_set_power")
+    QOR_SIM_BIND(set_paper, "ecfsim_set_paper")
+    QOR_SIM_BIND(set_cover, "ecfsim_set_cover")
+    QOR_SIM_BIND(force_status, "ecfsim_force_status")
+    QOR_SIM_BIND(fail, "ecfsim_fail")
+    QOR_SIM_BIND(answer, "ecfsim_answer")
+    QOR_SIM_BIND(raise, "ecfsim_raise")
+    QOR_SIM_BIND(set_clock_offset, "ecfsim_set_clock_offset")
+    QOR_SIM_BIND(set_clock, "ecfsim_set_clock")
+    QOR_SIM_BIND(set_journal, "ecfsim_set_journal")
+    QOR_SIM_BIND(tape_path, "ecfsim_tape_path")
+    QOR_SIM_BIND(state_json, "ecfsim_state_json")
+#undef QOR_SIM_BIND
+    return x;
+  }();
+  return s;
+}
+
+void* Sim::Entry(const char* name) const { return lib ? rtl::GetLibrarySymbol(lib, name) : nullptr; }
+
+std::string ModuleTest::A(const std::string& utf8) { return rtl::Utf8ToCp1252(utf8); }
+
+void ModuleTest::SetUp() {
+  static std::mt19937_64 rng(std::random_device{}());
+  tmp = std::filesystem::temp_directory_path() /
+        ("qortest-" + std::to_string(::getpid()) + "-" + std::to_string(rng()));
+  hostDir = tmp / "host";
+  stateDir = tmp / "ecf";
+  journalPath = tmp / "journal.jsonl";
+  std::filesystem::create_directories(hostDir);
+  std::filesystem::create_directories(stateDir);
+  env.programPath = (hostDir / "qorhost").string();
+  env.systemDirectory = (tmp / "system").string();
+  std::filesystem::create_directories(tmp / "system");
+  prevEnv_ = rtl::SetEnv(&env);
+  Qor01100::ResetStateForTesting();
+  hostlib::TakeDialogLog();
+  hostlib::SetDialogHandler([this](const hostlib::DialogRequest& r) {
+    bool a = false;
+    if (r.question && !answers.empty()) {
+      a = answers.front();
+      answers.pop_front();
+    }
+    dialogs.push_back({r, a});
+    return a;
+  });
+  ASSERT_NE(sim.lib, nullptr);
+  ASSERT_EQ(sim.set_state_dir(stateDir.string().c_str()), 0);
+  ASSERT_EQ(sim.reset(), 0);
+  ASSERT_EQ(sim.set_journal(journalPath.string().c_str()), 0);
+  SetClock(2026, 3, 5, 10, 0, 0);
+  char buf[4096] = {0};
+  sim.tape_path(buf, sizeof buf);
+  std::error_code ec;
+  auto sz = std::filesystem::file_size(buf, ec);
+  tapeStart_ = ec ? 0 : static_cast<size_t>(sz);
+}
+
+void ModuleTest::TearDown() {
+  sim.set_journal("");
+  hostlib::SetDialogHandler(nullptr);
+  Qor01100::StopImpFiscal();
+  rtl::SetEnv(prevEnv_);
+  std::error_code ec;
+  if (!HasFailure()) std::filesystem::remove_all(tmp, ec);
+  else std::cerr << "test files kept in " << tmp << "\n";
+}
+
+bool ModuleTest::BindPrinter() {
+  if (!Qor01100::BindElgin()) return false;
+  return Qor01100::Elgin_AbrePortaSerial() == 1;
+}
+
+void ModuleTest::SetClock(int y, int m, int d, int hh, int nn, int ss) {
+  env.clockFrozen = true;
+  env.frozenNow = rtl::EncodeDate(y, m, d) + rtl::EncodeTime(hh, nn, ss, 0);
+  char iso[32];
+  std::snprintf(iso, sizeof iso, "%04d-%02d-%02dT%02d:%02d:%02d", y, m, d, hh, nn, ss);
+  sim.set_clock(iso);
+}
+
+std::vector<JournalEntry> ModuleTest::Journal() const {
+  std::vector<JournalEntry> out;
+  std::ifstream in(journalPath);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    auto j = nlohmann::json::parse(line);
+    JournalEntry e;
+    e.fn = j.value("fn", "");
+    e.args = j.value("args", nlohmann::json::array());
+    e.ret = j.value("ret", 0);
+    e.out = j.value("out", nlohmann::json::array());
+    out.push_back(std::move(e));
+  }
+  return out;
+}
+
+std::vector<JournalEntry> ModuleTest::Calls(const std::string& fn) const {
+  std::vector<JournalEntry> out;
+  for (auto& e : Journal())
+    if (e.fn == fn) out.push_back(e);
+  return out;
+}
+
+std::vector<std::string> ModuleTest::CallNames() const {
+  std::vector<std::string> out;
+  for (auto& e : Journal()) out.push_back(e.fn);
+  return out;
+}
+
+void ModuleTest::ClearJournal() { std::ofstream(journalPath, std::ios::trunc); }
+
+std::vector<std::string> ModuleTest::DebugLog() const {
+  std::string name = "impdebug" + rtl::FormatDateTime("mmyy", env.frozenNow) + ".txt";
+  std::ifstream in(hostDir / name, std::ios::binary);
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string ModuleTest::Tape() const {
+  char buf[4096] = {0};
+  if (!sim.tape_path || sim.tape_path(buf, sizeof buf) != 0) return "";
+  std::ifstream in(buf, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  std::string all = ss.str();
+  return tapeStart_ < all.size() ? all.substr(tapeStart_) : std::string();
+}
+
+nlohmann::json ModuleTest::SimState() const {
+  int n = sim.state_json(nullptr, 0);
+  std::string buf(static_cast<size_t>(n) + 1, '\0');
+  sim.state_json(buf.data(), n + 1);
+  buf.resize(static_cast<size_t>(n));
+  return nlohmann::json::parse(buf);
+}
+
+std::vector<std::string> ModuleTest::DialogTexts() const {
+  std::vector<std::string> out;
+  for (auto& d : dialogs) out.push_back(d.request.text);
+  return out;
+}
+
+}  // namespace qortest

@@ -1,0 +1,101 @@
+// Test fixture for the module's operations: every test gets a fresh host
+// folder, a frozen clock, a fresh simulated printer in its own state folder,
+// a call journal, and a dialog handler that answers from a queue.
+//
+//   class MyTest : public qortest::ModuleTest {};
+//   TEST_F(MyTest, Something) {
+//     ASSERT_TRUE(BindPrinter());           // binds the vendor library, opens the port
+//     answers.push_back(true);               // answer of the next question
+//     ... call Qor01100::Operation(...) ...
+//     auto calls = Calls("Elgin_VendeItem"); // what reached the printer
+//   }
+#pragma once
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "hostlib/dialogs.h"
+#include "platform/env.h"
+#include "platform/variant.h"
+
+namespace qortest {
+
+// The simulated printer's control interface, resolved from the same loaded
+// library the module binds.
+struct Sim {
+  static Sim& Get();
+  int (*set_state_dir)(const char*) = nullptr;
+  int (*state_dir)(char*, int) = nullptr;
+  int (*reset)() = nullptr;
+  int (*set_power)(int) = nullptr;
+  int (*set_paper)(int) = nullptr;
+  int (*set_cover)(int) = nullptr;
+  int (*force_status)(int, int, int, int) = nullptr;
+  int (*fail)(const char*, int, int) = nullptr;
+  int (*answer)(const char*, int, const char*, int) = nullptr;
+  int (*raise)(const char*, int) = nullptr;
+  int (*set_clock_offset)(long long) = nullptr;
+  int (*set_clock)(const char*) = nullptr;
+  int (*set_journal)(const char*) = nullptr;
+  int (*tape_path)(char*, int) = nullptr;
+  int (*state_json)(char*, int) = nullptr;
+  // Calls an entry point of the printer directly (e.g. to prepare a state).
+  void* Entry(const char* name) const;
+  void* lib = nullptr;
+};
+
+struct JournalEntry {
+  std::string fn;
+  nlohmann::json args;  // inputs as given (texts in UTF-8)
+  int ret = 0;
+  nlohmann::json out;   // outputs in parameter order
+};
+
+class ModuleTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Binds "Elgin.dll" (the simulated printer) and opens its port directly,
+  // without the start sequence.
+  bool BindPrinter();
+  // Sets the frozen clock of the module and of the simulated printer.
+  void SetClock(int y, int m, int d, int hh = 10, int nn = 0, int ss = 0);
+
+  // The journal since SetUp (or the last ClearJournal).
+  std::vector<JournalEntry> Journal() const;
+  std::vector<JournalEntry> Calls(const std::string& fn) const;
+  std::vector<std::string> CallNames() const;
+  void ClearJournal();
+  // Lines of the current month's debug log (1252 text).
+  std::vector<std::string> DebugLog() const;
+  // The paper tape printed since SetUp (UTF-8).
+  std::string Tape() const;
+  // The printer's state snapshot.
+  nlohmann::json SimState() const;
+  // Dialogs shown since SetUp (texts in 1252).
+  std::vector<hostlib::DialogRecord> Dialogs() const { return dialogs; }
+  std::vector<std::string> DialogTexts() const;
+
+  // UTF-8 literal -> 1252 (tests write accented texts in UTF-8).
+  static std::string A(const std::string& utf8);
+
+  std::filesystem::path tmp;       // this test's folder
+  std::filesystem::path hostDir;   // the host program's folder (program path = hostDir/qorhost)
+  std::filesystem::path stateDir;  // the simulated printer's state folder
+  std::filesystem::path journalPath;
+  rtl::ConfigurableEnv env;
+  std::deque<bool> answers;        // answers for the next yes/no questions (default no)
+  std::vector<hostlib::DialogRecord> dialogs;
+  Sim& sim = Sim::Get();
+
+ private:
+  rtl::Env* prevEnv_ = nullptr;
+  size_t tapeStart_ = 0;
+};
+
+}  // namespace qortest

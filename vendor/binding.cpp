@@ -1,0 +1,68 @@
+// Binding of the printer maker's library: loads "Elgin.dll" and resolves
+// its entry points by name, in bind order, into the exported variables.
+#include <string>
+
+#include "driver/state.h"
+#include "platform/env.h"
+#include "vendor/elgin.h"
+
+namespace Qor01100 {
+extern "C" {
+#define ELGIN_ENTRY(name, types, params, args, kinds) int(QOR_STDCALL* name) types = nullptr;
+#include "vendor/elgin_entries.def"
+#undef ELGIN_ENTRY
+
+int(QOR_STDCALL* DLLReadDefineBaudRate)(int) = nullptr;
+int(QOR_STDCALL* DLLReadLeMemorias)(char*, char*, char*, int) = nullptr;
+int(QOR_STDCALL* DLLATO17GeraArquivo)(char*, char*, char*, char*, char, char*, char*) = nullptr;
+int(QOR_STDCALL* Bematech_setLibType)(int) = nullptr;
+int(QOR_STDCALL* Bematech_genkkey)(char*, char*) = nullptr;
+int(QOR_STDCALL* Bematech_generateEAD)(char*, char*, char*, char*, int) = nullptr;
+int(QOR_STDCALL* Bematech_validateFile)(char*, char*, char*) = nullptr;
+int(QOR_STDCALL* Bematech_GeraTxtPorCOO)(char*, char*, char*, char*) = nullptr;
+int(QOR_STDCALL* Bematech_GeraRegistrosTipoE)(char*, char*, char*, char*, char*, char*, char*) = nullptr;
+}
+
+namespace {
+// One entry of the bind table: its name and where its address goes.
+struct Binding {
+  const char* name;
+  void** slot;
+};
+
+const Binding kBindOrder[] = {
+#define ELGIN_ENTRY(name, types, params, args, kinds) {#name, reinterpret_cast<void**>(&name)},
+#include "vendor/elgin_entries.def"
+#undef ELGIN_ENTRY
+};
+}  // namespace
+
+bool BindElgin() {
+  rtl::Env* env = rtl::CurrentEnv();
+  ImpFisDLLHandle = nullptr;
+  ImpFisDLLHandle = env->LoadLibrary("Elgin.dll");
+  if (ImpFisDLLHandle == nullptr) {
+    StopImpFiscal();
+    return false;
+  }
+  for (const Binding& b : kBindOrder) {
+    void* p = env->GetProcAddress(ImpFisDLLHandle, b.name);
+    if (p == nullptr) {
+      // No message and no log line: the host decides what to tell the operator.
+      StopImpFiscal();
+      return false;
+    }
+    *b.slot = p;
+  }
+  return true;
+}
+
+bool StopImpFiscal() {
+  // Clears the bindings only: the library stays loaded, the handle and
+  // boImpFiscalOK keep their values, the port is not closed.
+  for (const Binding& b : kBindOrder) *b.slot = nullptr;
+  return true;
+}
+}  // namespace Qor01100
+
+QOR_PLAIN(bool, StopImpFiscal, (), ())

@@ -1,0 +1,35 @@
+// The printer maker's library: one exported function variable per entry
+// point, named like the entry point, null until bound; the binding and
+// StopImpFiscal; and the further vendor libraries loaded for fiscal files.
+#pragma once
+#include "driver/export.h"
+
+#define QOR_STDCALL /* the platform's standard library calling convention */
+
+namespace Qor01100 {
+extern "C" {
+#define ELGIN_ENTRY(name, types, params, args, kinds) QOR_API extern int(QOR_STDCALL* name) types;
+#include "vendor/elgin_entries.def"
+#undef ELGIN_ENTRY
+
+// "Leitura.dll"
+QOR_API extern int(QOR_STDCALL* DLLReadDefineBaudRate)(int baud);
+QOR_API extern int(QOR_STDCALL* DLLReadLeMemorias)(char* port, char* file, char* serial, int flag);
+// "ATO17.dll"
+QOR_API extern int(QOR_STDCALL* DLLATO17GeraArquivo)(char* in, char* out, char* start, char* end, char kind, char* user, char* source);
+// "sign_bema.dll"
+QOR_API extern int(QOR_STDCALL* Bematech_setLibType)(int kind);
+QOR_API extern int(QOR_STDCALL* Bematech_genkkey)(char* pub, char* priv);
+QOR_API extern int(QOR_STDCALL* Bematech_generateEAD)(char* file, char* key1, char* key2, char* ead, int sign);
+QOR_API extern int(QOR_STDCALL* Bematech_validateFile)(char* file, char* pub, char* priv);
+QOR_API extern int(QOR_STDCALL* Bematech_GeraTxtPorCOO)(char*, char*, char*, char*);
+QOR_API extern int(QOR_STDCALL* Bematech_GeraRegistrosTipoE)(char*, char*, char*, char*, char*, char*, char*);
+}
+// Loads "Elgin.dll" and binds its 95 entry points in bind order. False (and
+// every entry point null, no message, no log) when the library or any entry
+// point is missing.
+QOR_API bool BindElgin();
+}  // namespace Qor01100
+
+// Clears the bindings of "Elgin.dll"; always true.
+QOR_OPERATION(bool, StopImpFiscal, ())
