@@ -42,10 +42,11 @@ namespace Qor01100 {
 
 namespace {
 
-template <class F>
-F Entry(F f, const char* name) {
-  if (!f) throw rtl::Exception(rtl::Utf8ToCp1252("Função ") + name + rtl::Utf8ToCp1252(" da impressora fiscal não carregada."));
-  return f;
+// An entry point that is not bound (driver not started) answers 0, the
+// code of a communication failure, instead of crashing.
+template <class F, class... A>
+int Vendor(F* f, A... a) {
+  return f != nullptr ? f(a...) : 0;
 }
 
 struct Arg {
@@ -78,13 +79,22 @@ Argumentos LeArgumentos(const rtl::Variant& ar) {
     return &ar[i];
   };
   auto text = [&](size_t i, std::string& out) {
-    if (auto* v = elem(i)) try { out = v->AsString(); } catch (const rtl::Exception&) {}
+    if (auto* v = elem(i)) try {
+        out = v->AsString();
+      } catch (const rtl::Exception&) {
+      }
   };
   auto real = [&](size_t i, double& out) {
-    if (auto* v = elem(i)) try { out = v->AsDouble(); } catch (const rtl::Exception&) {}
+    if (auto* v = elem(i)) try {
+        out = v->AsDouble();
+      } catch (const rtl::Exception&) {
+      }
   };
   auto boolean = [&](size_t i, bool& out) {
-    if (auto* v = elem(i)) try { out = v->AsBoolean(); } catch (const rtl::Exception&) {}
+    if (auto* v = elem(i)) try {
+        out = v->AsBoolean();
+      } catch (const rtl::Exception&) {
+      }
   };
   auto packet = [&](size_t i, rtl::Variant& out) {
     if (auto* v = elem(i)) out = *v;
@@ -145,10 +155,10 @@ std::string TextoFidelidade(const char* chave, double pontos) {
 }
 
 // Movement fields copied into the working copy, in this order.
-const char* const kCamposMov[] = {"CDFILIAL",     "IDTIPOMOVIVE", "DTHRINCMOV",  "CDTIPORECE",  "NMTIPORECE",
-                                  "IDTIPORECE",   "VRMOVIVEND",   "VRMOVIVEOUT", "VRCOTINDOUT", "CDTIPOTROCO",
-                                  "NRORDTROCO",   "CDCLIENTE",    "CDCONSUMIDOR", "DTMOVIMCAIXA", "DSIMPFISCAL",
-                                  "CDFPIMPFIS",   "NRCARTBANCO",  "CDNSUHOSTTEF", "CDBANCARTCR", "CDTIPORECEORIG"};
+const char* const kCamposMov[] = {"CDFILIAL",   "IDTIPOMOVIVE", "DTHRINCMOV",   "CDTIPORECE",   "NMTIPORECE",
+                                  "IDTIPORECE", "VRMOVIVEND",   "VRMOVIVEOUT",  "VRCOTINDOUT",  "CDTIPOTROCO",
+                                  "NRORDTROCO", "CDCLIENTE",    "CDCONSUMIDOR", "DTMOVIMCAIXA", "DSIMPFISCAL",
+                                  "CDFPIMPFIS", "NRCARTBANCO",  "CDNSUHOSTTEF", "CDBANCARTCR",  "CDTIPORECEORIG"};
 
 void CopiaCampo(rtl::ClientDataSet& de, rtl::ClientDataSet& para, const std::string& nome) {
   rtl::Field& origem = de.FieldByName(nome);
@@ -225,7 +235,7 @@ bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl:
       }
       stUltimoValor = valor;
       Arg t(tipo), m("$"), v(valor);
-      inRetorno = Entry(Elgin_IniciaFechamentoCupom, "Elgin_IniciaFechamentoCupom")(t.p(), m.p(), v.p());
+      inRetorno = Vendor(Elgin_IniciaFechamentoCupom, t.p(), m.p(), v.p());
       stImpDebug = trace;
       if (AnalisaRetorno(inRetorno, a.bo5, false, false))
         estagio = 2;
@@ -251,7 +261,10 @@ bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl:
         if (tipoMov == "E" || (tipoMov == "T" && vendaTef)) doPago += mov.FieldByName("VRMOVIVEND").AsFloat();
       }
 
-      // Payment pass, in the order of the host's payment-type index.
+      // Payment pass, in the order of the host's payment-type index. The
+      // host's packet defines "idxIDTIPORECE" with whatever fields give its
+      // payment order (cards before cash, say); a packet without it cannot
+      // be paid, and the closing fails with the result array written.
       tef.SetIndexName("idxIDTIPORECE");
       tef.First();
       while (!tef.Eof()) {
@@ -261,8 +274,7 @@ bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl:
           continue;
         }
         const std::string banco = tef.FieldByName("CDBANCARTCR").AsString();
-        const std::string cdBusca =
-            tef.FieldByName(banco.empty() ? "CDTIPORECE" : "CDTIPORECEORIG").AsString();
+        const std::string cdBusca = tef.FieldByName(banco.empty() ? "CDTIPORECE" : "CDTIPORECEORIG").AsString();
         std::string nome, tipoRece;
         if (receb.Active() && receb.Locate("CDTIPORECE", rtl::Variant(cdBusca))) {
           nome = receb.FieldByName("NMTIPORECE").AsString();
@@ -284,7 +296,7 @@ bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl:
         stUltimoValor = stValor;
         for (;;) {
           Arg n(stNome), v(stValor);
-          inRetorno = Entry(Elgin_EfetuaFormaPagamento, "Elgin_EfetuaFormaPagamento")(n.p(), v.p());
+          inRetorno = Vendor(Elgin_EfetuaFormaPagamento, n.p(), v.p());
           stImpDebug = "Elgin_EfetuaFormaPagamento : " + stNome + " - " + stValor;
           if (AnalisaRetorno(inRetorno, a.bo5, false, false)) {
             estagio = 3;
@@ -317,12 +329,12 @@ bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl:
       stTextoEstado = "MINAS LEGAL: " + rtl::Copy(stCnpj, 1, 8) + " " + stData + " " + stInteiro + stFracao;
     } else if (a.st43 == "DF") {
       stLinhaImposto += std::string("\n\r") + "ESTABELECIMENTO INCLUIDO NO PROGRAMA DE " + "\n\r" +
-                        "CONCESSAO DE CREDITOS - LEI n\xBA 4.159/08." + "\n\r" + "\x1b" + "E" + "NOTA LEGAL:" +
-                        "\x1b" + "F" + " ICMS = " + FormatAmount("#,##0.00", a.do50);
+                        "CONCESSAO DE CREDITOS - LEI n\xBA 4.159/08." + "\n\r" + "\x1b" + "E" + "NOTA LEGAL:" + "\x1b" +
+                        "F" + " ICMS = " + FormatAmount("#,##0.00", a.do50);
       dsMensCpfCup += "NL";
     } else if (a.st43 == "PB") {
-      stTextoEstado = "PARAIBA LEGAL - RECEITA CIDADA\n\rTORPEDO PREMIADO: " + rtl::Copy(stCnpj, 1, 14) + " " +
-                      stData + " " + stInteiro + stFracao + " " + rtl::Copy(a.st19, 1, 11);
+      stTextoEstado = "PARAIBA LEGAL - RECEITA CIDADA\n\rTORPEDO PREMIADO: " + rtl::Copy(stCnpj, 1, 14) + " " + stData +
+                      " " + stInteiro + stFracao + " " + rtl::Copy(a.st19, 1, 11);
     }
     const bool boUtilTefRed = a.st9 == "T" && a.bo11 && a.st40 == "S";
 
@@ -337,7 +349,7 @@ bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl:
             convenio ? "1" : "2", doTotConsumidor, a.do38, a.do37, &dm.cdsSaldCred, &dm.cdsFamiliaSaldo,
             &dm.cdsEmprestimo, boUtilTefRed, stlCupomTef, stDotz, stDotzExtra, a.bo60);
         Arg r(rodape);
-        inRetorno = Entry(Elgin_TerminaFechamentoCupom, "Elgin_TerminaFechamentoCupom")(r.p());
+        inRetorno = Vendor(Elgin_TerminaFechamentoCupom, r.p());
         stImpDebug = "Elgin_TerminaFechamentoCupom";
         if (AnalisaRetorno(inRetorno, a.bo5, false, false)) break;
         if (!repete()) return false;
@@ -349,7 +361,7 @@ bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl:
       const std::string stValor = FormatAmount("0.00", a.do7);
       const std::string stNome = rtl::Copy(Msg("Dinheiro"), 1, 16);
       Arg t(IdTotParcCV), v(stValor), n(stNome);
-      inRetorno = Entry(Elgin_RecebimentoNaoFiscal, "Elgin_RecebimentoNaoFiscal")(t.p(), v.p(), n.p());
+      inRetorno = Vendor(Elgin_RecebimentoNaoFiscal, t.p(), v.p(), n.p());
       stImpDebug = "Elgin_RecebimentoNaoFiscal : " + IdTotParcCV + " - " + stValor + " - " + stNome;
       AnalisaRetorno(inRetorno, a.bo5, false, false);
     }

@@ -35,8 +35,8 @@ QOR_ROUTINE(std::string, FormataCNPJ, (const std::string& Str))
 
 // Barcodes are not printed by this module: prints nothing and returns true.
 QOR_OPERATION(bool, CodigoBarra,
-              (const std::string& a1, const std::string& a2, const std::string& a3, int32_t a4,
-               const std::string& a5, const std::string& a6))
+              (const std::string& a1, const std::string& a2, const std::string& a3, int32_t a4, const std::string& a5,
+               const std::string& a6))
 
 namespace Qor01100 {
 // Footer inputs that the coupon closing prepares from its arguments.

@@ -11,7 +11,6 @@
 #include "hostlib/dialogs.h"
 #include "hostlib/params.h"
 #include "nonfiscal/drawer.h"
-#include "platform/errors.h"
 #include "platform/format.h"
 #include "platform/text.h"
 #include "vendor/elgin.h"
@@ -20,12 +19,11 @@ namespace Qor01100 {
 
 namespace {
 
-// A vendor entry point that is not bound (the driver was not started) is
-// reported as an error instead of being called.
-template <class F>
-F Entry(F f, const char* name) {
-  if (!f) throw rtl::Exception(rtl::Utf8ToCp1252("Função ") + name + rtl::Utf8ToCp1252(" da impressora fiscal não carregada."));
-  return f;
+// An entry point that is not bound (driver not started) answers 0, the
+// code of a communication failure, instead of crashing.
+template <class F, class... A>
+int Vendor(F* f, A... a) {
+  return f != nullptr ? f(a...) : 0;
 }
 
 // A text argument for the vendor library: its own zero-terminated buffer.
@@ -102,7 +100,7 @@ bool AbreCupom(rtl::Variant& Params) {
   bool ok = false;
   for (;;) {
     Arg cpf(stIncluiCpf), nome(stIncluiNome), endereco(stIncluiEndereco);
-    inRetorno = Entry(Elgin_AbreCupomMFD, "Elgin_AbreCupomMFD")(cpf.p(), nome.p(), endereco.p());
+    inRetorno = Vendor(Elgin_AbreCupomMFD, cpf.p(), nome.p(), endereco.p());
     stImpDebug = "Elgin_AbreCupomMFD";
     stMensagemTaa.clear();
     ok = AnalisaRetorno(inRetorno, boNUtilTaa, false, true);
@@ -199,10 +197,10 @@ bool VendaItem(rtl::Variant& Params) {
 
     if (inicio <= 1) {
       guarded([&] {
-        Arg cod(CdArvProd), nome(stNome), aliq(CdAliq), tipoQtde("F"), qtde(stQtde), valor(stValor),
-            tipoDesc("$"), desc("0000");
-        inRetorno = Entry(Elgin_VendeItem, "Elgin_VendeItem")(cod.p(), nome.p(), aliq.p(), tipoQtde.p(), qtde.p(), 3,
-                                                              valor.p(), tipoDesc.p(), desc.p());
+        Arg cod(CdArvProd), nome(stNome), aliq(CdAliq), tipoQtde("F"), qtde(stQtde), valor(stValor), tipoDesc("$"),
+            desc("0000");
+        inRetorno = Vendor(Elgin_VendeItem, cod.p(), nome.p(), aliq.p(), tipoQtde.p(), qtde.p(), 3, valor.p(),
+                           tipoDesc.p(), desc.p());
       });
       stImpDebug = "Elgin_VendeItem : " + CdArvProd + " - " + stNome + " - " + CdAliq + " - F - " + stQtde + " - " +
                    stValor + " - 0000";
@@ -215,7 +213,7 @@ bool VendaItem(rtl::Variant& Params) {
     if (ok && temAjuste) {
       if (inicio <= 2) {
         std::string buf(4, ' ');
-        guarded([&] { inRetorno = Entry(Elgin_UltimoItemVendido, "Elgin_UltimoItemVendido")(buf.data()); });
+        guarded([&] { inRetorno = Vendor(Elgin_UltimoItemVendido, buf.data()); });
         CutAtNul(buf);
         stItem = buf;
         stImpDebug = "Elgin_UltimoItemVendido : " + buf;
@@ -224,8 +222,7 @@ bool VendaItem(rtl::Variant& Params) {
       if (ok) {
         guarded([&] {
           Arg item(stItem), tipo(stTipo), modo("$"), valor(stAjuste);
-          inRetorno = Entry(Elgin_AcrescimoDescontoItemMFD, "Elgin_AcrescimoDescontoItemMFD")(item.p(), tipo.p(),
-                                                                                            modo.p(), valor.p());
+          inRetorno = Vendor(Elgin_AcrescimoDescontoItemMFD, item.p(), tipo.p(), modo.p(), valor.p());
         });
         stImpDebug = "Elgin_AcrescimoDescontoItemMFD : " + stItem + " - " + stTipo + " - $ - " + stAjuste;
         analisa(3);
@@ -234,8 +231,8 @@ bool VendaItem(rtl::Variant& Params) {
 
     if (ok || !boNUtilTaa) {
       if (UtilTef) boClieUtil = false;
-      Params = rtl::Variant::Record(
-          {{"INTTEFERRO", rtl::Variant(inTefErro)}, {"MENSAGEMTAA", rtl::Variant(stMensagemTaa)}});
+      Params =
+          rtl::Variant::Record({{"INTTEFERRO", rtl::Variant(inTefErro)}, {"MENSAGEMTAA", rtl::Variant(stMensagemTaa)}});
       return ok;
     }
 
@@ -246,8 +243,8 @@ bool VendaItem(rtl::Variant& Params) {
         return false;
       }
     } else {
-      const std::string pergunta = Msg("ErroItem") + "\r\n" + CdArvProd + " - " + rtl::Copy(NmProd, 1, 20) + "\r\n" +
-                                   Msg("Deseja");
+      const std::string pergunta =
+          Msg("ErroItem") + "\r\n" + CdArvProd + " - " + rtl::Copy(NmProd, 1, 20) + "\r\n" + Msg("Deseja");
       if (!AskRetry(pergunta, stEsquemaCor)) return false;  // the host's record stays as it was
     }
     inicio = falhou;
@@ -256,7 +253,7 @@ bool VendaItem(rtl::Variant& Params) {
 
 std::string Nr_Cupom(const std::string& stIgnorado, const std::string& stEsquemaCor) {
   stRetorno = std::string(6, ' ');
-  inRetorno = Entry(Elgin_NumeroCupom, "Elgin_NumeroCupom")(stRetorno.data());
+  inRetorno = Vendor(Elgin_NumeroCupom, stRetorno.data());
   CutAtNul(stRetorno);
   stImpDebug = Trace("Elgin_NumeroCupom", stRetorno);
   if (AnalisaRetorno(inRetorno, false, false, false)) return stRetorno;
@@ -266,7 +263,7 @@ std::string Nr_Cupom(const std::string& stIgnorado, const std::string& stEsquema
 bool Acrescimo_Imp(const std::string& stIgnorado, std::string& stVrAcrescimo) {
   stVrAcrescimo = std::string(13, ' ');
   // The code is analysed but, unlike the other queries, not kept in inRetorno.
-  const int codigo = Entry(Elgin_Acrescimos, "Elgin_Acrescimos")(stVrAcrescimo.data());
+  const int codigo = Vendor(Elgin_Acrescimos, stVrAcrescimo.data());
   CutAtNul(stVrAcrescimo);
   stImpDebug = Trace("Elgin_Acrescimos", stVrAcrescimo);
   return AnalisaRetorno(codigo, false, true, false);
@@ -289,5 +286,4 @@ QOR_PLAIN(bool, AbreCupom, (rtl::Variant & Params), (Params))
 QOR_PLAIN(bool, VendaItem, (rtl::Variant & Params), (Params))
 QOR_PLAIN(std::string, Nr_Cupom, (const std::string& stIgnorado, const std::string& stEsquemaCor),
           (stIgnorado, stEsquemaCor))
-QOR_PLAIN(bool, Acrescimo_Imp, (const std::string& stIgnorado, std::string& stVrAcrescimo),
-          (stIgnorado, stVrAcrescimo))
+QOR_PLAIN(bool, Acrescimo_Imp, (const std::string& stIgnorado, std::string& stVrAcrescimo), (stIgnorado, stVrAcrescimo))

@@ -74,7 +74,8 @@ std::string IniPath(const char* name) {
 bool StartImpFiscal(rtl::Variant& Params) {
   try {
     // Only read here (the port opening reads its own keys): a missing or
-    // unconvertible value is reported and the start goes on.
+    // unconvertible value is reported and the start goes on. The printer
+    // type is read as the integer it is everywhere else in the host.
     Text(Params, "CDFILIAL");
     Text(Params, "CDCAIXA");
     Text(Params, "NRSERIEIMP");

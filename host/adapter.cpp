@@ -44,14 +44,14 @@ bool KindSlot(const std::string& kind, Slot& slot) {
   return true;
 }
 
-void ParseKinds(const std::string& spec, std::vector<std::string>& kinds, std::string& resultKind) {
+void ParseKinds(const std::string& text, std::vector<std::string>& kinds, std::string& resultKind) {
   kinds.clear();
   resultKind.clear();
-  std::string params = spec;
-  const size_t arrow = spec.find("->");
+  std::string params = text;
+  const size_t arrow = text.find("->");
   if (arrow != std::string::npos) {
-    params = spec.substr(0, arrow);
-    resultKind = Trim(spec.substr(arrow + 2));
+    params = text.substr(0, arrow);
+    resultKind = Trim(text.substr(arrow + 2));
   }
   if (Trim(params).empty()) return;
   size_t start = 0;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "driver/datamodule/dtmElgin01100.h"
@@ -153,7 +154,7 @@ int SessionRunner::Run(const Json& session) {
   tapeKept_.clear();
   try {
     Prepare(session);
-  } catch (const SessionError& e) {
+  } catch (const std::exception& e) {
     err_ << "qorhost: " << options_.sessionName << ": " << e.what() << "\n";
     return kExitBadSession;
   }
@@ -167,13 +168,22 @@ int SessionRunner::Run(const Json& session) {
     if (step.is_object() && step.contains("op") && step["op"].is_string())
       label += " (" + step["op"].get<std::string>() + ")";
     Json out;
+    std::optional<std::string> why;
     try {
       out = RunStep(n, step);
     } catch (const SessionError& e) {
-      err_ << "qorhost: " << options_.sessionName << ": " << label << ": " << e.what() << "\n";
+      why = e.what();
+    } catch (const rtl::Exception& e) {
+      // Raised outside the operation itself (e.g. while creating the data module for "set").
+      why = e.className() + std::string(": ") + ToUtf8(e.message());
+    } catch (const std::exception& e) {
+      why = e.what();
+    }
+    if (why) {
+      err_ << "qorhost: " << options_.sessionName << ": " << label << ": " << *why << "\n";
       Json bad = {{"step", n}};
       if (step.is_object() && step.contains("op")) bad["op"] = step["op"];
-      bad["invalid"] = e.what();
+      bad["invalid"] = *why;
       out_ << DumpUtf8(bad) << "\n" << std::flush;
       invalid = true;
       break;

@@ -11,7 +11,6 @@
 #include "hostlib/dialogs.h"
 #include "hostlib/params.h"
 #include "platform/errors.h"
-#include "platform/files.h"
 #include "platform/format.h"
 #include "platform/text.h"
 #include "programming/rates_totalizers.h"
@@ -31,7 +30,7 @@ std::string Answer(const std::string& buf) { return buf.substr(0, std::strlen(bu
 
 // A filter literal: the value in single quotes, a quote inside doubled, so
 // that a branch, till or serial holding a quote keeps its meaning.
-std::string Literal(const std::string& value) { return "'" + value + "'"; }
+std::string Literal(const std::string& value) { return "'" + rtl::StringReplace(value, "'", "''") + "'"; }
 
 // The grand total of a file that was never initialised.
 constexpr double kUninitialised = 10.10;
@@ -83,7 +82,7 @@ bool Atu_TotGeral(const rtl::Variant& Params) {
     ds.Edit();
     ds.FieldByName("CAMPO02").SetAsString(hostlib::Cripto(printerText, hostlib::kCriptoKey));
     ds.Post();
-    rtl::WriteFileBytes(mainFile, rtl::PacketToXml(*ds.ToPacket()));
+    ds.SaveToFile(mainFile);
     ds.Close();
   };
 

@@ -9,7 +9,6 @@
 #include "hostlib/consiste.h"
 #include "hostlib/dialogs.h"
 #include "platform/env.h"
-#include "platform/errors.h"
 #include "platform/text.h"
 #include "vendor/elgin.h"
 
@@ -17,10 +16,11 @@ namespace Qor01100 {
 
 namespace {
 
-template <class F>
-F Entry(F f, const char* name) {
-  if (!f) throw rtl::Exception(rtl::Utf8ToCp1252("Função ") + name + rtl::Utf8ToCp1252(" da impressora fiscal não carregada."));
-  return f;
+// An entry point that is not bound (driver not started) answers 0, the
+// code of a communication failure, instead of crashing.
+template <class F, class... A>
+int Vendor(F* f, A... a) {
+  return f != nullptr ? f(a...) : 0;
 }
 
 void CutAtNul(std::string& s) {
@@ -32,7 +32,7 @@ void CutAtNul(std::string& s) {
 // and the trace in stImpDebug for the analysis that follows.
 std::string LeFormasPagamento() {
   std::string lista(3016, ' ');
-  inRetorno = Entry(Elgin_VerificaFormasPagamento, "Elgin_VerificaFormasPagamento")(lista.data());
+  inRetorno = Vendor(Elgin_VerificaFormasPagamento, lista.data());
   CutAtNul(lista);
   stImpDebug = Trace("Elgin_VerificaFormasPagamento", lista);
   return lista;
@@ -43,7 +43,7 @@ std::string LeFormasPagamento() {
 bool TemEspacoNovaForma() {
   std::string resposta(256, ' ');
   std::string leitura = "LeMeioPagamento", campo = "CodMeioPagamentoProgram=14";
-  inRetorno = Entry(Elgin_ExecutaLeitura, "Elgin_ExecutaLeitura")(leitura.data(), campo.data(), resposta.data());
+  inRetorno = Vendor(Elgin_ExecutaLeitura, leitura.data(), campo.data(), resposta.data());
   CutAtNul(resposta);
   return inRetorno == 0 && rtl::Copy(resposta, 1, 8) == "NomeErro";
 }
@@ -72,7 +72,7 @@ std::string EmiteVale(const std::string& idTipoRece) { return idTipoRece == "4" 
 void ProgramaFormaPagamento(const std::string& nome) {
   const std::string n16 = rtl::Copy(nome, 1, 16);
   std::string arg = n16, vinculado = "1";
-  inRetorno = Entry(Elgin_ProgramaFormaPagamentoMFD, "Elgin_ProgramaFormaPagamentoMFD")(arg.data(), vinculado.data());
+  inRetorno = Vendor(Elgin_ProgramaFormaPagamentoMFD, arg.data(), vinculado.data());
   stImpDebug = "Elgin_ProgramaFormaPagamentoMFD : " + n16 + "1";
 }
 
@@ -160,8 +160,7 @@ void CarregaRecebimento(const std::string& stIgnorado, const std::string& stEsqu
           tipo.FieldByName("CDFPIMPFIS").SetAsString(cdFpImpFis);
           tipo.FieldByName("IDEMIVALE").SetAsString(EmiteVale(idTipoRece));
           tipo.Post();
-          if (!achou &&
-              receb.Locate("CDTIPORECE", rtl::Variant(tipo.FieldByName("CDTIPORECE").AsString()), semCaixa)) {
+          if (!achou && receb.Locate("CDTIPORECE", rtl::Variant(tipo.FieldByName("CDTIPORECE").AsString()), semCaixa)) {
             receb.Edit();
             receb.FieldByName("NMTIPORECE").SetAsString(nomeImpressora);
             receb.FieldByName("CDFPIMPFIS").SetAsString(cdFpImpFis);

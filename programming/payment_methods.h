@@ -31,6 +31,5 @@ QOR_OPERATION(bool, Carrega_Rel_Gerencial, (const std::string& stRelGer))
 
 // Nothing to load on this printer: the texts come back unchanged; true.
 QOR_OPERATION(bool, CarregaRelatorioGer,
-              (std::string & stMeiosPgto, std::string& stIdentPaf, std::string& stParamConfig,
-               std::string& stTransMesa, std::string& stConfMesa, std::string& stMesaAber,
-               const std::string& stEsquemaCor, int32_t idTipoImpFis))
+              (std::string & stMeiosPgto, std::string& stIdentPaf, std::string& stParamConfig, std::string& stTransMesa,
+               std::string& stConfMesa, std::string& stMesaAber, const std::string& stEsquemaCor, int32_t idTipoImpFis))

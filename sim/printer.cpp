@@ -63,7 +63,14 @@ void Printer::Load() {
 }
 
 void Printer::Save() {
-  std::string s = ToJson(st_).dump();
+  // The state row: the programming's JSON is made again only when it changed.
+  std::string key = ProgrammingKey(st_.prog);
+  if (key != progKey_ || progJson_.empty()) {
+    progJson_ = ProgrammingJson(st_.prog).dump();
+    progKey_ = key;
+  }
+  std::string dyn = DynamicJson(st_).dump();
+  std::string s = "{\"programming\":" + progJson_ + "," + dyn.substr(1);
   if (s != lastStateJson_) {
     store_.SaveState(s);
     lastStateJson_ = s;

@@ -125,6 +125,7 @@ class Printer {
   int ResolveRate(std::string_view code, int& cat) const;  // 0 ok, else an error code
   std::string CatLabel(int cat) const;
   std::string CatCode(int cat) const;
+  nlohmann::json ItemData(const Item& it) const;
   std::string Rates79(bool issOnly) const;
 
   // Items
@@ -171,6 +172,7 @@ class Printer {
   std::optional<OpenDoc> doc_;
   std::vector<std::string> docLines_;  // lines the open document has printed (1252)
   std::string lastStateJson_, lastDocJson_;  // as last written
+  std::string progKey_, progJson_;            // the programming's fingerprint and JSON
   // What changed in this call
   bool docClosed_ = false;
   std::vector<int64_t> dirtyItems_;

@@ -123,6 +123,15 @@ std::string Printer::CatCode(int cat) const {
   return TotalizerCode(cat, st_.prog.rates[cat], IssCat(cat));
 }
 
+// An item as the detail memory keeps it: with its totalizer's code and the
+// rounding rule it was sold under.
+json Printer::ItemData(const Item& it) const {
+  json j = ToJson(it);
+  j["totalizer"] = CatCode(it.cat);
+  j["iat"] = st_.prog.truncation ? "T" : "A";
+  return j;
+}
+
 // ---------------------------------------------------------------- opening
 
 namespace {
@@ -276,8 +285,10 @@ int Printer::Elgin_VendeItem(const Call& c) {
   int64_t disc = 0;
   if (!discText.empty()) {
     auto d = ParseDigitString(discText);
-    if (!d || (discType != "$" && discType != "%")) return Refuse(kBadParam, kSt1Syntax);
-    if (discType == "%") {
+    if (!d || (*d != 0 && discType != "$" && discType != "%")) return Refuse(kBadParam, kSt1Syntax);
+    if (*d == 0) {
+      disc = 0;
+    } else if (discType == "%") {
       if (*d >= 10000) return Refuse(kBadParam, kSt1Syntax);
       disc = MulDiv(MulDiv(*qty, *price, 10000, !st_.prog.truncation), *d, 10000, true);
     } else {
@@ -373,7 +384,7 @@ int Printer::Elgin_CancelaCupom(const Call&) {
     PrintDoc({std::string(48, '-'), Center("CUPOM FISCAL CANCELADO", 48),
               Spread("TOTAL CANCELADO R$", Money(total), 48)});
     json items = json::array();
-    for (auto& it : doc_->items) items.push_back(ToJson(it));
+    for (auto& it : doc_->items) items.push_back(ItemData(it));
     json data = {{"ccf", doc_->ccf}, {"cancelled", true}, {"subtotal", doc_->subtotal},
                  {"discount", doc_->subDiscount}, {"surcharge", doc_->subSurcharge}, {"total", total},
                  {"consumer_id", Cp1252ToUtf8(doc_->consumerId)},
@@ -505,7 +516,7 @@ int Printer::Elgin_TerminaFechamentoCupom(const Call& c) {
   last.catDisc = doc_->catDisc;
   last.total = total;
   json items = json::array(), pays = json::array();
-  for (auto& it : doc_->items) items.push_back(ToJson(it));
+  for (auto& it : doc_->items) items.push_back(ItemData(it));
   for (auto& p : doc_->payments) pays.push_back({{"name", Cp1252ToUtf8(p.name)}, {"amount", p.amount}});
   json data = {{"ccf", doc_->ccf}, {"cancelled", false}, {"subtotal", doc_->subtotal},
                {"discount", doc_->subDiscount}, {"surcharge", doc_->subSurcharge}, {"total", total},

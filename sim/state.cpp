@@ -139,33 +139,54 @@ OpenDoc OpenDocFromJson(const json& j) {
   return d;
 }
 
-json ToJson(const State& s) {
-  const Programming& p = s.prog;
-  json prog = {{"serial", U(p.serial)},
-               {"brand", U(p.brand)},
-               {"model", U(p.model)},
-               {"type", U(p.type)},
-               {"firmware", U(p.firmware)},
-               {"firmware_date", p.firmwareDate},
-               {"till", U(p.till)},
-               {"mf_adicional", U(p.mfAdicional)},
-               {"user_number", U(p.userNumber)},
-               {"owner_since", p.ownerSince},
-               {"owner",
-                {{"cnpj", U(p.owner.cnpj)},
-                 {"ie", U(p.owner.ie)},
-                 {"im", U(p.owner.im)},
-                 {"name", U(p.owner.name)},
-                 {"fantasy", U(p.owner.fantasy)},
-                 {"address", U(p.owner.address)}}},
-               {"rates", p.rates},
-               {"iss", p.iss},
-               {"payment_names", Texts(p.payNames)},
-               {"payment_linkable", p.payLinkable},
-               {"nonfiscal_names", Texts(p.nfNames)},
-               {"report_names", Texts(p.reportNames)},
-               {"report_cer", p.reportCer},
-               {"truncation", p.truncation}};
+json ProgrammingJson(const Programming& p) {
+  return {{"serial", U(p.serial)},
+          {"brand", U(p.brand)},
+          {"model", U(p.model)},
+          {"type", U(p.type)},
+          {"firmware", U(p.firmware)},
+          {"firmware_date", p.firmwareDate},
+          {"till", U(p.till)},
+          {"mf_adicional", U(p.mfAdicional)},
+          {"user_number", U(p.userNumber)},
+          {"owner_since", p.ownerSince},
+          {"owner",
+           {{"cnpj", U(p.owner.cnpj)},
+            {"ie", U(p.owner.ie)},
+            {"im", U(p.owner.im)},
+            {"name", U(p.owner.name)},
+            {"fantasy", U(p.owner.fantasy)},
+            {"address", U(p.owner.address)}}},
+          {"rates", p.rates},
+          {"iss", p.iss},
+          {"payment_names", Texts(p.payNames)},
+          {"payment_linkable", p.payLinkable},
+          {"nonfiscal_names", Texts(p.nfNames)},
+          {"report_names", Texts(p.reportNames)},
+          {"report_cer", p.reportCer},
+          {"truncation", p.truncation}};
+}
+
+std::string ProgrammingKey(const Programming& p) {
+  std::string k;
+  k.reserve(1024);
+  auto add = [&](const std::string& s) {
+    k += s;
+    k += '\x1f';
+  };
+  for (auto* s : {&p.serial, &p.brand, &p.model, &p.type, &p.firmware, &p.firmwareDate, &p.till, &p.mfAdicional,
+                  &p.userNumber, &p.ownerSince, &p.owner.cnpj, &p.owner.ie, &p.owner.im, &p.owner.name,
+                  &p.owner.fantasy, &p.owner.address})
+    add(*s);
+  for (int i = 0; i < kRateSlots; ++i) add(std::to_string(p.rates[i]) + (p.iss[i] ? "S" : "T"));
+  for (int i = 0; i < kPaymentSlots; ++i) add(p.payNames[i] + (p.payLinkable[i] ? "1" : "0"));
+  for (auto& n : p.nfNames) add(n);
+  for (int i = 0; i < kReportSlots; ++i) add(p.reportNames[i] + "#" + std::to_string(p.reportCer[i]));
+  add(p.truncation ? "T" : "A");
+  return k;
+}
+
+json DynamicJson(const State& s) {
   const LastSale& l = s.last;
   json last = {{"kind", l.kind},
                {"coo", l.coo},
@@ -177,17 +198,21 @@ json ToJson(const State& s) {
                {"cat_net", l.catNet},
                {"cat_disc", l.catDisc},
                {"total", l.total}};
-  json j = {{"programming", prog},
-            {"counters", ToJson(s.counters)},
-            {"gt", s.gt},
-            {"day", ToJson(s.day)},
-            {"movement_date", s.movementDate},
-            {"summer_time", s.summerTime},
-            {"clock_offset", s.clockOffset},
-            {"last_doc_at", s.lastDocAt},
-            {"last_sale", last},
-            {"next_description", U(s.nextDescription)},
-            {"serial_output", s.serialOutput}};
+  return {{"counters", ToJson(s.counters)},
+          {"gt", s.gt},
+          {"day", ToJson(s.day)},
+          {"movement_date", s.movementDate},
+          {"summer_time", s.summerTime},
+          {"clock_offset", s.clockOffset},
+          {"last_doc_at", s.lastDocAt},
+          {"last_sale", last},
+          {"next_description", U(s.nextDescription)},
+          {"serial_output", s.serialOutput}};
+}
+
+json ToJson(const State& s) {
+  json j = DynamicJson(s);
+  j["programming"] = ProgrammingJson(s.prog);
   return j;
 }
 

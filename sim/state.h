@@ -105,6 +105,11 @@ struct State {
 };
 
 nlohmann::json ToJson(const State& s);
+// The two parts of the state row: the programming (rarely changed) and the rest.
+nlohmann::json ProgrammingJson(const Programming& p);
+nlohmann::json DynamicJson(const State& s);
+// A cheap fingerprint of the programming, to know when it changed.
+std::string ProgrammingKey(const Programming& p);
 State StateFromJson(const nlohmann::json& j);
 nlohmann::json ToJson(const OpenDoc& d);  // without items
 OpenDoc OpenDocFromJson(const nlohmann::json& j);

@@ -453,6 +453,18 @@ TEST_F(ClosingTest, APacketWithoutThePaymentIndexFailsButAnswers) {
   EXPECT_TRUE(SimState()["document"].is_null());
 }
 
+TEST_F(ClosingTest, AnErrorInsideTheLibraryFailsButAnswers) {
+  CupomCom(10);
+  sim.raise("Elgin_EfetuaFormaPagamento", 1);
+  Fecha f;
+  f.Pagamentos({{"E", "001", 10}});
+  Variant ret;
+  EXPECT_FALSE(Fechar(f, ret));
+  EXPECT_EQ(ret[0].AsInteger(), 0);
+  EXPECT_EQ(ret[1].AsString(), "VENDA-1");
+  EXPECT_TRUE(Calls("Elgin_TerminaFechamentoCupom").empty());
+}
+
 TEST_F(ClosingTest, UnknownPaymentTypeUsesTheMovementsOwnMethod) {
   CupomCom(10);
   Fecha f;
@@ -645,6 +657,131 @@ TEST_F(ClosingTest, ASmallResultArrayIsGrown) {
   ASSERT_TRUE(Fechar(f, ret));
   ASSERT_EQ(ret.ArrayLength(), 4u);
   EXPECT_EQ(ret[1].AsString(), "VENDA-1");
+}
+
+}  // namespace
+
+namespace {
+
+// Lines of the tape found in this order (each after the one before).
+::testing::AssertionResult EmOrdem(const std::string& fita, const std::vector<std::string>& linhas) {
+  std::vector<std::string> todas;
+  size_t start = 0;
+  while (start < fita.size()) {
+    size_t lf = fita.find('\n', start);
+    todas.push_back(fita.substr(start, lf == std::string::npos ? std::string::npos : lf - start));
+    if (lf == std::string::npos) break;
+    start = lf + 1;
+  }
+  size_t i = 0;
+  for (const std::string& l : linhas) {
+    while (i < todas.size() && todas[i] != l) ++i;
+    if (i == todas.size()) return ::testing::AssertionFailure() << "missing or out of order: \"" << l << "\"\n" << fita;
+    ++i;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+std::string Direita(const std::string& esquerda, const std::string& direita) {
+  return esquerda + std::string(48 - esquerda.size() - direita.size(), ' ') + direita;
+}
+
+TEST_F(ClosingTest, TheTapeReadsLikeACoupon) {
+  // The first sale of examples/sale.json.
+  Variant abre = Variant::Record({{"ESQUEMACOR", Variant("001")},
+                                  {"INCLUICPF", Variant("12345678909")},
+                                  {"INCLUINOME", Variant("JOSE DA SILVA")},
+                                  {"INCLUIENDERECO", Variant("RUA DAS FLORES, 10")}});
+  ASSERT_TRUE(Qor01100::AbreCupom(abre));
+  struct {
+    const char* cod;
+    const char* nome;
+    double qtde, valor, desconto, acrescimo;
+  } itens[] = {{"7891000100103", "ARROZ TIPO 1 5KG", 2, 10.99, 1.98, 0},
+               {"7891000200200", "CAFE TORRADO 500G", 1, 15, 0, 1},
+               {"7891000300307", "LEITE INTEGRAL 1L", 1, 4, 0, 0}};
+  for (auto& i : itens) {
+    Variant p = Variant::Record({{"CDARVPROD", Variant(i.cod)},
+                                 {"NMPROD", Variant(i.nome)},
+                                 {"CDALIQ", Variant("00")},
+                                 {"QTDE", Variant(i.qtde)},
+                                 {"VALOR", Variant(i.valor)},
+                                 {"DESCONT", Variant(i.desconto)},
+                                 {"ACRESCIMO", Variant(i.acrescimo)}});
+    ASSERT_TRUE(Qor01100::VendaItem(p));
+  }
+  Fecha f1;
+  f1.el[1] = Variant("Obrigado pela preferencia!");
+  f1.el[4] = Variant(true);
+  f1.el[6] = Variant(5.999);
+  f1.el[7] = Variant(5.99);
+  f1.el[10] = Variant("Trocas somente com este cupom.");
+  f1.el[51] = Variant(6.80);
+  f1.Pagamentos({{"E", "001", 20.00, "1", "1"}, {"E", "002", 20.00, "2", "4"}});
+  Variant ret1;
+  ASSERT_TRUE(Fechar(f1, ret1));
+
+  // The second: an electronic-funds-transfer sale whose payment is sent twice.
+  Variant abre2 = Variant::Record({{"ESQUEMACOR", Variant("001")}, {"IDUTILTEF", Variant("T")}, {"UTILTEF", Variant(true)}});
+  ASSERT_TRUE(Qor01100::AbreCupom(abre2));
+  Variant item = Variant::Record({{"CDARVPROD", Variant("7891000400404")},
+                                  {"NMPROD", Variant("AZEITE EXTRA VIRGEM 500ML")},
+                                  {"CDALIQ", Variant("00")},
+                                  {"QTDE", Variant(1.0)},
+                                  {"VALOR", Variant(32.90)},
+                                  {"IDUTILTEF", Variant("T")},
+                                  {"UTILTEF", Variant(true)}});
+  ASSERT_TRUE(Qor01100::VendaItem(item));
+  sim.fail("Elgin_EfetuaFormaPagamento", 0, 1);
+  answers.push_back(true);
+  rtl::StringList tef;
+  tef.Add("REDE - CARTAO DEBITO");
+  tef.Add("NSU 000123456  AUT 654321");
+  Fecha f2;
+  f2.el[1] = Variant("Obrigado pela preferencia!");
+  f2.el[9] = Variant("T");
+  f2.el[11] = Variant(true);
+  f2.el[40] = Variant("S");
+  f2.el[51] = Variant(5.92);
+  f2.Pagamentos({{"T", "007", 32.90, "1", "4"}});
+  Variant ret2;
+  ASSERT_TRUE(Fechar(f2, ret2, &tef));
+  EXPECT_EQ(ret2[0].AsInteger(), 1);
+
+  EXPECT_TRUE(EmOrdem(Tape(), {
+      "CPF/CNPJ consumidor: 123.456.789-09",
+      "NOME: JOSE DA SILVA",
+      "END.: RUA DAS FLORES, 10",
+      "001 7891000100103 ARROZ TIPO 1 5KG",
+      Direita("     2,000 UN x 10,990  01T18,00%", "21,98"),
+      Direita("   desconto item 001", "-1,98"),
+      "002 7891000200200 CAFE TORRADO 500G",
+      Direita("     1,000 UN x 15,000  01T18,00%", "15,00"),
+      Direita("   acrescimo item 002", "+1,00"),
+      "003 7891000300307 LEITE INTEGRAL 1L",
+      Direita("SUBTOTAL R$", "40,00"),
+      Direita("DESCONTO R$", "-5,99"),
+      Direita("TOTAL R$", "34,01"),
+      Direita("Cartao Credito", "20,00"),
+      Direita("Dinheiro", "20,00"),
+      Direita("TROCO R$", "5,99"),
+      "Obrigado pela preferencia!",
+      "Val Aprox Tributos R$ 6,80 (19,99%) Fonte:IBPT",
+      "",
+      "Operador: 7 - MARIA",
+      Maker(),
+      "Trocas somente com este cupom.",
+      Direita("02 CONTRA-VALE EMITIDO", "5,99"),
+      "001 7891000400404 AZEITE EXTRA VIRGEM 500ML",
+      Direita("TOTAL R$", "32,90"),
+      Direita("Cartao Debito", "32,90"),
+      "Obrigado pela preferencia!",
+      "Val Aprox Tributos R$ 5,92 (17,99%) Fonte:IBPT",
+      "REDE - CARTAO DEBITO",
+      "NSU 000123456  AUT 654321",
+      "Operador: 7 - MARIA",
+  }));
+  EXPECT_EQ(Calls("Elgin_EfetuaFormaPagamento").size(), 4u) << "two payments, then the transfer payment twice";
 }
 
 }  // namespace

@@ -420,3 +420,28 @@ TEST_F(SaleTest, RemoveAcentosOnlyReplacesBackslashes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Operations called before the driver was started fail as a communication
+// error instead of crashing the host.
+class NotStartedTest : public qortest::ModuleTest {};
+
+TEST_F(NotStartedTest, OpeningAndItemsFailCleanly) {
+  boNUtilTaa() = false;
+  rtl::Variant abre = rtl::Variant::Record({{"CUPNR", rtl::Variant("10")}});
+  EXPECT_FALSE(Qor01100::AbreCupom(abre));
+  EXPECT_EQ(hostlib::RecebeParams(abre, "MENSAGEMTAA").AsString().rfind(A(" Erro de comunicação."), 0), 0u);
+  rtl::Variant item = rtl::Variant::Record({{"CDARVPROD", rtl::Variant("1")},
+                                            {"NMPROD", rtl::Variant("X")},
+                                            {"CDALIQ", rtl::Variant("00")},
+                                            {"QTDE", rtl::Variant(1.0)},
+                                            {"VALOR", rtl::Variant(1.0)},
+                                            {"DESCONT", rtl::Variant(0.5)}});
+  EXPECT_FALSE(Qor01100::VendaItem(item));
+  EXPECT_EQ(Qor01100::Nr_Cupom("", ""), "");
+  std::string total;
+  EXPECT_FALSE(Qor01100::Acrescimo_Imp("", total));
+}
+
+}  // namespace

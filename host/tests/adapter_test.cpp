@@ -29,7 +29,7 @@ TEST_P(ParseKindsTest, SplitsParametersAndResult) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Specs, ParseKindsTest,
+    KindStrings, ParseKindsTest,
     ::testing::Values(KindsCase{"", {}, ""}, KindsCase{"text", {"text"}, ""},
                       KindsCase{"text,dataset", {"text", "dataset"}, ""},
                       KindsCase{" text& , int ", {"text&", "int"}, ""},

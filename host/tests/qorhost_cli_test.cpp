@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -86,24 +88,42 @@ class QorhostTest : public ::testing::Test {
   std::string out, err;
 };
 
-TEST_F(QorhostTest, EveryExampleRunsCleanOnAFreshPrinter) {
-  const fs::path examples = fs::path(QOR_SOURCE_DIR) / "examples";
-  int count = 0;
-  for (const auto& e : fs::directory_iterator(examples)) {
-    if (e.path().extension() != ".json") continue;
-    ++count;
-    SCOPED_TRACE(e.path().filename().string());
-    fs::remove_all(hostDir);
-    fs::remove_all(stateDir);
-    EXPECT_EQ(Session(e.path()), 0) << err;
-    const auto lines = Lines();
-    EXPECT_FALSE(lines.empty());
-    for (const auto& l : lines) {
-      EXPECT_FALSE(l.contains("mismatch")) << l.dump();
-      EXPECT_FALSE(l.contains("invalid")) << l.dump();
-    }
+std::vector<fs::path> ExampleScripts() {
+  std::vector<fs::path> v;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(fs::path(QOR_SOURCE_DIR) / "examples", ec))
+    if (e.path().extension() == ".json") v.push_back(e.path());
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+class ExampleTest : public QorhostTest, public ::testing::WithParamInterface<fs::path> {};
+
+// Each example script runs on a fresh printer and host folder, every step
+// valid and every expect met.
+TEST_P(ExampleTest, RunsCleanOnAFreshPrinter) {
+  EXPECT_EQ(Session(GetParam()), 0) << err;
+  const auto lines = Lines();
+  EXPECT_FALSE(lines.empty());
+  for (const auto& l : lines) {
+    EXPECT_FALSE(l.contains("mismatch")) << l.dump();
+    EXPECT_FALSE(l.contains("invalid")) << l.dump();
   }
-  EXPECT_GT(count, 0) << "no example scripts in " << examples;
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, ::testing::ValuesIn(ExampleScripts()),
+                         [](const ::testing::TestParamInfo<fs::path>& info) {
+                           std::string name = info.param.stem().string();
+                           for (char& c : name)
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           return name;
+                         });
+
+TEST(Examples, TheBasicsAndTheFullDayExist) {
+  const auto scripts = ExampleScripts();
+  for (const char* name : {"basics.json", "full-day.json"})
+    EXPECT_NE(std::find(scripts.begin(), scripts.end(), fs::path(QOR_SOURCE_DIR) / "examples" / name), scripts.end())
+        << name;
 }
 
 TEST_F(QorhostTest, FrameOperationsReachTheModule) {

@@ -67,13 +67,13 @@ TEST_F(LibraryTest, DllNameFindsLibSoInTheSearchPath) {
 TEST_F(LibraryTest, OverrideComesFirst) {
   std::string lib = BinDir() + "/libqorrtl.so";
   ASSERT_TRUE(FileExists(lib));
-  SetLibraryOverride("Elgin.dll", lib);
+  SetLibraryOverride("QorOverrideOnly.dll", lib);
   std::string err;
-  void* h = LoadLibraryByName("ELGIN.dll", &err);
+  void* h = LoadLibraryByName("QOROVERRIDEONLY.dll", &err);
   ASSERT_NE(h, nullptr) << err;
-  EXPECT_EQ(LoadLibraryByName("Elgin.dll", &err), h);
-  SetLibraryOverride("Elgin.dll", "");
-  EXPECT_EQ(LoadLibraryByName("Elgin.dll", &err), nullptr);
+  EXPECT_EQ(LoadLibraryByName("QorOverrideOnly.dll", &err), h);
+  SetLibraryOverride("QorOverrideOnly.dll", "");
+  EXPECT_EQ(LoadLibraryByName("QorOverrideOnly.dll", &err), nullptr);
   SetLibraryOverride("Broken.dll", "/nonexistent/libBroken.so");
   EXPECT_EQ(LoadLibraryByName("Broken.dll", &err), nullptr);
   EXPECT_NE(err.find("override"), std::string::npos) << err;

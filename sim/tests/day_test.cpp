@@ -1,6 +1,7 @@
 // A whole fiscal day: programming, cash movements, sales, linked vouchers,
 // non-fiscal receipts, reports, X reading, Z reduction, and the memory kept
 // across a restart.
+#include <sqlite3.h>
 #include <sys/wait.h>
 
 #include "sim/tests/sim_fixture.h"
@@ -232,6 +233,21 @@ TEST_F(DayTest, ProcessKilledInTheMiddleOfASaleLosesNothingItCompleted) {
   EXPECT_DOUBLE_EQ(s["totals"]["gross"].get<double>(), 5.00);
   ASSERT_EQ(Elgin_CancelaCupom(), 1);
   EXPECT_DOUBLE_EQ(State()["totals"]["net"].get<double>(), 0.0);
+}
+
+TEST_F(DayTest, ChangesMadeByAnotherProcessAreSeenAtTheNextCall) {
+  Sale("1,000", "1,00");
+  EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "000001");
+  // Another connection to the same memory (as another process would have).
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((dir / "ecf" / "ecfsim.db").string().c_str(), &db), SQLITE_OK);
+  sqlite3_busy_timeout(db, 5000);
+  ASSERT_EQ(sqlite3_exec(db, "UPDATE state SET data = json_set(data, '$.counters.coo', 500)", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "000500");
+  Sale("1,000", "1,00");
+  EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "000501");
 }
 
 TEST_F(DayTest, ZPendingAfterMidnightBlocksSalesUntilTheReduction) {

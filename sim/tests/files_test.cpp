@@ -176,7 +176,7 @@ TEST_F(FilesTest, SignatureRecordIsVerifiable) {
   EXPECT_EQ(ReadAll(file), text);
 
   // Anyone can check it with the openssl command (see sim/README.md).
-  if (std::system("openssl version >/dev/null 2>&1") == 0) {
+  if (std::system("command -v openssl >/dev/null 2>&1 && command -v xxd >/dev/null 2>&1") == 0) {
     std::ofstream(dir / "key.def") << "asn1=SEQUENCE:pubkey\n[pubkey]\nn=INTEGER:0x" << pub.str()
                                    << "\ne=INTEGER:0x010001\n";
     std::string d = dir.string();

@@ -18,6 +18,8 @@ struct Case {
   int st2;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.what; }
+
 class RefusalsTest : public SimTest, public ::testing::WithParamInterface<Case> {
  protected:
   void Prepare(Start s) {
