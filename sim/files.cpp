@@ -96,7 +96,9 @@ std::string Printer::VendorFolder(const char* key) {
   return folder;
 }
 
-bool Printer::WriteSerialOutput(const std::vector<std::string>& lines) {
+bool Printer::WriteSerialOutput(std::vector<std::string> lines) {
+  for (auto& l : lines)
+    while (!l.empty() && l.back() == ' ') l.pop_back();
   std::string path = (fs::path(VendorFolder("Path")) / "IMPRESSAO.txt").string();
   if (!WriteFile(path, CrLf(lines))) return false;
   st_.serialOutput = path;

@@ -351,11 +351,20 @@ std::vector<std::string> Printer::Trailer() const {
           Spread("", Printed(Now()), 48), ""};
 }
 
+namespace {
+// Printed lines carry no trailing blanks.
+void TrimRight(std::vector<std::string>& lines) {
+  for (auto& l : lines)
+    while (!l.empty() && l.back() == ' ') l.pop_back();
+}
+}  // namespace
+
 void Printer::Print(const std::vector<std::string>& lines) {
   for (auto& l : lines) tapeOut_.push_back(Cp1252ToUtf8(l));
 }
 
 void Printer::PrintDoc(std::vector<std::string> lines) {
+  TrimRight(lines);
   Print(lines);
   for (auto& l : lines) docLines_.push_back(std::move(l));
 }
@@ -372,7 +381,8 @@ std::string JoinUtf8(const std::vector<std::string>& lines) {
 }  // namespace
 
 void Printer::FinishDocument(const std::string& kind, int64_t coo, const json& data,
-                             const std::vector<std::string>& lines) {
+                             std::vector<std::string> lines) {
+  TrimRight(lines);
   Print(lines);
   DocumentRow r;
   r.coo = coo;

@@ -107,7 +107,7 @@ class Printer {
   void Print(const std::vector<std::string>& lines);
   void PrintDoc(std::vector<std::string> lines);  // appends to the open document
   void FinishDocument(const std::string& kind, int64_t coo, const nlohmann::json& data,
-                      const std::vector<std::string>& lines);
+                      std::vector<std::string> lines);
   void CloseOpenDocument(const std::string& kind, const nlohmann::json& data);
 
   // Sale accounting
@@ -148,7 +148,7 @@ class Printer {
 
   // Files
   std::string VendorFolder(const char* key);
-  bool WriteSerialOutput(const std::vector<std::string>& lines);  // from ELGIN.INI, else the state folder
+  bool WriteSerialOutput(std::vector<std::string> lines);  // from ELGIN.INI, else the state folder
   nlohmann::json DocumentsJson();
   int ConvertDay(int64_t dayFrom, int64_t dayTo);
 
