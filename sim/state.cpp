@@ -272,7 +272,7 @@ State FactoryState() {
   State s;
   Programming& p = s.prog;
   p.serial = "ECFSIM00000000000001";
-  p.brand = "ELGIN";
+  p.brand = "QOR SIMULADOR";
   p.model = "SIM-ECF MFD";
   p.type = "ECF-IF";
   p.firmware = "010008";

@@ -122,10 +122,10 @@ TEST_F(QueriesTest, NumeroReducoesOfAFailedQuery) {
 }
 
 TEST_F(QueriesTest, ModeloImpressoraReadsBrandModelAndType) {
-  Answer("Elgin_MarcaModeloTipoImpressoraMFD", 1, R"(["ELGIN","FIT","ECF-IF"])");
+  Answer("Elgin_MarcaModeloTipoImpressoraMFD", 1, R"(["QORSIM","FIT","ECF-IF"])");
   std::string marca, modelo, tipo;
   EXPECT_TRUE(Qor01100::Modelo_Impressora("", marca, modelo, tipo));
-  EXPECT_EQ(marca, "ELGIN" + std::string(10, ' '));
+  EXPECT_EQ(marca, "QORSIM" + std::string(9, ' '));
   EXPECT_EQ(modelo, "FIT" + std::string(17, ' '));
   EXPECT_EQ(tipo, "ECF-IF ");
   auto calls = Calls("Elgin_MarcaModeloTipoImpressoraMFD");

@@ -35,7 +35,7 @@ std::vector<Query> Queries() {
       {"GrandeTotal", {18}, [](B& b) { return Elgin_GrandeTotal(b[0].p()); }},
       {"NumeroReducoes", {4}, [](B& b) { return Elgin_NumeroReducoes(b[0].p()); }},
       {"NumeroOperacoesNaoFiscais", {6}, [](B& b) { return Elgin_NumeroOperacoesNaoFiscais(b[0].p()); }},
-      {"MarcaModeloTipoImpressoraMFD", {5, 11, 6},
+      {"MarcaModeloTipoImpressoraMFD", {15, 20, 7},
        [](B& b) { return Elgin_MarcaModeloTipoImpressoraMFD(b[0].p(), b[1].p(), b[2].p()); }},
       {"VendaBruta", {18}, [](B& b) { return Elgin_VendaBruta(b[0].p()); }},
       {"Cancelamentos", {14}, [](B& b) { return Elgin_Cancelamentos(b[0].p()); }},
@@ -139,7 +139,7 @@ TEST_F(AnswersTest, LayoutsTheDriverReads) {
   EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "000004") << "the open coupon's";
   Buf brand(15), model(20), type(7);
   ASSERT_EQ(Elgin_MarcaModeloTipoImpressoraMFD(brand.p(), model.p(), type.p()), 1);
-  EXPECT_EQ(brand.trimmed() + "|" + model.trimmed() + "|" + type.trimmed(), "ELGIN|SIM-ECF MFD|ECF-IF");
+  EXPECT_EQ(brand.trimmed() + "|" + model.trimmed() + "|" + type.trimmed(), "QOR SIMULADOR|SIM-ECF MFD|ECF-IF");
 }
 
 }  // namespace
