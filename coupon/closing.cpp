@@ -23,12 +23,14 @@
 #include "coupon/closing.h"
 
 #include <exception>
+#include <functional>
 
 #include "coupon/footer.h"
 #include "coupon/sale.h"
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/frame.h"
 #include "driver/state.h"
+#include "driver/vendor_call.h"
 #include "hostlib/consiste.h"
 #include "hostlib/dialogs.h"
 #include "nonfiscal/drawer.h"
@@ -41,21 +43,6 @@
 namespace Qor01100 {
 
 namespace {
-
-// An entry point that is not bound (driver not started) answers 0, the
-// code of a communication failure, instead of crashing.
-template <class F, class... A>
-int Vendor(F* f, A... a) {
-  return f != nullptr ? f(a...) : 0;
-}
-
-struct Arg {
-  explicit Arg(std::string s) : text(std::move(s)) {}
-  char* p() { return text.data(); }
-  std::string text;
-};
-
-bool IsTefMode(const std::string& id) { return id == "S" || id == "T"; }
 
 // The host's arguments, with the values of elements it did not give.
 struct Argumentos {
@@ -200,7 +187,7 @@ bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl:
   // True: repeat the step.
   auto repete = [&]() -> bool {
     if (vendaTef && boNUtilTaa) {
-      if (hostlib::Mensagem(Msg("Imp_N_Resp"), "", "N", "S", hostlib::tmAviso, "", a.st2, 0, nullptr)) {
+      if (AskRetry(Msg("Imp_N_Resp"), a.st2)) {
         inTefErro = 1;
         return true;
       }
@@ -208,6 +195,26 @@ bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl:
     }
     boClieUtil = false;
     return false;
+  };
+
+  // Sends one step's command under the failure rule. When the printer
+  // executed the command (code 1) and only the status check after it
+  // failed, a retry checks the status again instead of sending the command a
+  // second time: a payment or the closing would otherwise be registered twice.
+  auto passo = [&](const std::function<int()>& envia, const std::string& trace) -> bool {
+    bool enviar = true;
+    for (;;) {
+      if (enviar) {
+        inRetorno = envia();
+        stImpDebug = trace;
+      } else {
+        inRetorno = 1;
+        stImpDebug = "Elgin_VerificaEstadoImpressora";
+      }
+      if (AnalisaRetorno(inRetorno, a.bo5, false, false)) return true;
+      if (!repete()) return false;
+      enviar = inRetorno != 1;
+    }
   };
 
   if (a.st9 == "T" && a.bo11) {
@@ -234,13 +241,14 @@ bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl:
         trace = "Elgin_IniciaFechamentoCupom : d - $ - " + valor;
       }
       stUltimoValor = valor;
-      Arg t(tipo), m("$"), v(valor);
-      inRetorno = Vendor(Elgin_IniciaFechamentoCupom, t.p(), m.p(), v.p());
-      stImpDebug = trace;
-      if (AnalisaRetorno(inRetorno, a.bo5, false, false))
-        estagio = 2;
-      else if (!repete())
-        return false;
+      const bool feito = passo(
+          [&] {
+            Arg t(tipo), m("$"), v(valor);
+            return Vendor(Elgin_IniciaFechamentoCupom, t.p(), m.p(), v.p());
+          },
+          trace);
+      if (!feito) return false;
+      estagio = 2;
     }
 
     double doPago = 0;
@@ -294,16 +302,14 @@ bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl:
         const std::string stNome = rtl::Copy(nome, 1, 16);
         const std::string stValor = FormatAmount("#0.00", vrPagamento);
         stUltimoValor = stValor;
-        for (;;) {
-          Arg n(stNome), v(stValor);
-          inRetorno = Vendor(Elgin_EfetuaFormaPagamento, n.p(), v.p());
-          stImpDebug = "Elgin_EfetuaFormaPagamento : " + stNome + " - " + stValor;
-          if (AnalisaRetorno(inRetorno, a.bo5, false, false)) {
-            estagio = 3;
-            break;
-          }
-          if (!repete()) return false;
-        }
+        const bool pago = passo(
+            [&] {
+              Arg n(stNome), v(stValor);
+              return Vendor(Elgin_EfetuaFormaPagamento, n.p(), v.p());
+            },
+            "Elgin_EfetuaFormaPagamento : " + stNome + " - " + stValor);
+        if (!pago) return false;
+        estagio = 3;
         tef.Next();
       }
       tef.SetIndexName("idxNRORDTROCO");
@@ -341,18 +347,20 @@ bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl:
     // End of the closing, once at least one payment was accepted; otherwise
     // the coupon stays open in its payment stage.
     if (estagio == 3) {
-      for (;;) {
+      {
         const std::string stLinhaSenha = a.st31.empty() ? "" : Msg("SENHA") + a.st31;
         const std::string rodape = Formata_rodape(
             8, a.st36, dsMensCpfCup, stLinhaImposto, stTextoEstado, a.st43, a.st15, a.st16, a.st17, a.st18, a.st22,
             a.st23, stLinhaMesa, stLinhaSenha, a.st19, a.st20, a.st39, a.st10, a.st41, a.st29, a.st28, a.st27,
             convenio ? "1" : "2", doTotConsumidor, a.do38, a.do37, &dm.cdsSaldCred, &dm.cdsFamiliaSaldo,
             &dm.cdsEmprestimo, boUtilTefRed, stlCupomTef, stDotz, stDotzExtra, a.bo60);
-        Arg r(rodape);
-        inRetorno = Vendor(Elgin_TerminaFechamentoCupom, r.p());
-        stImpDebug = "Elgin_TerminaFechamentoCupom";
-        if (AnalisaRetorno(inRetorno, a.bo5, false, false)) break;
-        if (!repete()) return false;
+        const bool fechado = passo(
+            [&] {
+              Arg r(rodape);
+              return Vendor(Elgin_TerminaFechamentoCupom, r.p());
+            },
+            "Elgin_TerminaFechamentoCupom");
+        if (!fechado) return false;
       }
     }
 

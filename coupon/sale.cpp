@@ -6,6 +6,7 @@
 
 #include "driver/frame.h"
 #include "driver/state.h"
+#include "driver/vendor_call.h"
 #include "fiscal/queries.h"
 #include "hostlib/consiste.h"
 #include "hostlib/dialogs.h"
@@ -18,26 +19,6 @@
 namespace Qor01100 {
 
 namespace {
-
-// An entry point that is not bound (driver not started) answers 0, the
-// code of a communication failure, instead of crashing.
-template <class F, class... A>
-int Vendor(F* f, A... a) {
-  return f != nullptr ? f(a...) : 0;
-}
-
-// A text argument for the vendor library: its own zero-terminated buffer.
-struct Arg {
-  explicit Arg(std::string s) : text(std::move(s)) {}
-  char* p() { return text.data(); }
-  std::string text;
-};
-
-// A text the library wrote into a blank-filled buffer ends at its first NUL, if any.
-void CutAtNul(std::string& s) {
-  auto n = s.find('\0');
-  if (n != std::string::npos) s.resize(n);
-}
 
 // Keys read from a parameter record. Required keys raise the record's own
 // "not found" error; optional keys fall back to a neutral value when the
@@ -53,18 +34,8 @@ rtl::Variant Optional(const rtl::Variant& params, const char* key) {
   }
 }
 
-bool IsTefMode(const std::string& id) { return id == "S" || id == "T"; }
-
-// The retry question asked when the printer does not answer during an
-// electronic-funds-transfer sale.
-bool AskRetry(const std::string& text, const std::string& scheme) {
-  return hostlib::Mensagem(text, "", "N", "S", hostlib::tmAviso, "", scheme, 0, nullptr);
-}
-
 // Shows an error raised inside the vendor library during an item sale.
-void ShowVendorException(const std::string& what) {
-  hostlib::Mensagem(what, "", "N", "N", hostlib::tmAviso, "", "001", 0, nullptr);
-}
+void ShowVendorException(const std::string& what) { Notice(what, hostlib::tmAviso, "001"); }
 
 int DecimalsOf(const char* mask) {
   const char* dot = std::strchr(mask, '.');
@@ -183,19 +154,33 @@ bool VendaItem(rtl::Variant& Params) {
   // discount or surcharge. A retry resumes at the step that failed, so an
   // item the printer accepted is never sold twice.
   int inicio = 1;
+  // True when the step at `inicio` was executed by the printer (code 1) and
+  // only the status check after it failed: a retry then checks the status
+  // again and never sends the command a second time, which would register
+  // the item or its adjustment twice.
+  bool verificar = false;
   std::string stItem;
   for (;;) {
     bool ok = true;
     int falhou = 0;
+    bool executado = false;
     auto analisa = [&](int passo) {
       if (!AnalisaRetorno(inRetorno, boNUtilTaa, false, false)) {
         boClieUtil = false;
         ok = false;
         falhou = passo;
+        executado = inRetorno == 1 && passo != 2;
       }
     };
 
-    if (inicio <= 1) {
+    if (verificar) {
+      inRetorno = 1;
+      stImpDebug = "Elgin_VerificaEstadoImpressora";
+      analisa(inicio);
+      if (ok) ++inicio;
+    }
+
+    if (ok && inicio <= 1) {
       guarded([&] {
         Arg cod(CdArvProd), nome(stNome), aliq(CdAliq), tipoQtde("F"), qtde(stQtde), valor(stValor), tipoDesc("$"),
             desc("0000");
@@ -211,15 +196,15 @@ bool VendaItem(rtl::Variant& Params) {
     // (or did not say which item it sold last) it is not sent, since it would
     // land on the printer's previous item.
     if (ok && temAjuste) {
-      if (inicio <= 2) {
+      if (ok && inicio <= 2) {
         std::string buf(4, ' ');
         guarded([&] { inRetorno = Vendor(Elgin_UltimoItemVendido, buf.data()); });
-        CutAtNul(buf);
+        buf = Answer(buf);
         stItem = buf;
         stImpDebug = "Elgin_UltimoItemVendido : " + buf;
         analisa(2);
       }
-      if (ok) {
+      if (ok && inicio <= 3) {
         guarded([&] {
           Arg item(stItem), tipo(stTipo), modo("$"), valor(stAjuste);
           inRetorno = Vendor(Elgin_AcrescimoDescontoItemMFD, item.p(), tipo.p(), modo.p(), valor.p());
@@ -248,23 +233,20 @@ bool VendaItem(rtl::Variant& Params) {
       if (!AskRetry(pergunta, stEsquemaCor)) return false;  // the host's record stays as it was
     }
     inicio = falhou;
+    verificar = executado;
   }
 }
 
 std::string Nr_Cupom(const std::string& stIgnorado, const std::string& stEsquemaCor) {
-  stRetorno = std::string(6, ' ');
-  inRetorno = Vendor(Elgin_NumeroCupom, stRetorno.data());
-  CutAtNul(stRetorno);
+  inRetorno = QueryText(Elgin_NumeroCupom, 6, stRetorno);
   stImpDebug = Trace("Elgin_NumeroCupom", stRetorno);
   if (AnalisaRetorno(inRetorno, false, false, false)) return stRetorno;
   return "";
 }
 
 bool Acrescimo_Imp(const std::string& stIgnorado, std::string& stVrAcrescimo) {
-  stVrAcrescimo = std::string(13, ' ');
   // The code is analysed but, unlike the other queries, not kept in inRetorno.
-  const int codigo = Vendor(Elgin_Acrescimos, stVrAcrescimo.data());
-  CutAtNul(stVrAcrescimo);
+  const int codigo = QueryText(Elgin_Acrescimos, 13, stVrAcrescimo);
   stImpDebug = Trace("Elgin_Acrescimos", stVrAcrescimo);
   return AnalisaRetorno(codigo, false, true, false);
 }

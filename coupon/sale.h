@@ -44,4 +44,6 @@ std::string FormatAmount(const char* mask, double value);
 // The same for the fixed two-decimal form without thousand separators
 // (12345.5 -> "12345,50").
 std::string FixedAmount(double value);
+// Whether the host's mode ("S" or "T") is an electronic-funds-transfer sale.
+inline bool IsTefMode(const std::string& id) { return id == "S" || id == "T"; }
 }  // namespace Qor01100

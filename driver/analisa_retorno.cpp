@@ -3,53 +3,32 @@
 // and one verdict.
 #include "driver/frame.h"
 #include "driver/status_tables.h"
+#include "driver/vendor_call.h"
 #include "hostlib/dialogs.h"
 #include "vendor/elgin.h"
 
 namespace Qor01100 {
 namespace {
 
-void ShowNotice(const std::string& text, const char* scheme) {
-  hostlib::Mensagem(text, "", "N", "N", hostlib::tmInformacao, "", scheme, 0, nullptr);
-}
-
 // An error entry: log, collect for the host, show when asked, fail.
 void ReportError(const std::string& text, bool boMsg, const char* scheme, bool& result) {
   ImpFisDebug("ERRO!!! " + text);
   stMensagemTaa += " " + text;
-  if (boMsg) ShowNotice(text, scheme);
+  if (boMsg) Notice(text, hostlib::tmInformacao, scheme);
   result = false;
 }
 
-// Decodes a status byte by subtracting each weight it reaches, highest first
-// (for a byte, a test of bits 7 to 0).
-template <size_t N>
-void DecodeByte(int value, const status::StatusBit (&table)[N], bool boMsg, bool boFechaCupom,
-                bool boAbreCupom, bool& result) {
-  for (const status::StatusBit& bit : table) {
-    if (value < bit.weight) continue;
-    value -= bit.weight;
-    const std::string text = Msg(bit.key);
-    switch (bit.handling) {
-      case status::BitHandling::Error:
-        ReportError(text, boMsg, "", result);
-        break;
-      case status::BitHandling::LowPaper:
-        ImpFisDebug("ERRO!!! " + text);
-        if (boMsg && boAbreCupom) ShowNotice(text, "");
-        break;
-      case status::BitHandling::CouponOpen:
-        ImpFisDebug("ERRO!!! " + text);
-        if (boFechaCupom) {
-          inRetorno = Elgin_CancelaCupom != nullptr ? Elgin_CancelaCupom() : 0;
-          AnalisaRetorno(inRetorno, false, false, false);
-        }
-        break;
-    }
+}  // namespace
+
+// Outside AnalisaRetorno, whose parameter inRetorno would hide the shared
+// variable set here.
+void status::CancelCouponReportedOpen(const std::string& text, bool boFechaCupom) {
+  ImpFisDebug("ERRO!!! " + text);
+  if (boFechaCupom) {
+    inRetorno = Vendor(Elgin_CancelaCupom);
+    AnalisaRetorno(inRetorno, false, false, false);
   }
 }
-
-}  // namespace
 
 bool AnalisaRetorno(int inRetorno, bool boMsg, bool boFechaCupom, bool boAbreCupom) {
   bool result = true;
@@ -67,16 +46,32 @@ bool AnalisaRetorno(int inRetorno, bool boMsg, bool boFechaCupom, bool boAbreCup
   // also reports the printer's own status errors. An unbound status entry
   // (driver not started) counts as a failed query instead of a crash.
   int ack = 0, st1 = 0, st2 = 0;
-  const int rc = Elgin_VerificaEstadoImpressora != nullptr ? Elgin_VerificaEstadoImpressora(&ack, &st1, &st2) : 0;
+  const int rc = Vendor(Elgin_VerificaEstadoImpressora, &ack, &st1, &st2);
   if (rc != 1 || ack == status::kNak) {
     ImpFisDebug(rc != 1 ? "ERRO!!! Ret recebido" : "ERRO!!! NAK recebido");
     const std::string text = Msg("ImpErro");
     stMensagemTaa += " " + text;
-    if (boMsg) ShowNotice(text, "");
+    if (boMsg) Notice(text, hostlib::tmInformacao, "");
     return false;
   }
-  DecodeByte(st1, status::kStatus1, boMsg, boFechaCupom, boAbreCupom, result);
-  DecodeByte(st2, status::kStatus2, boMsg, boFechaCupom, boAbreCupom, result);
+  // Every error bit is also collected in stMensagemTaa; a low-paper bit is
+  // logged always and shown only on the coupon opening.
+  auto onBit = [&](const status::StatusBit& bit) {
+    const std::string text = Msg(bit.key);
+    switch (bit.handling) {
+      case status::BitHandling::Error:
+        ReportError(text, boMsg, "", result);
+        break;
+      case status::BitHandling::LowPaper:
+        ImpFisDebug("ERRO!!! " + text);
+        if (boMsg && boAbreCupom) Notice(text, hostlib::tmInformacao, "");
+        break;
+      case status::BitHandling::CouponOpen:
+        status::CancelCouponReportedOpen(text, boFechaCupom);
+        break;
+    }
+  };
+  status::DecodeStatus(st1, st2, onBit);
   return result;
 }
 

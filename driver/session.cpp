@@ -3,12 +3,12 @@
 // identification at cash opening, and the vendor library's "ELGIN.INI".
 #include "driver/session.h"
 
-#include <cstring>
 #include <exception>
 
 #include "driver/frame.h"
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/status_tables.h"
+#include "driver/vendor_call.h"
 #include "fiscal/clock.h"
 #include "hostlib/consiste.h"
 #include "hostlib/dialogs.h"
@@ -22,21 +22,6 @@
 
 namespace Qor01100 {
 namespace {
-
-// An entry point that is not bound (driver not started) answers 0, the
-// code of a communication failure, instead of crashing.
-template <class F, class... A>
-int Vendor(F* f, A... a) {
-  return f != nullptr ? f(a...) : 0;
-}
-
-std::string Answer(const std::string& buf) { return buf.substr(0, std::strlen(buf.c_str())); }
-
-std::string Text(const rtl::Variant& params, const char* key) { return hostlib::RecebeParams(params, key).AsString(); }
-
-void Notice(const std::string& text, int kind, const std::string& scheme) {
-  hostlib::Mensagem(text, "", "N", "N", kind, "", scheme, 0, nullptr);
-}
 
 // Cancels the coupon the printer or the host's sale files show as open and
 // records the printer's grand total, without validating it.
@@ -153,39 +138,30 @@ bool ImpressoraOk(const std::string& stEsquemaCor, bool boMsg, bool boFechaCupom
     if (boMsg) Notice(Msg("ImpErro"), hostlib::tmInformacao, stEsquemaCor);
     return false;
   }
-  // Each status byte is decoded highest bit first, subtracting each weight
-  // it reaches. Nothing is collected in stMensagemTaa here.
-  auto decode = [&](int value, const auto& table) {
-    for (const status::StatusBit& bit : table) {
-      if (value < bit.weight) continue;
-      value -= bit.weight;
-      const std::string text = Msg(bit.key);
-      switch (bit.handling) {
-        case status::BitHandling::Error:
-          if (boMsg) {
-            ImpFisDebug("ERRO!!! " + text);
-            Notice(text, hostlib::tmInformacao, stEsquemaCor);
-          }
-          result = false;
-          break;
-        case status::BitHandling::LowPaper:
-          if (boMsg && boAbreCupom) {
-            ImpFisDebug("ERRO!!! " + text);
-            Notice(text, hostlib::tmInformacao, stEsquemaCor);
-          }
-          break;
-        case status::BitHandling::CouponOpen:
+  // Unlike the status analysis, an error or low-paper bit is logged only
+  // when it is also shown, and nothing is collected in stMensagemTaa.
+  auto onBit = [&](const status::StatusBit& bit) {
+    const std::string text = Msg(bit.key);
+    switch (bit.handling) {
+      case status::BitHandling::Error:
+        if (boMsg) {
           ImpFisDebug("ERRO!!! " + text);
-          if (boFechaCupom) {
-            inRetorno = Vendor(Elgin_CancelaCupom);
-            AnalisaRetorno(inRetorno, false, false, false);
-          }
-          break;
-      }
+          Notice(text, hostlib::tmInformacao, stEsquemaCor);
+        }
+        result = false;
+        break;
+      case status::BitHandling::LowPaper:
+        if (boMsg && boAbreCupom) {
+          ImpFisDebug("ERRO!!! " + text);
+          Notice(text, hostlib::tmInformacao, stEsquemaCor);
+        }
+        break;
+      case status::BitHandling::CouponOpen:
+        status::CancelCouponReportedOpen(text, boFechaCupom);
+        break;
     }
   };
-  decode(st1, status::kStatus1);
-  decode(st2, status::kStatus2);
+  status::DecodeStatus(st1, st2, onBit);
   return result;
 }
 
@@ -207,12 +183,10 @@ bool Carrega_Dados_Impressora(rtl::Variant& Params) {
   bool result = true;
 
   // Movement date; "000000" means no movement yet: today, ddmmyy.
-  dataMov.assign(6, ' ');
-  inRetorno = Vendor(Elgin_DataMovimento, dataMov.data());
-  dataMov = Answer(dataMov);
+  inRetorno = QueryText(Elgin_DataMovimento, 6, dataMov);
   stImpDebug = Trace("Elgin_DataMovimento", dataMov);
   AnalisaRetorno(inRetorno, false, false, false);
-  if (dataMov == "000000") dataMov = rtl::FormatDateTime("ddmm", rtl::Now()) + rtl::FormatDateTime("yy", rtl::Date());
+  if (dataMov == "000000") dataMov = TodayDdMmYy();
 
   // Each further query runs only when the one before answered something;
   // a skipped query leaves the value the host passed.
@@ -230,9 +204,7 @@ bool Carrega_Dados_Impressora(rtl::Variant& Params) {
   if (hostlib::EmptyString(dataAtu)) {
     result = false;
   } else {
-    ecf.assign(4, ' ');
-    inRetorno = Vendor(Elgin_NumeroCaixa, ecf.data());
-    ecf = Answer(ecf);
+    inRetorno = QueryText(Elgin_NumeroCaixa, 4, ecf);
     stImpDebug = Trace("Elgin_NumeroCaixa", ecf);
     AnalisaRetorno(inRetorno, false, false, false);
   }
@@ -240,10 +212,8 @@ bool Carrega_Dados_Impressora(rtl::Variant& Params) {
   if (hostlib::EmptyString(ecf)) {
     result = false;
   } else {
-    serie.assign(20, ' ');
-    const int code = Vendor(Elgin_NumeroSerie, serie.data());
+    const int code = QueryText(Elgin_NumeroSerie, 20, serie);
     inRetorno = code;
-    serie = Answer(serie);
     stImpDebug = Trace("Elgin_NumeroSerie : ", serie);
     AnalisaRetorno(inRetorno, false, false, false);
     if (code == 1) result = true;

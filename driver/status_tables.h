@@ -1,7 +1,9 @@
 // What the status analysis makes of the vendor's return codes and of the
 // printer's two status bytes: the message key for each, in the order the
-// analysis reports them.
+// analysis reports them; and the decoding of the bytes that the analysis
+// and the printer check (ImpressoraOk) share.
 #pragma once
+#include <string>
 
 namespace Qor01100::status {
 
@@ -52,5 +54,25 @@ inline constexpr StatusBit kStatus2[] = {
 
 // The acknowledge byte that means the printer refused the frame.
 inline constexpr int kNak = 21;
+
+// Calls on(bit) for each bit the two status bytes report: byte 1's, then
+// byte 2's, each in table order. A byte is decoded by subtracting each
+// weight it reaches, highest first (for a byte, a test of bits 7 to 0).
+template <class OnBit>
+void DecodeStatus(int st1, int st2, OnBit&& on) {
+  auto decode = [&](int value, const auto& table) {
+    for (const StatusBit& bit : table) {
+      if (value < bit.weight) continue;
+      value -= bit.weight;
+      on(bit);
+    }
+  };
+  decode(st1, kStatus1);
+  decode(st2, kStatus2);
+}
+
+// What every status check does with a coupon-open bit: logs its text and,
+// when asked, cancels the coupon (the code in inRetorno, then analysed).
+void CancelCouponReportedOpen(const std::string& text, bool boFechaCupom);
 
 }  // namespace Qor01100::status

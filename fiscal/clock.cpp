@@ -2,9 +2,8 @@
 // run when the port is opened, and summer time.
 #include "fiscal/clock.h"
 
-#include <cstring>
-
 #include "driver/frame.h"
+#include "driver/vendor_call.h"
 #include "hostlib/dialogs.h"
 #include "hostlib/params.h"
 #include "platform/errors.h"
@@ -15,16 +14,6 @@
 
 namespace Qor01100 {
 namespace {
-
-// An entry point that is not bound (driver not started) answers 0, the
-// code of a communication failure, instead of crashing.
-template <class F, class... A>
-int Vendor(F* f, A... a) {
-  return f != nullptr ? f(a...) : 0;
-}
-
-// A text answer ends at the library's terminating zero, if it wrote one.
-std::string Answer(const std::string& buf) { return buf.substr(0, std::strlen(buf.c_str())); }
 
 bool TwoDigits(const std::string& s, int pos, int& out) {
   if (s.size() < static_cast<size_t>(pos + 2)) return false;
@@ -43,9 +32,6 @@ bool PrinterDate(const std::string& ddmmyy, rtl::TDateTime& out) {
   const int century = rtl::DecodeDate(rtl::Date()).year / 100;
   return rtl::TryEncodeDate(century * 100 + y, m, d, out);
 }
-
-// Today as the printer writes dates: ddmmyy.
-std::string TodayDdMmYy() { return rtl::FormatDateTime("ddmm", rtl::Now()) + rtl::FormatDateTime("yy", rtl::Date()); }
 
 // The printer's date-time "ddmmyyhhnn..." as a date-time; the two-digit
 // year is read as the locale's date conversion reads one (the century
@@ -78,10 +64,11 @@ bool DifferenceHhNn(const std::string& diff, int& out) {
 
 }  // namespace
 
+std::string TodayDdMmYy() { return rtl::FormatDateTime("ddmm", rtl::Now()) + rtl::FormatDateTime("yy", rtl::Date()); }
+
 rtl::TDateTime DataMoviFiscal(const std::string& stIgnorado) {
-  std::string buf(6, ' ');
-  inRetorno = Vendor(Elgin_DataMovimento, buf.data());
-  std::string data = Answer(buf);
+  std::string data;
+  inRetorno = QueryText(Elgin_DataMovimento, 6, data);
   stImpDebug = Trace("Elgin_DataMovimento", data);
   AnalisaRetorno(inRetorno, false, false, false);
   if (data == "000000") data = TodayDdMmYy();  // no movement yet
@@ -119,7 +106,7 @@ bool VerificaData(const std::string& stEsquemaCor, rtl::TDateTime& dtDate, const
       const bool readable = DifferenceHhNn(diff, hhnn);
       if (!readable || hhnn > 15) {
         if (!(!boNUtilTaa && boClieUtil))
-          hostlib::Mensagem(Msg("Datadif"), "", "N", "N", hostlib::tmAviso, "", stEsquemaCor, 0, nullptr);
+          Notice(Msg("Datadif"), hostlib::tmAviso, stEsquemaCor);
         boClieUtil = false;
         result = false;
       }

@@ -25,3 +25,8 @@ QOR_OPERATION(bool, VerificaData,
 QOR_OPERATION(bool, Estado_HorVerao, (const std::string& stIgnorado))
 // Switches the printer's summer-time mode.
 QOR_OPERATION(bool, Muda_Horario, ())
+
+namespace Qor01100 {
+// Today as the printer writes dates: ddmmyy.
+std::string TodayDdMmYy();
+}  // namespace Qor01100

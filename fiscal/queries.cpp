@@ -2,9 +2,8 @@
 // range of the day and the national ECF code.
 #include "fiscal/queries.h"
 
-#include <cstring>
-
 #include "driver/frame.h"
+#include "driver/vendor_call.h"
 #include "hostlib/consiste.h"
 #include "platform/text.h"
 #include "vendor/elgin.h"
@@ -12,24 +11,16 @@
 namespace Qor01100 {
 namespace {
 
-// An entry point that is not bound (driver not started) answers 0, the
-// code of a communication failure, instead of crashing.
-template <class F, class... A>
-int Vendor(F* f, A... a) {
-  return f != nullptr ? f(a...) : 0;
-}
-
-std::string Answer(const std::string& buf) { return buf.substr(0, std::strlen(buf.c_str())); }
-
 using TextQuery = int (*)(char*);
 
 // The common counter query: a buffer of `size` blanks handed to the
 // printer, the answer in `out`, the trace written straight to the debug
-// log (inRetorno and stImpDebug are left alone), then the analysis.
+// log (inRetorno and stImpDebug are left alone), then the analysis. `out`
+// is written only once the call has returned.
 bool CounterQuery(TextQuery entry, const char* logName, int size, std::string& out, bool boFechaCupom) {
-  std::string buf(static_cast<size_t>(size), ' ');
-  const int code = Vendor(entry, buf.data());
-  out = Answer(buf);
+  std::string answer;
+  const int code = QueryText(entry, static_cast<size_t>(size), answer);
+  out = answer;
   ImpFisDebug(Trace(logName, out));
   return AnalisaRetorno(code, false, boFechaCupom, false);
 }
@@ -64,9 +55,8 @@ bool ContadorCupomFiscalMFD(const std::string& stIgnorado, std::string& stCupom)
 }
 
 bool NumeroReducoes(const std::string& stIgnorado, std::string& stReducoes) {
-  std::string buf(4, ' ');
-  const int code = Vendor(Elgin_NumeroReducoes, buf.data());
-  const std::string answer = Answer(buf);
+  std::string answer;
+  const int code = QueryText(Elgin_NumeroReducoes, 4, answer);
   // The printer counts the reductions made; the host wants the next one's number.
   const std::string next =
       hostlib::EmptyString(answer) ? "0" : rtl::IntToStr(int64_t{rtl::StrToInt(rtl::Trim(answer))} + 1);
@@ -96,9 +86,8 @@ bool InfImpTerm_Elgin(std::string& CupIni, std::string& CupFin, std::string& Cup
   CupIni = first;
   CupFin = last;
 
-  std::string cancelled(4, ' ');
-  inRetorno = Vendor(Elgin_NumeroCuponsCancelados, cancelled.data());
-  cancelled = Answer(cancelled);
+  std::string cancelled;
+  inRetorno = QueryText(Elgin_NumeroCuponsCancelados, 4, cancelled);
   stImpDebug = Trace("Elgin_NumeroCuponsCancelados", cancelled);
   AnalisaRetorno(inRetorno, false, false, false);
   CupCan = cancelled;

@@ -2,22 +2,12 @@
 // the status check the coupon operations run before they print.
 #include "nonfiscal/drawer.h"
 
-
 #include "driver/frame.h"
+#include "driver/vendor_call.h"
 #include "platform/text.h"
 #include "vendor/elgin.h"
 
 namespace Qor01100 {
-namespace {
-
-// An entry point that is not bound (driver not started) answers 0, the
-// code of a communication failure, instead of crashing.
-template <class F, class... A>
-int Vendor(F* f, A... a) {
-  return f != nullptr ? f(a...) : 0;
-}
-
-}  // namespace
 
 bool Abre_Gaveta_Imp(const std::string& stIgnorado, bool boParam1) {
   inRetorno = Vendor(Elgin_AcionaGaveta);

@@ -1,11 +1,11 @@
 // The printer's grand total and its record in the fiscal application's
 // configuration file "Kalvora.cds": checked against the printer when the
 // host asks, brought up to date otherwise.
-#include <cstring>
 #include <exception>
 
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/frame.h"
+#include "driver/vendor_call.h"
 #include "hostlib/consiste.h"
 #include "hostlib/cripto.h"
 #include "hostlib/dialogs.h"
@@ -19,15 +19,6 @@
 namespace Qor01100 {
 namespace {
 
-// An entry point that is not bound (driver not started) answers 0, the
-// code of a communication failure, instead of crashing.
-template <class F, class... A>
-int Vendor(F* f, A... a) {
-  return f != nullptr ? f(a...) : 0;
-}
-
-std::string Answer(const std::string& buf) { return buf.substr(0, std::strlen(buf.c_str())); }
-
 // A filter literal: the value in single quotes, a quote inside doubled, so
 // that a branch, till or serial holding a quote keeps its meaning.
 std::string Literal(const std::string& value) { return "'" + rtl::StringReplace(value, "'", "''") + "'"; }
@@ -38,9 +29,7 @@ constexpr double kUninitialised = 10.10;
 }  // namespace
 
 bool BuscaTotGer(const std::string& stIgnorado, std::string& stValTotGer) {
-  stValTotGer.assign(18, ' ');
-  inRetorno = Vendor(Elgin_GrandeTotal, stValTotGer.data());
-  stValTotGer = Answer(stValTotGer);
+  inRetorno = QueryText(Elgin_GrandeTotal, 18, stValTotGer);
   stImpDebug = Trace("Elgin_GrandeTotal", stValTotGer);
   double value = 0;
   try {
@@ -58,11 +47,11 @@ bool BuscaTotGer(const std::string& stIgnorado, std::string& stValTotGer) {
 
 bool Atu_TotGeral(const rtl::Variant& Params) {
   TdtmElgin01100& dm = DataModule();
-  const std::string filial = hostlib::RecebeParams(Params, "CDFILIAL").AsString();
-  const std::string caixa = hostlib::RecebeParams(Params, "CDCAIXA").AsString();
-  const std::string serie = hostlib::RecebeParams(Params, "NRSERIEIMP").AsString();
-  const std::string esquemaCor = hostlib::RecebeParams(Params, "ESQUEMACOR").AsString();
-  const std::string valida = hostlib::RecebeParams(Params, "IDVALIDA").AsString();
+  const std::string filial = Text(Params, "CDFILIAL");
+  const std::string caixa = Text(Params, "CDCAIXA");
+  const std::string serie = Text(Params, "NRSERIEIMP");
+  const std::string esquemaCor = Text(Params, "ESQUEMACOR");
+  const std::string valida = Text(Params, "IDVALIDA");
   bool result = true;
 
   dsDirCad = HostDirectory();
@@ -71,8 +60,7 @@ bool Atu_TotGeral(const rtl::Variant& Params) {
 
   auto invalid = [&] {
     ds.Close();
-    hostlib::Mensagem(rtl::StringReplace(Msg("ArqConfig_Inv4"), "%s", mainFile, false), "", "N", "N",
-                      hostlib::tmAviso, "", esquemaCor, 0, nullptr);
+    Notice(rtl::StringReplace(Msg("ArqConfig_Inv4"), "%s", mainFile, false), hostlib::tmAviso, esquemaCor);
     result = false;
   };
   // The printer's grand total goes into the record, hidden; the file is
@@ -132,7 +120,7 @@ bool Atu_TotGeral(const rtl::Variant& Params) {
       }
     }
   } catch (const std::exception& e) {
-    hostlib::Mensagem(e.what(), "", "N", "N", hostlib::tmAviso, "", esquemaCor, 0, nullptr);
+    Notice(e.what(), hostlib::tmAviso, esquemaCor);
   }
   return result;
 }

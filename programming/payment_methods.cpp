@@ -6,6 +6,7 @@
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/frame.h"
 #include "driver/state.h"
+#include "driver/vendor_call.h"
 #include "hostlib/consiste.h"
 #include "hostlib/dialogs.h"
 #include "platform/env.h"
@@ -16,24 +17,11 @@ namespace Qor01100 {
 
 namespace {
 
-// An entry point that is not bound (driver not started) answers 0, the
-// code of a communication failure, instead of crashing.
-template <class F, class... A>
-int Vendor(F* f, A... a) {
-  return f != nullptr ? f(a...) : 0;
-}
-
-void CutAtNul(std::string& s) {
-  auto n = s.find('\0');
-  if (n != std::string::npos) s.resize(n);
-}
-
 // The printer's payment list (3016 characters); the code stays in inRetorno
 // and the trace in stImpDebug for the analysis that follows.
 std::string LeFormasPagamento() {
-  std::string lista(3016, ' ');
-  inRetorno = Vendor(Elgin_VerificaFormasPagamento, lista.data());
-  CutAtNul(lista);
+  std::string lista;
+  inRetorno = QueryText(Elgin_VerificaFormasPagamento, 3016, lista);
   stImpDebug = Trace("Elgin_VerificaFormasPagamento", lista);
   return lista;
 }
@@ -42,9 +30,9 @@ std::string LeFormasPagamento() {
 // of slot 14 answers code 0 and "NomeErro" while that slot is free.
 bool TemEspacoNovaForma() {
   std::string resposta(256, ' ');
-  std::string leitura = "LeMeioPagamento", campo = "CodMeioPagamentoProgram=14";
-  inRetorno = Vendor(Elgin_ExecutaLeitura, leitura.data(), campo.data(), resposta.data());
-  CutAtNul(resposta);
+  Arg leitura("LeMeioPagamento"), campo("CodMeioPagamentoProgram=14");
+  inRetorno = Vendor(Elgin_ExecutaLeitura, leitura.p(), campo.p(), resposta.data());
+  resposta = Answer(resposta);
   return inRetorno == 0 && rtl::Copy(resposta, 1, 8) == "NomeErro";
 }
 
@@ -71,8 +59,8 @@ std::string EmiteVale(const std::string& idTipoRece) { return idTipoRece == "4" 
 // Programs the payment name N (its first 16 characters); the caller analyses the code.
 void ProgramaFormaPagamento(const std::string& nome) {
   const std::string n16 = rtl::Copy(nome, 1, 16);
-  std::string arg = n16, vinculado = "1";
-  inRetorno = Vendor(Elgin_ProgramaFormaPagamentoMFD, arg.data(), vinculado.data());
+  Arg nome16(n16), vinculado("1");
+  inRetorno = Vendor(Elgin_ProgramaFormaPagamentoMFD, nome16.p(), vinculado.p());
   stImpDebug = "Elgin_ProgramaFormaPagamentoMFD : " + n16 + "1";
 }
 
@@ -173,7 +161,7 @@ void CarregaRecebimento(const std::string& stIgnorado, const std::string& stEsqu
       for (rtl::ClientDataSet* ds : {cdsTipoRece, &receb})
         if (ds->State() == rtl::DataSetState::Edit || ds->State() == rtl::DataSetState::Insert) ds->Cancel();
       receb.SetFiltered(false);
-      hostlib::Mensagem(Msg("ComandoNExec"), "", "N", "N", hostlib::tmAviso, "", stEsquemaCor, 0, nullptr);
+      Notice(Msg("ComandoNExec"), hostlib::tmAviso, stEsquemaCor);
     }
     cdsTipoRece->Next();
     rtl::ProcessMessages();

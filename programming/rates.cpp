@@ -1,9 +1,8 @@
 // The printer's tax rates: both rate lists read from the printer and the
 // rate table cdsAliqImpFis built from them for the host.
-#include <cstring>
-
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/frame.h"
+#include "driver/vendor_call.h"
 #include "hostlib/consiste.h"
 #include "platform/errors.h"
 #include "platform/format.h"
@@ -15,36 +14,20 @@
 namespace Qor01100 {
 namespace {
 
-// An entry point that is not bound (driver not started) answers 0, the
-// code of a communication failure, instead of crashing.
-template <class F, class... A>
-int Vendor(F* f, A... a) {
-  return f != nullptr ? f(a...) : 0;
-}
-
-std::string Answer(const std::string& buf) { return buf.substr(0, std::strlen(buf.c_str())); }
-
 // Both lists: all rates into stRetorno (trimmed), the service-tax rates
 // into stAliquotaIss. Each list is "RRRR," repeated, ended by "0000".
 // Returns the verdict of the second read.
 bool ReadRateLists() {
-  stRetorno.assign(79, ' ');
-  inRetorno = Vendor(Elgin_RetornoAliquotas, stRetorno.data());
-  stRetorno = Answer(stRetorno);
+  inRetorno = QueryText(Elgin_RetornoAliquotas, 79, stRetorno);
   stImpDebug = Trace("Elgin_RetornoAliquotas", stRetorno);
   AnalisaRetorno(inRetorno, false, false, false);
 
-  stAliquotaIss.assign(79, ' ');
-  inRetorno = Vendor(Elgin_VerificaAliquotasIss, stAliquotaIss.data());
-  stAliquotaIss = Answer(stAliquotaIss);
+  inRetorno = QueryText(Elgin_VerificaAliquotasIss, 79, stAliquotaIss);
   stImpDebug = Trace("Elgin_VerificaAliquotasIss", stAliquotaIss);
   const bool ok = AnalisaRetorno(inRetorno, false, false, false);
   stRetorno = rtl::Trim(stRetorno);
   return ok;
 }
-
-// A position as two digits with a leading zero ("00", "01", ...).
-std::string TwoDigit(int i) { return i >= 0 && i < 10 ? "0" + rtl::IntToStr(i) : rtl::IntToStr(i); }
 
 void AddRate(rtl::ClientDataSet& ds, const std::string& code, double value, const std::string& kind) {
   ds.Append();

@@ -1,10 +1,9 @@
 // The printer's non-fiscal totalizers: found by name in the printer's list,
 // named where missing, their two-digit indices kept for the operations
 // that register supply, withdrawals, vouchers and credit movements.
-#include <cstring>
-
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/frame.h"
+#include "driver/vendor_call.h"
 #include "hostlib/dialogs.h"
 #include "platform/errors.h"
 #include "platform/text.h"
@@ -13,17 +12,6 @@
 
 namespace Qor01100 {
 namespace {
-
-// An entry point that is not bound (driver not started) answers 0, the
-// code of a communication failure, instead of crashing.
-template <class F, class... A>
-int Vendor(F* f, A... a) {
-  return f != nullptr ? f(a...) : 0;
-}
-
-std::string Answer(const std::string& buf) { return buf.substr(0, std::strlen(buf.c_str())); }
-
-std::string TwoDigit(int i) { return i >= 0 && i < 10 ? "0" + rtl::IntToStr(i) : rtl::IntToStr(i); }
 
 // The printer's list holds entries of 20 characters: a name of 19
 // characters padded with blanks, then a separator.
@@ -35,8 +23,8 @@ std::string NameOf(const std::string& text) { return rtl::Trim(rtl::Copy(text, 1
 // Names a new totalizer at position i and takes i as its index.
 void Name(int& i, std::string& index, const std::string& text) {
   index = TwoDigit(i);
-  std::string buf = text;
-  inRetorno = Vendor(Elgin_NomeiaTotalizadorNaoSujeitoIcms, i, buf.data());
+  Arg name(text);
+  inRetorno = Vendor(Elgin_NomeiaTotalizadorNaoSujeitoIcms, i, name.p());
   stImpDebug = "Elgin_NomeiaTotalizadorNaoSujeitoIcms : " + rtl::IntToStr(i) + " - " + text;
   AnalisaRetorno(inRetorno, false, false, false);  // a refusal does not stop the others
   ++i;
@@ -52,9 +40,7 @@ void CarregaTotalizador(std::string& stTotCV, std::string& stTotCred, std::strin
   // Every 20 characters of the buffer count as one position, so the buffer
   // must hold the printer's answer alone: whatever an earlier call left in
   // stRetorno is discarded, not parsed as totalizers.
-  stRetorno.assign(179, ' ');
-  inRetorno = Vendor(Elgin_VerificaTotalizadoresNaoFiscais, stRetorno.data());
-  stRetorno = Answer(stRetorno);
+  inRetorno = QueryText(Elgin_VerificaTotalizadoresNaoFiscais, 179, stRetorno);
   stImpDebug = Trace("Elgin_VerificaTotalizadoresNaoFiscais", stRetorno);
   AnalisaRetorno(inRetorno, false, false, false);
 
@@ -81,7 +67,7 @@ void CarregaTotalizador(std::string& stTotCV, std::string& stTotCred, std::strin
       for (const Wanted& w : wanted)
         if (entry == NameOf(Msg(w.key))) *w.index = TwoDigit(i);
     } catch (const rtl::Exception&) {
-      hostlib::Mensagem(Msg("ComandoNExec"), "", "N", "N", hostlib::tmAviso, "", stEsquemaCor, 0, nullptr);
+      Notice(Msg("ComandoNExec"), hostlib::tmAviso, stEsquemaCor);
     }
     ++i;
     rtl::Delete(stRetorno, 1, kEntry);

@@ -1,35 +1,19 @@
 // Coupon closing through the simulated printer: the closing stages, the
 // payments, the footer sent with the end of the coupon, the change receipt,
 // the failure rule and the result array.
-#include <dlfcn.h>
-
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "driver/Qor01100.h"
 #include "platform/text.h"
-#include "tests/support/module_fixture.h"
+#include "tests/support/module_helpers.h"
 
 namespace {
 
 using nlohmann::json;
-using qortest::ModuleTest;
+using qortest::ItemRecord;
+using qortest::Lines;
 using rtl::Variant;
-
-// The module's shared variables as the module itself sees them: looked up
-// in the loaded module, so the test reads and writes the very variables the
-// operations use.
-template <class T>
-T& Shared(const char* name) {
-  static void* modulo = dlopen("Pkg_Qor01100.so", RTLD_NOW | RTLD_NOLOAD);
-  void* p = modulo ? dlsym(modulo, name) : nullptr;
-  if (!p) throw std::runtime_error(std::string("module variable not found: ") + name);
-  return *static_cast<T*>(p);
-}
-std::string& IdTotParcCV() { return Shared<std::string>("IdTotParcCV"); }
-bool& boNUtilTaa() { return Shared<bool>("boNUtilTaa"); }
-bool& boClieUtil() { return Shared<bool>("boClieUtil"); }
 
 // One movement row of the host's sale.
 struct Mov {
@@ -50,57 +34,48 @@ struct Mov {
 // descending order (cards before cash, so the change comes from the cash).
 Variant Movimentos(const std::vector<Mov>& rows, bool comIndice = true) {
   rtl::ClientDataSet ds;
-  using rtl::FieldType;
-  const std::pair<const char*, FieldType> campos[] = {
-      {"CDFILIAL", FieldType::String},     {"IDTIPOMOVIVE", FieldType::String}, {"DTHRINCMOV", FieldType::DateTime},
-      {"CDTIPORECE", FieldType::String},   {"NMTIPORECE", FieldType::String},   {"IDTIPORECE", FieldType::String},
-      {"VRMOVIVEND", FieldType::Float},    {"VRMOVIVEOUT", FieldType::Float},   {"VRCOTINDOUT", FieldType::Float},
-      {"CDTIPOTROCO", FieldType::String},  {"NRORDTROCO", FieldType::String},   {"CDCLIENTE", FieldType::String},
-      {"CDCONSUMIDOR", FieldType::String}, {"DTMOVIMCAIXA", FieldType::DateTime}, {"DSIMPFISCAL", FieldType::String},
-      {"CDFPIMPFIS", FieldType::String},   {"NRCARTBANCO", FieldType::String},  {"CDNSUHOSTTEF", FieldType::String},
-      {"CDBANCARTCR", FieldType::String},  {"CDTIPORECEORIG", FieldType::String}};
-  for (auto& [nome, tipo] : campos) ds.AddFieldDef(nome, tipo, tipo == FieldType::String ? 50 : 0);
+  const rtl::FieldType S = rtl::FieldType::String, F = rtl::FieldType::Float, D = rtl::FieldType::DateTime;
+  const qortest::Column campos[] = {
+      {"CDFILIAL", S, 50},     {"IDTIPOMOVIVE", S, 50}, {"DTHRINCMOV", D},       {"CDTIPORECE", S, 50},
+      {"NMTIPORECE", S, 50},   {"IDTIPORECE", S, 50},   {"VRMOVIVEND", F},       {"VRMOVIVEOUT", F},
+      {"VRCOTINDOUT", F},      {"CDTIPOTROCO", S, 50},  {"NRORDTROCO", S, 50},   {"CDCLIENTE", S, 50},
+      {"CDCONSUMIDOR", S, 50}, {"DTMOVIMCAIXA", D},     {"DSIMPFISCAL", S, 50},  {"CDFPIMPFIS", S, 50},
+      {"NRCARTBANCO", S, 50},  {"CDNSUHOSTTEF", S, 50}, {"CDBANCARTCR", S, 50},  {"CDTIPORECEORIG", S, 50}};
+  for (const qortest::Column& c : campos) ds.AddFieldDef(c.name, c.type, c.size);
   if (comIndice) ds.AddIndexDef("idxIDTIPORECE", "IDTIPORECE;NRORDTROCO", "IDTIPORECE");
   ds.CreateDataSet();
   const double base = rtl::EncodeDate(2026, 3, 5) + rtl::EncodeTime(9, 0, 0, 0);
   int i = 0;
-  for (const Mov& m : rows) {
-    ds.Append();
-    ds.FieldByName("CDFILIAL").SetAsString("0001");
-    ds.FieldByName("IDTIPOMOVIVE").SetAsString(m.tipo);
-    ds.FieldByName("DTHRINCMOV").SetAsDateTime(base + (i++) / 1440.0);
-    ds.FieldByName("CDTIPORECE").SetAsString(m.cd);
-    ds.FieldByName("NMTIPORECE").SetAsString(m.nm);
-    ds.FieldByName("IDTIPORECE").SetAsString(m.id);
-    ds.FieldByName("VRMOVIVEND").SetAsFloat(m.valor);
-    ds.FieldByName("NRORDTROCO").SetAsString(m.ordem);
-    ds.FieldByName("DSIMPFISCAL").SetAsString(m.dsImp);
-    ds.FieldByName("CDBANCARTCR").SetAsString(m.banco);
-    ds.FieldByName("CDTIPORECEORIG").SetAsString(m.orig);
-    ds.FieldByName("DTMOVIMCAIXA").SetAsDateTime(rtl::EncodeDate(2026, 3, 5));
-    ds.Post();
-  }
+  for (const Mov& m : rows)
+    qortest::AppendRecord(ds, {{"CDFILIAL", "0001"},
+                               {"IDTIPOMOVIVE", m.tipo},
+                               {"DTHRINCMOV", base + (i++) / 1440.0},
+                               {"CDTIPORECE", m.cd},
+                               {"NMTIPORECE", m.nm},
+                               {"IDTIPORECE", m.id},
+                               {"VRMOVIVEND", m.valor},
+                               {"NRORDTROCO", m.ordem},
+                               {"DSIMPFISCAL", m.dsImp},
+                               {"CDBANCARTCR", m.banco},
+                               {"CDTIPORECEORIG", m.orig},
+                               {"DTMOVIMCAIXA", rtl::EncodeDate(2026, 3, 5)}});
   return ds.Data();
 }
 
 // The host's payment types, each with the printer's name of its method.
 Variant TiposRece() {
   rtl::ClientDataSet ds;
-  ds.AddFieldDef("CDTIPORECE", rtl::FieldType::String, 3);
-  ds.AddFieldDef("NMTIPORECE", rtl::FieldType::String, 40);
-  ds.AddFieldDef("IDTIPORECE", rtl::FieldType::String, 1);
-  ds.CreateDataSet();
-  const std::vector<std::array<const char*, 3>> rows = {
-      {"001", "Dinheiro", "1"},        {"002", "Cartao Credito", "4"},          {"003", "Convenio", "8"},
-      {"004", "Conta Cliente", "9"},   {"005", "Conta Cliente", "A"},           {"006", "Dinheiro        Especie", "1"},
-      {"007", "Cartao Debito", "4"}};
-  for (auto& r : rows) {
-    ds.Append();
-    ds.FieldByName("CDTIPORECE").SetAsString(r[0]);
-    ds.FieldByName("NMTIPORECE").SetAsString(r[1]);
-    ds.FieldByName("IDTIPORECE").SetAsString(r[2]);
-    ds.Post();
-  }
+  qortest::MakeTable(ds,
+                     {{"CDTIPORECE", rtl::FieldType::String, 3},
+                      {"NMTIPORECE", rtl::FieldType::String, 40},
+                      {"IDTIPORECE", rtl::FieldType::String, 1}},
+                     {{"001", "Dinheiro", "1"},
+                      {"002", "Cartao Credito", "4"},
+                      {"003", "Convenio", "8"},
+                      {"004", "Conta Cliente", "9"},
+                      {"005", "Conta Cliente", "A"},
+                      {"006", "Dinheiro        Especie", "1"},
+                      {"007", "Cartao Debito", "4"}});
   return ds.Data();
 }
 
@@ -132,11 +107,10 @@ struct Fecha {
   void Pagamentos(const std::vector<Mov>& rows) { el[13] = Movimentos(rows); }
 };
 
-class ClosingTest : public ModuleTest {
+class ClosingTest : public qortest::PrinterTest {
  protected:
   void SetUp() override {
-    ModuleTest::SetUp();
-    ASSERT_TRUE(BindPrinter());
+    PrinterTest::SetUp();
     for (std::string nome : {"Cartao Credito", "Cartao Debito", "Convenio", "Conta Cliente"}) {
       std::string um = "1";
       ASSERT_EQ(reinterpret_cast<int (*)(char*, char*)>(sim.Entry("Elgin_ProgramaFormaPagamentoMFD"))(nome.data(),
@@ -147,18 +121,14 @@ class ClosingTest : public ModuleTest {
     std::string cv = "CONTRA-VALE EMITIDO";
     ASSERT_EQ(reinterpret_cast<int (*)(int, char*)>(sim.Entry("Elgin_NomeiaTotalizadorNaoSujeitoIcms"))(2, cv.data()),
               1);
-    IdTotParcCV() = "02";
+    Qor01100::IdTotParcCV = "02";
   }
 
   // Opens a coupon with one item of the given value.
   void CupomCom(double valor) {
     Variant abre = Variant::Record({{"ESQUEMACOR", Variant("001")}});
     ASSERT_TRUE(Qor01100::AbreCupom(abre));
-    Variant item = Variant::Record({{"CDARVPROD", Variant("1")},
-                                    {"NMPROD", Variant("ITEM")},
-                                    {"CDALIQ", Variant("00")},
-                                    {"QTDE", Variant(1.0)},
-                                    {"VALOR", Variant(valor)}});
+    Variant item = ItemRecord("1", "ITEM", 1.0, valor);
     ASSERT_TRUE(Qor01100::VendaItem(item));
     ClearJournal();
     dialogs.clear();
@@ -176,26 +146,7 @@ class ClosingTest : public ModuleTest {
     auto t = Calls("Elgin_TerminaFechamentoCupom");
     return t.empty() ? std::string("<no end of coupon>") : t.back().args[0].get<std::string>();
   }
-  static std::vector<std::string> Linhas(const std::string& s) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    while (start < s.size()) {
-      size_t lf = s.find('\n', start);
-      if (lf == std::string::npos) {
-        out.push_back(s.substr(start));
-        break;
-      }
-      out.push_back(s.substr(start, lf - start));
-      start = lf + 1;
-    }
-    return out;
-  }
   std::string Maker() { return rtl::Cp1252ToUtf8(Qor01100::Msg("Velmara")); }
-  std::vector<json> ArgsOf(const std::string& fn) {
-    std::vector<json> out;
-    for (auto& c : Calls(fn)) out.push_back(c.args);
-    return out;
-  }
 };
 
 TEST_F(ClosingTest, ASaleWithDiscountsTwoPaymentsAndChange) {
@@ -206,13 +157,7 @@ TEST_F(ClosingTest, ASaleWithDiscountsTwoPaymentsAndChange) {
     double qtde, valor, desconto, acrescimo;
   } itens[] = {{"101", 2, 10.99, 1.98, 0}, {"102", 1, 15, 0, 1}, {"103", 1, 4, 0, 0}};
   for (auto& i : itens) {
-    Variant p = Variant::Record({{"CDARVPROD", Variant(i.cod)},
-                                 {"NMPROD", Variant("PRODUTO")},
-                                 {"CDALIQ", Variant("00")},
-                                 {"QTDE", Variant(i.qtde)},
-                                 {"VALOR", Variant(i.valor)},
-                                 {"DESCONT", Variant(i.desconto)},
-                                 {"ACRESCIMO", Variant(i.acrescimo)}});
+    Variant p = ItemRecord(i.cod, "PRODUTO", i.qtde, i.valor, {{"DESCONT", i.desconto}, {"ACRESCIMO", i.acrescimo}});
     ASSERT_TRUE(Qor01100::VendaItem(p));
   }
   ClearJournal();
@@ -318,7 +263,7 @@ TEST_F(ClosingTest, TransferRowsArePaidButCountOnlyInATransferSale) {
     ASSERT_TRUE(Fechar(f, ret));
     EXPECT_EQ(ArgsOf("Elgin_EfetuaFormaPagamento"),
               (std::vector<json>{{"Cartao Debito", "30,00"}, {"Dinheiro", "10,00"}}));
-    auto linhas = Linhas(Rodape());
+    auto linhas = Lines(Rodape());
     ASSERT_GE(linhas.size(), 3u);
     EXPECT_EQ(linhas[2], c.estado);
   }
@@ -349,10 +294,10 @@ TEST_F(ClosingTest, FailureRuleWithoutDialogsStopsAtOnce) {
   };
   for (const Caso& c : casos) {
     SCOPED_TRACE(c.name);
-    boNUtilTaa() = true;
+    Qor01100::boNUtilTaa = true;
     CupomCom(10);
-    boNUtilTaa() = c.operador;
-    boClieUtil() = true;
+    Qor01100::boNUtilTaa = c.operador;
+    Qor01100::boClieUtil = true;
     sim.fail(c.fn, 0, 1);
     Fecha f;
     f.el[5] = Variant(false);
@@ -363,7 +308,7 @@ TEST_F(ClosingTest, FailureRuleWithoutDialogsStopsAtOnce) {
     EXPECT_FALSE(Fechar(f, ret));
     EXPECT_EQ(ret[0].AsString(), "x") << "the result array is not written";
     EXPECT_EQ(ret[3].AsString(), "x");
-    EXPECT_FALSE(boClieUtil());
+    EXPECT_FALSE(Qor01100::boClieUtil);
     EXPECT_TRUE(Dialogs().empty());
     EXPECT_EQ(Calls(c.fn).size(), 1u);
     // Leave the printer without an open coupon for the next case.
@@ -513,7 +458,7 @@ TEST_F(ClosingTest, AgreementPaymentSelectsTheAgreementFooter) {
   f.Pagamentos({{"E", "003", 10}});
   Variant ret;
   ASSERT_TRUE(Fechar(f, ret));
-  auto linhas = Linhas(Rodape());
+  auto linhas = Lines(Rodape());
   ASSERT_GE(linhas.size(), 4u);
   EXPECT_EQ(linhas[2], "Convênio ..: C1 - EMPRESA X");
   EXPECT_EQ(linhas[3], "Consumidor : 55 - ANA");
@@ -529,7 +474,7 @@ TEST_F(ClosingTest, ConsumerAccountPaymentsReduceTheBalance) {
   f.Pagamentos({{"E", "004", 10, "1"}, {"E", "005", 5, "2"}, {"E", "001", 15, "3"}});
   Variant ret;
   ASSERT_TRUE(Fechar(f, ret));
-  auto linhas = Linhas(Rodape());
+  auto linhas = Lines(Rodape());
   ASSERT_GE(linhas.size(), 4u);
   EXPECT_EQ(linhas[2], "Saldo Final :   87,50");  // 100 - (10 + 5) + 2,50
   EXPECT_EQ(linhas[3], "Preço subsidiado:  2,50");
@@ -566,7 +511,7 @@ TEST_F(ClosingTest, StateProgrammesAndTaxLine) {
     f.Pagamentos({{"E", "001", 25}});
     Variant ret;
     ASSERT_TRUE(Fechar(f, ret));
-    auto linhas = Linhas(Rodape());
+    auto linhas = Lines(Rodape());
     ASSERT_GE(linhas.size(), c.inicio.size());
     EXPECT_EQ(std::vector<std::string>(linhas.begin(), linhas.begin() + c.inicio.size()), c.inicio);
   }
@@ -607,7 +552,7 @@ TEST_F(ClosingTest, TableLoyaltyPasswordAndConsumerLine) {
     f.Pagamentos({{"E", "001", 10}});
     Variant ret;
     ASSERT_TRUE(Fechar(f, ret));
-    EXPECT_EQ(Linhas(Rodape()), c.esperado);
+    EXPECT_EQ(Lines(Rodape()), c.esperado);
   }
 }
 
@@ -665,14 +610,7 @@ namespace {
 
 // Lines of the tape found in this order (each after the one before).
 ::testing::AssertionResult EmOrdem(const std::string& fita, const std::vector<std::string>& linhas) {
-  std::vector<std::string> todas;
-  size_t start = 0;
-  while (start < fita.size()) {
-    size_t lf = fita.find('\n', start);
-    todas.push_back(fita.substr(start, lf == std::string::npos ? std::string::npos : lf - start));
-    if (lf == std::string::npos) break;
-    start = lf + 1;
-  }
+  const std::vector<std::string> todas = Lines(fita);
   size_t i = 0;
   for (const std::string& l : linhas) {
     while (i < todas.size() && todas[i] != l) ++i;
@@ -701,13 +639,7 @@ TEST_F(ClosingTest, TheTapeReadsLikeACoupon) {
                {"7891000200200", "CAFE TORRADO 500G", 1, 15, 0, 1},
                {"7891000300307", "LEITE INTEGRAL 1L", 1, 4, 0, 0}};
   for (auto& i : itens) {
-    Variant p = Variant::Record({{"CDARVPROD", Variant(i.cod)},
-                                 {"NMPROD", Variant(i.nome)},
-                                 {"CDALIQ", Variant("00")},
-                                 {"QTDE", Variant(i.qtde)},
-                                 {"VALOR", Variant(i.valor)},
-                                 {"DESCONT", Variant(i.desconto)},
-                                 {"ACRESCIMO", Variant(i.acrescimo)}});
+    Variant p = ItemRecord(i.cod, i.nome, i.qtde, i.valor, {{"DESCONT", i.desconto}, {"ACRESCIMO", i.acrescimo}});
     ASSERT_TRUE(Qor01100::VendaItem(p));
   }
   Fecha f1;
@@ -724,13 +656,8 @@ TEST_F(ClosingTest, TheTapeReadsLikeACoupon) {
   // The second: an electronic-funds-transfer sale whose payment is sent twice.
   Variant abre2 = Variant::Record({{"ESQUEMACOR", Variant("001")}, {"IDUTILTEF", Variant("T")}, {"UTILTEF", Variant(true)}});
   ASSERT_TRUE(Qor01100::AbreCupom(abre2));
-  Variant item = Variant::Record({{"CDARVPROD", Variant("7891000400404")},
-                                  {"NMPROD", Variant("AZEITE EXTRA VIRGEM 500ML")},
-                                  {"CDALIQ", Variant("00")},
-                                  {"QTDE", Variant(1.0)},
-                                  {"VALOR", Variant(32.90)},
-                                  {"IDUTILTEF", Variant("T")},
-                                  {"UTILTEF", Variant(true)}});
+  Variant item =
+      ItemRecord("7891000400404", "AZEITE EXTRA VIRGEM 500ML", 1.0, 32.90, {{"IDUTILTEF", "T"}, {"UTILTEF", true}});
   ASSERT_TRUE(Qor01100::VendaItem(item));
   sim.fail("Elgin_EfetuaFormaPagamento", 0, 1);
   answers.push_back(true);

@@ -4,11 +4,13 @@
 #include <vector>
 
 #include "driver/Qor01100.h"
-#include "tests/support/module_fixture.h"
+#include "tests/support/module_helpers.h"
 
 namespace {
 
+using qortest::Lines;
 using qortest::ModuleTest;
+using qortest::Row;
 
 // The footer's arguments with the values of a plain sale.
 struct Rodape {
@@ -33,63 +35,30 @@ struct Rodape {
   }
 };
 
-std::vector<std::string> Linhas(const std::string& s) {
-  std::vector<std::string> out;
-  size_t start = 0;
-  while (start < s.size()) {
-    size_t lf = s.find('\n', start);
-    if (lf == std::string::npos) {
-      out.push_back(s.substr(start));
-      break;
-    }
-    out.push_back(s.substr(start, lf - start));
-    start = lf + 1;
-  }
-  return out;
-}
-
 class FooterTest : public ModuleTest {
  protected:
   std::string Maker() { return Qor01100::Msg("Velmara"); }
   std::string Operador() { return "Operador: 7 - MARIA"; }
 
-  // Balance tables as the host's packets carry them.
-  static void Saldos(rtl::ClientDataSet& ds, std::vector<std::tuple<std::string, std::string, double>> rows) {
-    ds.AddFieldDef("CDFAMILISALD", rtl::FieldType::String, 10);
-    ds.AddFieldDef("NMFAMILISALD", rtl::FieldType::String, 40);
-    ds.AddFieldDef("VRSALDCONFAM", rtl::FieldType::Float);
-    ds.CreateDataSet();
-    for (auto& [cd, nm, vr] : rows) {
-      ds.Append();
-      ds.FieldByName("CDFAMILISALD").SetAsString(cd);
-      ds.FieldByName("NMFAMILISALD").SetAsString(nm);
-      ds.FieldByName("VRSALDCONFAM").SetAsFloat(vr);
-      ds.Post();
-    }
+  // Balance tables as the host's packets carry them: family, name, balance;
+  // family, balance; family, movement kind, amount.
+  static void Saldos(rtl::ClientDataSet& ds, const std::vector<Row>& rows) {
+    qortest::MakeTable(ds,
+                       {{"CDFAMILISALD", rtl::FieldType::String, 10},
+                        {"NMFAMILISALD", rtl::FieldType::String, 40},
+                        {"VRSALDCONFAM", rtl::FieldType::Float}},
+                       rows);
   }
-  static void FamiliaSaldo(rtl::ClientDataSet& ds, std::vector<std::pair<std::string, double>> rows) {
-    ds.AddFieldDef("CDFAMILISALD", rtl::FieldType::String, 10);
-    ds.AddFieldDef("VRSALDCONFAM", rtl::FieldType::Float);
-    ds.CreateDataSet();
-    for (auto& [cd, vr] : rows) {
-      ds.Append();
-      ds.FieldByName("CDFAMILISALD").SetAsString(cd);
-      ds.FieldByName("VRSALDCONFAM").SetAsFloat(vr);
-      ds.Post();
-    }
+  static void FamiliaSaldo(rtl::ClientDataSet& ds, const std::vector<Row>& rows) {
+    qortest::MakeTable(ds, {{"CDFAMILISALD", rtl::FieldType::String, 10}, {"VRSALDCONFAM", rtl::FieldType::Float}},
+                       rows);
   }
-  static void Emprestimos(rtl::ClientDataSet& ds, std::vector<std::tuple<std::string, std::string, double>> rows) {
-    ds.AddFieldDef("CDFAMILISALD", rtl::FieldType::String, 10);
-    ds.AddFieldDef("IDTPMOVEXT", rtl::FieldType::String, 1);
-    ds.AddFieldDef("VRMOVEXTCONS", rtl::FieldType::Float);
-    ds.CreateDataSet();
-    for (auto& [cd, tp, vr] : rows) {
-      ds.Append();
-      ds.FieldByName("CDFAMILISALD").SetAsString(cd);
-      ds.FieldByName("IDTPMOVEXT").SetAsString(tp);
-      ds.FieldByName("VRMOVEXTCONS").SetAsFloat(vr);
-      ds.Post();
-    }
+  static void Emprestimos(rtl::ClientDataSet& ds, const std::vector<Row>& rows) {
+    qortest::MakeTable(ds,
+                       {{"CDFAMILISALD", rtl::FieldType::String, 10},
+                        {"IDTPMOVEXT", rtl::FieldType::String, 1},
+                        {"VRMOVEXTCONS", rtl::FieldType::Float}},
+                       rows);
   }
 };
 
@@ -127,7 +96,7 @@ TEST_F(FooterTest, OptionalLinesStopAtTheBudget) {
                                              "Saldo Final :   75,00",
                                              A("Preço subsidiado:  5,00")};
   const std::string rodape = r.Call();
-  EXPECT_EQ(Linhas(rodape), esperado);
+  EXPECT_EQ(Lines(rodape), esperado);
   EXPECT_EQ(rodape.back(), '\n') << "the observation has no room left";
 }
 
@@ -137,7 +106,7 @@ TEST_F(FooterTest, CustomerAndConsumerLinesAreCutTo48Columns) {
   r.nmCli = std::string(60, 'N');
   r.cdCons = "000456";
   r.nmCons = std::string(60, 'M');
-  const auto linhas = Linhas(r.Call());
+  const auto linhas = Lines(r.Call());
   ASSERT_GE(linhas.size(), 4u);
   // 9 columns of caption and 40 of customer, cut to 48.
   EXPECT_EQ(linhas[2], ("Cliente: 000123 - " + std::string(60, 'N')).substr(0, 48));
@@ -166,7 +135,7 @@ TEST_F(FooterTest, LoyaltyTextsAreCentredIn40Columns) {
   Rodape r;
   r.dotz = "Nesta compra voce ganhou 10 DOTZ";
   r.dotzExtra = "Nesta compra voce ganhou 5 DOTZ extras";
-  const auto linhas = Linhas(r.Call());
+  const auto linhas = Lines(r.Call());
   ASSERT_EQ(linhas.size(), 7u);
   EXPECT_EQ(linhas[5], "    Nesta compra voce ganhou 10 DOTZ    ");
   EXPECT_EQ(linhas[6], " Nesta compra voce ganhou 5 DOTZ extras ");
@@ -216,7 +185,7 @@ TEST_F(FooterTest, FamilyBlockShowsTheFirstTwoFamiliesAfterTheSale) {
       "",
       Operador(),
       Maker()};
-  EXPECT_EQ(Linhas(r.Call()), esperado);
+  EXPECT_EQ(Lines(r.Call()), esperado);
 }
 
 TEST_F(FooterTest, FamilyBlockSkipsZeroBalancesAndLeavesOutWhatDoesNotFit) {
@@ -228,14 +197,14 @@ TEST_F(FooterTest, FamilyBlockSkipsZeroBalancesAndLeavesOutWhatDoesNotFit) {
   r.saldo = &saldo;
   {
     // No family or loan table: the balance is shown as it is.
-    const auto linhas = Linhas(r.Call());
+    const auto linhas = Lines(r.Call());
     ASSERT_GE(linhas.size(), 3u);
     EXPECT_EQ(linhas[2], "FAMILIA DOIS" + std::string(13, ' ') + std::string(17, ' ') + "12,50");
   }
   {
     // A budget of three lines leaves one for a block of one: it fits.
     r.orcamento = 3;
-    EXPECT_EQ(Linhas(r.Call()).size(), 3u);
+    EXPECT_EQ(Lines(r.Call()).size(), 3u);
   }
   rtl::ClientDataSet saldo2;
   Saldos(saldo2, {{"F1", "FAMILIA UM", 1}, {"F2", "FAMILIA DOIS", 2}});
@@ -243,7 +212,7 @@ TEST_F(FooterTest, FamilyBlockSkipsZeroBalancesAndLeavesOutWhatDoesNotFit) {
   r.orcamento = 3;
   // A block of two lines in one line of budget is left out; the password
   // and table line takes the last line.
-  EXPECT_EQ(Linhas(r.Call()), (std::vector<std::string>{r.primeira, r.imposto, ""}));
+  EXPECT_EQ(Lines(r.Call()), (std::vector<std::string>{r.primeira, r.imposto, ""}));
 }
 
 TEST_F(FooterTest, TotalBalanceBlocks) {
@@ -271,7 +240,7 @@ TEST_F(FooterTest, TotalBalanceBlocks) {
     r.saldo = c.tabela;
     r.totCons = 20.25;
     r.saldoAnt = 110;
-    const auto linhas = Linhas(r.Call());
+    const auto linhas = Lines(r.Call());
     if (c.linha.empty()) {
       EXPECT_EQ(linhas.size(), 5u);
     } else {
@@ -296,7 +265,7 @@ TEST_F(FooterTest, AgreementLayoutHasEveryLineWithoutBudget) {
   r.mesa = "Mesa  : 3           - ";
   r.obs = "Obrigado";
   const std::string rodape = r.Call();
-  EXPECT_EQ(Linhas(rodape),
+  EXPECT_EQ(Lines(rodape),
             (std::vector<std::string>{r.primeira, r.imposto, "ECF:001-Conf.Mesa -CER: - COO: ",
                                       A("Convênio ..: C1 - EMPRESA"), "Consumidor : 55 - ANA",
                                       "Saldo Final :  - 75,00", A("Preço subsidiado: - 5,00"),
@@ -329,11 +298,11 @@ TEST_F(FooterTest, ReducedVoucherLinesComeBeforeTheCustomer) {
   r.cdCli = "C1";
   r.nmCli = "JOSE";
   r.tefRed = true;
-  EXPECT_EQ(Linhas(r.Call()), (std::vector<std::string>{r.primeira, r.imposto, "VIA CLIENTE", "REDE X", "NSU 123", "",
+  EXPECT_EQ(Lines(r.Call()), (std::vector<std::string>{r.primeira, r.imposto, "VIA CLIENTE", "REDE X", "NSU 123", "",
                                                         "Cliente: C1 - JOSE", ""}))
       << "voucher lines count against the budget: the operator line has no room left";
   r.tefRed = false;
-  EXPECT_EQ(Linhas(r.Call()), (std::vector<std::string>{r.primeira, r.imposto, "Cliente: C1 - JOSE", "", Operador(),
+  EXPECT_EQ(Lines(r.Call()), (std::vector<std::string>{r.primeira, r.imposto, "Cliente: C1 - JOSE", "", Operador(),
                                                         Maker()}));
 }
 

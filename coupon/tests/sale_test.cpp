@@ -1,45 +1,19 @@
 // Coupon opening and item sale through the simulated printer: the vendor
 // calls and their arguments, the result records, the retry questions.
-#include <dlfcn.h>
-
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "driver/Qor01100.h"
 #include "hostlib/params.h"
-#include "tests/support/module_fixture.h"
+#include "tests/support/module_helpers.h"
 
 namespace {
 
 using nlohmann::json;
-using qortest::ModuleTest;
 using rtl::Variant;
 
-// The module's shared variables as the module itself sees them: looked up
-// in the loaded module, so the test reads and writes the very variables the
-// operations use.
-template <class T>
-T& Shared(const char* name) {
-  static void* modulo = dlopen("Pkg_Qor01100.so", RTLD_NOW | RTLD_NOLOAD);
-  void* p = modulo ? dlsym(modulo, name) : nullptr;
-  if (!p) throw std::runtime_error(std::string("module variable not found: ") + name);
-  return *static_cast<T*>(p);
-}
-std::string& stMensagemTaa() { return Shared<std::string>("stMensagemTaa"); }
-std::string& stRetorno() { return Shared<std::string>("stRetorno"); }
-bool& boNUtilTaa() { return Shared<bool>("boNUtilTaa"); }
-bool& boClieUtil() { return Shared<bool>("boClieUtil"); }
-int32_t& inRetorno() { return Shared<int32_t>("inRetorno"); }
-
-class SaleTest : public ModuleTest {
+class SaleTest : public qortest::PrinterTest {
  protected:
-  void SetUp() override {
-    ModuleTest::SetUp();
-    ASSERT_TRUE(BindPrinter());
-    ClearJournal();
-  }
-
   static Variant AbreParams(const std::string& idUtilTef = "N", bool utilTef = false) {
     return Variant::Record({{"ESQUEMACOR", Variant("001")},
                             {"INCLUICPF", Variant("12345678909")},
@@ -98,7 +72,7 @@ class SaleTest : public ModuleTest {
 // ------------------------------------------------------------------ opening
 
 TEST_F(SaleTest, OpeningSendsTheConsumerAndAnswersTheCounters) {
-  stMensagemTaa() = "old message";
+  Qor01100::stMensagemTaa = "old message";
   Variant p = AbreParams();
   ASSERT_TRUE(Qor01100::AbreCupom(p));
 
@@ -139,13 +113,13 @@ TEST_F(SaleTest, FailedOpeningEchoesTheHostsValues) {
 TEST_F(SaleTest, OpeningRetriesInAnElectronicFundsTransferSale) {
   sim.fail("Elgin_AbreCupomMFD", 0, 1);
   answers.push_back(true);
-  boClieUtil() = true;
+  Qor01100::boClieUtil = true;
   Variant p = AbreParams("T", true);
   ASSERT_TRUE(Qor01100::AbreCupom(p));
   EXPECT_EQ(Calls("Elgin_AbreCupomMFD").size(), 2u);
   EXPECT_EQ(hostlib::RecebeParams(p, "INTTEFERRO").AsInteger(), 1);
   EXPECT_EQ(Get(p, "MENSAGEMTAA"), "") << "cleared again before the second attempt";
-  EXPECT_FALSE(boClieUtil());
+  EXPECT_FALSE(Qor01100::boClieUtil);
   const auto questions = [&] {
     std::vector<hostlib::DialogRecord> q;
     for (auto& d : Dialogs())
@@ -169,7 +143,7 @@ TEST_F(SaleTest, RefusedOpeningRetryLeavesTheRecord) {
 }
 
 TEST_F(SaleTest, SelfServiceOpeningIsNeverAsked) {
-  boNUtilTaa() = false;
+  Qor01100::boNUtilTaa = false;
   sim.fail("Elgin_AbreCupomMFD", 0, 1);
   answers.push_back(true);
   Variant p = AbreParams("T", true);
@@ -299,7 +273,7 @@ TEST_F(SaleTest, RefusedItemKeepsItsDiscountOffThePreviousItem) {
   Variant p1 = primeiro.Params();
   ASSERT_TRUE(Qor01100::VendaItem(p1));
   ClearJournal();
-  boNUtilTaa() = false;  // no question: the item simply fails
+  Qor01100::boNUtilTaa = false;  // no question: the item simply fails
   sim.fail("Elgin_VendeItem", 0, 1);
   Item segundo;
   segundo.desconto = 1;
@@ -308,7 +282,7 @@ TEST_F(SaleTest, RefusedItemKeepsItsDiscountOffThePreviousItem) {
   EXPECT_TRUE(Calls("Elgin_UltimoItemVendido").empty());
   EXPECT_TRUE(Calls("Elgin_AcrescimoDescontoItemMFD").empty());
   EXPECT_EQ(Keys(p2), (std::vector<std::string>{"INTTEFERRO", "MENSAGEMTAA"}));
-  EXPECT_FALSE(boClieUtil());
+  EXPECT_FALSE(Qor01100::boClieUtil);
 }
 
 TEST_F(SaleTest, RetryAfterAFailedDiscountDoesNotSellTheItemTwice) {
@@ -385,7 +359,7 @@ TEST_F(SaleTest, CouponNumber) {
   OpenCoupon();
   const std::string n = Qor01100::Nr_Cupom("", "001");
   EXPECT_EQ(n.size(), 6u);
-  EXPECT_EQ(stRetorno(), n);
+  EXPECT_EQ(Qor01100::stRetorno, n);
   sim.fail("Elgin_NumeroCupom", 0, 1);
   EXPECT_EQ(Qor01100::Nr_Cupom("", "001"), "");
 }
@@ -406,10 +380,10 @@ TEST_F(SaleTest, SurchargeTotalKeepsInRetornoAndCancelsAnOpenCoupon) {
   EXPECT_TRUE(Dialogs().empty());
   // Without a coupon the query's code is analysed but not kept.
   ClearJournal();
-  inRetorno() = 42;
+  Qor01100::inRetorno = 42;
   EXPECT_TRUE(Qor01100::Acrescimo_Imp("", total));
   EXPECT_EQ(total, "0000000000500");
-  EXPECT_EQ(inRetorno(), 42);
+  EXPECT_EQ(Qor01100::inRetorno, 42);
   EXPECT_TRUE(Calls("Elgin_CancelaCupom").empty());
 }
 
@@ -428,16 +402,11 @@ namespace {
 class NotStartedTest : public qortest::ModuleTest {};
 
 TEST_F(NotStartedTest, OpeningAndItemsFailCleanly) {
-  boNUtilTaa() = false;
+  Qor01100::boNUtilTaa = false;
   rtl::Variant abre = rtl::Variant::Record({{"CUPNR", rtl::Variant("10")}});
   EXPECT_FALSE(Qor01100::AbreCupom(abre));
   EXPECT_EQ(hostlib::RecebeParams(abre, "MENSAGEMTAA").AsString().rfind(A(" Erro de comunicação."), 0), 0u);
-  rtl::Variant item = rtl::Variant::Record({{"CDARVPROD", rtl::Variant("1")},
-                                            {"NMPROD", rtl::Variant("X")},
-                                            {"CDALIQ", rtl::Variant("00")},
-                                            {"QTDE", rtl::Variant(1.0)},
-                                            {"VALOR", rtl::Variant(1.0)},
-                                            {"DESCONT", rtl::Variant(0.5)}});
+  rtl::Variant item = qortest::ItemRecord("1", "X", 1.0, 1.0, {{"DESCONT", 0.5}});
   EXPECT_FALSE(Qor01100::VendaItem(item));
   EXPECT_EQ(Qor01100::Nr_Cupom("", ""), "");
   std::string total;

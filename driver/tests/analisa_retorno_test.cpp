@@ -4,28 +4,15 @@
 #include <vector>
 
 #include "driver/Qor01100.h"
-#include "tests/support/module_fixture.h"
+#include "tests/support/module_helpers.h"
 
 namespace {
 
-using qortest::ModuleTest;
-
-class AnalisaRetornoTest : public ModuleTest {
+class AnalisaRetornoTest : public qortest::PrinterTest {
  protected:
   void SetUp() override {
-    ModuleTest::SetUp();
-    ASSERT_TRUE(BindPrinter());
+    PrinterTest::SetUp();
     Qor01100::stMensagemTaa.clear();
-    ClearJournal();
-  }
-  // Lines the analysis wrote to the debug log (date and time cut off).
-  std::vector<std::string> LogMessages() {
-    std::vector<std::string> out;
-    for (const std::string& l : DebugLog()) {
-      auto p = l.find(" - ");
-      out.push_back(p == std::string::npos ? l : l.substr(p + 3));
-    }
-    return out;
   }
 };
 
@@ -175,6 +162,17 @@ TEST_F(AnalisaRetornoTest, OpenCouponIsCancelledOnlyWhenAsked) {
   // Two status queries: the command's and the nested analysis of the cancellation.
   EXPECT_EQ(Calls("Elgin_VerificaEstadoImpressora").size(), 3u);
   EXPECT_TRUE(dialogs.empty());
+}
+
+TEST_F(AnalisaRetornoTest, TheCancellationsCodeIsKeptInInRetorno) {
+  // The analysis is given 7 (a code that passes); the cancellation it runs
+  // answers 1, which lands in the shared inRetorno, not in its argument.
+  sim.force_status(6, 2, 0, 1);
+  ASSERT_EQ(sim.answer("Elgin_CancelaCupom", 1, "[]", 1), 0);
+  Qor01100::inRetorno = 42;
+  EXPECT_TRUE(Qor01100::AnalisaRetorno(7, false, true, false));
+  EXPECT_EQ(Calls("Elgin_CancelaCupom").size(), 1u);
+  EXPECT_EQ(Qor01100::inRetorno, 1);
 }
 
 TEST_F(AnalisaRetornoTest, UnboundStatusEntryFailsInsteadOfCrashing) {

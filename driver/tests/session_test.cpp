@@ -4,7 +4,6 @@
 // identification and the vendor library's INI file.
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -12,7 +11,7 @@
 #include "hostlib/cripto.h"
 #include "platform/dataset.h"
 #include "platform/env.h"
-#include "tests/support/module_fixture.h"
+#include "tests/support/module_helpers.h"
 
 namespace {
 
@@ -35,14 +34,6 @@ class SessionTest : public ModuleTest {
                                  {"NRSERIE", "EL0001"},
                                  {"ESQUEMACOR", "004"}});
   }
-  // Debug-log lines without the date and time that start each entry (the
-  // second line of a trace has none).
-  std::vector<std::string> LogMessages() const {
-    static const std::regex stamp(R"(^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d - )");
-    std::vector<std::string> out;
-    for (const std::string& l : DebugLog()) out.push_back(std::regex_replace(l, stamp, ""));
-    return out;
-  }
   bool Logged(const std::string& line) const {
     for (const std::string& l : LogMessages())
       if (l == line) return true;
@@ -55,14 +46,12 @@ class SessionTest : public ModuleTest {
     for (const char* f : {"CDFILIAL", "CDCAIXA", "NRSERIEECF", "IDSITECFIMPF", "CAMPO01", "CAMPO02"})
       ds.AddFieldDef(f, rtl::FieldType::String, 40);
     ds.CreateDataSet();
-    ds.Append();
-    ds.FieldByName("CDFILIAL").SetAsString("0001");
-    ds.FieldByName("CDCAIXA").SetAsString("01");
-    ds.FieldByName("NRSERIEECF").SetAsString("EL0001");
-    ds.FieldByName("IDSITECFIMPF").SetAsString("A");
-    ds.FieldByName("CAMPO01").SetAsString("S");
-    ds.FieldByName("CAMPO02").SetAsString(hostlib::Cripto("1,00", hostlib::kCriptoKey));
-    ds.Post();
+    qortest::AppendRecord(ds, {{"CDFILIAL", "0001"},
+                               {"CDCAIXA", "01"},
+                               {"NRSERIEECF", "EL0001"},
+                               {"IDSITECFIMPF", "A"},
+                               {"CAMPO01", "S"},
+                               {"CAMPO02", hostlib::Cripto("1,00", hostlib::kCriptoKey)}});
     ds.SaveToFile((hostDir / "dru010001.cds").string());
   }
   std::string RecordedTotal() const {

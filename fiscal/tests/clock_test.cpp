@@ -1,38 +1,22 @@
 // The printer's calendar through the simulated printer: movement date,
 // date and time, the clock check and summer time.
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "driver/Qor01100.h"
 #include "platform/datetime.h"
-#include "tests/support/module_fixture.h"
+#include "tests/support/module_helpers.h"
 
 namespace {
 
-using qortest::ModuleTest;
-
-class ClockTest : public ModuleTest {
+class ClockTest : public qortest::PrinterTest {
  protected:
-  void SetUp() override {
-    ModuleTest::SetUp();
-    ASSERT_TRUE(BindPrinter());
-    ClearJournal();
-  }
   // The printer answers its date and time once.
   void PrinterClock(const std::string& ddmmyy, const std::string& hhnnss) {
     ASSERT_EQ(sim.answer("Elgin_DataHoraImpressora", 1, ("[\"" + ddmmyy + "\",\"" + hhnnss + "\"]").c_str(), 1), 0);
   }
   void MovementDate(const std::string& ddmmyy) {
     ASSERT_EQ(sim.answer("Elgin_DataMovimento", 1, ("[\"" + ddmmyy + "\"]").c_str(), 1), 0);
-  }
-  // Debug-log lines without the date and time that start each entry (the
-  // second line of a trace has none).
-  std::vector<std::string> LogMessages() const {
-    static const std::regex stamp(R"(^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d - )");
-    std::vector<std::string> out;
-    for (const std::string& l : DebugLog()) out.push_back(std::regex_replace(l, stamp, ""));
-    return out;
   }
   static rtl::TDateTime D(int y, int m, int d) { return rtl::EncodeDate(y, m, d); }
 };

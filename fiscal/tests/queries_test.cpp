@@ -1,32 +1,16 @@
 // Printer information queries through the simulated printer: what reaches
 // the printer, what the host gets back, the log lines and the coupon rule.
 #include <algorithm>
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "driver/Qor01100.h"
-#include "tests/support/module_fixture.h"
+#include "tests/support/module_helpers.h"
 
 namespace {
 
-using qortest::ModuleTest;
-
-class QueriesTest : public ModuleTest {
+class QueriesTest : public qortest::PrinterTest {
  protected:
-  void SetUp() override {
-    ModuleTest::SetUp();
-    ASSERT_TRUE(BindPrinter());
-    ClearJournal();
-  }
-  // Debug-log lines without the date and time that start each entry (the
-  // second line of a trace has none).
-  std::vector<std::string> LogMessages() const {
-    static const std::regex stamp(R"(^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d - )");
-    std::vector<std::string> out;
-    for (const std::string& l : DebugLog()) out.push_back(std::regex_replace(l, stamp, ""));
-    return out;
-  }
   void Answer(const char* fn, int ret, const std::string& json) { ASSERT_EQ(sim.answer(fn, ret, json.c_str(), 1), 0); }
 };
 
@@ -72,6 +56,33 @@ TEST_F(QueriesTest, CounterQueriesHandTheAnswerOverAsItStands) {
     EXPECT_EQ(log[logBefore], c.logName);
     EXPECT_EQ(log[logBefore + 1], "Retorno da Impressora : " + expected);
   }
+}
+
+// A library that ends its answer with a zero: the text ends there, and
+// whatever the buffer holds after it (blanks, or an older answer) is not
+// part of it.
+TEST_F(QueriesTest, AnswersEndAtTheLibrarysTerminatingZero) {
+  for (const CounterCase& c : kCounters) {
+    SCOPED_TRACE(c.entry);
+    const size_t logBefore = DebugLog().size();
+    Answer(c.entry, 1, R"(["0042\u0000X"])");
+    std::string out = "host value";
+    EXPECT_TRUE(c.fn("", out));
+    EXPECT_EQ(out, "0042");
+    auto log = LogMessages();
+    ASSERT_GE(log.size(), logBefore + 2);
+    EXPECT_EQ(log[logBefore + 1], "Retorno da Impressora : 0042");
+  }
+  Answer("Elgin_NumeroReducoes", 1, R"(["12\u0000"])");
+  std::string reducoes;
+  EXPECT_TRUE(Qor01100::NumeroReducoes("", reducoes));
+  EXPECT_EQ(reducoes, "0013");
+  Answer("Elgin_MarcaModeloTipoImpressoraMFD", 1, R"(["QORSIM\u0000","FIT\u0000","ECF\u0000IF"])");
+  std::string marca, modelo, tipo;
+  EXPECT_TRUE(Qor01100::Modelo_Impressora("", marca, modelo, tipo));
+  EXPECT_EQ(marca, "QORSIM");
+  EXPECT_EQ(modelo, "FIT");
+  EXPECT_EQ(tipo, "ECF");
 }
 
 TEST_F(QueriesTest, CounterQueriesReportFailuresWithoutDialogs) {

@@ -1,31 +1,13 @@
 // Drawer, cutter and printer readiness through the simulated printer.
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "driver/Qor01100.h"
-#include "tests/support/module_fixture.h"
+#include "tests/support/module_helpers.h"
 
 namespace {
 
-using qortest::ModuleTest;
-
-class DrawerTest : public ModuleTest {
- protected:
-  void SetUp() override {
-    ModuleTest::SetUp();
-    ASSERT_TRUE(BindPrinter());
-    ClearJournal();
-  }
-  // Debug-log lines without the date and time that start each entry (the
-  // second line of a trace has none).
-  std::vector<std::string> LogMessages() const {
-    static const std::regex stamp(R"(^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d - )");
-    std::vector<std::string> out;
-    for (const std::string& l : DebugLog()) out.push_back(std::regex_replace(l, stamp, ""));
-    return out;
-  }
-};
+class DrawerTest : public qortest::PrinterTest {};
 
 TEST_F(DrawerTest, EstadoGavetaGivesTheStateCodeAndLeavesTheStateInInRetorno) {
   struct Case { int ret; int state; const char* code; };

@@ -18,11 +18,9 @@
 #include "hostlib/cripto.h"
 #include "platform/dataset.h"
 #include "platform/errors.h"
-#include "tests/support/module_fixture.h"
+#include "tests/support/module_helpers.h"
 
 namespace {
-
-using qortest::ModuleTest;
 
 struct EcfRow {
   std::string filial, caixa, serie, situacao, campo01;
@@ -30,42 +28,35 @@ struct EcfRow {
   bool hide = true;    // false: CAMPO02 is written as it stands
 };
 
-class GrandTotalTest : public ModuleTest {
+class GrandTotalTest : public qortest::PrinterTest {
  protected:
   void SetUp() override {
-    ModuleTest::SetUp();
-    ASSERT_TRUE(BindPrinter());
+    PrinterTest::SetUp();
     Qor01100::DataModule().stSerieAtu = "EL0001";
-    ClearJournal();
   }
   void TearDown() override {
     Qor01100::DataModule().stSerieAtu.clear();
-    ModuleTest::TearDown();
+    PrinterTest::TearDown();
   }
 
   std::filesystem::path MainFile() const { return hostDir / "Kalvora.cds"; }
 
   static void Write(const std::filesystem::path& file, const std::vector<EcfRow>& rows) {
+    std::vector<qortest::Row> linhas;
+    for (const EcfRow& r : rows)
+      linhas.push_back({r.filial, r.caixa, r.serie, r.situacao, r.campo01,
+                        r.hide ? hostlib::Cripto(r.total, hostlib::kCriptoKey) : r.total, "Loja " + r.filial});
+    const rtl::FieldType S = rtl::FieldType::String;
     rtl::ClientDataSet ds;
-    ds.AddFieldDef("CDFILIAL", rtl::FieldType::String, 4);
-    ds.AddFieldDef("CDCAIXA", rtl::FieldType::String, 3);
-    ds.AddFieldDef("NRSERIEECF", rtl::FieldType::String, 20);
-    ds.AddFieldDef("IDSITECFIMPF", rtl::FieldType::String, 1);
-    ds.AddFieldDef("CAMPO01", rtl::FieldType::String, 1);
-    ds.AddFieldDef("CAMPO02", rtl::FieldType::String, 100);
-    ds.AddFieldDef("NMLOJA", rtl::FieldType::String, 40);
-    ds.CreateDataSet();
-    for (const EcfRow& r : rows) {
-      ds.Append();
-      ds.FieldByName("CDFILIAL").SetAsString(r.filial);
-      ds.FieldByName("CDCAIXA").SetAsString(r.caixa);
-      ds.FieldByName("NRSERIEECF").SetAsString(r.serie);
-      ds.FieldByName("IDSITECFIMPF").SetAsString(r.situacao);
-      ds.FieldByName("CAMPO01").SetAsString(r.campo01);
-      ds.FieldByName("CAMPO02").SetAsString(r.hide ? hostlib::Cripto(r.total, hostlib::kCriptoKey) : r.total);
-      ds.FieldByName("NMLOJA").SetAsString("Loja " + r.filial);
-      ds.Post();
-    }
+    qortest::MakeTable(ds,
+                       {{"CDFILIAL", S, 4},
+                        {"CDCAIXA", S, 3},
+                        {"NRSERIEECF", S, 20},
+                        {"IDSITECFIMPF", S, 1},
+                        {"CAMPO01", S, 1},
+                        {"CAMPO02", S, 100},
+                        {"NMLOJA", S, 40}},
+                       linhas);
     ds.SaveToFile(file.string());
   }
   // The plain grand total of each row of a file, in file order.

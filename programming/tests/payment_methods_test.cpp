@@ -9,12 +9,11 @@
 
 #include "driver/Qor01100.h"
 #include "driver/datamodule/layouts.h"
-#include "tests/support/module_fixture.h"
+#include "tests/support/module_helpers.h"
 
 namespace {
 
 using nlohmann::json;
-using qortest::ModuleTest;
 
 // A payment type of the host's table.
 struct Tipo {
@@ -26,28 +25,19 @@ struct Tipo {
   const char* nome;    // NMTIPORECE
 };
 
-class PaymentMethodsTest : public ModuleTest {
+class PaymentMethodsTest : public qortest::PrinterTest {
  protected:
-  void SetUp() override {
-    ModuleTest::SetUp();
-    ASSERT_TRUE(BindPrinter());
-    ClearJournal();
-  }
-
   static void Tabela(rtl::ClientDataSet& ds, const std::vector<Tipo>& tipos) {
     for (const auto& f : Qor01100::layouts::kPaymentType) ds.AddFieldDef(f.name, f.type, f.size);
     ds.CreateDataSet();
-    for (const Tipo& t : tipos) {
-      ds.Append();
-      ds.FieldByName("CDFILIAL").SetAsString("0001");
-      ds.FieldByName("CDTIPORECE").SetAsString(t.cd);
-      ds.FieldByName("DSIMPFISCAL").SetAsString(t.dsImpFiscal);
-      ds.FieldByName("IDMOSTRARECE").SetAsString(t.mostra);
-      ds.FieldByName("IDTPBUTTON").SetAsString(t.botao);
-      ds.FieldByName("IDTIPORECE").SetAsString(t.tipo);
-      ds.FieldByName("NMTIPORECE").SetAsString(t.nome);
-      ds.Post();
-    }
+    for (const Tipo& t : tipos)
+      qortest::AppendRecord(ds, {{"CDFILIAL", "0001"},
+                                 {"CDTIPORECE", t.cd},
+                                 {"DSIMPFISCAL", t.dsImpFiscal},
+                                 {"IDMOSTRARECE", t.mostra},
+                                 {"IDTPBUTTON", t.botao},
+                                 {"IDTIPORECE", t.tipo},
+                                 {"NMTIPORECE", t.nome}});
   }
 
   // Every row (filter off), by CDTIPORECE, as field -> value for a few fields.
@@ -63,11 +53,7 @@ class PaymentMethodsTest : public ModuleTest {
     return out;
   }
 
-  std::vector<json> Programados() {
-    std::vector<json> out;
-    for (auto& c : Calls("Elgin_ProgramaFormaPagamentoMFD")) out.push_back(c.args);
-    return out;
-  }
+  std::vector<json> Programados() const { return ArgsOf("Elgin_ProgramaFormaPagamentoMFD"); }
 
   std::vector<std::string> MetodosDaImpressora() {
     std::vector<std::string> out;

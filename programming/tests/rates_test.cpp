@@ -1,5 +1,4 @@
 // The printer's tax rates into cdsAliqImpFis and the host's table.
-#include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -7,20 +6,14 @@
 #include "driver/Qor01100.h"
 #include "platform/dataset.h"
 #include "platform/locale.h"
-#include "tests/support/module_fixture.h"
+#include "tests/support/module_helpers.h"
 
 namespace {
 
-using qortest::ModuleTest;
 using Row = std::tuple<std::string, double, std::string>;
 
-class RatesTest : public ModuleTest {
+class RatesTest : public qortest::PrinterTest {
  protected:
-  void SetUp() override {
-    ModuleTest::SetUp();
-    ASSERT_TRUE(BindPrinter());
-    ClearJournal();
-  }
   void Rates(const std::string& all, const std::string& iss) {
     ASSERT_EQ(sim.answer("Elgin_RetornoAliquotas", 1, ("[\"" + all + "\"]").c_str(), 1), 0);
     ASSERT_EQ(sim.answer("Elgin_VerificaAliquotasIss", 1, ("[\"" + iss + "\"]").c_str(), 1), 0);
@@ -35,14 +28,6 @@ class RatesTest : public ModuleTest {
       out.emplace_back(ds.FieldByName("CDALIQIMPFIS").AsString(), ds.FieldByName("VRALIQIMPFIS").AsFloat(),
                        ds.FieldByName("IDALIQIMPFIS").AsString());
     ds.SetIndexName(index);
-    return out;
-  }
-  // Debug-log lines without the date and time that start each entry (the
-  // second line of a trace has none).
-  std::vector<std::string> LogMessages() const {
-    static const std::regex stamp(R"(^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d - )");
-    std::vector<std::string> out;
-    for (const std::string& l : DebugLog()) out.push_back(std::regex_replace(l, stamp, ""));
     return out;
   }
 };

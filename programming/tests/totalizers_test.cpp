@@ -5,11 +5,10 @@
 #include <vector>
 
 #include "driver/Qor01100.h"
-#include "tests/support/module_fixture.h"
+#include "tests/support/module_helpers.h"
 
 namespace {
 
-using qortest::ModuleTest;
 using Named = std::pair<int, std::string>;  // position, name
 
 // The indices CarregaTotalizador hands back.
@@ -17,12 +16,10 @@ struct Indices {
   std::string cv, cred, compCred, cancCred, relatorio;
 };
 
-class TotalizersTest : public ModuleTest {
+class TotalizersTest : public qortest::PrinterTest {
  protected:
   void SetUp() override {
-    ModuleTest::SetUp();
-    ASSERT_TRUE(BindPrinter());
-    ClearJournal();
+    PrinterTest::SetUp();
     Qor01100::stRetorno.clear();
   }
   // The printer's list: nine entries of 19 characters, separated by commas.

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <fstream>
 #include <random>
+#include <regex>
 #include <sstream>
 
 #include "driver/Qor01100.h"
@@ -137,6 +138,12 @@ std::vector<JournalEntry> ModuleTest::Calls(const std::string& fn) const {
   return out;
 }
 
+std::vector<nlohmann::json> ModuleTest::ArgsOf(const std::string& fn) const {
+  std::vector<nlohmann::json> out;
+  for (auto& c : Calls(fn)) out.push_back(c.args);
+  return out;
+}
+
 std::vector<std::string> ModuleTest::CallNames() const {
   std::vector<std::string> out;
   for (auto& e : Journal()) out.push_back(e.fn);
@@ -155,6 +162,13 @@ std::vector<std::string> ModuleTest::DebugLog() const {
     lines.push_back(line);
   }
   return lines;
+}
+
+std::vector<std::string> ModuleTest::LogMessages() const {
+  static const std::regex stamp(R"(^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d - )");
+  std::vector<std::string> out;
+  for (const std::string& l : DebugLog()) out.push_back(std::regex_replace(l, stamp, ""));
+  return out;
 }
 
 std::string ModuleTest::Tape() const {

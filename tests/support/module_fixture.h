@@ -69,10 +69,15 @@ class ModuleTest : public ::testing::Test {
   // The journal since SetUp (or the last ClearJournal).
   std::vector<JournalEntry> Journal() const;
   std::vector<JournalEntry> Calls(const std::string& fn) const;
+  // The arguments of each call of fn, in call order.
+  std::vector<nlohmann::json> ArgsOf(const std::string& fn) const;
   std::vector<std::string> CallNames() const;
   void ClearJournal();
   // Lines of the current month's debug log (1252 text).
   std::vector<std::string> DebugLog() const;
+  // The same lines without the date and time that start each entry (the
+  // second line of a trace has none).
+  std::vector<std::string> LogMessages() const;
   // The paper tape printed since SetUp (UTF-8).
   std::string Tape() const;
   // The printer's state snapshot.

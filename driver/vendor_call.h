@@ -1,0 +1,59 @@
+// Small helpers the operations share around a call into the vendor library:
+// the call itself, the text buffers handed to it and read back, the host's
+// parameter records and the operator notices. Internal to the module.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <utility>
+
+#include "hostlib/dialogs.h"
+#include "hostlib/params.h"
+#include "platform/text.h"
+#include "platform/variant.h"
+
+namespace Qor01100 {
+
+// Calls an entry point; one that is not bound (driver not started) answers 0, the code of a communication failure.
+template <class F, class... A>
+int Vendor(F* f, A... a) {
+  return f != nullptr ? f(a...) : 0;
+}
+
+// A text answer ends at the library's terminating zero, if it wrote one (else the whole buffer).
+inline std::string Answer(const std::string& buf) { return buf.substr(0, buf.find('\0')); }
+
+// Hands the entry point `size` blanks to write into; `out` gets the answer cut by Answer, the call's code is returned.
+template <class F>
+int QueryText(F* f, std::size_t size, std::string& out) {
+  out.assign(size, ' ');
+  const int code = Vendor(f, out.data());
+  out = Answer(out);
+  return code;
+}
+
+// A text argument for the vendor library: its own zero-terminated copy the library may write into.
+struct Arg {
+  explicit Arg(std::string s) : text(std::move(s)) {}
+  char* p() { return text.data(); }
+  std::string text;
+};
+
+// The text of a key of the host's parameter record; a missing key raises the record's "not found" error.
+inline std::string Text(const rtl::Variant& params, const char* key) {
+  return hostlib::RecebeParams(params, key).AsString();
+}
+
+// A notice to the operator (no question) of the given kind, in the host's colour scheme.
+inline void Notice(const std::string& text, int kind, const std::string& scheme) {
+  hostlib::Mensagem(text, "", "N", "N", kind, "", scheme, 0, nullptr);
+}
+
+// A yes/no retry question (a warning in the host's colour scheme); true when the operator wants the step repeated.
+inline bool AskRetry(const std::string& text, const std::string& scheme) {
+  return hostlib::Mensagem(text, "", "N", "S", hostlib::tmAviso, "", scheme, 0, nullptr);
+}
+
+// A position as the printer numbers totalizers and rates: two digits with a leading zero ("00", "01", ...).
+inline std::string TwoDigit(int i) { return i >= 0 && i < 10 ? "0" + rtl::IntToStr(i) : rtl::IntToStr(i); }
+
+}  // namespace Qor01100

@@ -1,0 +1,54 @@
+// Pieces the module's tests share beside ModuleTest: a fixture whose
+// printer is ready, a line splitter, the item record of a sale, and the
+// host's datasets built from rows.
+//
+//   class MyTest : public qortest::PrinterTest {};
+//   rtl::ClientDataSet ds;
+//   qortest::MakeTable(ds, {{"CDTIPORECE", rtl::FieldType::String, 3}, {"VRMOV", rtl::FieldType::Float}},
+//                      {{"001", 10.5}, {"002", 3}});
+#pragma once
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/dataset.h"
+#include "platform/variant.h"
+#include "tests/support/module_fixture.h"
+
+namespace qortest {
+
+// A module test whose printer is bound with its port open, and whose journal
+// starts empty after that.
+class PrinterTest : public ModuleTest {
+ protected:
+  void SetUp() override;
+};
+
+// The lines of a text split at its line feeds; a last piece without one is
+// a line too ("a\nb" and "a\nb\n" both give a, b).
+std::vector<std::string> Lines(const std::string& text);
+
+// VendaItem's record: product code and name, rate "00", quantity and price,
+// then the further pairs in the order given.
+rtl::Variant ItemRecord(const std::string& cod, const std::string& nome, double qtde, double valor,
+                        std::initializer_list<std::pair<std::string, rtl::Variant>> more = {});
+
+// A column of a dataset made for a test.
+struct Column {
+  const char* name;
+  rtl::FieldType type;
+  int size = 0;
+};
+using Row = std::vector<rtl::Variant>;
+
+// Appends and posts one record: each named field set with the setter of
+// its type (strings with SetAsString, floats with SetAsFloat, ...), the
+// other fields left null.
+void AppendRecord(rtl::ClientDataSet& ds, std::initializer_list<std::pair<const char*, rtl::Variant>> values);
+
+// Defines the columns, creates the dataset and appends one record per row
+// (values in column order, set as AppendRecord sets them).
+void MakeTable(rtl::ClientDataSet& ds, const std::vector<Column>& columns, const std::vector<Row>& rows);
+
+}  // namespace qortest
