@@ -381,17 +381,19 @@ int Printer::Elgin_ExecutaLeitura(const Call& c) {
   std::string cmd = Trim(c.In(0)), param = Trim(c.In(1));
   size_t eq = param.find('=');
   std::string key = eq == std::string::npos ? std::string() : Trim(param.substr(0, eq));
-  auto n = eq == std::string::npos ? std::nullopt : ParseInt(param.substr(eq + 1), 2);
+  auto parsed = eq == std::string::npos ? std::nullopt : ParseInt(param.substr(eq + 1), 2);
+  // -1 stands for "no number": every branch below refuses it.
+  const int64_t n = parsed.value_or(-1);
   std::string name;
   if (cmd == "LeMeioPagamento") {
-    if (key != "CodMeioPagamentoProgram" || !n || *n < 1 || *n > kPaymentSlots) return Refuse(kBadParam, kSt1Syntax);
-    name = st_.prog.payNames[*n - 1];
+    if (key != "CodMeioPagamentoProgram" || n < 1 || n > kPaymentSlots) return Refuse(kBadParam, kSt1Syntax);
+    name = st_.prog.payNames[n - 1];
   } else if (cmd == "LeTotalizadorNaoFiscal") {
-    if (key != "CodTotalizadorNaoFiscal" || !n || *n >= kNamedTotalizers) return Refuse(kBadParam, kSt1Syntax);
-    name = st_.prog.nfNames[*n];
+    if (key != "CodTotalizadorNaoFiscal" || n < 0 || n >= kNamedTotalizers) return Refuse(kBadParam, kSt1Syntax);
+    name = st_.prog.nfNames[n];
   } else if (cmd == "LeRelatorioGerencial") {
-    if (key != "CodRelatorioGerencial" || !n || *n < 1 || *n > kReportSlots) return Refuse(kBadParam, kSt1Syntax);
-    name = st_.prog.reportNames[*n - 1];
+    if (key != "CodRelatorioGerencial" || n < 1 || n > kReportSlots) return Refuse(kBadParam, kSt1Syntax);
+    name = st_.prog.reportNames[n - 1];
   } else {
     return Refuse(kBadParam, kSt1Unknown);
   }
