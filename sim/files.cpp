@@ -147,13 +147,11 @@ json Printer::MemoryImage() {
             {"mf_adicional", Cp1252ToUtf8(p.mfAdicional)},
             {"user_number", Cp1252ToUtf8(p.userNumber)}}},
           {"owner",
-           {{"cnpj", Cp1252ToUtf8(p.owner.cnpj)},
-            {"ie", Cp1252ToUtf8(p.owner.ie)},
-            {"im", Cp1252ToUtf8(p.owner.im)},
-            {"name", Cp1252ToUtf8(p.owner.name)},
-            {"fantasy", Cp1252ToUtf8(p.owner.fantasy)},
-            {"address", Cp1252ToUtf8(p.owner.address)},
-            {"since", p.ownerSince}}},
+           [&] {
+             json owner = OwnerJson(p.owner);
+             owner["since"] = p.ownerSince;
+             return owner;
+           }()},
           {"counters", ToJson(st_.counters)},
           {"gt", st_.gt},
           {"reductions", reductions},

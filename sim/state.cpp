@@ -139,6 +139,11 @@ OpenDoc OpenDocFromJson(const json& j) {
   return d;
 }
 
+json OwnerJson(const Owner& o) {
+  return {{"cnpj", U(o.cnpj)}, {"ie", U(o.ie)},           {"im", U(o.im)},
+          {"name", U(o.name)}, {"fantasy", U(o.fantasy)}, {"address", U(o.address)}};
+}
+
 json ProgrammingJson(const Programming& p) {
   return {{"serial", U(p.serial)},
           {"brand", U(p.brand)},
@@ -151,12 +156,7 @@ json ProgrammingJson(const Programming& p) {
           {"user_number", U(p.userNumber)},
           {"owner_since", p.ownerSince},
           {"owner",
-           {{"cnpj", U(p.owner.cnpj)},
-            {"ie", U(p.owner.ie)},
-            {"im", U(p.owner.im)},
-            {"name", U(p.owner.name)},
-            {"fantasy", U(p.owner.fantasy)},
-            {"address", U(p.owner.address)}}},
+           OwnerJson(p.owner)},
           {"rates", p.rates},
           {"iss", p.iss},
           {"payment_names", Texts(p.payNames)},

@@ -106,6 +106,8 @@ struct State {
 
 nlohmann::json ToJson(const State& s);
 // The two parts of the state row: the programming (rarely changed) and the rest.
+// The owner's identification as JSON (UTF-8 texts).
+nlohmann::json OwnerJson(const Owner& o);
 nlohmann::json ProgrammingJson(const Programming& p);
 nlohmann::json DynamicJson(const State& s);
 // A cheap fingerprint of the programming, to know when it changed.
