@@ -8,6 +8,7 @@
 #include "vendor/elgin.h"
 
 namespace Qor01100 {
+using status::ReadStatus;
 namespace {
 
 // An error entry: log, collect for the host, show when asked, fail.
@@ -18,7 +19,20 @@ void ReportError(const std::string& text, bool boMsg, const char* scheme, bool& 
   result = false;
 }
 
+ReadStatus lastStatus;
+
+// The status query; a library that throws counts as a query that failed.
+int QueryStatus(int& ack, int& st1, int& st2) {
+  try {
+    return Vendor(Elgin_VerificaEstadoImpressora, &ack, &st1, &st2);
+  } catch (...) {
+    return 0;
+  }
+}
+
 }  // namespace
+
+const status::ReadStatus& status::LastStatus() { return lastStatus; }
 
 // Outside AnalisaRetorno, whose parameter inRetorno would hide the shared
 // variable set here.
@@ -46,8 +60,9 @@ bool AnalisaRetorno(int inRetorno, bool boMsg, bool boFechaCupom, bool boAbreCup
   // also reports the printer's own status errors. An unbound status entry
   // (driver not started) counts as a failed query instead of a crash.
   int ack = 0, st1 = 0, st2 = 0;
-  const int rc = Vendor(Elgin_VerificaEstadoImpressora, &ack, &st1, &st2);
-  if (rc != 1 || ack == status::kNak) {
+  const int rc = QueryStatus(ack, st1, st2);
+  lastStatus = {rc == 1 && ack != status::kNak, st1, st2};
+  if (!lastStatus.answered) {
     ImpFisDebug(rc != 1 ? "ERRO!!! Ret recebido" : "ERRO!!! NAK recebido");
     const std::string text = Msg("ImpErro");
     stMensagemTaa += " " + text;

@@ -71,6 +71,21 @@ void DecodeStatus(int st1, int st2, OnBit&& on) {
   decode(st2, kStatus2);
 }
 
+// The status the last analysis read: whether the query answered (code 1,
+// no NAK) and the two bytes. The command path reads it to tell a command the
+// printer refused from one it executed.
+struct ReadStatus {
+  bool answered = false;
+  int st1 = 0, st2 = 0;
+};
+const ReadStatus& LastStatus();
+
+// Byte bits that mean the printer did not execute the command: byte 2's
+// "not executed" and parameter-type bits, byte 1's syntax, command and
+// parameter error bits.
+inline constexpr int kNotExecuted1 = 8 | 4 | 1;
+inline constexpr int kNotExecuted2 = 128 | 1;
+
 // What every status check does with a coupon-open bit: logs its text and,
 // when asked, cancels the coupon (the code in inRetorno, then analysed).
 void CancelCouponReportedOpen(const std::string& text, bool boFechaCupom);

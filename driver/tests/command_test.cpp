@@ -1,0 +1,184 @@
+// The one command path: calling, storing the code, the trace, the policy
+// for a throwing library, whole text answers, and the exactly-once step.
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "driver/Qor01100.h"
+#include "driver/command.h"
+#include "tests/support/module_helpers.h"
+#include "vendor/elgin.h"
+
+namespace {
+
+using Qor01100::Call;
+using Qor01100::Query;
+using Qor01100::Send;
+using Qor01100::Step;
+
+class CommandTest : public qortest::PrinterTest {
+ protected:
+  void SetUp() override {
+    PrinterTest::SetUp();
+    Qor01100::stMensagemTaa.clear();
+    Qor01100::inRetorno = 77;
+  }
+};
+
+TEST_F(CommandTest, StoresTheCodeWritesTheTraceAndAnalyses) {
+  EXPECT_TRUE(Send(Call("Elgin_AcionaGaveta", Qor01100::Elgin_AcionaGaveta)));
+  EXPECT_EQ(Qor01100::inRetorno, 1);
+  EXPECT_TRUE(Qor01100::stImpDebug.empty()) << "the analysis logs and clears the trace";
+  const auto log = LogMessages();
+  ASSERT_FALSE(log.empty());
+  EXPECT_NE(std::find(log.begin(), log.end(), "Elgin_AcionaGaveta"), log.end());
+  EXPECT_EQ(CallNames(), (std::vector<std::string>{"Elgin_AcionaGaveta", "Elgin_VerificaEstadoImpressora"}));
+}
+
+TEST_F(CommandTest, ACodeKeptOutOfInRetorno) {
+  sim.fail("Elgin_AcionaGaveta", -1, 1);
+  EXPECT_FALSE(Send(Call("Elgin_AcionaGaveta", Qor01100::Elgin_AcionaGaveta).KeepInRetorno(false)));
+  EXPECT_EQ(Qor01100::inRetorno, 77);
+}
+
+TEST_F(CommandTest, AnUnboundEntryPointIsACommunicationFailure) {
+  Qor01100::StopImpFiscal();
+  EXPECT_FALSE(Send(Call("Elgin_AcionaGaveta", Qor01100::Elgin_AcionaGaveta)));
+  EXPECT_EQ(Qor01100::inRetorno, 0);
+  EXPECT_TRUE(Journal().empty());
+}
+
+TEST_F(CommandTest, AThrowingLibraryIsAFailedCommandWithItsTextReported) {
+  sim.raise("Elgin_AcionaGaveta", 1);
+  bool ok = true;
+  EXPECT_NO_THROW(ok = Send(Call("Elgin_AcionaGaveta", Qor01100::Elgin_AcionaGaveta)));
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(Qor01100::inRetorno, 0);
+  const std::string raised = "simulated fault in Elgin_AcionaGaveta";
+  const auto log = LogMessages();
+  EXPECT_NE(std::find(log.begin(), log.end(), "ERRO!!! " + raised), log.end());
+  EXPECT_EQ(Qor01100::stMensagemTaa.rfind(" " + raised, 0), 0u);
+  EXPECT_TRUE(Dialogs().empty()) << "shown only when the command asks for it";
+}
+
+TEST_F(CommandTest, AThrowingLibraryIsShownWhenTheCommandAsks) {
+  sim.raise("Elgin_AcionaGaveta", 1);
+  EXPECT_FALSE(Send(Call("Elgin_AcionaGaveta", Qor01100::Elgin_AcionaGaveta).ShowThrow("001")));
+  ASSERT_EQ(Dialogs().size(), 1u);
+  EXPECT_EQ(Dialogs()[0].request.scheme, "001");
+  EXPECT_FALSE(Dialogs()[0].request.question);
+}
+
+TEST_F(CommandTest, TextArgumentsAreFreshBuffersOnEverySend) {
+  const Qor01100::Command c = Call("Elgin_NumeroCupom", Qor01100::Elgin_NumeroCupom, std::string(6, ' '));
+  EXPECT_TRUE(Send(c));
+  EXPECT_TRUE(Send(c));
+  const auto args = ArgsOf("Elgin_NumeroCupom");
+  ASSERT_EQ(args.size(), 2u);
+  EXPECT_EQ(args[1][0], "      ") << "the second send does not see what the first one wrote";
+}
+
+TEST_F(CommandTest, ATextAnswerKeepsTheWholeBuffer) {
+  sim.answer("Elgin_NumeroCupom", 1, R"(["12\u00003"])", 1);
+  std::string out;
+  EXPECT_TRUE(Send(Query("Elgin_NumeroCupom", Qor01100::Elgin_NumeroCupom, 6, out)));
+  EXPECT_EQ(out, std::string("12\0003  ", 6));
+}
+
+// ------------------------------------------------------------ exactly once
+
+// A probe over the simulated printer's own record: the number of items of
+// the open document.
+std::optional<std::string> ItemCount(qortest::ModuleTest& t) {
+  (void)t;
+  std::string buf(4, ' ');
+  if (Qor01100::Vendor(Qor01100::Elgin_UltimoItemVendido, buf.data()) != 1) return std::nullopt;
+  return buf;
+}
+
+class StepTest : public CommandTest {
+ protected:
+  void SetUp() override {
+    CommandTest::SetUp();
+    std::string a, b, c;
+    Qor01100::Arg x(a), y(b), z(c);
+    ASSERT_EQ(Qor01100::Elgin_AbreCupomMFD(x.p(), y.p(), z.p()), 1);
+    ClearJournal();
+  }
+  Qor01100::Command Item() {
+    return Call("Elgin_VendeItem", Qor01100::Elgin_VendeItem, "1", "PAO", "II", "F", "1,000", 3, "2,000", "$", "0000")
+        .Probe([this] { return ItemCount(*this); });
+  }
+  size_t Items() { return SimState()["document"]["items"].size(); }
+};
+
+TEST_F(StepTest, NotExecutedIsSentAgain) {
+  sim.fail("Elgin_VendeItem", 1, 1);
+  sim.force_status(6, 0, 1, 1);
+  Step s(Item());
+  EXPECT_FALSE(s.Run());
+  EXPECT_FALSE(s.Registered());
+  EXPECT_TRUE(s.Run());
+  EXPECT_EQ(Calls("Elgin_VendeItem").size(), 2u);
+  EXPECT_EQ(Items(), 1u);
+}
+
+TEST_F(StepTest, ExecutedWithAStatusErrorIsNotSentAgain) {
+  sim.force_status(6, 16, 0, 1);  // printer error bit, command executed
+  Step s(Item());
+  EXPECT_FALSE(s.Run());
+  EXPECT_TRUE(s.Registered());
+  EXPECT_TRUE(s.Run());
+  EXPECT_EQ(Calls("Elgin_VendeItem").size(), 1u);
+  EXPECT_EQ(Items(), 1u);
+}
+
+TEST_F(StepTest, NoAnswerAndNothingRegisteredIsSentAgain) {
+  sim.fail("Elgin_VendeItem", 0, 1);
+  Step s(Item());
+  EXPECT_FALSE(s.Run());
+  EXPECT_FALSE(s.Registered());
+  EXPECT_TRUE(s.Run());
+  EXPECT_EQ(Calls("Elgin_VendeItem").size(), 2u);
+  EXPECT_EQ(Items(), 1u);
+}
+
+TEST_F(StepTest, NoAnswerButRegisteredSucceedsWithoutSendingAgain) {
+  // The item reaches the printer, then the status query gets no answer.
+  sim.fail("Elgin_VerificaEstadoImpressora", 0, 1);
+  Step s(Item());
+  EXPECT_TRUE(s.Run());
+  EXPECT_TRUE(s.Done());
+  EXPECT_TRUE(s.Run());
+  EXPECT_EQ(Calls("Elgin_VendeItem").size(), 1u);
+  EXPECT_EQ(Items(), 1u);
+}
+
+TEST_F(StepTest, AnUnreadableRecordIsReadAgainBeforeSending) {
+  sim.fail("Elgin_VerificaEstadoImpressora", 0, 1);
+  int readings = 0;  // the second reading (after the lost answer) fails
+  Step s(Item().Probe([&]() -> std::optional<std::string> {
+    if (++readings == 2) return std::nullopt;
+    return ItemCount(*this);
+  }));
+  EXPECT_FALSE(s.Run());
+  EXPECT_FALSE(s.Registered());
+  EXPECT_TRUE(s.Run());
+  EXPECT_EQ(Calls("Elgin_VendeItem").size(), 1u);
+  EXPECT_EQ(Items(), 1u);
+}
+
+TEST_F(StepTest, TheRetryLoopEndsAsTheOperatorSays) {
+  int attempts = 0;
+  auto failing = [&] { ++attempts; return attempts >= 3; };
+  int asked = 0;
+  EXPECT_EQ(Qor01100::RetryLoop(failing, [&] { ++asked; return true; }), Qor01100::RetryEnd::Succeeded);
+  EXPECT_EQ(asked, 2);
+  attempts = -10;
+  EXPECT_EQ(Qor01100::RetryLoop(failing, [] { return false; }), Qor01100::RetryEnd::Declined);
+  Qor01100::boNUtilTaa = false;
+  EXPECT_EQ(Qor01100::RetryLoop(failing, [] { return true; }), Qor01100::RetryEnd::Failed);
+  Qor01100::boNUtilTaa = true;
+}
+
+}  // namespace
