@@ -89,19 +89,22 @@ std::string TextOf(const Json& j, const std::string& what) {
   return ToCp1252(j.get<std::string>());
 }
 
-rtl::Variant DecodeRecord(const Json& j, const DecodeContext& ctx) {
+rtl::Variant DecodeValueAt(const Json& j, const DecodeContext& ctx, bool nullIsUnassigned, int depth);
+
+rtl::Variant DecodeRecord(const Json& j, const DecodeContext& ctx, int depth) {
   std::vector<rtl::Variant> pairs;
   if (j.is_object()) {
     for (const auto& [k, v] : j.items())
-      pairs.emplace_back(std::vector<rtl::Variant>{rtl::Variant(ToCp1252(k)), DecodeValue(v, ctx)});
+      pairs.emplace_back(
+          std::vector<rtl::Variant>{rtl::Variant(ToCp1252(k)), DecodeValueAt(v, ctx, false, depth + 1)});
   } else if (j.is_array()) {
     size_t i = 0;
     for (const auto& p : j) {
       ++i;
       if (!p.is_array() || p.size() != 2 || !p[0].is_string())
         throw SessionError("record pair " + std::to_string(i) + ": expected [\"KEY\", value], got " + p.dump());
-      pairs.emplace_back(
-          std::vector<rtl::Variant>{rtl::Variant(ToCp1252(p[0].get<std::string>())), DecodeValue(p[1], ctx)});
+      pairs.emplace_back(std::vector<rtl::Variant>{rtl::Variant(ToCp1252(p[0].get<std::string>())),
+                                                   DecodeValueAt(p[1], ctx, false, depth + 2)});
     }
   } else {
     throw SessionError("a parameter record is an object or an array of [key, value] pairs, got " + Describe(j));
@@ -126,6 +129,8 @@ rtl::Variant DecodeCell(const rtl::FieldDef& f, const Json& v, const std::string
       return rtl::Variant(ToInt32(v, what));
     case rtl::FieldType::LargeInt:
       if (!v.is_number_integer()) throw SessionError(what + ": expected an integer, got " + Describe(v));
+      if (v.is_number_unsigned() && v.get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<int64_t>::max()))
+        throw SessionError(what + ": " + v.dump() + " does not fit a 64-bit integer");
       return rtl::Variant(v.get<int64_t>());
     case rtl::FieldType::Float:
     case rtl::FieldType::Currency:
@@ -153,17 +158,12 @@ Json EncodeCell(const rtl::Variant& v) {
   return EncodeVariant(v);
 }
 
-std::filesystem::path Resolve(const DecodeContext& ctx, const std::string& file) {
-  std::filesystem::path p(file);
-  if (p.is_relative() && !ctx.baseDir.empty()) p = ctx.baseDir / p;
-  return p;
-}
-
 std::filesystem::path PacketFile(const Json& j, const DecodeContext& ctx) {
   OnlyKeys(j, {"file"}, "packet file");
   if (!j["file"].is_string() || j["file"].get<std::string>().empty())
     throw SessionError("\"file\" must name a data-packet file, got " + j["file"].dump());
-  auto p = Resolve(ctx, j["file"].get<std::string>());
+  auto p = ConfinedPath(ctx.baseDir.empty() ? std::filesystem::path(".") : ctx.baseDir, j["file"].get<std::string>(),
+                        "data-packet file");
   std::error_code ec;
   if (!std::filesystem::is_regular_file(p, ec)) throw SessionError("data-packet file not found: " + p.string());
   return p;
@@ -183,6 +183,50 @@ std::string Describe(const Json& j) {
     case Json::value_t::object: return "an object";
     default: return "a " + std::string(j.type_name());
   }
+}
+
+Json ParseSession(const std::string& text) {
+  // The parser itself keeps its own stack; the callback stops it at the limit.
+  const Json::parser_callback_t limit = [](int depth, Json::parse_event_t event, Json&) {
+    if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
+        depth >= kMaxNesting)
+      throw SessionError("arrays and objects nest deeper than " + std::to_string(kMaxNesting) + " levels");
+    return true;
+  };
+  try {
+    return Json::parse(text, limit);
+  } catch (const Json::exception& e) {
+    throw SessionError(std::string("unreadable JSON: ") + e.what());
+  }
+}
+
+std::filesystem::path ConfinedPath(const std::filesystem::path& base, const std::string& name,
+                                   const std::string& what) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path realBase = fs::canonical(base, ec);
+  if (ec) throw SessionError(what + " \"" + name + "\": the folder " + base.string() + " cannot be used");
+  fs::path p = fs::path(name).lexically_normal();
+  if (p.is_absolute()) {
+    // An absolute name is taken relative to the folder as given or as resolved.
+    fs::path rel = p.lexically_relative(base.lexically_normal());
+    if (rel.empty() || *rel.begin() == "..") rel = p.lexically_relative(realBase);
+    p = rel;
+  }
+  if (p.empty() || p == "." || *p.begin() == "..")
+    throw SessionError(what + " \"" + name + "\" must stay inside " + base.string());
+  fs::path real = realBase;
+  bool exists = true;
+  for (const auto& part : p) {
+    real /= part;
+    if (!exists) continue;
+    const auto st = fs::symlink_status(real, ec);
+    if (fs::is_symlink(st))
+      throw SessionError(what + " \"" + name + "\" goes through the symbolic link " + real.string() +
+                         ", which may lead outside " + base.string());
+    exists = fs::exists(st);
+  }
+  return real;
 }
 
 std::string ToCp1252(const std::string& utf8) {
@@ -241,6 +285,14 @@ bool IsReported(const std::string& kind) {
 }
 
 rtl::Variant DecodeValue(const Json& j, const DecodeContext& ctx, bool nullIsUnassigned) {
+  return DecodeValueAt(j, ctx, nullIsUnassigned, 0);
+}
+
+namespace {
+
+rtl::Variant DecodeValueAt(const Json& j, const DecodeContext& ctx, bool nullIsUnassigned, int depth) {
+  if (depth > kMaxNesting)
+    throw SessionError("values nest deeper than " + std::to_string(kMaxNesting) + " levels");
   switch (j.type()) {
     case Json::value_t::null:
       return nullIsUnassigned ? rtl::Variant() : rtl::Variant::Null();
@@ -258,7 +310,7 @@ rtl::Variant DecodeValue(const Json& j, const DecodeContext& ctx, bool nullIsUna
       return rtl::Variant(ToCp1252(j.get<std::string>()));
     case Json::value_t::array: {
       std::vector<rtl::Variant> items;
-      for (const auto& e : j) items.push_back(DecodeValue(e, ctx));
+      for (const auto& e : j) items.push_back(DecodeValueAt(e, ctx, false, depth + 1));
       return rtl::Variant(std::move(items));
     }
     case Json::value_t::object:
@@ -268,11 +320,13 @@ rtl::Variant DecodeValue(const Json& j, const DecodeContext& ctx, bool nullIsUna
         return rtl::Variant::Null();
       }
       if (j.contains("fields") || j.contains("file")) return rtl::Variant(DecodePacket(j, ctx));
-      return DecodeRecord(j, ctx);
+      return DecodeRecord(j, ctx, depth);
     default:
       throw SessionError("unsupported value " + j.dump());
   }
 }
+
+}  // namespace
 
 Json EncodeVariant(const rtl::Variant& v) {
   switch (v.type()) {
@@ -329,7 +383,10 @@ std::shared_ptr<rtl::DataPacket> DecodePacket(const Json& j, const DecodeContext
       def.size = ToInt32(f["size"], what + " size");
       if (def.size <= 0) throw SessionError(what + ": size must be positive");
     }
-    if (f.contains("decimals")) def.decimals = ToInt32(f["decimals"], what + " decimals");
+    if (f.contains("decimals")) {
+      def.decimals = ToInt32(f["decimals"], what + " decimals");
+      if (def.decimals < 0 || def.decimals > 32) throw SessionError(what + ": decimals must be from 0 to 32");
+    }
     p->fields.push_back(std::move(def));
   }
   if (j.contains("indexes")) {
@@ -436,7 +493,7 @@ void DecodeArg(const std::string& kind, const Json& j, Arg& a, const DecodeConte
   } else if (k == "datetime") {
     a.real = ToDateTime(j, "datetime");
   } else if (k == "record") {
-    a.variant = DecodeRecord(j, ctx);
+    a.variant = DecodeRecord(j, ctx, 0);
   } else if (k == "list") {
     if (!j.is_array()) throw SessionError("list: expected an array of values, got " + Describe(j));
     a.variant = DecodeValue(j, ctx);

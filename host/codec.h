@@ -53,6 +53,23 @@ class SessionError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Deepest nesting of arrays and objects that a session file may hold. The
+// decoders and the expect comparison recurse, so a deeper document is refused
+// before anything runs instead of overflowing the stack.
+constexpr int kMaxNesting = 64;
+
+// Parses a session file's text. SessionError when it is not JSON or nests
+// arrays and objects deeper than kMaxNesting.
+Json ParseSession(const std::string& text);
+
+// The file `name` (relative to `base`, or absolute) when it lies inside the
+// folder `base`: the path may not climb out with "..", and no part of it below
+// `base` may be a symbolic link, which could lead anywhere on the machine (or,
+// written through, anywhere the process may write). SessionError naming `what`
+// otherwise. The result is `base`'s real path joined with the checked part.
+std::filesystem::path ConfinedPath(const std::filesystem::path& base, const std::string& name,
+                                   const std::string& what);
+
 struct DecodeContext {
   std::filesystem::path baseDir;  // folder of the session file: relative "file" paths start here
 };

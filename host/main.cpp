@@ -159,9 +159,9 @@ int main(int argc, char** argv) {
   text << in.rdbuf();
   qorhost::Json session;
   try {
-    session = qorhost::Json::parse(text.str());
-  } catch (const qorhost::Json::exception& e) {
-    std::cerr << "qorhost: " << cl.session << ": unreadable JSON: " << e.what() << "\n";
+    session = qorhost::ParseSession(text.str());
+  } catch (const qorhost::SessionError& e) {
+    std::cerr << "qorhost: " << cl.session << ": " << e.what() << "\n";
     return qorhost::kExitBadSession;
   }
 

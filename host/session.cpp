@@ -101,6 +101,29 @@ void CompareKeys(const Json& expected, const Json& actual, const std::string& pa
   }
 }
 
+// Separators that would make numbers and dates unreadable: a digit, a sign
+// (decimal and thousands), or the decimal and thousands separators alike.
+void CheckSeparators(const rtl::FormatSettings& fs) {
+  const struct {
+    const char* name;
+    char c;
+    bool numeric;
+  } seps[] = {{"decimal", fs.DecimalSeparator, true},
+              {"thousands", fs.ThousandSeparator, true},
+              {"date_separator", fs.DateSeparator, false},
+              {"time_separator", fs.TimeSeparator, false}};
+  for (const auto& s : seps) {
+    const bool bad = (s.c >= '0' && s.c <= '9') || static_cast<unsigned char>(s.c) < 0x20 ||
+                     (s.numeric && (s.c == '-' || s.c == '+'));
+    if (bad)
+      throw SessionError("locale \"" + std::string(s.name) + "\" cannot be \"" + ToUtf8(std::string(1, s.c)) +
+                         "\": numbers and dates would not read back");
+  }
+  if (fs.DecimalSeparator == fs.ThousandSeparator)
+    throw SessionError("locale \"decimal\" and \"thousands\" are both \"" +
+                       ToUtf8(std::string(1, fs.DecimalSeparator)) + "\": numbers would not read back");
+}
+
 std::string DumpUtf8(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
 }  // namespace
@@ -419,7 +442,12 @@ Json SessionRunner::RunSim(int n, const Json& j) {
     ret = sim_.raise(fn.c_str(), times);
   } else if (action == "clock_offset_s") {
     allow({});
-    if (!v.is_number_integer()) throw SessionError("sim \"clock_offset_s\" is a whole number of seconds");
+    // A printer clock more than a century away from the computer's is a mistake in the
+    // script (a wrapped unsigned value reads as a huge positive number here).
+    constexpr int64_t kCentury = 100LL * 366 * 24 * 3600;
+    if (!v.is_number_integer() || (v.is_number_unsigned() && v.get<uint64_t>() > uint64_t(kCentury)) ||
+        v.get<int64_t>() > kCentury || v.get<int64_t>() < -kCentury)
+      throw SessionError("sim \"clock_offset_s\" is a whole number of seconds within 100 years, got " + v.dump());
     ret = sim_.set_clock_offset(v.get<long long>());
   }
   if (ret < 0)
@@ -497,7 +525,7 @@ void SessionRunner::SetClock(const Json& iso) {
 
 void SessionRunner::ApplyLocale(const Json& locale) {
   if (!locale.is_object()) throw SessionError("\"locale\" is an object such as {\"decimal\": \",\"}");
-  auto& fs = rtl::Settings();
+  rtl::FormatSettings fs = rtl::Settings();  // applied only when all of it makes sense
   for (const auto& [k, v] : locale.items()) {
     if (!v.is_string()) throw SessionError("locale \"" + k + "\" is a string");
     const std::string s = ToCp1252(v.get<std::string>());
@@ -518,6 +546,8 @@ void SessionRunner::ApplyLocale(const Json& locale) {
                          "\" (decimal, thousands, short_date, date_separator, time_separator, long_time, short_time, "
                          "currency)");
   }
+  CheckSeparators(fs);
+  rtl::Settings() = fs;
 }
 
 std::filesystem::path SessionRunner::HostPath(const Json& name) const {
@@ -531,7 +561,7 @@ std::filesystem::path SessionRunner::HostPath(const Json& name) const {
   if (p.is_absolute() || p.has_root_name()) throw SessionError("\"" + rel + "\" must be relative to the host folder");
   for (const auto& part : p)
     if (part == "..") throw SessionError("\"" + rel + "\" must stay inside the host folder");
-  return std::filesystem::path(rtl::ProgramDir()) / p;
+  return ConfinedPath(rtl::ProgramDir(), rel, "the host-folder file");
 }
 
 Json SessionRunner::RunFiles(int n, const Json& files) {
@@ -546,8 +576,13 @@ Json SessionRunner::RunFiles(int n, const Json& files) {
     Pending p;
     p.target = HostPath(Json(name));
     if (source.is_string()) {
-      std::filesystem::path from(source.get<std::string>());
-      if (from.is_relative()) from = ctx_.baseDir / from;
+      // A source is one of the session's own files, never any file the process may read.
+      const std::filesystem::path from =
+          ConfinedPath(ctx_.baseDir.empty() ? std::filesystem::path(".") : ctx_.baseDir, source.get<std::string>(),
+                       "files \"" + name + "\": the source");
+      std::error_code ec;
+      if (!std::filesystem::is_regular_file(from, ec))
+        throw SessionError("files \"" + name + "\": cannot read " + from.string() + " (not a file)");
       std::ifstream in(from, std::ios::binary);
       if (!in) throw SessionError("files \"" + name + "\": cannot read " + from.string());
       std::stringstream ss;

@@ -14,7 +14,8 @@
 //     to the session file; {"ELGIN.INI": {"text": "..."}} writes a text in
 //     code page 1252); "read" shows a file of the host folder as text
 //     ({"step", "read", "exists", "text"}); both take only relative paths
-//     that stay inside the host folder;
+//     that stay inside the host folder, sources stay inside the session
+//     file's folder, and no path goes through a symbolic link below either;
 //   - the first bad step (unknown operation, wrong arguments, unreadable
 //     file, ...) stops the session: it prints {"step": n, "invalid": why},
 //     the message names the step on stderr, and the exit status is 2; the

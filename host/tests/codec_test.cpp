@@ -157,6 +157,28 @@ TEST(Kinds, ReportedAfterTheCall) {
     EXPECT_FALSE(qorhost::IsReported(k)) << k;
 }
 
+TEST(ParseSession, RefusesNestingBeyondTheLimitWithoutRecursing) {
+  auto nested = [](int n) { return std::string(n, '[') + std::string(n, ']'); };
+  EXPECT_NO_THROW(qorhost::ParseSession(nested(qorhost::kMaxNesting)));
+  for (int n : {qorhost::kMaxNesting + 1, 50000}) {
+    try {
+      qorhost::ParseSession(nested(n));
+      ADD_FAILURE() << n << " levels were accepted";
+    } catch (const qorhost::SessionError& e) {
+      EXPECT_NE(std::string(e.what()).find("deeper than 64"), std::string::npos) << e.what();
+    }
+  }
+  std::string objects;
+  for (int i = 0; i < 50000; ++i) objects += "{\"a\":";
+  EXPECT_THROW(qorhost::ParseSession(objects + "1" + std::string(50000, '}')), qorhost::SessionError);
+  try {
+    qorhost::ParseSession("{\"steps\": [");
+    ADD_FAILURE();
+  } catch (const qorhost::SessionError& e) {
+    EXPECT_NE(std::string(e.what()).find("unreadable JSON"), std::string::npos) << e.what();
+  }
+}
+
 TEST(Text, OnlyCharactersOfCodePage1252Pass) {
   EXPECT_EQ(qorhost::ToCp1252("Emissão — R$ 1,00 €"), "Emiss\xE3o \x97 R$ 1,00 \x80");
   EXPECT_THROW(qorhost::ToCp1252("\xE2\x98\x83"), qorhost::SessionError);  // a snowman

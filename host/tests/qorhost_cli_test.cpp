@@ -164,6 +164,13 @@ TEST_F(QorhostTest, BadStepStopsTheSessionAndEarlierStepsKeepTheirEffects) {
   EXPECT_EQ(log.find("depois"), std::string::npos);
 }
 
+TEST_F(QorhostTest, SessionNestedTooDeepIsRefusedBeforeAnythingRuns) {
+  const std::string deep = std::string(50000, '[') + std::string(50000, ']');
+  EXPECT_EQ(Session(Write("deep.json", R"({"steps": [{"op": "GetValue", "args": [)" + deep + "]}]}")), 2) << err;
+  EXPECT_NE(err.find("deep.json: arrays and objects nest deeper than 64 levels"), std::string::npos) << err;
+  EXPECT_TRUE(Lines().empty());
+}
+
 TEST_F(QorhostTest, FailedExpectGivesStatusOne) {
   auto file = Write("s.json", R"({"steps": [{"op": "GetValue", "args": ["100"], "expect": {"result": 2.0}}]})");
   EXPECT_EQ(Session(file), 1);

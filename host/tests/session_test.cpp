@@ -528,7 +528,96 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{R"({"files": {"/tmp/fora.txt": {"text": "x"}}})", "relative to the host folder"},
         BadCase{R"({"files": {"a.txt": "nao-existe.txt"}})", "cannot read"},
         BadCase{R"({"files": {"a.txt": 3}})", "the source is a file path"},
-        BadCase{R"({"read": "../../etc/passwd"})", "inside the host folder"}));
+        BadCase{R"({"read": "../../etc/passwd"})", "inside the host folder"},
+        BadCase{R"({"files": {"a.txt": "/etc/hostname"}})", "must stay inside"},
+        BadCase{R"({"files": {"a.txt": "../fora.txt"}})", "must stay inside"},
+        BadCase{R"({"op": "QhtDataSet", "args": [{"file": "/etc/hostname"}]})", "must stay inside"},
+        BadCase{R"({"locale": {"decimal": "5"}})", "\"decimal\" cannot be \"5\""},
+        BadCase{R"({"locale": {"thousands": "0"}})", "\"thousands\" cannot be"},
+        BadCase{R"({"locale": {"decimal": "-"}})", "\"decimal\" cannot be"},
+        BadCase{R"({"locale": {"date_separator": "1"}})", "\"date_separator\" cannot be"},
+        BadCase{R"({"locale": {"decimal": ",", "thousands": ","}})", "are both \",\""},
+        BadCase{R"({"locale": {"decimal": "."}})", "are both \".\""},
+        BadCase{R"({"sim": {"clock_offset_s": 18446744073709551615}})", "within 100 years"},
+        BadCase{R"({"sim": {"clock_offset_s": 3200000000}})", "within 100 years"},
+        BadCase{R"({"sim": {"clock_offset_s": -3200000000}})", "within 100 years"},
+        BadCase{R"({"sim": {"fail": "Elgin_VendeItem", "code": 4294967295}})", "32-bit"},
+        BadCase{R"({"op": "QhtDataSet", "args": [{"fields": [{"name": "A", "type": "largeint"}],
+                                                 "rows": [[18446744073709551615]]}]})",
+                "64-bit"},
+        BadCase{R"({"op": "QhtDataSet", "args": [{"fields": [{"name": "A", "type": "fixed", "size": 10,
+                                                              "decimals": -1}]}]})",
+                "decimals"}));
+
+// A session value nested far deeper than any host passes is refused, not
+// recursed into until the stack runs out.
+TEST_F(RunnerTest, DeeplyNestedArgumentIsRefused) {
+  const std::string deep = std::string(5000, '[') + std::string(5000, ']');
+  EXPECT_EQ(Run(R"({"steps": [{"op": "QhtList", "args": [)" + deep + R"(, 1]}]})"), 2);
+  EXPECT_NE(err.str().find("nest deeper than 64"), std::string::npos) << err.str();
+  const std::string ok = std::string(40, '[') + std::string(40, ']');
+  EXPECT_EQ(Run(R"({"steps": [{"op": "QhtList", "args": [)" + ok + R"(, 1]}]})"), 0) << err.str();
+}
+
+// Symbolic links below the host folder or the session's folder could lead
+// anywhere: reading, writing and copying through them is refused.
+class SymlinkTest : public RunnerTest {
+ protected:
+  void SetUp() override {
+    RunnerTest::SetUp();
+    outside = tmp.string() + "-fora";
+    std::filesystem::create_directories(outside);
+    std::ofstream(outside / "segredo.txt") << "segredo";
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(outside);
+    RunnerTest::TearDown();
+  }
+  std::filesystem::path outside;
+};
+
+TEST_F(SymlinkTest, ReadThroughALinkInTheHostFolderIsRefused) {
+  std::filesystem::create_symlink(outside / "segredo.txt", tmp / "link.txt");
+  std::filesystem::create_directory_symlink(outside, tmp / "pasta");
+  for (const char* name : {"link.txt", "pasta/segredo.txt"}) {
+    EXPECT_EQ(Run(std::string(R"({"steps": [{"read": ")") + name + R"("}]})"), 2) << name;
+    EXPECT_NE(err.str().find("symbolic link"), std::string::npos) << err.str();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_FALSE(lines[0].contains("text"));
+  }
+}
+
+TEST_F(SymlinkTest, WriteThroughALinkInTheHostFolderIsRefused) {
+  std::filesystem::create_symlink(outside / "segredo.txt", tmp / "link.txt");
+  std::filesystem::create_symlink(outside / "novo.txt", tmp / "pendente.txt");  // dangling: would create outside
+  std::filesystem::create_directory_symlink(outside, tmp / "pasta");
+  for (const char* name : {"link.txt", "pendente.txt", "pasta/novo.txt"}) {
+    EXPECT_EQ(Run(std::string(R"({"steps": [{"files": {")") + name + R"(": {"text": "x"}}}]})"), 2) << name;
+    EXPECT_NE(err.str().find("symbolic link"), std::string::npos) << err.str();
+  }
+  EXPECT_EQ(ReadAll(outside / "segredo.txt"), "segredo");
+  EXPECT_FALSE(std::filesystem::exists(outside / "novo.txt"));
+}
+
+TEST_F(SymlinkTest, SourceThroughALinkInTheSessionFolderIsRefused) {
+  std::filesystem::create_symlink(outside / "segredo.txt", tmp / "origem.txt");
+  EXPECT_EQ(Run(R"({"steps": [{"files": {"a.txt": "origem.txt"}}]})"), 2);
+  EXPECT_NE(err.str().find("symbolic link"), std::string::npos) << err.str();
+  EXPECT_FALSE(std::filesystem::exists(tmp / "a.txt"));
+  EXPECT_EQ(Run(R"({"steps": [{"files": {"a.txt": ")" + (outside / "segredo.txt").string() + R"("}}]})"), 2);
+  EXPECT_NE(err.str().find("must stay inside"), std::string::npos) << err.str();
+}
+
+TEST_F(SymlinkTest, PlainFilesInsideBothFoldersStillWork) {
+  std::filesystem::create_directories(tmp / "dados");
+  std::ofstream(tmp / "dados" / "origem.txt") << "conteudo";
+  ASSERT_EQ(Run(R"({"steps": [{"files": {"sub/a.txt": "dados/origem.txt", "b.txt": ")" +
+                (tmp / "dados" / "origem.txt").string() + R"("}}, {"read": "sub/a.txt"}]})"),
+            0)
+      << err.str();
+  EXPECT_EQ(lines[1]["text"], "conteudo");
+  EXPECT_EQ(ReadAll(tmp / "b.txt"), "conteudo");
+}
 
 TEST_F(RunnerTest, BadSessionShapeRunsNoStep) {
   EXPECT_EQ(Run(R"({"steps": {}})"), 2);
