@@ -26,11 +26,23 @@ struct CommandPath {
     return 0;
   }
 
-  static Outcome Send(const Command& c) {
+  static int CallOnly(const Command& c) {
     const int code = Call(c);
     if (c.keepCode_) inRetorno = code;
-    stImpDebug = c.traceFn_ ? c.traceFn_() : c.trace_;
-    if (AnalisaRetorno(code, c.boMsg_, c.boFechaCupom_, c.boAbreCupom_)) return Outcome::Ok;
+    if (c.traceFn_)
+      stImpDebug = c.traceFn_();
+    else if (!c.trace_.empty())
+      stImpDebug = c.trace_;
+    return code;
+  }
+
+  static bool Analyse(const Command& c, int code) {
+    return AnalisaRetorno(code, c.boMsg_, c.boFechaCupom_, c.boAbreCupom_);
+  }
+
+  static Outcome Send(const Command& c) {
+    const int code = CallOnly(c);
+    if (Analyse(c, code)) return Outcome::Ok;
     if (code < 0) return Outcome::NotExecuted;
     const status::ReadStatus& st = status::LastStatus();
     if (code == 0 || !st.answered) return Outcome::NoAnswer;
@@ -47,6 +59,10 @@ struct CommandPath {
     }
   }
 };
+
+int CallOnly(const Command& c) { return CommandPath::CallOnly(c); }
+
+bool Analyse(const Command& c, int code) { return CommandPath::Analyse(c, code); }
 
 bool Send(const Command& c) { return CommandPath::Send(c) == Outcome::Ok; }
 

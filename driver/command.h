@@ -17,8 +17,9 @@
 // One call per command at the call site:
 //
 //   Arguments are copied into fresh zero-terminated buffers on every send;
-//   std::string and string literals become char*, everything else (int,
-//   int*) passes as it is:
+//   std::string and string literals become char*, `Into(text, n)` is a
+//   buffer of n blanks the library answers in, everything else (int, int*)
+//   passes as it is:
 //     ok = Send(Call("Elgin_AbreCupomMFD", Elgin_AbreCupomMFD, cpf, nome, endereco).Show(boNUtilTaa).Opening());
 //   A text answer: `size` blanks handed to the library, the whole buffer read
 //   back into `out` (NUL bytes included; callers trim as the run-time's Trim
@@ -89,6 +90,11 @@ class QOR_API Command {
 
 // Sends the command once (see the top of this file); true when the analysis accepts it.
 QOR_API bool Send(const Command& c);
+// Steps 1 to 4 alone, for an operation whose analysis comes later or not at
+// all: returns the code. A command without a trace leaves stImpDebug alone.
+QOR_API int CallOnly(const Command& c);
+// Step 5 alone: the analysis of `code` with the command's flags.
+QOR_API bool Analyse(const Command& c, int code);
 // The same, with the analysis' finer reading of the answer.
 QOR_API Outcome SendFor(const Command& c);
 // The printer's reading of a probe (nullopt when it failed); used by Step and the operations' own checks.
@@ -131,6 +137,15 @@ QOR_API RetryEnd RetryLoop(const std::function<bool()>& attempt, const std::func
 
 // ---- building commands ----------------------------------------------------
 
+// A text buffer the entry point writes its answer into: the caller's own
+// string, set to `size` blanks on every send (0: left as the caller filled
+// it). Read back whole, NUL bytes included.
+struct Into {
+  Into(std::string& text, std::size_t size) : s(&text), size(size) {}
+  std::string* s;
+  std::size_t size;
+};
+
 namespace command_detail {
 template <class T>
 auto Own(T&& a) {
@@ -142,9 +157,12 @@ auto Own(T&& a) {
 }
 template <class T>
 auto Pass(T& a) {
-  if constexpr (std::is_same_v<T, std::string>)
+  if constexpr (std::is_same_v<T, std::string>) {
     return a.data();
-  else
+  } else if constexpr (std::is_same_v<T, Into>) {
+    if (a.size > 0) a.s->assign(a.size, ' ');
+    return a.s->data();
+  } else
     return a;
 }
 }  // namespace command_detail

@@ -3,7 +3,9 @@
 // host asks, brought up to date otherwise.
 #include <exception>
 
+#include "driver/command.h"
 #include "driver/datamodule/dtmElgin01100.h"
+#include "driver/dataset_scope.h"
 #include "driver/frame.h"
 #include "driver/vendor_call.h"
 #include "hostlib/consiste.h"
@@ -29,19 +31,19 @@ constexpr double kUninitialised = 10.10;
 }  // namespace
 
 bool BuscaTotGer(const std::string& stIgnorado, std::string& stValTotGer) {
-  inRetorno = QueryText(Elgin_GrandeTotal, 18, stValTotGer);
-  stImpDebug = Trace("Elgin_GrandeTotal", stValTotGer);
+  const Command leitura = Query("Elgin_GrandeTotal", Elgin_GrandeTotal, 18, stValTotGer);
+  const int codigo = CallOnly(leitura);
   double value = 0;
   try {
     value = GetValue(stValTotGer);
   } catch (const rtl::Exception&) {
     // The conversion error reaches the caller, but the printer's own
     // report of what went wrong is logged and collected first.
-    AnalisaRetorno(inRetorno, false, false, false);
+    Analyse(leitura, codigo);
     throw;
   }
   stValTotGer = rtl::FloatToStr(value);
-  AnalisaRetorno(inRetorno, false, false, false);
+  Analyse(leitura, codigo);
   return true;
 }
 
@@ -57,6 +59,11 @@ bool Atu_TotGeral(const rtl::Variant& Params) {
   dsDirCad = HostDirectory();
   const std::string mainFile = dsDirCad + "Kalvora.cds";
   rtl::ClientDataSet& ds = dm.cdsCheckECF;
+  // The filter set below is this call's own: neither the next call's loading
+  // nor its choice of file sees it.
+  DatasetScope scope(ds);
+  ds.SetFiltered(false);
+  ds.SetFilter("");
 
   auto invalid = [&] {
     ds.Close();

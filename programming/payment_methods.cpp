@@ -3,6 +3,7 @@
 
 #include <exception>
 
+#include "driver/command.h"
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/frame.h"
 #include "driver/state.h"
@@ -17,22 +18,16 @@ namespace Qor01100 {
 
 namespace {
 
-// The printer's payment list (3016 characters); the code stays in inRetorno
-// and the trace in stImpDebug for the analysis that follows.
-std::string LeFormasPagamento() {
-  std::string lista;
-  inRetorno = QueryText(Elgin_VerificaFormasPagamento, 3016, lista);
-  stImpDebug = Trace("Elgin_VerificaFormasPagamento", lista);
-  return lista;
+// The reading of the printer's payment list (3016 characters) into `lista`.
+Command LeFormasPagamento(std::string& lista) {
+  return Query("Elgin_VerificaFormasPagamento", Elgin_VerificaFormasPagamento, 3016, lista);
 }
 
 // Whether the printer still has room for a new payment method: the reading
 // of slot 14 answers code 0 and "NomeErro" while that slot is free.
 bool TemEspacoNovaForma() {
-  std::string resposta(256, ' ');
-  Arg leitura("LeMeioPagamento"), campo("CodMeioPagamentoProgram=14");
-  inRetorno = Vendor(Elgin_ExecutaLeitura, leitura.p(), campo.p(), resposta.data());
-  resposta = Answer(resposta);
+  std::string resposta;
+  CallOnly(Call("", Elgin_ExecutaLeitura, "LeMeioPagamento", "CodMeioPagamentoProgram=14", Into(resposta, 256)));
   return inRetorno == 0 && rtl::Copy(resposta, 1, 8) == "NomeErro";
 }
 
@@ -56,12 +51,10 @@ int PosNome(const std::string& K, const std::string& listaMaiuscula) {
 // Emissão de contra-vale: never for payment kind "4".
 std::string EmiteVale(const std::string& idTipoRece) { return idTipoRece == "4" ? "N" : "S"; }
 
-// Programs the payment name N (its first 16 characters); the caller analyses the code.
-void ProgramaFormaPagamento(const std::string& nome) {
+// Programs the payment name N (its first 16 characters).
+Command ProgramaFormaPagamento(const std::string& nome) {
   const std::string n16 = rtl::Copy(nome, 1, 16);
-  Arg nome16(n16), vinculado("1");
-  inRetorno = Vendor(Elgin_ProgramaFormaPagamentoMFD, nome16.p(), vinculado.p());
-  stImpDebug = "Elgin_ProgramaFormaPagamentoMFD : " + n16 + "1";
+  return Call("Elgin_ProgramaFormaPagamentoMFD : " + n16 + "1", Elgin_ProgramaFormaPagamentoMFD, n16, "1");
 }
 
 }  // namespace
@@ -77,8 +70,8 @@ void CarregaRecebimento(const std::string& stIgnorado, const std::string& stEsqu
   cdsTipoRece->First();
   std::string processados;  // names programmed in this run: upper case, 16 characters, "@"
 
-  std::string lista = LeFormasPagamento();
-  AnalisaRetorno(inRetorno, false, false, false);
+  std::string lista;
+  Send(LeFormasPagamento(lista));
   std::string listaMaiuscula = rtl::AnsiUpperCase(lista);
 
   rtl::LocateOptions semCaixa;
@@ -108,14 +101,14 @@ void CarregaRecebimento(const std::string& stIgnorado, const std::string& stEsqu
             rtl::ProcessMessages();
             continue;
           }
-          ProgramaFormaPagamento(dsImpFiscal);
-          AnalisaRetorno(inRetorno, false, false, false);
-          lista = LeFormasPagamento();
+          Send(ProgramaFormaPagamento(dsImpFiscal));
+          const Command leitura = LeFormasPagamento(lista);
+          const int codigo = CallOnly(leitura);
           listaMaiuscula = rtl::AnsiUpperCase(lista);
           // Confirmed when the re-read list holds the name (in whatever
-          // letter case the printer keeps it) and the reading succeeded.
-          const bool leituraOk = AnalisaRetorno(inRetorno, false, false, false);
-          if (!(PosNome(K, listaMaiuscula) > 0 && leituraOk)) {
+          // letter case the printer keeps it) and the reading succeeded; the
+          // reading is analysed only once the name was found.
+          if (!(PosNome(K, listaMaiuscula) > 0 && Analyse(leitura, codigo))) {
             tipo.Delete();
             rtl::ProcessMessages();
             continue;
@@ -173,14 +166,12 @@ void CarregaRecebimento(const std::string& stIgnorado, const std::string& stEsqu
 bool Carrega_Rel_Gerencial(const std::string& stRelGer) {
   const std::string R = Msg("RelGerencial");
   if (rtl::Pos(rtl::AnsiUpperCase(rtl::Copy(R, 1, 16)), rtl::AnsiUpperCase(stRelGer)) > 0) return true;
-  ProgramaFormaPagamento(R);
-  AnalisaRetorno(inRetorno, false, false, false);
+  Send(ProgramaFormaPagamento(R));
   return true;
 }
 
 bool Config_Forma_Pagamento(const std::string& stIgnorado, const std::string& stParam, bool boParam1, bool boParam2) {
-  ProgramaFormaPagamento(stParam);
-  return AnalisaRetorno(inRetorno, boParam1, boParam2, false);
+  return Send(ProgramaFormaPagamento(stParam).Show(boParam1).CancelOpenCoupon(boParam2));
 }
 
 bool CarregaRelatorioGer(std::string& stMeiosPgto, std::string& stIdentPaf, std::string& stParamConfig,

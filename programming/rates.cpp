@@ -1,5 +1,6 @@
 // The printer's tax rates: both rate lists read from the printer and the
 // rate table cdsAliqImpFis built from them for the host.
+#include "driver/command.h"
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/frame.h"
 #include "driver/vendor_call.h"
@@ -18,13 +19,8 @@ namespace {
 // into stAliquotaIss. Each list is "RRRR," repeated, ended by "0000".
 // Returns the verdict of the second read.
 bool ReadRateLists() {
-  inRetorno = QueryText(Elgin_RetornoAliquotas, 79, stRetorno);
-  stImpDebug = Trace("Elgin_RetornoAliquotas", stRetorno);
-  AnalisaRetorno(inRetorno, false, false, false);
-
-  inRetorno = QueryText(Elgin_VerificaAliquotasIss, 79, stAliquotaIss);
-  stImpDebug = Trace("Elgin_VerificaAliquotasIss", stAliquotaIss);
-  const bool ok = AnalisaRetorno(inRetorno, false, false, false);
+  Send(Query("Elgin_RetornoAliquotas", Elgin_RetornoAliquotas, 79, stRetorno));
+  const bool ok = Send(Query("Elgin_VerificaAliquotasIss", Elgin_VerificaAliquotasIss, 79, stAliquotaIss));
   stRetorno = rtl::Trim(stRetorno);
   return ok;
 }

@@ -1,6 +1,7 @@
 // The printer's non-fiscal totalizers: found by name in the printer's list,
 // named where missing, their two-digit indices kept for the operations
 // that register supply, withdrawals, vouchers and credit movements.
+#include "driver/command.h"
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/frame.h"
 #include "driver/vendor_call.h"
@@ -23,10 +24,9 @@ std::string NameOf(const std::string& text) { return rtl::Trim(rtl::Copy(text, 1
 // Names a new totalizer at position i and takes i as its index.
 void Name(int& i, std::string& index, const std::string& text) {
   index = TwoDigit(i);
-  Arg name(text);
-  inRetorno = Vendor(Elgin_NomeiaTotalizadorNaoSujeitoIcms, i, name.p());
-  stImpDebug = "Elgin_NomeiaTotalizadorNaoSujeitoIcms : " + rtl::IntToStr(i) + " - " + text;
-  AnalisaRetorno(inRetorno, false, false, false);  // a refusal does not stop the others
+  // A refusal does not stop the others.
+  Send(Call("Elgin_NomeiaTotalizadorNaoSujeitoIcms : " + rtl::IntToStr(i) + " - " + text,
+            Elgin_NomeiaTotalizadorNaoSujeitoIcms, i, text));
   ++i;
 }
 
@@ -40,9 +40,7 @@ void CarregaTotalizador(std::string& stTotCV, std::string& stTotCred, std::strin
   // Every 20 characters of the buffer count as one position, so the buffer
   // must hold the printer's answer alone: whatever an earlier call left in
   // stRetorno is discarded, not parsed as totalizers.
-  inRetorno = QueryText(Elgin_VerificaTotalizadoresNaoFiscais, 179, stRetorno);
-  stImpDebug = Trace("Elgin_VerificaTotalizadoresNaoFiscais", stRetorno);
-  AnalisaRetorno(inRetorno, false, false, false);
+  Send(Query("Elgin_VerificaTotalizadoresNaoFiscais", Elgin_VerificaTotalizadoresNaoFiscais, 179, stRetorno));
 
   std::string supply, withdrawal;
   stTotCV.clear();

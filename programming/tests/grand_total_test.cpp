@@ -215,6 +215,31 @@ TEST_F(GrandTotalTest, AtuTotGeralFallsBackToTheTillsOwnFile) {
   EXPECT_EQ(Totals(MainFile()), (std::vector<std::string>{"99,00", "13000", "500,00"}));
 }
 
+TEST_F(GrandTotalTest, ACallSeesTheFilesAsAFreshProcessWouldAfterAnEarlierCall) {
+  // The first call uses the till's own file (its filter names IDSITECFIMPF).
+  Write(hostDir / "dru010001.cds", {{"0001", "01", "EL0001", "A", "S", "12345,67"}});
+  PrinterTotal("000000000001234567");
+  ASSERT_TRUE(Qor01100::Atu_TotGeral(Params("S")));
+  ASSERT_TRUE(Dialogs().empty());
+
+  // Then a main file without that field, whose total does not match.
+  const rtl::FieldType S = rtl::FieldType::String;
+  rtl::ClientDataSet ds;
+  qortest::MakeTable(ds,
+                     {{"CDFILIAL", S, 4}, {"CDCAIXA", S, 3}, {"NRSERIEECF", S, 20}, {"CAMPO01", S, 1}, {"CAMPO02", S, 100}},
+                     {{"0001", "01", "EL0001", "S", hostlib::Cripto("1,00", hostlib::kCriptoKey)}});
+  ds.SaveToFile(MainFile().string());
+  for (int call = 1; call <= 2; ++call) {
+    SCOPED_TRACE(call);
+    dialogs.clear();
+    PrinterTotal("000000000001234567");
+    EXPECT_FALSE(Qor01100::Atu_TotGeral(Params("S")));
+    ASSERT_EQ(Dialogs().size(), 1u);
+    EXPECT_EQ(Dialogs()[0].request.text, InvalidText());
+  }
+  EXPECT_FALSE(Qor01100::DataModule().cdsCheckECF.Filtered()) << "no filter left for the next operation";
+}
+
 TEST_F(GrandTotalTest, FilterValuesHoldingAQuoteKeepTheirMeaning) {
   struct Case { const char* name; std::string filial, caixa, serie; };
   const Case cases[] = {
