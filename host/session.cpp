@@ -130,22 +130,7 @@ std::string DumpUtf8(const Json& j) { return j.dump(-1, ' ', false, Json::error_
 
 SimControl SimControl::Resolve(const std::function<void*(const char*)>& symbol) {
   SimControl s;
-  if (!symbol) return s;
-#define QORHOST_SIM_BIND(field) s.field = reinterpret_cast<decltype(s.field)>(symbol("ecfsim_" #field));
-  QORHOST_SIM_BIND(set_state_dir)
-  QORHOST_SIM_BIND(reset)
-  QORHOST_SIM_BIND(set_power)
-  QORHOST_SIM_BIND(set_paper)
-  QORHOST_SIM_BIND(set_cover)
-  QORHOST_SIM_BIND(force_status)
-  QORHOST_SIM_BIND(fail)
-  QORHOST_SIM_BIND(answer)
-  QORHOST_SIM_BIND(raise)
-  QORHOST_SIM_BIND(set_clock_offset)
-  QORHOST_SIM_BIND(set_clock)
-  QORHOST_SIM_BIND(set_journal)
-  QORHOST_SIM_BIND(tape_path)
-#undef QORHOST_SIM_BIND
+  if (symbol) s.Bind(symbol);
   return s;
 }
 
@@ -345,115 +330,6 @@ Json SessionRunner::RunOp(int n, const Json& step) {
   dialogs_ = Json::array();
   hostlib::TakeDialogLog();  // the host library's own record; ours is in the output
   return out;
-}
-
-Json SessionRunner::RunSim(int n, const Json& j) {
-  if (!sim_.Available())
-    throw SessionError("\"sim\" steps need the simulated printer; the printer library has no simulator control interface");
-  if (!j.is_object()) throw SessionError("\"sim\" is an object such as {\"paper\": \"low\"}");
-  static const char* const kSimActions[] = {"reset", "power", "paper", "status", "fail",
-                                            "answer", "raise", "clock_offset_s", "cover"};
-  std::string action;
-  for (const char* a : kSimActions) {
-    if (!j.contains(a)) continue;
-    if (!action.empty()) throw SessionError("a sim step does one thing; this one has \"" + action + "\" and \"" + a + "\"");
-    action = a;
-  }
-  if (action.empty())
-    throw SessionError("a sim step needs one of reset, power, paper, status, fail, answer, raise, clock_offset_s, cover");
-  auto allow = [&](std::initializer_list<const char*> extra) {
-    for (const auto& [k, v] : j.items()) {
-      bool ok = k == action;
-      for (const char* e : extra) ok = ok || k == e;
-      if (!ok) throw SessionError("unknown member \"" + k + "\" in a sim \"" + action + "\" step");
-    }
-  };
-  auto integer = [&](const char* key, int32_t def) {
-    if (!j.contains(key)) return def;
-    Arg a;
-    try {
-      DecodeArg("int", j[key], a, ctx_);
-    } catch (const SessionError& e) {
-      throw SessionError(std::string("sim \"") + key + "\": " + e.what());
-    }
-    return a.integer;
-  };
-  auto entryName = [&]() {
-    if (!j[action].is_string() || j[action].get<std::string>().empty())
-      throw SessionError("sim \"" + action + "\" names a printer entry point, got " + j[action].dump());
-    return j[action].get<std::string>();
-  };
-  const int32_t times = integer("times", 1);
-  if (times < 1) throw SessionError("sim \"times\" must be at least 1");
-  const Json& v = j[action];
-  int ret = 0;
-  if (action == "reset") {
-    allow({});
-    if (v != true) throw SessionError("sim \"reset\" takes true");
-    // The reset may start a new tape: keep what this session printed so far.
-    if (options_.tape) {
-      tapeKept_ += TapeFrom(tapeStart_);
-    }
-    ret = sim_.reset();
-    tapeStart_ = TapeSize();
-  } else if (action == "power") {
-    allow({});
-    if (!v.is_boolean()) throw SessionError("sim \"power\" takes true or false");
-    ret = sim_.set_power(v.get<bool>() ? 1 : 0);
-  } else if (action == "paper") {
-    allow({});
-    const std::string p = v.is_string() ? v.get<std::string>() : "";
-    if (p != "ok" && p != "low" && p != "out") throw SessionError("sim \"paper\" is \"ok\", \"low\" or \"out\"");
-    ret = sim_.set_paper(p == "ok" ? 0 : p == "low" ? 1 : 2);
-  } else if (action == "cover") {
-    allow({});
-    const std::string c = v.is_string() ? v.get<std::string>() : "";
-    if (c != "open" && c != "closed") throw SessionError("sim \"cover\" is \"open\" or \"closed\"");
-    ret = sim_.set_cover(c == "open" ? 1 : 0);
-  } else if (action == "status") {
-    allow({"times"});
-    if (!v.is_array() || v.size() != 3)
-      throw SessionError("sim \"status\" is [ACK, ST1, ST2]");
-    int bytes[3];
-    for (int i = 0; i < 3; ++i) {
-      if (!v[i].is_number_integer() || v[i].get<int64_t>() < 0 || v[i].get<int64_t>() > 255)
-        throw SessionError("sim \"status\" bytes are integers from 0 to 255, got " + v[i].dump());
-      bytes[i] = v[i].get<int>();
-    }
-    ret = sim_.force_status(bytes[0], bytes[1], bytes[2], times);
-  } else if (action == "fail") {
-    allow({"code", "times"});
-    if (!j.contains("code")) throw SessionError("sim \"fail\" needs the \"code\" the entry point returns");
-    const std::string fn = entryName();
-    ret = sim_.fail(fn.c_str(), integer("code", 0), times);
-  } else if (action == "answer") {
-    allow({"ret", "out", "times"});
-    if (!j.contains("ret")) throw SessionError("sim \"answer\" needs the \"ret\" the entry point returns");
-    const std::string fn = entryName();
-    Json outs = j.contains("out") ? j["out"] : Json::array();
-    if (!outs.is_array()) throw SessionError("sim \"out\" is an array of texts or integers");
-    for (const auto& o : outs)
-      if (!o.is_string() && !o.is_number_integer())
-        throw SessionError("sim \"out\" holds texts or integers, got " + o.dump());
-    ret = sim_.answer(fn.c_str(), integer("ret", 0), DumpUtf8(outs).c_str(), times);
-  } else if (action == "raise") {
-    allow({"times"});
-    const std::string fn = entryName();
-    ret = sim_.raise(fn.c_str(), times);
-  } else if (action == "clock_offset_s") {
-    allow({});
-    // A printer clock more than a century away from the computer's is a mistake in the
-    // script (a wrapped unsigned value reads as a huge positive number here).
-    constexpr int64_t kCentury = 100LL * 366 * 24 * 3600;
-    if (!v.is_number_integer() || (v.is_number_unsigned() && v.get<uint64_t>() > uint64_t(kCentury)) ||
-        v.get<int64_t>() > kCentury || v.get<int64_t>() < -kCentury)
-      throw SessionError("sim \"clock_offset_s\" is a whole number of seconds within 100 years, got " + v.dump());
-    ret = sim_.set_clock_offset(v.get<long long>());
-  }
-  if (ret < 0)
-    throw SessionError("the simulated printer refused " + DumpUtf8(j) + " (code " + std::to_string(ret) +
-                       "; is the entry-point name right?)");
-  return Json{{"step", n}, {"sim", j}};
 }
 
 TdtmElgin01100* SessionRunner::DataModule() {

@@ -40,6 +40,7 @@
 #include "host/codec.h"
 #include "hostlib/dialogs.h"
 #include "platform/env.h"
+#include "sim/ecfsim_table.h"
 
 class TdtmElgin01100;
 
@@ -57,21 +58,7 @@ inline constexpr const char* kDataModuleSymbol = "_ZN8Qor0110010DataModuleEv";
 
 // The simulated printer's control interface, resolved from the loaded
 // vendor library; every pointer is null for a library without it.
-struct SimControl {
-  int (*set_state_dir)(const char*) = nullptr;
-  int (*reset)() = nullptr;
-  int (*set_power)(int) = nullptr;
-  int (*set_paper)(int) = nullptr;
-  int (*set_cover)(int) = nullptr;
-  int (*force_status)(int, int, int, int) = nullptr;
-  int (*fail)(const char*, int, int) = nullptr;
-  int (*answer)(const char*, int, const char*, int) = nullptr;
-  int (*raise)(const char*, int) = nullptr;
-  int (*set_clock_offset)(long long) = nullptr;
-  int (*set_clock)(const char*) = nullptr;
-  int (*set_journal)(const char*) = nullptr;
-  int (*tape_path)(char*, int) = nullptr;
-
+struct SimControl : ecfsim::ControlTable {
   // Resolves the ecfsim_* functions through `symbol` (null library: none).
   static SimControl Resolve(const std::function<void*(const char*)>& symbol);
   bool Available() const { return reset != nullptr; }

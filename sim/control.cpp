@@ -1,6 +1,7 @@
 // The printer's side of the control interface: snapshot, programming, the
 // memory image for the reader library.
 #include <fstream>
+#include <map>
 #include <stdexcept>
 
 #include "sim/core/text.h"
@@ -25,7 +26,62 @@ json PaymentsJson(const std::vector<Payment>& v) {
   return out;
 }
 
+json ItemSnapshot(const json& it) {
+  return {{"n", it.value("n", 0)},
+          {"code", it.value("code", "")},
+          {"description", it.value("description", "")},
+          {"qty", it.value("qty", int64_t{0}) / 1000.0},
+          {"price", it.value("price", int64_t{0}) / 1000.0},
+          {"total", Amount(it.value("total", int64_t{0}))},
+          {"discount", Amount(it.value("discount", int64_t{0}))},
+          {"surcharge", Amount(it.value("surcharge", int64_t{0}))},
+          {"cancelled", it.value("cancelled", false)}};
+}
+
+// A finished fiscal coupon as the detail memory holds it (amounts in cents there).
+json CouponSnapshot(const DocumentRow& row, const json& d) {
+  json items = json::array(), pays = json::array();
+  int64_t paid = 0;
+  for (auto& it : d.value("items", json::array())) items.push_back(ItemSnapshot(it));
+  for (auto& p : d.value("payments", json::array())) {
+    paid += p.value("amount", int64_t{0});
+    pays.push_back({{"name", p.value("name", "")}, {"amount", Amount(p.value("amount", int64_t{0}))}});
+  }
+  return {{"coo", row.coo},
+          {"ccf", d.value("ccf", int64_t{0})},
+          {"movement_date", KeyIso(row.movementDate)},
+          {"cancelled", d.value("cancelled", false)},
+          {"items", items},
+          {"subtotal", Amount(d.value("subtotal", int64_t{0}))},
+          {"discount", Amount(d.value("discount", int64_t{0}))},
+          {"surcharge", Amount(d.value("surcharge", int64_t{0}))},
+          {"total", Amount(d.value("total", int64_t{0}))},
+          {"paid", Amount(paid)},
+          {"change", Amount(d.value("change", int64_t{0}))},
+          {"payments", pays}};
+}
+
 }  // namespace
+
+// Every fiscal coupon of the detail memory, in order of issue; one cancelled
+// after its closing shows as cancelled.
+json Printer::CouponsSnapshot() {
+  json out = json::array();
+  std::map<int64_t, size_t> byCoo;
+  for (const DocumentRow& row : store_.Documents()) {
+    if (row.kind != "CF" && row.kind != "CFC") continue;
+    json d = json::parse(row.data, nullptr, false);
+    if (d.is_discarded()) continue;
+    if (row.kind == "CFC") {
+      auto it = byCoo.find(d.value("cancelled_coo", int64_t{0}));
+      if (it != byCoo.end()) out[it->second]["cancelled"] = true;
+      continue;
+    }
+    byCoo[row.coo] = out.size();
+    out.push_back(CouponSnapshot(row, d));
+  }
+  return out;
+}
 
 json Printer::Snapshot() {
   json out;
@@ -155,6 +211,7 @@ json Printer::Snapshot() {
     } else {
       out["last_reduction"] = nullptr;
     }
+    out["coupons"] = CouponsSnapshot();
     out["fiscal_memory_records"] = static_cast<int64_t>(store_.Reductions().size());
     out["tape"] = TapePath();
     out["state_dir"] = StateDir();

@@ -137,8 +137,9 @@ struct Injection {
 
 struct Control {
   std::mutex mu;
-  Injection fail[kFnCount], answer[kFnCount], raise[kFnCount];
+  Injection fail[kFnCount], answer[kFnCount], raise[kFnCount], lostAnswer[kFnCount], notExecuted[kFnCount];
   Injection status;
+  std::string lastError;  // why the last control call failed
   int ack = 6, st1 = 0, st2 = 0;
   FILE* journal = nullptr;
   std::string journalPath;
@@ -201,12 +202,15 @@ void WriteOuts(const Call& call, const json& outs) {
   }
 }
 
-void Journal(Control& c, const Call& call, const json& args, int ret, const char* injected, const char* raised) {
+// `acted`: what the printer itself answered when the caller got something else.
+void Journal(Control& c, const Call& call, const json& args, int ret, const char* injected, const char* raised,
+             const int* acted = nullptr) {
   if (!c.journal) return;
   try {
     json line = {{"fn", call.name}, {"args", args}, {"ret", ret}, {"out", OutsJson(call)}};
     if (injected) line["injected"] = injected;
     if (raised) line["raised"] = raised;
+    if (acted) line["acted"] = *acted;
     std::string s = line.dump(-1, ' ', false, json::error_handler_t::replace);
     s += '\n';
     std::fwrite(s.data(), 1, s.size(), c.journal);
@@ -215,6 +219,29 @@ void Journal(Control& c, const Call& call, const json& args, int ret, const char
     // The journal never disturbs the printer.
   }
 }
+
+// The outputs of a call as they were at entry, to put back when the answer
+// is lost on its way to the caller.
+class SavedOutputs {
+ public:
+  explicit SavedOutputs(const Call& call) : call_(call) {
+    for (int i = 0; i < call.count; ++i) {
+      const Arg& x = call.args[i];
+      if (!IsOutput(call.fn, i, x.kind)) continue;
+      if (x.kind == 'O') ints_.push_back({i, x.out ? *x.out : 0});
+      else if (x.text) texts_.push_back({i, std::string(x.text, x.len)});
+    }
+  }
+  void Restore() const {
+    for (auto& [i, v] : ints_) call_.PutInt(i, v);
+    for (auto& [i, t] : texts_) call_.Put(i, t);
+  }
+
+ private:
+  const Call& call_;
+  std::vector<std::pair<int, int>> ints_;
+  std::vector<std::pair<int, std::string>> texts_;
+};
 
 }  // namespace
 
@@ -262,6 +289,20 @@ int Invoke(int f, const ArgPack& p) {
     Journal(c, call, args, kOk, "status", nullptr);
     return kOk;
   }
+  if (c.notExecuted[f].Take()) {
+    // Acknowledged but not acted upon: the next status query says so.
+    Printer::Get().MarkNotExecuted();
+    Journal(c, call, args, kOk, "not_executed", nullptr);
+    return kOk;
+  }
+  if (c.lostAnswer[f].Take()) {
+    // The printer acts; the answer never reaches the caller.
+    SavedOutputs saved(call);
+    int acted = Printer::Get().Run(call, kFns[f].handler, PortFree(f), ReadOnly(f));
+    saved.Restore();
+    Journal(c, call, args, kCommFailure, "lost_answer", nullptr, &acted);
+    return kCommFailure;
+  }
   int ret = Printer::Get().Run(call, kFns[f].handler, PortFree(f), ReadOnly(f));
   Journal(c, call, args, ret, nullptr, nullptr);
   return ret;
@@ -287,14 +328,24 @@ using ecfsim::Ctl;
 using ecfsim::Printer;
 
 // Runs a control function: 0 on success, -1 when it throws.
+// The reason of a failure is kept for ecfsim_last_error.
 template <typename F>
 int Guard(F f) {
   std::lock_guard<std::mutex> lock(Ctl().mu);
+  std::string& why = Ctl().lastError;
+  why.clear();
   try {
-    return f();
-  } catch (const std::invalid_argument&) {
+    int r = f();
+    if (r < 0 && why.empty()) why = r == -2 ? "bad input" : "refused";
+    return r;
+  } catch (const std::invalid_argument& e) {
+    why = e.what();
     return -2;
+  } catch (const std::exception& e) {
+    why = e.what();
+    return -1;
   } catch (...) {
+    why = "unknown failure";
     return -1;
   }
 }
@@ -307,7 +358,7 @@ int CopyOut(const std::string& s, char* buf, int len) {
 
 int Inject(ecfsim::Injection* table, const char* fn, int code, int times) {
   int f = ecfsim::FindFn(fn);
-  if (f < 0) return -2;
+  if (f < 0) throw std::invalid_argument(std::string("unknown entry point ") + (fn ? fn : "(null)"));
   table[f].times = times;
   table[f].code = code;
   return 0;
@@ -331,7 +382,8 @@ int ecfsim_state_dir(char* buf, int len) {
 int ecfsim_reset(void) {
   return Guard([&] {
     ecfsim::Control& c = Ctl();
-    for (int i = 0; i < ecfsim::kFnCount; ++i) c.fail[i] = c.answer[i] = c.raise[i] = ecfsim::Injection{};
+    for (int i = 0; i < ecfsim::kFnCount; ++i)
+      c.fail[i] = c.answer[i] = c.raise[i] = c.lostAnswer[i] = c.notExecuted[i] = ecfsim::Injection{};
     c.status = ecfsim::Injection{};
     Printer::Get().Reset();
     return 0;
@@ -399,6 +451,14 @@ int ecfsim_raise(const char* fn, int times) {
   return Guard([&] { return Inject(Ctl().raise, fn, 0, times); });
 }
 
+int ecfsim_lost_answer(const char* fn, int times) {
+  return Guard([&] { return Inject(Ctl().lostAnswer, fn, 0, times); });
+}
+
+int ecfsim_not_executed(const char* fn, int times) {
+  return Guard([&] { return Inject(Ctl().notExecuted, fn, 0, times); });
+}
+
 int ecfsim_set_clock_offset(long long seconds) {
   return Guard([&] {
     Printer::Get().SetClockOffset(seconds);
@@ -435,7 +495,7 @@ int ecfsim_tape_path(char* buf, int len) {
 int ecfsim_program(const char* text) {
   return Guard([&] {
     json j = text ? json::parse(text, nullptr, false) : json();
-    if (j.is_discarded() || !j.is_object()) return -2;
+    if (j.is_discarded() || !j.is_object()) throw std::invalid_argument("programming: a JSON object is expected");
     Printer::Get().Program(j);
     return 0;
   });
@@ -455,6 +515,14 @@ int ecfsim_state_json(char* buf, int len) {
     if (buf && len > 0 && s.size() + 1 <= static_cast<size_t>(len)) std::memcpy(buf, s.c_str(), s.size() + 1);
     return static_cast<int>(s.size());
   });
+}
+
+int ecfsim_last_error(char* buf, int len) {
+  // Not through Guard: it would clear what it is asked for.
+  std::lock_guard<std::mutex> lock(Ctl().mu);
+  const std::string& s = Ctl().lastError;
+  if (buf && len > 0 && s.size() + 1 <= static_cast<size_t>(len)) std::memcpy(buf, s.c_str(), s.size() + 1);
+  return static_cast<int>(s.size());
 }
 
 }  // extern "C"

@@ -215,6 +215,12 @@ void Printer::SetPower(bool on) {
   power_ = on;
   if (!on) st1_ = st2_ = 0;
 }
+void Printer::MarkNotExecuted() {
+  st1_ = 0;
+  st2_ = kSt2NotExecuted;
+  lastRet_ = kOk;
+}
+
 void Printer::SetPaper(int state) { paper_ = state; }
 void Printer::SetCover(bool open) { cover_ = open; }
 void Printer::SetDrawer(bool open) { drawer_ = open; }

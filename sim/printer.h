@@ -58,9 +58,12 @@ class Printer {
   void SetCover(bool open);
   void SetDrawer(bool open);
   void SetClockOffset(int64_t seconds);
+  // The last command was acknowledged but not executed (status byte 2 bit 0).
+  void MarkNotExecuted();
   void FreezeClock(std::optional<Civil> at);
   void Program(const nlohmann::json& j);
   nlohmann::json Snapshot();
+  nlohmann::json CouponsSnapshot();
   // Writes the memory image (read by the reader library "Leitura.dll") to
   // path; serial, when not empty, must be the printer's. 0 or an error code.
   int WriteMemoryImage(const std::string& path, const std::string& serial);

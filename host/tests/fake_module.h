@@ -215,6 +215,20 @@ inline int Answer(const char* fn, int ret, const char* outs, int t) {
   return Record(std::string("answer ") + fn + " " + std::to_string(ret) + " " + outs + " x" + std::to_string(t));
 }
 inline int Raise(const char* fn, int t) { return Record(std::string("raise ") + fn + " x" + std::to_string(t)); }
+inline int LostAnswer(const char* fn, int t) { return Record(std::string("lost_answer ") + fn + " x" + std::to_string(t)); }
+inline int NotExecuted(const char* fn, int t) {
+  return Record(std::string("not_executed ") + fn + " x" + std::to_string(t));
+}
+// A programming naming a document that is open is refused, as the printer does.
+inline int Program(const char* json) {
+  int r = Record(std::string("program ") + json);
+  return std::string(json).find("\"refuse\"") != std::string::npos ? -1 : r;
+}
+inline int LastError(char* buf, int len) {
+  const std::string why = "a document is open";
+  if (static_cast<int>(why.size()) + 1 <= len) std::snprintf(buf, static_cast<size_t>(len), "%s", why.c_str());
+  return static_cast<int>(why.size());
+}
 inline int ClockOffset(long long s) { return Record("clock_offset " + std::to_string(s)); }
 inline int SetClock(const char* iso) { return Record(std::string("clock ") + iso); }
 inline int SetJournal(const char* p) { return Record(std::string("journal ") + p); }
@@ -235,6 +249,10 @@ inline qorhost::SimControl Sim() {
   s.fail = Fail;
   s.answer = Answer;
   s.raise = Raise;
+  s.lost_answer = LostAnswer;
+  s.not_executed = NotExecuted;
+  s.program = Program;
+  s.last_error = LastError;
   s.set_clock_offset = ClockOffset;
   s.set_clock = SetClock;
   s.set_journal = SetJournal;

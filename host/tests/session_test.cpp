@@ -345,6 +345,12 @@ INSTANTIATE_TEST_SUITE_P(
                       SimCase{R"({"answer": "Elgin_NumeroSerie", "ret": 1, "out": ["SÉRIE"]})",
                               R"(answer Elgin_NumeroSerie 1 ["SÉRIE"] x1)"},
                       SimCase{R"({"raise": "Elgin_LeituraX"})", "raise Elgin_LeituraX x1"},
+                      SimCase{R"({"lost_answer": "Elgin_VendeItem"})", "lost_answer Elgin_VendeItem x1"},
+                      SimCase{R"({"lost_answer": "Elgin_VendeItem", "times": 2})", "lost_answer Elgin_VendeItem x2"},
+                      SimCase{R"({"not_executed": "Elgin_EfetuaFormaPagamento", "times": 3})",
+                              "not_executed Elgin_EfetuaFormaPagamento x3"},
+                      SimCase{R"({"program": {"payment_methods": [{"slot": 2, "name": "Cartão"}]}})",
+                              R"(program {"payment_methods":[{"slot":2,"name":"Cartão"}]})"},
                       SimCase{R"({"clock_offset_s": -3600})", "clock_offset -3600"}));
 
 class BadSimStepTest : public RunnerTest, public ::testing::WithParamInterface<const char*> {};
@@ -365,7 +371,14 @@ INSTANTIATE_TEST_SUITE_P(
                       R"({"answer": "Elgin_X", "ret": 1, "out": [1.5]})", R"({"raise": 3})",
                       R"({"fail": "Bogus", "code": 0})", R"({"reset": true, "paper": "ok"})",
                       R"({"reset": true, "times": 2})", R"({"cover": true})", R"({"clock_offset_s": 1.5})",
-                      R"("reset")"));
+                      R"("reset")", R"({"lost_answer": ""})", R"({"not_executed": "Elgin_VendeItem", "times": 0})",
+                      R"({"lost_answer": "Bogus"})", R"({"program": {}})", R"({"program": [1]})",
+                      R"({"program": {"serial": "X"}, "times": 2})"));
+
+TEST_F(RunnerTest, RefusedProgrammingSaysWhy) {
+  EXPECT_EQ(Run(R"({"steps": [{"sim": {"program": {"refuse": true}}}]})"), 2);
+  EXPECT_NE(err.str().find("a document is open"), std::string::npos) << err.str();
+}
 
 TEST_F(RunnerTest, SimStepsNeedTheSimulatedPrinter) {
   EXPECT_EQ(Run(R"({"steps": [{"sim": {"reset": true}}]})", /*withSim=*/false), 2);

@@ -24,28 +24,8 @@ Sim& Sim::Get() {
       ADD_FAILURE() << "cannot load the simulated printer: " << err;
       return x;
     }
-    auto get = [&](const char* n) {
-      void* p = rtl::GetLibrarySymbol(x.lib, n);
-      if (!p) ADD_FAILURE() << "simulated printer lacks " << n;
-      return p;
-    };
-#define QOR_SIM_BIND(field, name) x.field = reinterpret_cast<decltype(x.field)>(get(name));
-    QOR_SIM_BIND(set_state_dir, "ecfsim_set_state_dir")
-    QOR_SIM_BIND(state_dir, "ecfsim_state_dir")
-    QOR_SIM_BIND(reset, "ecfsim_reset")
-    QOR_SIM_BIND(set_power, "ecfsim_set_power")
-    QOR_SIM_BIND(set_paper, "ecfsim_set_paper")
-    QOR_SIM_BIND(set_cover, "ecfsim_set_cover")
-    QOR_SIM_BIND(force_status, "ecfsim_force_status")
-    QOR_SIM_BIND(fail, "ecfsim_fail")
-    QOR_SIM_BIND(answer, "ecfsim_answer")
-    QOR_SIM_BIND(raise, "ecfsim_raise")
-    QOR_SIM_BIND(set_clock_offset, "ecfsim_set_clock_offset")
-    QOR_SIM_BIND(set_clock, "ecfsim_set_clock")
-    QOR_SIM_BIND(set_journal, "ecfsim_set_journal")
-    QOR_SIM_BIND(tape_path, "ecfsim_tape_path")
-    QOR_SIM_BIND(state_json, "ecfsim_state_json")
-#undef QOR_SIM_BIND
+    std::string missing = x.Bind([&](const char* n) { return rtl::GetLibrarySymbol(x.lib, n); });
+    if (!missing.empty()) ADD_FAILURE() << "simulated printer lacks " << missing;
     return x;
   }();
   return s;

@@ -21,28 +21,15 @@
 #include "hostlib/dialogs.h"
 #include "platform/env.h"
 #include "platform/variant.h"
+#include "sim/ecfsim_table.h"
 
 namespace qortest {
 
-// The simulated printer's control interface, resolved from the same loaded
-// library the module binds.
-struct Sim {
+// The simulated printer's control interface (every ecfsim_* function of
+// sim/ecfsim_controls.def, without the prefix), resolved from the same
+// loaded library the module binds.
+struct Sim : ecfsim::ControlTable {
   static Sim& Get();
-  int (*set_state_dir)(const char*) = nullptr;
-  int (*state_dir)(char*, int) = nullptr;
-  int (*reset)() = nullptr;
-  int (*set_power)(int) = nullptr;
-  int (*set_paper)(int) = nullptr;
-  int (*set_cover)(int) = nullptr;
-  int (*force_status)(int, int, int, int) = nullptr;
-  int (*fail)(const char*, int, int) = nullptr;
-  int (*answer)(const char*, int, const char*, int) = nullptr;
-  int (*raise)(const char*, int) = nullptr;
-  int (*set_clock_offset)(long long) = nullptr;
-  int (*set_clock)(const char*) = nullptr;
-  int (*set_journal)(const char*) = nullptr;
-  int (*tape_path)(char*, int) = nullptr;
-  int (*state_json)(char*, int) = nullptr;
   // Calls an entry point of the printer directly (e.g. to prepare a state).
   void* Entry(const char* name) const;
   void* lib = nullptr;
