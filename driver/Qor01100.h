@@ -16,7 +16,7 @@
 #include "driver/datamodule/dtmElgin01100.h"
 
 // One header per subsystem, each declaring its operations.
-#include "driver/session.h"            // start, port, printer check, identification
+#include "session/session.h"            // start, port, printer check, identification
 #include "programming/programming.h"   // tax rates, totalizers, payment methods, report names
 #include "coupon/coupon.h"             // opening, items, closing, footer, cancellations, table bill
 #include "nonfiscal/nonfiscal.h"       // cash movements, reports, vouchers, drawer, customer receipts

@@ -1,5 +1,5 @@
 // qorhost adapters: driver start and port session.
-#include "driver/session.h"
+#include "session/session.h"
 #include "host/adapter.h"
 
 QORHOST_ADAPTER(StartImpFiscal, "record&");

@@ -1,7 +1,7 @@
 // The printer session: driver start, the port opening sequence (clock,
 // power, a coupon left open), the status-only printer check, the printer's
 // identification at cash opening, and the vendor library's "ELGIN.INI".
-#include "driver/session.h"
+#include "session/session.h"
 
 #include <exception>
 
