@@ -20,7 +20,7 @@
 //  43 branch state              44 branch CNPJ
 //  50 ICMS amount (DF)          51 approximate tax amount
 //  52, 54 loyalty points        60 print the consumer line (null: true)
-#include "coupon/closing.h"
+#include "coupon/operations.h"
 
 #include <exception>
 #include <functional>
@@ -33,7 +33,7 @@
 #include "driver/vendor_call.h"
 #include "hostlib/consiste.h"
 #include "hostlib/dialogs.h"
-#include "nonfiscal/drawer.h"
+#include "nonfiscal/operations.h"
 #include "platform/errors.h"
 #include "platform/format.h"
 #include "platform/locale.h"
@@ -400,5 +400,3 @@ bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl:
 
 }  // namespace Qor01100
 
-QOR_PLAIN(bool, FechaCupom, (const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl::Variant& oleRetorno),
-          (arParams, stlCupomTef, oleRetorno))

@@ -206,25 +206,3 @@ std::string Formata_rodape(int32_t inTamanhoRodape, const std::string& stTipoVen
 
 }  // namespace Qor01100
 
-QOR_PLAIN(std::string, Formata_rodape,
-          (int32_t inTamanhoRodape, const std::string& stTipoVendaCons, const std::string& dsMensCpfCup,
-           const std::string& stLinhaImposto, const std::string& stTextoEstado, const std::string& stUfFilial,
-           const std::string& stCdCliente, const std::string& stNmCliente, const std::string& stCdConsumidor,
-           const std::string& stNmConsumidor, const std::string& stCdOperador, const std::string& stNmOperador,
-           const std::string& stLinhaMesa, const std::string& stLinhaSenha, const std::string& stParam15,
-           const std::string& stParam16, const std::string& stParam17, const std::string& dsObsCupom,
-           const std::string& stNrEcf, const std::string& stCerVendaRest, const std::string& stCooVendaRest,
-           const std::string& stModoSaldo, const std::string& idTpFechamento, double doTotConsumidor,
-           double doPrecoSubsidio, double doSaldoAnterior, rtl::ClientDataSet* cdsSaldo,
-           rtl::ClientDataSet* cdsFamiliaSaldo, rtl::ClientDataSet* cdsEmprestimo, bool boUtilTefRed,
-           rtl::StringList* stlImpTefRed, const std::string& stDotz, const std::string& stDotzExtra,
-           bool boImprimeConsumidor),
-          (inTamanhoRodape, stTipoVendaCons, dsMensCpfCup, stLinhaImposto, stTextoEstado, stUfFilial, stCdCliente,
-           stNmCliente, stCdConsumidor, stNmConsumidor, stCdOperador, stNmOperador, stLinhaMesa, stLinhaSenha,
-           stParam15, stParam16, stParam17, dsObsCupom, stNrEcf, stCerVendaRest, stCooVendaRest, stModoSaldo,
-           idTpFechamento, doTotConsumidor, doPrecoSubsidio, doSaldoAnterior, cdsSaldo, cdsFamiliaSaldo, cdsEmprestimo,
-           boUtilTefRed, stlImpTefRed, stDotz, stDotzExtra, boImprimeConsumidor))
-QOR_PLAIN(bool, CodigoBarra,
-          (const std::string& a1, const std::string& a2, const std::string& a3, int32_t a4, const std::string& a5,
-           const std::string& a6),
-          (a1, a2, a3, a4, a5, a6))

@@ -7,11 +7,11 @@
 #include "driver/frame.h"
 #include "driver/state.h"
 #include "driver/vendor_call.h"
-#include "fiscal/queries.h"
+#include "fiscal/operations.h"
 #include "hostlib/consiste.h"
 #include "hostlib/dialogs.h"
 #include "hostlib/params.h"
-#include "nonfiscal/drawer.h"
+#include "nonfiscal/operations.h"
 #include "platform/format.h"
 #include "platform/text.h"
 #include "vendor/elgin.h"
@@ -264,8 +264,3 @@ std::string RemoveAcentos(const std::string& Str) {
 
 }  // namespace Qor01100
 
-QOR_PLAIN(bool, AbreCupom, (rtl::Variant & Params), (Params))
-QOR_PLAIN(bool, VendaItem, (rtl::Variant & Params), (Params))
-QOR_PLAIN(std::string, Nr_Cupom, (const std::string& stIgnorado, const std::string& stEsquemaCor),
-          (stIgnorado, stEsquemaCor))
-QOR_PLAIN(bool, Acrescimo_Imp, (const std::string& stIgnorado, std::string& stVrAcrescimo), (stIgnorado, stVrAcrescimo))

@@ -1,39 +1,17 @@
 #pragma once
 #include <string>
 
-#include "driver/export.h"
+#include "coupon/operations.h"
 #include "platform/dataset.h"
 #include "platform/datetime.h"
 #include "platform/stringlist.h"
 #include "platform/variant.h"
 
-// Operations declared here with QOR_OPERATION (plain and decorated export)
-// or QOR_ROUTINE (decorated only).
+// The operations themselves are declared in coupon/operations.def.
 
-// Opening a fiscal coupon and selling its items.
-//
-// Both operations read the host's parameter record and replace it with a
-// result record of [key, value] pairs:
-//   AbreCupom: INTTEFERRO, INCLUICPF, INCLUINOME, INCLUIENDERECO, CUPNR,
-//              CONTCUPOM (6 characters), MENSAGEMTAA;
-//   VendaItem: INTTEFERRO, MENSAGEMTAA; or only INTTEFERRO = 3 when the
-//              operator gives up on an item of an electronic-funds-transfer sale.
-// When the operator refuses to retry in any other case the record is left
-// as the host passed it.
-QOR_OPERATION(bool, AbreCupom, (rtl::Variant & Params))
-QOR_OPERATION(bool, VendaItem, (rtl::Variant & Params))
 
-// The printer's current coupon number (6 characters), or "" when the
-// printer refuses. Neither argument is used.
-QOR_OPERATION(std::string, Nr_Cupom, (const std::string& stIgnorado, const std::string& stEsquemaCor))
 
-// The printer's surcharge total into stVrAcrescimo. A coupon that the
-// printer reports open is cancelled; no dialogs.
-QOR_OPERATION(bool, Acrescimo_Imp, (const std::string& stIgnorado, std::string& stVrAcrescimo))
 
-// Character substitution applied to report texts: every backslash becomes
-// a vertical bar; every other character stays as it is.
-QOR_ROUTINE(std::string, RemoveAcentos, (const std::string& Str))
 
 namespace Qor01100 {
 // Amount texts for the printer, formatted from the amount's decimal value:

@@ -23,4 +23,3 @@ void ImpFisDebug(const std::string& Msg) {
 
 }  // namespace Qor01100
 
-QOR_PLAIN(void, ImpFisDebug, (const std::string& Msg), (Msg))

@@ -7,24 +7,40 @@
 // holding code page 1252 text, rtl::ClientDataSet*), which the host and
 // the module share through the platform library. Shared state and vendor
 // entry-point variables are extern "C" variables under their plain names.
+//
+// Operations are declared once, in their folder's list `operations.def`
+// (see module/all_operations.def). Each line is one of
+//   QOR_OP(ret, Name, (params), (args), "qorhost kinds")
+//       a built operation: decorated and plain export, qorhost adapter;
+//   QOR_DECORATED(ret, Name, (params))
+//       a routine exported under the decorated name only;
+//   QOR_PLANNED(ret, Name, (params), (args), "qorhost kinds")
+//       an operation of the export table not built yet: declared, not
+//       exported; qorhost lists it as not available.
+// `args` repeats the parameter names (the plain export forwards them);
+// the kinds are explained in host/adapter.h. The folder's operations.h
+// turns its list into declarations with the QOR_DECLARE_* macros below.
 #pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/dataset.h"
+#include "platform/datetime.h"
+#include "platform/stringlist.h"
+#include "platform/variant.h"
 
 #define QOR_API __attribute__((visibility("default")))
 
-// Declares an operation under both names.
-#define QOR_OPERATION(ret, name, params) \
-  namespace Qor01100 {                   \
-  QOR_API ret name params;               \
-  }                                      \
+#define QOR_DECLARE_OP(ret, name, params, args, kinds) \
+  namespace Qor01100 {                                 \
+  QOR_API ret name params;                             \
+  }                                                    \
   extern "C" QOR_API ret name params;
 
-// Declares a routine exported under the decorated name only.
-#define QOR_ROUTINE(ret, name, params) \
-  namespace Qor01100 {                 \
-  QOR_API ret name params;             \
+#define QOR_DECLARE_DECORATED(ret, name, params) \
+  namespace Qor01100 {                           \
+  QOR_API ret name params;                       \
   }
 
-// Defines the plain-name export forwarding to the decorated one:
-//   QOR_PLAIN(bool, AbrePorta, (const rtl::Variant& Params), (Params))
-#define QOR_PLAIN(ret, name, params, args) \
-  extern "C" QOR_API ret name params { return Qor01100::name args; }
+// Declared so that callers and qorhost know the signature; not defined yet.
+#define QOR_DECLARE_PLANNED(ret, name, params, args, kinds) QOR_DECLARE_DECORATED(ret, name, params)

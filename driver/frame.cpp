@@ -58,4 +58,3 @@ std::string Trace(const std::string& name, const std::string& answer) {
 
 }  // namespace Qor01100
 
-QOR_PLAIN(double, GetValue, (const std::string& S), (S))

@@ -3,17 +3,9 @@
 #pragma once
 #include <string>
 
-#include "driver/export.h"
+#include "driver/operations.h"
 #include "driver/state.h"
 
-// Printer amount (digits with two implied decimals) -> number.
-QOR_OPERATION(double, GetValue, (const std::string& S))
-// Appends one line to this month's debug log in the host program's folder.
-QOR_OPERATION(void, ImpFisDebug, (const std::string& Msg))
-QOR_ROUTINE(void, LimpaParametros, ())
-QOR_ROUTINE(const char*, StrToPChar, (const std::string& S))
-// Decodes a vendor return code and the printer's status bytes (see analisa_retorno.cpp).
-QOR_ROUTINE(bool, AnalisaRetorno, (int inRetorno, bool boMsg, bool boFechaCupom, bool boAbreCupom))
 
 namespace Qor01100 {
 // The data module, created on first use.

@@ -140,11 +140,3 @@ bool Muda_Horario() {
 
 }  // namespace Qor01100
 
-QOR_PLAIN(rtl::TDateTime, DataMoviFiscal, (const std::string& stIgnorado), (stIgnorado))
-QOR_PLAIN(bool, Data_Imp, (const std::string& stIgnorado, std::string& stDataHora), (stIgnorado, stDataHora))
-QOR_PLAIN(bool, VerificaData,
-          (const std::string& stEsquemaCor, rtl::TDateTime& dtDate, const std::string& stDataAtu,
-           const std::string& stData, bool boSetaData),
-          (stEsquemaCor, dtDate, stDataAtu, stData, boSetaData))
-QOR_PLAIN(bool, Estado_HorVerao, (const std::string& stIgnorado), (stIgnorado))
-QOR_PLAIN(bool, Muda_Horario, (), ())

@@ -1,6 +1,6 @@
 // Read-only printer information: counters, totals, model, the coupon
 // range of the day and the national ECF code.
-#include "fiscal/queries.h"
+#include "fiscal/operations.h"
 
 #include "driver/frame.h"
 #include "driver/vendor_call.h"
@@ -111,27 +111,3 @@ bool NumeroOperacoesNaoFiscais(const std::string& stIgnorado, std::string& stOpe
 
 }  // namespace Qor01100
 
-QOR_PLAIN(bool, ContadorCupomFiscalMFD, (const std::string& stIgnorado, std::string& stCupom), (stIgnorado, stCupom))
-QOR_PLAIN(bool, VendaBruta, (const std::string& stIgnorado, std::string& stVendaBruta), (stIgnorado, stVendaBruta))
-QOR_PLAIN(bool, Cancelamentos, (const std::string& stIgnorado, std::string& stCancelamentos),
-          (stIgnorado, stCancelamentos))
-QOR_PLAIN(bool, Descontos, (const std::string& stIgnorado, std::string& stDescontos), (stIgnorado, stDescontos))
-QOR_PLAIN(bool, ContadorRelatoriosGerenciaisMFD, (const std::string& stIgnorado, std::string& stRelatorios),
-          (stIgnorado, stRelatorios))
-QOR_PLAIN(bool, ContadorComprovantesCreditoMFD, (const std::string& stIgnorado, std::string& stComprovante),
-          (stIgnorado, stComprovante))
-QOR_PLAIN(bool, NumeroReducoes, (const std::string& stIgnorado, std::string& stReducoes), (stIgnorado, stReducoes))
-QOR_PLAIN(bool, Modelo_Impressora,
-          (const std::string& stIgnorado, std::string& stMarca, std::string& stModelo, std::string& stTipo),
-          (stIgnorado, stMarca, stModelo, stTipo))
-QOR_PLAIN(std::string, Codigo_Nacional_ECF, (int32_t IdTipoImpFis, const std::string& stVersaoSoftwareBasico),
-          (IdTipoImpFis, stVersaoSoftwareBasico))
-QOR_PLAIN(bool, VerificaSerialImp, (const rtl::Variant& Params), (Params))
-QOR_PLAIN(bool, Versao_Software_Basico, (const std::string& stIgnorado, std::string& stVersaoFirmware),
-          (stIgnorado, stVersaoFirmware))
-QOR_PLAIN(bool, DataHoraGravacaoUsuarioSWBasicoMFAdicional,
-          (const std::string& stIgnorado, std::string& stDataHoraUsuario, std::string& stDataHoraSWBasico,
-           std::string& stMFAdicional),
-          (stIgnorado, stDataHoraUsuario, stDataHoraSWBasico, stMFAdicional))
-QOR_PLAIN(bool, NumeroOperacoesNaoFiscais, (const std::string& stIgnorado, std::string& stOperacoes),
-          (stIgnorado, stOperacoes))

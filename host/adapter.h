@@ -1,11 +1,11 @@
 // qorhost's adapters: one per exported operation, saying how the session
 // script's JSON arguments become the operation's C++ parameters.
 //
-// An adapter is declared in host/adapters/<subsystem>.cpp with
-//   QORHOST_ADAPTER(CarregaAliquota, "text,dataset");
-//   QORHOST_ADAPTER(DataMoviFiscal, "text->datetime");
+// The module's adapters come from the operation lists (host/operations.cpp):
+// each list line names the operation, its C++ signature and its kinds, e.g.
+//   "text,dataset" (CarregaAliquota), "text->datetime" (DataMoviFiscal).
 // The C++ parameter and result types come from the operation's declaration
-// in driver/Qor01100.h (only its type: qorhost never links the module, it
+// in module/Qor01100.h (only its type: qorhost never links the module, it
 // resolves the plain name in the loaded library at run time). The kinds
 // string names each parameter's JSON encoding, in order:
 //   text, text&          string
@@ -117,6 +117,7 @@ struct Adapter {
   std::vector<std::string> kinds;  // one per parameter
   std::string resultKind;          // "none", "bool", "int", "real", "text", "datetime", "variant", "strings"
   std::function<rtl::Variant(void* fn, std::vector<Arg>& args)> invoke;
+  bool planned = false;  // listed, not built yet: the module does not export it
 };
 
 // Registers an adapter; a kinds string that does not match the parameter
@@ -149,9 +150,10 @@ struct Registrar;
 
 template <class R, class... P>
 struct Registrar<R(P...)> {
-  Registrar(const char* name, const char* spec) {
+  Registrar(const char* name, const char* spec, bool planned = false) {
     Adapter a;
     a.name = name;
+    a.planned = planned;
     std::string rk;
     ParseKinds(spec, a.kinds, rk);
     if (a.kinds.size() != sizeof...(P)) AdapterMismatch(name, sizeof...(P), a.kinds.size());
@@ -187,5 +189,12 @@ struct Registrar<R(P...)> {
 
 }  // namespace qorhost
 
+// An adapter for a free function `op` of the global namespace.
 #define QORHOST_ADAPTER(op, spec) \
   static ::qorhost::Registrar<decltype(::op)> qorhost_adapter_##op(#op, spec)
+// An adapter named `name` whose types are those of the function `fn`.
+#define QORHOST_ADAPTER_OF(fn, name, spec) \
+  static ::qorhost::Registrar<decltype(fn)> qorhost_adapter_##name(#name, spec)
+// The same for an operation that is listed but not built yet.
+#define QORHOST_PLANNED_OF(fn, name, spec) \
+  static ::qorhost::Registrar<decltype(fn)> qorhost_adapter_##name(#name, spec, true)

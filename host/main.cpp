@@ -108,7 +108,8 @@ void ListOperations() {
   for (const auto& [name, a] : qorhost::Adapters()) {
     std::string kinds;
     for (const auto& k : a.kinds) kinds += (kinds.empty() ? "" : ", ") + k;
-    std::cout << name << "(" << kinds << ")" << (a.resultKind == "none" ? "" : " -> " + a.resultKind) << "\n";
+    std::cout << name << "(" << kinds << ")" << (a.resultKind == "none" ? "" : " -> " + a.resultKind)
+              << (a.planned ? "  [not available]" : "") << "\n";
   }
 }
 

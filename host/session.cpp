@@ -289,6 +289,8 @@ Json SessionRunner::RunOp(int n, const Json& step) {
   void* fn = ModuleSymbol(name);
   if (!adapter && !fn) throw SessionError("unknown operation \"" + name + "\"");
   if (!adapter) throw SessionError("qorhost has no adapter for \"" + name + "\" yet (the module exports it)");
+  if (!fn && adapter->planned)
+    throw SessionError("\"" + name + "\" is not available: this module does not build it yet");
   if (!fn) throw SessionError("the module does not export \"" + name + "\"");
 
   const Json args = step.contains("args") ? step["args"] : Json::array();

@@ -1,6 +1,6 @@
 // The printer's peripherals and readiness: cash drawer, paper cutter and
 // the status check the coupon operations run before they print.
-#include "nonfiscal/drawer.h"
+#include "nonfiscal/operations.h"
 
 #include "driver/command.h"
 #include "driver/frame.h"
@@ -44,8 +44,3 @@ bool Estado_Imp(const std::string& stEsquemaCor, bool boParam1, bool boParam2) {
 
 }  // namespace Qor01100
 
-QOR_PLAIN(bool, Estado_Imp, (const std::string& stEsquemaCor, bool boParam1, bool boParam2),
-          (stEsquemaCor, boParam1, boParam2))
-QOR_PLAIN(bool, Abre_Gaveta_Imp, (const std::string& stIgnorado, bool boParam1), (stIgnorado, boParam1))
-QOR_PLAIN(std::string, Estado_Gaveta_Imp, (const std::string& stIgnorado), (stIgnorado))
-QOR_PLAIN(bool, Aciona_Guilhotina, (), ())

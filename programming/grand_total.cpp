@@ -15,7 +15,7 @@
 #include "platform/errors.h"
 #include "platform/format.h"
 #include "platform/text.h"
-#include "programming/rates_totalizers.h"
+#include "programming/operations.h"
 #include "vendor/elgin.h"
 
 namespace Qor01100 {
@@ -134,5 +134,3 @@ bool Atu_TotGeral(const rtl::Variant& Params) {
 
 }  // namespace Qor01100
 
-QOR_PLAIN(bool, BuscaTotGer, (const std::string& stIgnorado, std::string& stValTotGer), (stIgnorado, stValTotGer))
-QOR_PLAIN(bool, Atu_TotGeral, (const rtl::Variant& Params), (Params))

@@ -1,5 +1,5 @@
 // Payment methods: programming the host's payment types into the printer.
-#include "programming/payment_methods.h"
+#include "programming/operations.h"
 
 #include <exception>
 
@@ -183,15 +183,3 @@ bool CarregaRelatorioGer(std::string& stMeiosPgto, std::string& stIdentPaf, std:
 
 }  // namespace Qor01100
 
-QOR_PLAIN(void, CarregaRecebimento,
-          (const std::string& stIgnorado, const std::string& stEsquemaCor, int32_t idTipoImpFis,
-           rtl::ClientDataSet* cdsTipoRece),
-          (stIgnorado, stEsquemaCor, idTipoImpFis, cdsTipoRece))
-QOR_PLAIN(bool, Config_Forma_Pagamento,
-          (const std::string& stIgnorado, const std::string& stParam, bool boParam1, bool boParam2),
-          (stIgnorado, stParam, boParam1, boParam2))
-QOR_PLAIN(bool, Carrega_Rel_Gerencial, (const std::string& stRelGer), (stRelGer))
-QOR_PLAIN(bool, CarregaRelatorioGer,
-          (std::string & stMeiosPgto, std::string& stIdentPaf, std::string& stParamConfig, std::string& stTransMesa,
-           std::string& stConfMesa, std::string& stMesaAber, const std::string& stEsquemaCor, int32_t idTipoImpFis),
-          (stMeiosPgto, stIdentPaf, stParamConfig, stTransMesa, stConfMesa, stMesaAber, stEsquemaCor, idTipoImpFis))

@@ -9,7 +9,7 @@
 #include "platform/format.h"
 #include "platform/locale.h"
 #include "platform/text.h"
-#include "programming/rates_totalizers.h"
+#include "programming/operations.h"
 #include "vendor/elgin.h"
 
 namespace Qor01100 {
@@ -71,6 +71,3 @@ bool Retorno_Aliquotas_Imp(const std::string& stIgnorado) { return ReadRateLists
 
 }  // namespace Qor01100
 
-QOR_PLAIN(void, CarregaAliquota, (const std::string& stIgnorado, rtl::ClientDataSet* cdsAliqImpFis_Ret),
-          (stIgnorado, cdsAliqImpFis_Ret))
-QOR_PLAIN(bool, Retorno_Aliquotas_Imp, (const std::string& stIgnorado), (stIgnorado))

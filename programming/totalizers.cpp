@@ -8,7 +8,7 @@
 #include "hostlib/dialogs.h"
 #include "platform/errors.h"
 #include "platform/text.h"
-#include "programming/rates_totalizers.h"
+#include "programming/operations.h"
 #include "vendor/elgin.h"
 
 namespace Qor01100 {
@@ -95,14 +95,3 @@ bool VerificaTotalizador() { return !rtl::Trim(DataModule().IdTotCompCred).empty
 
 }  // namespace Qor01100
 
-QOR_PLAIN(void, CarregaTotalizador,
-          (std::string& stTotCV, std::string& stTotCred, std::string& stTotCompCred, std::string& stTotCancCred,
-           std::string& stTotRelatorio, const std::string& stEsquemaCor, int32_t idTipoImpFis,
-           rtl::ClientDataSet* cdsRecebimento),
-          (stTotCV, stTotCred, stTotCompCred, stTotCancCred, stTotRelatorio, stEsquemaCor, idTipoImpFis,
-           cdsRecebimento))
-QOR_PLAIN(bool, Nomeia_TotParcial,
-          (const std::string& stParam1, const std::string& stParam2, const std::string& stParam3,
-           const std::string& stParam4, bool boParam1, bool boParam2),
-          (stParam1, stParam2, stParam3, stParam4, boParam1, boParam2))
-QOR_PLAIN(bool, VerificaTotalizador, (), ())

@@ -1,7 +1,7 @@
 // The printer session: driver start, the port opening sequence (clock,
 // power, a coupon left open), the status-only printer check, the printer's
 // identification at cash opening, and the vendor library's "ELGIN.INI".
-#include "session/session.h"
+#include "session/operations.h"
 
 #include <exception>
 
@@ -17,7 +17,7 @@
 #include "platform/files.h"
 #include "platform/stringlist.h"
 #include "platform/text.h"
-#include "programming/rates_totalizers.h"
+#include "programming/operations.h"
 #include "vendor/elgin.h"
 
 namespace Qor01100 {
@@ -244,9 +244,3 @@ std::string retornaPortaElgin() {
 
 }  // namespace Qor01100
 
-QOR_PLAIN(bool, StartImpFiscal, (rtl::Variant & Params), (Params))
-QOR_PLAIN(bool, AbrePorta, (const rtl::Variant& Params), (Params))
-QOR_PLAIN(bool, FechaPorta, (), ())
-QOR_PLAIN(bool, ImpressoraOk, (const std::string& stEsquemaCor, bool boMsg, bool boFechaCupom, bool boAbreCupom),
-          (stEsquemaCor, boMsg, boFechaCupom, boAbreCupom))
-QOR_PLAIN(bool, Carrega_Dados_Impressora, (rtl::Variant & Params), (Params))

@@ -65,4 +65,3 @@ bool StopImpFiscal() {
 }
 }  // namespace Qor01100
 
-QOR_PLAIN(bool, StopImpFiscal, (), ())

@@ -2,7 +2,7 @@
 // point, named like the entry point, null until bound; the binding and
 // StopImpFiscal; and the further vendor libraries loaded for fiscal files.
 #pragma once
-#include "driver/export.h"
+#include "vendor/operations.h"
 
 #define QOR_STDCALL /* the platform's standard library calling convention */
 
@@ -31,5 +31,3 @@ QOR_API extern int(QOR_STDCALL* Bematech_GeraRegistrosTipoE)(char*, char*, char*
 QOR_API bool BindElgin();
 }  // namespace Qor01100
 
-// Clears the bindings of "Elgin.dll"; always true.
-QOR_OPERATION(bool, StopImpFiscal, ())

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "hostlib/params.h"
 #include "tests/support/module_helpers.h"
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "tests/support/module_fixture.h"
 
 namespace {

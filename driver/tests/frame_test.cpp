@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/locale.h"

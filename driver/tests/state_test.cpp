@@ -2,7 +2,7 @@
 // it: one copy of each variable, written by the module and by its user alike.
 #include <string>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "tests/support/module_fixture.h"
 
 namespace {

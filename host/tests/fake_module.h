@@ -141,6 +141,7 @@ inline std::string QhtFormat(double v) { return rtl::FormatFloat("#,##0.00", v);
 inline void QhtCount() { ++fake::counter; }
 inline void QhtPrint(const std::string& line) { fake::Print(line); }
 inline bool QhtNotExported() { return true; }
+inline bool QhtPlanned(const std::string&) { return true; }
 inline bool QhtNoAdapter() { return true; }
 
 namespace fake {

@@ -30,6 +30,8 @@ QORHOST_ADAPTER(QhtFormat, "real");
 QORHOST_ADAPTER(QhtCount, "");
 QORHOST_ADAPTER(QhtPrint, "text");
 QORHOST_ADAPTER(QhtNotExported, "");
+// Listed in the module's operations but not built yet.
+QORHOST_PLANNED_OF(::QhtPlanned, QhtPlanned, "text");
 
 namespace {
 
@@ -500,6 +502,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{R"({"op": "NaoExiste"})", "unknown operation \"NaoExiste\""},
         BadCase{R"({"op": "QhtNoAdapter"})", "no adapter"},
         BadCase{R"({"op": "QhtNotExported"})", "does not export"},
+        BadCase{R"({"op": "QhtPlanned", "args": ["a"]})", "\"QhtPlanned\" is not available: this module does not build it yet"},
         BadCase{R"({"op": "QhtText", "args": ["a"]})", "takes 2 argument(s) (text, text&), the step gives 1"},
         BadCase{R"({"op": "QhtText", "args": "a"})", "\"args\" is an array"},
         BadCase{R"({"op": "QhtText", "args": [1, ""]})", "argument 1 (text): text: expected a string"},

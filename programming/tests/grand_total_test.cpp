@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "hostlib/cripto.h"
 #include "platform/dataset.h"
 #include "platform/errors.h"

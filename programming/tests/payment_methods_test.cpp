@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "driver/datamodule/layouts.h"
 #include "tests/support/module_helpers.h"
 

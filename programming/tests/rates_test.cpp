@@ -3,7 +3,7 @@
 #include <tuple>
 #include <vector>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "platform/dataset.h"
 #include "platform/locale.h"
 #include "tests/support/module_helpers.h"

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "tests/support/module_helpers.h"
 
 namespace {

@@ -29,7 +29,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "hostlib/cripto.h"
 #include "hostlib/dialogs.h"
 #include "platform/dataset.h"

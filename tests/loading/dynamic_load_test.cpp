@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "platform/library.h"
 
 namespace {

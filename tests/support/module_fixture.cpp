@@ -9,7 +9,7 @@
 #include <regex>
 #include <sstream>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "platform/library.h"
 #include "platform/text.h"
 

@@ -2,7 +2,7 @@
 #include <set>
 #include <string>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "tests/support/module_fixture.h"
 
 namespace {
