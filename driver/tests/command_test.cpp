@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "driver/command.h"
 #include "tests/support/module_helpers.h"
 #include "vendor/elgin.h"
