@@ -13,6 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/adapter.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -249,6 +251,14 @@ TEST_F(QorhostTest, HelpAndListGoToStandardOutput) {
   EXPECT_EQ(Qorhost("--list"), 0);
   EXPECT_NE(out.find("GetValue(text) -> real\n"), std::string::npos) << out;
   EXPECT_NE(out.find("StopImpFiscal() -> bool\n"), std::string::npos) << out;
+  // Operations listed but not built yet are shown as not available; built ones are not.
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    const std::string name = line.substr(0, line.find('('));
+    const qorhost::Adapter* a = qorhost::FindAdapter(name);
+    ASSERT_NE(a, nullptr) << line;
+    EXPECT_EQ(line.find("[not available]") != std::string::npos, a->planned) << line;
+  }
 }
 
 }  // namespace
