@@ -22,13 +22,9 @@ struct StateVar {
 // The module's exported shared state, in its declaration order (library
 // handles and the data module pointer are not values a host reads).
 const StateVar kStateVars[] = {
-    {"inRetorno", VarKind::Int},        {"stRetorno", VarKind::Text},      {"stImpDebug", VarKind::Text},
-    {"stMensagemTaa", VarKind::Text},   {"boNUtilTaa", VarKind::Bool},     {"boClieUtil", VarKind::Bool},
-    {"boImpFiscalOK", VarKind::Bool},   {"stAliquotaIss", VarKind::Text},  {"IdTotParcCV", VarKind::Text},
-    {"IdTotParcVCons", VarKind::Text},  {"dsDirCad", VarKind::Text},       {"dsDiretorio", VarKind::Text},
-    {"inRetornoErro", VarKind::Int},    {"inRetornoFuncao", VarKind::Int}, {"stRetornoErro", VarKind::Text},
-    {"stRetornoFuncao", VarKind::Text}, {"stTamRetorno", VarKind::Text},   {"stParametro", VarKind::Text},
-    {"inCanalSerial", VarKind::Int},
+#define QOR_STATE(type, name, init, kind) QOR_STATE_IF_VALUE_##kind({#name, VarKind::kind},)
+#include "driver/state.def"
+#undef QOR_STATE
 };
 
 const char* const kActions[] = {"op", "answers", "clock", "set", "sim", "locale", "files", "read"};

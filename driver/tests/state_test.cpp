@@ -9,52 +9,26 @@ namespace {
 
 class StateTest : public qortest::ModuleTest {};
 
-// Every variable is set here, through this binary's references, and reset
-// by the module's own code: a variable the module kept a copy of for itself
-// would still hold the value set here.
+int32_t Changed(int32_t v) { return v + 5; }
+bool Changed(bool v) { return !v; }
+std::string Changed(const std::string& v) { return v + "x"; }
+
+// Every variable of the list is changed here, through this binary's
+// references, and reset by the module's own code: a variable the module kept
+// a copy of for itself would still hold the value set here.
 TEST_F(StateTest, TheModuleResetsTheVariablesItsUserSees) {
   using namespace Qor01100;
-  inRetorno = 5;
-  stRetorno = "r";
-  stImpDebug = "d";
-  stMensagemTaa = "m";
-  boNUtilTaa = false;
-  boClieUtil = true;
-  boImpFiscalOK = true;
-  stAliquotaIss = "a";
-  IdTotParcCV = "01";
-  IdTotParcVCons = "02";
-  dsDirCad = "c";
-  dsDiretorio = "e";
-  inRetornoErro = 6;
-  inRetornoFuncao = 7;
-  stRetornoErro = "x";
-  stRetornoFuncao = "f";
-  stTamRetorno = "t";
-  stParametro = "p";
-  inCanalSerial = 3;
+#define QOR_STATE(type, name, init, kind) QOR_STATE_IF_VALUE_##kind(name = Changed(type init);)
+#include "driver/state.def"
+#undef QOR_STATE
 
   ResetStateForTesting();
 
+#define QOR_STATE(type, name, init, kind) QOR_STATE_IF_VALUE_##kind(EXPECT_EQ(name, type init) << #name;)
+#include "driver/state.def"
+#undef QOR_STATE
+  EXPECT_TRUE(boNUtilTaa) << "initial values as listed";
   EXPECT_EQ(inRetorno, 0);
-  EXPECT_EQ(stRetorno, "");
-  EXPECT_EQ(stImpDebug, "");
-  EXPECT_EQ(stMensagemTaa, "");
-  EXPECT_TRUE(boNUtilTaa);
-  EXPECT_FALSE(boClieUtil);
-  EXPECT_FALSE(boImpFiscalOK);
-  EXPECT_EQ(stAliquotaIss, "");
-  EXPECT_EQ(IdTotParcCV, "");
-  EXPECT_EQ(IdTotParcVCons, "");
-  EXPECT_EQ(dsDirCad, "");
-  EXPECT_EQ(dsDiretorio, "");
-  EXPECT_EQ(inRetornoErro, 0);
-  EXPECT_EQ(inRetornoFuncao, 0);
-  EXPECT_EQ(stRetornoErro, "");
-  EXPECT_EQ(stRetornoFuncao, "");
-  EXPECT_EQ(stTamRetorno, "");
-  EXPECT_EQ(stParametro, "");
-  EXPECT_EQ(inCanalSerial, 0);
 }
 
 // The other way round: a value set here is the one an operation reads.

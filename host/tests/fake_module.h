@@ -21,36 +21,19 @@
 
 namespace fake {
 
-inline int32_t inRetorno = 0;
-inline std::string stRetorno;
-inline std::string stImpDebug;
-inline std::string stMensagemTaa;
-inline bool boNUtilTaa = true;
-inline bool boClieUtil = false;
-inline bool boImpFiscalOK = false;
-inline std::string stAliquotaIss;
-inline std::string IdTotParcCV;
-inline std::string IdTotParcVCons;
-inline std::string dsDirCad;
-inline std::string dsDiretorio;
-inline int32_t inRetornoErro = 0;
-inline int32_t inRetornoFuncao = 0;
-inline std::string stRetornoErro;
-inline std::string stRetornoFuncao;
-inline std::string stTamRetorno;
-inline std::string stParametro;
-inline int32_t inCanalSerial = 0;
+// The module's shared state (driver/state.def), the values a host sees.
+#define QOR_STATE(type, name, init, kind) QOR_STATE_IF_VALUE_##kind(inline type name init;)
+#include "driver/state.def"
+#undef QOR_STATE
 
 inline int counter = 0;                   // bumped by QhtCount
 inline std::vector<std::string> simCalls;  // what the control interface was asked
 inline std::string tapeFile;              // the fake printer's paper tape
 
 inline void Reset() {
-  inRetorno = inRetornoErro = inRetornoFuncao = inCanalSerial = 0;
-  stRetorno = stImpDebug = stMensagemTaa = stAliquotaIss = IdTotParcCV = IdTotParcVCons = dsDirCad = dsDiretorio = "";
-  stRetornoErro = stRetornoFuncao = stTamRetorno = stParametro = "";
-  boNUtilTaa = true;
-  boClieUtil = boImpFiscalOK = false;
+#define QOR_STATE(type, name, init, kind) QOR_STATE_IF_VALUE_##kind(name = type init;)
+#include "driver/state.def"
+#undef QOR_STATE
   counter = 0;
   simCalls.clear();
 }
@@ -168,25 +151,9 @@ inline void* Symbol(const std::string& name) {
       {"QhtCount", reinterpret_cast<void*>(&QhtCount)},
       {"QhtPrint", reinterpret_cast<void*>(&QhtPrint)},
       {"QhtNoAdapter", reinterpret_cast<void*>(&QhtNoAdapter)},
-      {"inRetorno", &inRetorno},
-      {"stRetorno", &stRetorno},
-      {"stImpDebug", &stImpDebug},
-      {"stMensagemTaa", &stMensagemTaa},
-      {"boNUtilTaa", &boNUtilTaa},
-      {"boClieUtil", &boClieUtil},
-      {"boImpFiscalOK", &boImpFiscalOK},
-      {"stAliquotaIss", &stAliquotaIss},
-      {"IdTotParcCV", &IdTotParcCV},
-      {"IdTotParcVCons", &IdTotParcVCons},
-      {"dsDirCad", &dsDirCad},
-      {"dsDiretorio", &dsDiretorio},
-      {"inRetornoErro", &inRetornoErro},
-      {"inRetornoFuncao", &inRetornoFuncao},
-      {"stRetornoErro", &stRetornoErro},
-      {"stRetornoFuncao", &stRetornoFuncao},
-      {"stTamRetorno", &stTamRetorno},
-      {"stParametro", &stParametro},
-      {"inCanalSerial", &inCanalSerial},
+#define QOR_STATE(type, name, init, kind) QOR_STATE_IF_VALUE_##kind({#name, &name},)
+#include "driver/state.def"
+#undef QOR_STATE
   };
   auto it = symbols.find(name);
   return it == symbols.end() ? nullptr : it->second;
