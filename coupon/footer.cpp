@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "coupon/sale.h"
+#include "driver/family_balance.h"
 #include "driver/frame.h"
 #include "hostlib/consiste.h"
 #include "platform/format.h"
@@ -33,34 +34,15 @@ std::string BlocoFamilias(rtl::ClientDataSet& saldo, rtl::ClientDataSet* familia
   // The table holds one row per family; only its first two rows are printed
   // (the footer has room for two families beside the other lines).
   constexpr int kMaxFamilias = 2;
-  rtl::LocateOptions semCaixa;
-  semCaixa.caseInsensitive = true;
   std::string bloco;
   int posicao = 0;
   for (saldo.First(); !saldo.Eof(); saldo.Next()) {
     if (++posicao > kMaxFamilias) break;
-    const double vrSaldo = Campo(saldo, "VRSALDCONFAM");
+    const double vrSaldo = saldo.FieldByName("VRSALDCONFAM").AsFloat();
     if (vrSaldo == 0) continue;
     const std::string cdFamilia = saldo.FieldByName("CDFAMILISALD").AsString();
-    double valor = vrSaldo;
-    bool achouFamilia = false;
-    if (Usavel(familia) && familia->Locate("CDFAMILISALD", rtl::Variant(cdFamilia), semCaixa)) {
-      achouFamilia = true;
-      valor -= Campo(*familia, "VRSALDCONFAM");
-    }
-    if (Usavel(emprestimo) &&
-        emprestimo->Locate("CDFAMILISALD;IDTPMOVEXT",
-                           rtl::Variant(std::vector<rtl::Variant>{rtl::Variant(cdFamilia), rtl::Variant("D")}),
-                           semCaixa)) {
-      valor -= Campo(*emprestimo, "VRMOVEXTCONS");
-    } else if (achouFamilia && Usavel(emprestimo) &&
-               emprestimo->Locate("CDFAMILISALD;IDTPMOVEXT",
-                                  rtl::Variant(std::vector<rtl::Variant>{rtl::Variant(cdFamilia), rtl::Variant("C")}),
-                                  semCaixa)) {
-      valor += Campo(*emprestimo, "VRMOVEXTCONS");
-    }
-    bloco += hostlib::TamFixo(saldo.FieldByName("NMFAMILISALD").AsString(), 25) +
-             hostlib::TamFixoR(FixedAmount(valor), 22) + "\n";
+    bloco += FamilyBalanceLine(saldo.FieldByName("NMFAMILISALD").AsString(),
+                               FamilyBalance(vrSaldo, cdFamilia, familia, emprestimo));
   }
   return bloco;
 }

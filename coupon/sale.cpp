@@ -1,7 +1,6 @@
 // Coupon opening and item sale.
 #include "coupon/sale.h"
 
-#include <cstring>
 #include <exception>
 
 #include "driver/frame.h"
@@ -37,24 +36,7 @@ rtl::Variant Optional(const rtl::Variant& params, const char* key) {
 // Shows an error raised inside the vendor library during an item sale.
 void ShowVendorException(const std::string& what) { Notice(what, hostlib::tmAviso, "001"); }
 
-int DecimalsOf(const char* mask) {
-  const char* dot = std::strchr(mask, '.');
-  if (!dot) return 0;
-  int n = 0;
-  for (const char* c = dot + 1; *c && *c != ';'; ++c)
-    if (*c == '0' || *c == '#') ++n;
-  return n;
-}
-
 }  // namespace
-
-std::string FormatAmount(const char* mask, double value) {
-  return rtl::FormatFloat(mask, hostlib::RoundDec(value, DecimalsOf(mask)));
-}
-
-std::string FixedAmount(double value) {
-  return rtl::FloatToStrF(hostlib::RoundDec(value, 2), rtl::FloatFormat::Fixed, 15, 2);
-}
 
 bool AbreCupom(rtl::Variant& Params) {
   const std::string stEsquemaCor = Optional(Params, "ESQUEMACOR").AsString();
