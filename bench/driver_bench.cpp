@@ -1,0 +1,463 @@
+// The driver's own cost per printer command: ImpressoraOk, VendaItem and a
+// whole coupon (AbreCupom, three items, FechaCupom) through the module,
+// against the very same vendor calls made directly on the simulated printer
+// plus writing the same debug-log lines. Prints both and their ratio.
+//
+// The direct calls are not written by hand: each operation is run once with
+// the printer's call journal on, and the journal (entry point and arguments
+// of every call) is replayed through typed callers generated from
+// vendor/elgin_entries.def. The log lines are the bytes the operation added
+// to the debug log, written one entry per write() on a file kept open.
+//
+//   driver_bench [ROUNDS [FOLDER]]   medians over ROUNDS rounds (default 7); the
+//   host folder, the printer and both logs in a new folder under FOLDER
+//   (default: the temporary folder, on a disk: the log is the point)
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "driver/Qor01100.h"
+#include "hostlib/dialogs.h"
+#include "platform/dataset.h"
+#include "platform/env.h"
+#include "platform/library.h"
+#include "platform/stringlist.h"
+#include "platform/text.h"
+#include "platform/variant.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using rtl::Variant;
+
+// ---------------------------------------------------------------- replaying vendor calls
+
+struct Slot {
+  std::string text;  // a text buffer (1252), zero-terminated by std::string
+  int i = 0;
+  bool b = false;
+};
+
+template <typename T> T Arg(Slot& s);
+template <> char* Arg<char*>(Slot& s) { return s.text.data(); }
+template <> int Arg<int>(Slot& s) { return s.i; }
+template <> int* Arg<int*>(Slot& s) { return &s.i; }
+template <> bool Arg<bool>(Slot& s) { return s.b; }
+
+template <typename Sig> struct Caller;
+template <typename... P> struct Caller<int(P...)> {
+  template <size_t... I>
+  static int Call(void* fn, std::vector<Slot>& a, std::index_sequence<I...>) {
+    return reinterpret_cast<int (*)(P...)>(fn)(Arg<P>(a[I])...);
+  }
+  static int Run(void* fn, std::vector<Slot>& a) { return Call(fn, a, std::index_sequence_for<P...>{}); }
+};
+
+using Invoker = int (*)(void*, std::vector<Slot>&);
+const std::map<std::string, Invoker>& Invokers() {
+  static const std::map<std::string, Invoker> m = {
+#define ELGIN_ENTRY(name, types, params, args, kinds) {#name, &Caller<int types>::Run},
+#include "vendor/elgin_entries.def"
+#undef ELGIN_ENTRY
+  };
+  return m;
+}
+
+struct Call {
+  void* fn = nullptr;
+  Invoker invoke = nullptr;
+  std::vector<Slot> given;  // arguments as the module passed them
+  std::vector<Slot> work;   // copied from `given` before each call (the printer writes into buffers)
+};
+
+Slot SlotOf(const json& v) {
+  Slot s;
+  if (v.is_string()) s.text = rtl::Utf8ToCp1252(v.get<std::string>());
+  else if (v.is_boolean()) s.b = v.get<bool>();
+  else if (v.is_number()) s.i = v.get<int>();
+  return s;
+}
+
+std::vector<Call> ReadJournal(const fs::path& path, void* lib) {
+  std::vector<Call> calls;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    const json j = json::parse(line);
+    Call c;
+    const std::string fn = j.at("fn").get<std::string>();
+    c.fn = rtl::GetLibrarySymbol(lib, fn);
+    auto it = Invokers().find(fn);
+    if (!c.fn || it == Invokers().end()) {
+      std::fprintf(stderr, "cannot replay %s\n", fn.c_str());
+      std::exit(2);
+    }
+    c.invoke = it->second;
+    for (const json& a : j.at("args")) c.given.push_back(SlotOf(a));
+    c.work = c.given;
+    calls.push_back(std::move(c));
+  }
+  return calls;
+}
+
+// The debug log's entries between two sizes of the file: each entry starts
+// with the date that ImpFisDebug writes ("05/03/2026 "), a trace may span lines.
+std::vector<std::string> LogEntries(const std::string& added, const std::string& datePrefix) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (size_t p = added.find("\r\n" + datePrefix); p != std::string::npos;
+       p = added.find("\r\n" + datePrefix, p + 2)) {
+    out.push_back(added.substr(start, p + 2 - start));
+    start = p + 2;
+  }
+  if (start < added.size()) out.push_back(added.substr(start));
+  return out;
+}
+
+// ---------------------------------------------------------------- the session
+
+struct Printer {
+  void* lib = nullptr;
+  int (*setStateDir)(const char*) = nullptr;
+  int (*reset)() = nullptr;
+  int (*setJournal)(const char*) = nullptr;
+  int (*setClock)(const char*) = nullptr;
+  int (*cancel)() = nullptr;
+  int (*openCoupon)(char*, char*, char*) = nullptr;
+
+  bool Load() {
+    std::string err;
+    lib = rtl::LoadLibraryByName("Elgin.dll", &err);
+    if (!lib) {
+      std::fprintf(stderr, "cannot load the simulated printer: %s\n", err.c_str());
+      return false;
+    }
+    setStateDir = reinterpret_cast<decltype(setStateDir)>(rtl::GetLibrarySymbol(lib, "ecfsim_set_state_dir"));
+    reset = reinterpret_cast<decltype(reset)>(rtl::GetLibrarySymbol(lib, "ecfsim_reset"));
+    setJournal = reinterpret_cast<decltype(setJournal)>(rtl::GetLibrarySymbol(lib, "ecfsim_set_journal"));
+    setClock = reinterpret_cast<decltype(setClock)>(rtl::GetLibrarySymbol(lib, "ecfsim_set_clock"));
+    cancel = reinterpret_cast<decltype(cancel)>(rtl::GetLibrarySymbol(lib, "Elgin_CancelaCupom"));
+    openCoupon = reinterpret_cast<decltype(openCoupon)>(rtl::GetLibrarySymbol(lib, "Elgin_AbreCupomMFD"));
+    return setStateDir && reset && setJournal && setClock && cancel && openCoupon;
+  }
+};
+
+Variant StartRecord() {
+  return Variant::Record({{"CDFILIAL", "0001"}, {"CDCAIXA", "01"}, {"NRSERIEIMP", "ECFSIM00000000000001"},
+                          {"ESQUEMA", "001"}, {"CDPORTAIMPFIS", "COM1"}, {"IDTIPOIMPFIS", "1"},
+                          {"BOUTILTAA", false}, {"NRSERIE", "ECFSIM00000000000001"}, {"ESQUEMACOR", "001"}});
+}
+
+Variant AbreCupomRecord() {
+  return Variant::Record({{"ESQUEMACOR", "001"}, {"INCLUICPF", "12345678909"}, {"INCLUINOME", "JOSE DA SILVA"},
+                          {"INCLUIENDERECO", "RUA DAS FLORES, 10"}, {"CUPNR", ""}, {"CONTCUPOM", ""},
+                          {"TIPOTICKET", "1"}, {"IVACOMP", ""}, {"IVAPROP", ""}, {"TIPODOC", ""}, {"NRDOC", ""},
+                          {"MESA", ""}, {"IDUTILTEF", "N"}, {"INTTEFERRO", 0}, {"UTILTEF", false}});
+}
+
+Variant ItemRecord(const char* code, const char* name, double qty, double price, double discount, double surcharge) {
+  return Variant::Record({{"ESQUEMACOR", "001"}, {"CDARVPROD", code}, {"NMPROD", name}, {"CDALIQ", "00"},
+                          {"QTDE", qty}, {"VALOR", price}, {"DESCONT", discount}, {"ACRESCIMO", surcharge},
+                          {"UNIDADE", "UN"}, {"TIPOTICKET", "1"}, {"VRPERCALIQ", "18"}, {"IDUTILTEF", "N"},
+                          {"UTILTEF", false}, {"INTTEFERRO", 0}});
+}
+
+}  // namespace
+
+namespace {
+
+void AddStrings(rtl::ClientDataSet& ds, const std::vector<std::pair<const char*, int>>& fields) {
+  for (auto& [name, size] : fields) ds.AddFieldDef(name, rtl::FieldType::String, size);
+}
+
+void AppendTexts(rtl::ClientDataSet& ds, const std::vector<const char*>& names, const std::vector<const char*>& values) {
+  ds.Append();
+  for (size_t i = 0; i < names.size(); ++i) ds.FieldByName(names[i]).SetAsString(values[i]);
+  ds.Post();
+}
+
+// The host's payment types, as CarregaRecebimento reads them.
+void PaymentTypes(rtl::ClientDataSet& ds) {
+  AddStrings(ds, {{"CDFILIAL", 4}, {"CDTIPORECE", 3}, {"NMTIPORECE", 40}, {"IDTIPORECE", 1}, {"IDTPBUTTON", 1},
+                  {"IDMOSTRARECE", 1}, {"DSIMPFISCAL", 50}, {"CDFPIMPFIS", 10}, {"IDEMIVALE", 1}});
+  ds.CreateDataSet();
+  const std::vector<const char*> names = {"CDFILIAL", "CDTIPORECE", "NMTIPORECE", "IDTIPORECE",
+                                          "IDTPBUTTON", "IDMOSTRARECE", "DSIMPFISCAL"};
+  AppendTexts(ds, names, {"0001", "001", "DINHEIRO", "1", "5", "S", "DINHEIRO"});
+  AppendTexts(ds, names, {"0001", "002", "CARTAO CREDITO", "4", "5", "S", "Cartao Credito"});
+}
+
+// The sale's movements: 20,00 in cash and 20,00 on the credit card.
+Variant Movements() {
+  rtl::ClientDataSet ds;
+  using rtl::FieldType;
+  AddStrings(ds, {{"CDFILIAL", 4}, {"IDTIPOMOVIVE", 1}, {"CDTIPORECE", 3}, {"NMTIPORECE", 40}, {"IDTIPORECE", 1}});
+  for (const char* f : {"VRMOVIVEND", "VRMOVIVEOUT", "VRCOTINDOUT"}) ds.AddFieldDef(f, FieldType::Float);
+  AddStrings(ds, {{"CDTIPOTROCO", 3}, {"NRORDTROCO", 3}, {"CDCLIENTE", 15}, {"CDCONSUMIDOR", 15},
+                  {"DSIMPFISCAL", 50}, {"CDFPIMPFIS", 10}, {"NRCARTBANCO", 20}, {"CDNSUHOSTTEF", 20},
+                  {"CDBANCARTCR", 10}, {"CDTIPORECEORIG", 3}});
+  ds.AddFieldDef("DTHRINCMOV", FieldType::DateTime);
+  ds.AddFieldDef("DTMOVIMCAIXA", FieldType::DateTime);
+  ds.AddIndexDef("idxIDTIPORECE", "IDTIPORECE;NRORDTROCO", "IDTIPORECE");
+  ds.CreateDataSet();
+  const std::vector<const char*> names = {"CDFILIAL",   "IDTIPOMOVIVE", "CDTIPORECE", "NMTIPORECE",
+                                          "IDTIPORECE", "NRORDTROCO",   "DSIMPFISCAL", "CDFPIMPFIS"};
+  for (auto& r : {std::vector<const char*>{"0001", "E", "001", "Dinheiro", "1", "1", "Dinheiro", "S"},
+                  std::vector<const char*>{"0001", "E", "002", "Cartao Credito", "4", "2", "Cartao Credito", "S"}}) {
+    ds.Append();
+    for (size_t i = 0; i < names.size(); ++i) ds.FieldByName(names[i]).SetAsString(r[i]);
+    ds.FieldByName("VRMOVIVEND").SetAsFloat(20.0);
+    ds.FieldByName("VRMOVIVEOUT").SetAsFloat(0);
+    ds.FieldByName("VRCOTINDOUT").SetAsFloat(0);
+    ds.FieldByName("DTHRINCMOV").SetAsDateTime(rtl::EncodeDate(2026, 3, 5) + rtl::EncodeTime(10, 5, 0, 0));
+    ds.FieldByName("DTMOVIMCAIXA").SetAsDateTime(rtl::EncodeDate(2026, 3, 5));
+    ds.Post();
+  }
+  return ds.Data();
+}
+
+Variant TypesPacket() {
+  rtl::ClientDataSet ds;
+  AddStrings(ds, {{"CDTIPORECE", 3}, {"NMTIPORECE", 40}, {"IDTIPORECE", 1}});
+  ds.CreateDataSet();
+  AppendTexts(ds, {"CDTIPORECE", "NMTIPORECE", "IDTIPORECE"}, {"001", "Dinheiro", "1"});
+  AppendTexts(ds, {"CDTIPORECE", "NMTIPORECE", "IDTIPORECE"}, {"002", "Cartao Credito", "4"});
+  return ds.Data();
+}
+
+// The closing list: a subtotal discount of 5,99, card and cash, the change
+// registered as a change voucher, the usual footer.
+Variant ClosingList() {
+  std::vector<Variant> el(61, Variant(""));
+  el[1] = "Obrigado pela preferencia!";
+  el[2] = "001";
+  el[3] = 0;
+  el[4] = true;
+  el[5] = true;
+  el[6] = 5.999;
+  el[7] = 5.99;
+  el[8] = 0;
+  el[9] = "N";
+  el[10] = "Trocas somente com este cupom.";
+  el[11] = false;
+  el[13] = Movements();
+  el[14] = TypesPacket();
+  el[22] = "7";
+  el[23] = "MARIA";
+  for (size_t i : {32, 33, 34, 49, 60}) el[i] = Variant::Null();
+  for (size_t i : {37, 38, 50, 52, 53, 54}) el[i] = 0;
+  el[40] = "N";
+  el[41] = "001";
+  el[42] = "VENDA-000001";
+  el[43] = "SP";
+  el[44] = "11.222.333/0001-81";
+  el[51] = 6.8;
+  return Variant(el);
+}
+
+}  // namespace
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Scenario {
+  const char* name;
+  int batch;                        // operations timed together
+  bool itemsNeedCoupon;             // a coupon is opened before each batch
+  std::function<bool()> viaModule;  // one operation through the module
+  std::vector<Call> calls;          // the same operation's vendor calls
+  std::vector<std::string> log;     // and its debug-log entries
+  std::vector<double> module, direct;  // microseconds per operation, one per round
+
+  Scenario(const char* n, int b, bool coupon, std::function<bool()> op)
+      : name(n), batch(b), itemsNeedCoupon(coupon), viaModule(std::move(op)) {}
+};
+
+class Bench {
+ public:
+  explicit Bench(fs::path dir) : dir_(std::move(dir)) {}
+  ~Bench();
+  bool Start();
+  void Record(Scenario& s);
+  void Round(Scenario& s);
+  void Report(const std::vector<Scenario>& list) const;
+
+ private:
+  void Prepare(const Scenario& s);
+  double TimeModule(const Scenario& s);
+  double TimeDirect(Scenario& s);
+  std::string LogText() const;
+
+  fs::path dir_;
+  rtl::ConfigurableEnv env_;
+  rtl::Env* prevEnv_ = nullptr;
+  Printer p_;
+  int logFd_ = -1;
+  bool couponOpen_ = false;
+};
+
+Bench::~Bench() {
+  if (logFd_ >= 0) ::close(logFd_);
+  if (prevEnv_) rtl::SetEnv(prevEnv_);
+  std::error_code ec;
+  fs::remove_all(dir_, ec);
+}
+
+std::string Bench::LogText() const {
+  std::ifstream in(dir_ / "host" / "impdebug0326.txt", std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+bool Bench::Start() {
+  fs::create_directories(dir_ / "host");
+  fs::create_directories(dir_ / "system");
+  env_.programPath = (dir_ / "host" / "qorhost").string();
+  env_.systemDirectory = (dir_ / "system").string();
+  env_.clockFrozen = true;
+  env_.frozenNow = rtl::EncodeDate(2026, 3, 5) + rtl::EncodeTime(10, 0, 0, 0);
+  prevEnv_ = rtl::SetEnv(&env_);
+  hostlib::SetDialogHandler([](const hostlib::DialogRequest&) { return false; });
+  if (!p_.Load()) return false;
+  p_.setStateDir((dir_ / "ecf").string().c_str());
+  p_.reset();
+  p_.setClock("2026-03-05T10:00:00");
+  p_.setJournal("");
+  logFd_ = ::open((dir_ / "direct-log.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  Variant start = StartRecord();
+  if (logFd_ < 0 || !Qor01100::StartImpFiscal(start)) return false;
+  std::string cv, cred, compCred, cancCred, report;
+  rtl::ClientDataSet receipts, types;
+  Qor01100::CarregaTotalizador(cv, cred, compCred, cancCred, report, "001", 1, &receipts);
+  PaymentTypes(types);
+  Qor01100::CarregaRecebimento("", "001", 1, &types);
+  return true;
+}
+
+// Before a batch: no coupon left open; a fresh one when the batch sells items.
+void Bench::Prepare(const Scenario& s) {
+  if (couponOpen_) p_.cancel();
+  couponOpen_ = s.itemsNeedCoupon;
+  if (s.itemsNeedCoupon) {
+    char cpf[1] = "", name[1] = "", address[1] = "";
+    p_.openCoupon(cpf, name, address);
+  }
+}
+
+void Bench::Record(Scenario& s) {
+  Prepare(s);
+  const std::string before = LogText();
+  const fs::path journal = dir_ / "journal.jsonl";
+  fs::remove(journal);
+  p_.setJournal(journal.c_str());
+  const bool ok = s.viaModule();
+  p_.setJournal("");
+  if (!ok) std::fprintf(stderr, "warning: %s answered false\n", s.name);
+  s.calls = ReadJournal(journal, p_.lib);
+  s.log = LogEntries(LogText().substr(before.size()), "05/03/2026 ");
+  if (std::getenv("QOR_BENCH_VERBOSE"))
+    for (const std::string& l : s.log) std::fprintf(stderr, "%s: %s", s.name, l.c_str());
+}
+
+double Bench::TimeModule(const Scenario& s) {
+  Prepare(s);
+  const auto t0 = Clock::now();
+  for (int i = 0; i < s.batch; ++i) s.viaModule();
+  return std::chrono::duration<double, std::micro>(Clock::now() - t0).count() / s.batch;
+}
+
+double Bench::TimeDirect(Scenario& s) {
+  Prepare(s);
+  const auto t0 = Clock::now();
+  for (int i = 0; i < s.batch; ++i) {
+    for (Call& c : s.calls) {
+      for (size_t k = 0; k < c.given.size(); ++k) {
+        Slot& w = c.work[k];
+        const Slot& g = c.given[k];
+        std::copy(g.text.begin(), g.text.end(), w.text.begin());  // same length: no allocation
+        w.i = g.i;
+        w.b = g.b;
+      }
+      c.invoke(c.fn, c.work);
+    }
+    for (const std::string& line : s.log)
+      if (::write(logFd_, line.data(), line.size()) != static_cast<ssize_t>(line.size())) std::abort();
+  }
+  return std::chrono::duration<double, std::micro>(Clock::now() - t0).count() / s.batch;
+}
+
+void Bench::Round(Scenario& s) {
+  s.module.push_back(TimeModule(s));
+  s.direct.push_back(TimeDirect(s));
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+void Bench::Report(const std::vector<Scenario>& list) const {
+  std::printf("%-14s %6s %6s %14s %14s %7s\n", "operation", "calls", "lines", "module us", "direct+log us",
+              "ratio");
+  for (const Scenario& s : list) {
+    const double m = Median(s.module), d = Median(s.direct);
+    std::printf("%-14s %6zu %6zu %14.1f %14.1f %6.2fx\n", s.name, s.calls.size(), s.log.size(), m, d,
+                d > 0 ? m / d : 0.0);
+  }
+  std::printf("(medians of %zu rounds; log folder %s)\n", list.empty() ? 0 : list[0].module.size(),
+              dir_.parent_path().c_str());
+}
+
+bool Coupon() {
+  Variant open = AbreCupomRecord();
+  bool ok = Qor01100::AbreCupom(open);
+  Variant items[] = {ItemRecord("7891000100103", "ARROZ TIPO 1 5KG", 2, 10.99, 1.98, 0),
+                     ItemRecord("7891000200200", "CAFE TORRADO 500G", 1, 15.0, 0, 1.0),
+                     ItemRecord("7891000300307", "LEITE INTEGRAL 1L", 1, 4.0, 0, 0)};
+  for (Variant& it : items) ok = ok && Qor01100::VendaItem(it);
+  Variant ret = Variant::CreateArray(4);
+  rtl::StringList voucher;
+  return ok && Qor01100::FechaCupom(ClosingList(), &voucher, ret);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+  const fs::path base = argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path();
+  Bench bench(base / ("qor-driver-bench-" + std::to_string(::getpid())));
+  if (!bench.Start()) {
+    std::fprintf(stderr, "the module could not start on the simulated printer\n");
+    return 1;
+  }
+  std::vector<Scenario> list;
+  list.emplace_back("ImpressoraOk", 200, false, [] { return Qor01100::ImpressoraOk("001", true, false, true); });
+  list.emplace_back("VendaItem", 100, true, [] {
+    Variant item = ItemRecord("7891000300307", "LEITE INTEGRAL 1L", 1, 4.0, 0, 0);
+    return Qor01100::VendaItem(item);
+  });
+  list.emplace_back("whole coupon", 10, false, Coupon);
+  for (Scenario& s : list) bench.Record(s);
+  for (int r = 0; r < rounds; ++r)
+    for (Scenario& s : list) bench.Round(s);
+  bench.Report(list);
+  return 0;
+}
