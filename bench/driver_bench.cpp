@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -83,6 +84,7 @@ struct Call {
   Invoker invoke = nullptr;
   std::vector<Slot> given;  // arguments as the module passed them
   std::vector<Slot> work;   // copied from `given` before each call (the printer writes into buffers)
+  int ret = 0;              // what the printer answered the module
 };
 
 Slot SlotOf(const json& v) {
@@ -109,6 +111,7 @@ std::vector<Call> ReadJournal(const fs::path& path, void* lib) {
       std::exit(2);
     }
     c.invoke = it->second;
+    c.ret = j.at("ret").get<int>();
     for (const json& a : j.at("args")) c.given.push_back(SlotOf(a));
     c.work = c.given;
     calls.push_back(std::move(c));
@@ -284,7 +287,9 @@ struct Scenario {
   std::function<bool()> viaModule;  // one operation through the module
   std::vector<Call> calls;          // the same operation's vendor calls
   std::vector<std::string> log;     // and its debug-log entries
-  std::vector<double> module, direct;  // microseconds per operation, one per round
+  std::vector<double> module, direct;        // wall-clock microseconds per operation, one per round
+  std::vector<double> moduleCpu, directCpu;  // the process's processor time, the same way
+  long differing = 0;  // replayed calls whose code differed from the module's (0: a faithful replay)
 
   Scenario(const char* n, int b, bool coupon, std::function<bool()> op)
       : name(n), batch(b), itemsNeedCoupon(coupon), viaModule(std::move(op)) {}
@@ -301,8 +306,7 @@ class Bench {
 
  private:
   void Prepare(const Scenario& s);
-  double TimeModule(const Scenario& s);
-  double TimeDirect(Scenario& s);
+  void DirectOnce(Scenario& s);
   std::string LogText() const;
 
   fs::path dir_;
@@ -377,36 +381,55 @@ void Bench::Record(Scenario& s) {
     for (const std::string& l : s.log) std::fprintf(stderr, "%s: %s", s.name, l.c_str());
 }
 
-double Bench::TimeModule(const Scenario& s) {
-  Prepare(s);
-  const auto t0 = Clock::now();
-  for (int i = 0; i < s.batch; ++i) s.viaModule();
-  return std::chrono::duration<double, std::micro>(Clock::now() - t0).count() / s.batch;
-}
-
-double Bench::TimeDirect(Scenario& s) {
-  Prepare(s);
-  const auto t0 = Clock::now();
-  for (int i = 0; i < s.batch; ++i) {
-    for (Call& c : s.calls) {
-      for (size_t k = 0; k < c.given.size(); ++k) {
-        Slot& w = c.work[k];
-        const Slot& g = c.given[k];
-        std::copy(g.text.begin(), g.text.end(), w.text.begin());  // same length: no allocation
-        w.i = g.i;
-        w.b = g.b;
-      }
-      c.invoke(c.fn, c.work);
-    }
-    for (const std::string& line : s.log)
-      if (::write(logFd_, line.data(), line.size()) != static_cast<ssize_t>(line.size())) std::abort();
+// Wall-clock and processor microseconds per operation of a batch.
+struct Timer {
+  explicit Timer(int n) : n_(n), wall_(Clock::now()), cpu_(std::clock()) {}
+  void Stop(std::vector<double>& wall, std::vector<double>& cpu) const {
+    wall.push_back(std::chrono::duration<double, std::micro>(Clock::now() - wall_).count() / n_);
+    cpu.push_back(1e6 * static_cast<double>(std::clock() - cpu_) / CLOCKS_PER_SEC / n_);
   }
-  return std::chrono::duration<double, std::micro>(Clock::now() - t0).count() / s.batch;
+  int n_;
+  Clock::time_point wall_;
+  std::clock_t cpu_;
+};
+
+void Bench::DirectOnce(Scenario& s) {
+  for (Call& c : s.calls) {
+    for (size_t k = 0; k < c.given.size(); ++k) {
+      Slot& w = c.work[k];
+      const Slot& g = c.given[k];
+      std::copy(g.text.begin(), g.text.end(), w.text.begin());  // same length: no allocation
+      w.i = g.i;
+      w.b = g.b;
+    }
+    if (c.invoke(c.fn, c.work) != c.ret) ++s.differing;
+  }
+  for (const std::string& line : s.log)
+    if (::write(logFd_, line.data(), line.size()) != static_cast<ssize_t>(line.size())) std::abort();
 }
 
+// The two ways alternate which goes first, so that neither always meets
+// the printer's memory as the other left it.
 void Bench::Round(Scenario& s) {
-  s.module.push_back(TimeModule(s));
-  s.direct.push_back(TimeDirect(s));
+  auto viaModule = [&] {
+    Prepare(s);
+    Timer t(s.batch);
+    for (int i = 0; i < s.batch; ++i) s.viaModule();
+    t.Stop(s.module, s.moduleCpu);
+  };
+  auto direct = [&] {
+    Prepare(s);
+    Timer t(s.batch);
+    for (int i = 0; i < s.batch; ++i) DirectOnce(s);
+    t.Stop(s.direct, s.directCpu);
+  };
+  if (s.module.size() % 2 == 0) {
+    viaModule();
+    direct();
+  } else {
+    direct();
+    viaModule();
+  }
 }
 
 double Median(std::vector<double> v) {
@@ -415,27 +438,51 @@ double Median(std::vector<double> v) {
 }
 
 void Bench::Report(const std::vector<Scenario>& list) const {
-  std::printf("%-14s %6s %6s %14s %14s %7s\n", "operation", "calls", "lines", "module us", "direct+log us",
-              "ratio");
+  std::printf("%-13s %5s %5s | %10s %10s %6s | %10s %10s %6s\n", "", "", "", "wall us", "", "", "cpu us", "", "");
+  std::printf("%-13s %5s %5s | %10s %10s %6s | %10s %10s %6s\n", "operation", "calls", "lines", "module",
+              "direct+log", "ratio", "module", "direct+log", "ratio");
   for (const Scenario& s : list) {
     const double m = Median(s.module), d = Median(s.direct);
-    std::printf("%-14s %6zu %6zu %14.1f %14.1f %6.2fx\n", s.name, s.calls.size(), s.log.size(), m, d,
-                d > 0 ? m / d : 0.0);
+    const double mc = Median(s.moduleCpu), dc = Median(s.directCpu);
+    std::printf("%-13s %5zu %5zu | %10.1f %10.1f %5.2fx | %10.1f %10.1f %5.2fx\n", s.name, s.calls.size(),
+                s.log.size(), m, d, d > 0 ? m / d : 0.0, mc, dc, dc > 0 ? mc / dc : 0.0);
   }
-  std::printf("(medians of %zu rounds; log folder %s)\n", list.empty() ? 0 : list[0].module.size(),
-              dir_.parent_path().c_str());
+  for (const Scenario& s : list)
+    if (s.differing) std::printf("warning: %ld replayed calls of %s answered otherwise than to the module\n",
+                                 s.differing, s.name);
+  std::printf("(medians of %zu rounds; printer state and logs under %s)\n",
+              list.empty() ? 0 : list[0].module.size(), dir_.parent_path().c_str());
+}
+
+// The host's records are made once: building them is the host's cost, not the driver's.
+struct Records {
+  Variant open = AbreCupomRecord();
+  Variant items[3] = {ItemRecord("7891000100103", "ARROZ TIPO 1 5KG", 2, 10.99, 1.98, 0),
+                      ItemRecord("7891000200200", "CAFE TORRADO 500G", 1, 15.0, 0, 1.0),
+                      ItemRecord("7891000300307", "LEITE INTEGRAL 1L", 1, 4.0, 0, 0)};
+  Variant closing = ClosingList();
+};
+
+const Records& Host() {
+  static const Records r;
+  return r;
+}
+
+bool SellPlainItem() {
+  Variant item = Host().items[2];
+  return Qor01100::VendaItem(item);
 }
 
 bool Coupon() {
-  Variant open = AbreCupomRecord();
+  Variant open = Host().open;
   bool ok = Qor01100::AbreCupom(open);
-  Variant items[] = {ItemRecord("7891000100103", "ARROZ TIPO 1 5KG", 2, 10.99, 1.98, 0),
-                     ItemRecord("7891000200200", "CAFE TORRADO 500G", 1, 15.0, 0, 1.0),
-                     ItemRecord("7891000300307", "LEITE INTEGRAL 1L", 1, 4.0, 0, 0)};
-  for (Variant& it : items) ok = ok && Qor01100::VendaItem(it);
+  for (const Variant& it : Host().items) {
+    Variant item = it;
+    ok = ok && Qor01100::VendaItem(item);
+  }
   Variant ret = Variant::CreateArray(4);
   rtl::StringList voucher;
-  return ok && Qor01100::FechaCupom(ClosingList(), &voucher, ret);
+  return ok && Qor01100::FechaCupom(Host().closing, &voucher, ret);
 }
 
 }  // namespace
@@ -450,10 +497,7 @@ int main(int argc, char** argv) {
   }
   std::vector<Scenario> list;
   list.emplace_back("ImpressoraOk", 200, false, [] { return Qor01100::ImpressoraOk("001", true, false, true); });
-  list.emplace_back("VendaItem", 100, true, [] {
-    Variant item = ItemRecord("7891000300307", "LEITE INTEGRAL 1L", 1, 4.0, 0, 0);
-    return Qor01100::VendaItem(item);
-  });
+  list.emplace_back("VendaItem", 100, true, SellPlainItem);
   list.emplace_back("whole coupon", 10, false, Coupon);
   for (Scenario& s : list) bench.Record(s);
   for (int r = 0; r < rounds; ++r)

@@ -1,7 +1,12 @@
 // The debug log: one text file per calendar month in the host program's
-// folder, "impdebugMMYY.txt". Each line is opened, appended and closed
-// (so it is on disk before the call returns, and a month change simply
-// names a new file); a failure to write raises EInOutError to the caller.
+// folder, "impdebugMMYY.txt". Each line is handed whole to the operating
+// system before the call returns (a crash of the process loses nothing),
+// without a flush to the disk per line. The file stays open between lines
+// and is opened again when the month or the host folder changes, or when
+// the file was deleted meanwhile (the next line creates it again). The
+// month's file name is worked out once per month. A failure to open or
+// write raises EInOutError to the caller.
+#include <cmath>
 #include <string>
 
 #include "driver/frame.h"
@@ -12,13 +17,43 @@
 
 namespace Qor01100 {
 
+namespace {
+
+// The current month's file: its days [firstDay, endDay) and the host folder
+// its name was made for.
+struct MonthFile {
+  std::string dir;
+  rtl::TDateTime firstDay = 1, endDay = 0;  // empty until the first line
+  std::string path;
+};
+
+const std::string& LogPath(rtl::TDateTime now) {
+  static MonthFile m;
+  const std::string dir = rtl::ProgramDir();
+  const rtl::TDateTime day = std::trunc(now);  // the date part, as decoding takes it
+  if (day < m.firstDay || day >= m.endDay || dir != m.dir) {
+    const rtl::DateParts d = rtl::DecodeDate(now);
+    m.firstDay = rtl::EncodeDate(d.year, d.month, 1);
+    m.endDay = d.month < 12 ? rtl::EncodeDate(d.year, d.month + 1, 1) : m.firstDay + 31;
+    m.dir = dir;
+    m.path = dir + "\\impdebug" + rtl::FormatDateTime("mmyy", now) + ".txt";
+  }
+  return m.path;
+}
+
+}  // namespace
+
 void ImpFisDebug(const std::string& Msg) {
+  static rtl::AppendingFile file;
   const rtl::TDateTime now = rtl::Now();
-  const std::string path = rtl::ProgramDir() + "\\impdebug" + rtl::FormatDateTime("mmyy", now) + ".txt";
   const rtl::FormatSettings& fs = rtl::Settings();
-  std::string line = rtl::FormatDateTime(fs.ShortDateFormat, now) + " " +
-                     rtl::FormatDateTime(fs.LongTimeFormat, now) + " - " + Msg + "\r\n";
-  rtl::AppendFileBytes(path, line);
+  std::string line = rtl::FormatDateTime(fs.ShortDateFormat, now);
+  line += ' ';
+  line += rtl::FormatDateTime(fs.LongTimeFormat, now);
+  line += " - ";
+  line += Msg;
+  line += "\r\n";
+  file.Append(LogPath(now), line);
 }
 
 }  // namespace Qor01100

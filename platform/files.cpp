@@ -194,7 +194,20 @@ std::string ReadFileBytes(std::string_view path) {
     throw EFOpenError("Cannot open file \"" + std::string(path) + "\": it is a folder");
   std::ifstream in(native, std::ios::binary);
   if (!in) throw EFOpenError("Cannot open file \"" + std::string(path) + "\": not found or not readable");
-  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The whole file in one read when its size is known; whatever follows
+  // (a file that grew meanwhile, or one without a size) in large pieces.
+  std::string data;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+  in.clear();
+  in.seekg(0);
+  if (size > 0) {
+    data.resize(static_cast<size_t>(size));
+    in.read(data.data(), size);
+    data.resize(static_cast<size_t>(in.gcount()));
+  }
+  char piece[65536];
+  while (in && (in.read(piece, sizeof piece), in.gcount() > 0)) data.append(piece, static_cast<size_t>(in.gcount()));
   if (in.bad()) throw EFOpenError("Cannot read file \"" + std::string(path) + "\"");
   return data;
 }
@@ -232,6 +245,29 @@ void WriteFileAtomic(std::string_view path, std::string_view data) {
 void AppendFileBytes(std::string_view path, std::string_view data) {
   std::string err;
   if (!os::AppendFileSynced(NativePath(path), data, &err)) throw EInOutError(err);
+}
+
+AppendingFile::~AppendingFile() { Close(); }
+
+void AppendingFile::Close() {
+  os::CloseFile(fd_);
+  fd_ = -1;
+  path_.clear();
+}
+
+void AppendingFile::Append(std::string_view path, std::string_view data) {
+  if (fd_ >= 0 && (path != path_ || !os::StillNamed(fd_))) Close();
+  std::string err;
+  if (fd_ < 0) {
+    const int fd = os::OpenAppend(NativePath(path), &err);
+    if (fd < 0) throw EInOutError(err);
+    fd_ = fd;
+    path_ = std::string(path);
+  }
+  if (!os::WriteAppend(fd_, data, NativePath(path), &err)) {
+    Close();
+    throw EInOutError(err);
+  }
 }
 
 }  // namespace rtl

@@ -53,4 +53,26 @@ void WriteFileAtomic(std::string_view path, std::string_view data);  // raises E
 // Appends and flushes before returning.
 void AppendFileBytes(std::string_view path, std::string_view data);  // raises EInOutError
 
+// A log file kept open between appends. Each Append hands its data to the
+// operating system in one write before it returns, so a crash of the process
+// loses nothing already appended; there is no flush to the disk. The file is
+// opened again when the path changes, and when the open file was deleted or
+// replaced since the last append (the next line then creates it anew, as
+// opening per line would). One writer object per log; not thread-safe.
+class AppendingFile {
+ public:
+  AppendingFile() = default;
+  ~AppendingFile();
+  AppendingFile(const AppendingFile&) = delete;
+  AppendingFile& operator=(const AppendingFile&) = delete;
+  // Raises EInOutError when the file cannot be opened or written (the next
+  // append then opens it again).
+  void Append(std::string_view path, std::string_view data);
+  void Close();
+
+ private:
+  int fd_ = -1;
+  std::string path_;  // as given
+};
+
 }  // namespace rtl

@@ -41,4 +41,15 @@ bool AppendFileSynced(const std::string& path, std::string_view data, std::strin
 // Flushes a folder's entries (after a rename); best effort.
 void SyncDirectory(const std::string& dir);
 
+// A file kept open for appending: every write lands at the current end of
+// the file, whoever else appends to it. OpenAppend creates the file when
+// missing; -1 with errno-based text in *error on failure.
+int OpenAppend(const std::string& path, std::string* error);
+// Hands all of data to the operating system (no flush to the disk).
+bool WriteAppend(int fd, std::string_view data, const std::string& path, std::string* error);
+// False when the open file no longer has a name (deleted, or replaced by
+// another file of its name), or cannot be examined.
+bool StillNamed(int fd);
+void CloseFile(int fd);
+
 }  // namespace rtl::os

@@ -138,6 +138,30 @@ bool AppendFileSynced(const std::string& path, std::string_view data, std::strin
   return WriteAndSync(path, data, O_APPEND, error);
 }
 
+int OpenAppend(const std::string& path, std::string* error) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0 && error) *error = ErrnoText("Cannot open file", path);
+  return fd;
+}
+
+bool WriteAppend(int fd, std::string_view data, const std::string& path, std::string* error) {
+  if (WriteAll(fd, data)) return true;
+  if (error) *error = ErrnoText("Cannot write file", path);
+  return false;
+}
+
+bool StillNamed(int fd) {
+  struct stat st;
+  return ::fstat(fd, &st) == 0 && st.st_nlink > 0;
+}
+
+void CloseFile(int fd) {
+  if (fd >= 0) ::close(fd);
+}
+
 void SyncDirectory(const std::string& dir) {
   int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;

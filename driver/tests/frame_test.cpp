@@ -56,6 +56,51 @@ TEST_F(FrameTest, DebugLogLineFormatAndMonthlyFiles) {
   EXPECT_EQ(content2, "01/08/2026 00:00:01 - segunda\r\n");
 }
 
+TEST_F(FrameTest, DebugLogLinesAreInTheFileWhenTheCallReturns) {
+  SetClock(2026, 3, 5, 10, 0, 0);
+  const auto path = hostDir / "impdebug0326.txt";
+  Qor01100::ImpFisDebug("um");
+  EXPECT_EQ(rtl::ReadFileBytes(path.string()), "05/03/2026 10:00:00 - um\r\n");
+  // Deleted while the module runs (an operator clearing the log): the next
+  // line starts the file again.
+  std::filesystem::remove(path);
+  Qor01100::ImpFisDebug("dois");
+  EXPECT_EQ(rtl::ReadFileBytes(path.string()), "05/03/2026 10:00:00 - dois\r\n");
+}
+
+TEST_F(FrameTest, DebugLogFollowsTheHostFolderAndTheLocale) {
+  SetClock(2026, 3, 5, 10, 0, 0);
+  Qor01100::ImpFisDebug("antes");
+  const auto other = tmp / "outro";
+  std::filesystem::create_directories(other);
+  env.programPath = (other / "qorhost").string();
+  {
+    rtl::ScopedSettings keep;
+    rtl::Settings().ShortDateFormat = "yyyy-mm-dd";
+    Qor01100::ImpFisDebug("depois");
+  }
+  EXPECT_EQ(rtl::ReadFileBytes((hostDir / "impdebug0326.txt").string()), "05/03/2026 10:00:00 - antes\r\n");
+  EXPECT_EQ(rtl::ReadFileBytes((other / "impdebug0326.txt").string()), "2026-03-05 10:00:00 - depois\r\n");
+}
+
+TEST_F(FrameTest, DebugLogMonthsOutsideTheUsualRange) {
+  // The first and last months a date-time holds, and a date before 1899.
+  const std::pair<rtl::TDateTime, const char*> cases[] = {
+      {rtl::EncodeDate(9999, 12, 31) + 0.5, "impdebug1299.txt"},
+      {rtl::EncodeDate(9999, 11, 30), "impdebug1199.txt"},
+      {rtl::EncodeDate(1899, 12, 29) - 0.25, "impdebug1299.txt"},
+      {rtl::EncodeDate(1, 1, 1), "impdebug0101.txt"},
+  };
+  env.clockFrozen = true;
+  for (auto& [when, name] : cases) {
+    SCOPED_TRACE(name);
+    std::filesystem::remove(hostDir / name);
+    env.frozenNow = when;
+    Qor01100::ImpFisDebug("x");
+    EXPECT_EQ(rtl::FileSize((hostDir / name).string()) > 0, true);
+  }
+}
+
 TEST_F(FrameTest, DebugLogWriteFailureRaises) {
   // The host folder is gone and cannot be written: the caller gets the I/O error.
   env.programPath = (tmp / "missing" / "dir" / "qorhost").string();

@@ -1,5 +1,6 @@
 // Files: existence, folders, paths with "\", FindFirst wildcards, copies,
-// whole-file reads and writes, WriteFileAtomic and AppendFileBytes.
+// whole-file reads and writes, WriteFileAtomic, AppendFileBytes and the
+// appending file kept open.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -203,6 +204,57 @@ TEST_F(FilesTest, AppendFileBytes) {
   AppendFileBytes(At("journal"), "");
   EXPECT_EQ(ReadFileBytes(At("journal")), "one\ntwo\n");
   EXPECT_THROW(AppendFileBytes(At("nodir/journal"), "x"), EInOutError);
+}
+
+TEST_F(FilesTest, ReadFileBytesReadsFilesOfEverySize) {
+  // Sizes around the pieces a file is read in, and a file whose size the
+  // system does not know in advance.
+  for (size_t n : {size_t{1}, size_t{65535}, size_t{65536}, size_t{65537}, size_t{1} << 20}) {
+    std::string data(n, '\0');
+    for (size_t i = 0; i < n; ++i) data[i] = static_cast<char>(i * 131 % 251);
+    WriteFileBytes(At("sized"), data);
+    EXPECT_EQ(ReadFileBytes(At("sized")), data) << n;
+  }
+  const std::string status = ReadFileBytes("/proc/self/status");
+  EXPECT_NE(status.find("Pid:"), std::string::npos);
+}
+
+TEST_F(FilesTest, AppendingFileKeepsEveryLineInOrder) {
+  AppendingFile log;
+  log.Append(At("log"), "one\r\n");
+  EXPECT_EQ(ReadFileBytes(At("log")), "one\r\n") << "in the file before Append returns";
+  log.Append(d_ + "\\log", "two\r\n");
+  // Another writer of the same file: both lines land at the end.
+  AppendFileBytes(At("log"), "other\r\n");
+  log.Append(At("log"), "three\r\n");
+  EXPECT_EQ(ReadFileBytes(At("log")), "one\r\ntwo\r\nother\r\nthree\r\n");
+}
+
+TEST_F(FilesTest, AppendingFileFollowsPathAndDeletedFiles) {
+  AppendingFile log;
+  log.Append(At("a"), "1\n");
+  log.Append(At("b"), "2\n");
+  EXPECT_EQ(ReadFileBytes(At("a")), "1\n");
+  EXPECT_EQ(ReadFileBytes(At("b")), "2\n");
+  // Deleted while open: the next line creates it again.
+  ASSERT_TRUE(DeleteFile(At("b")));
+  log.Append(At("b"), "3\n");
+  EXPECT_EQ(ReadFileBytes(At("b")), "3\n");
+  // Replaced by another file of its name: the line goes to the new file.
+  WriteFileAtomic(At("b"), "new\n");
+  log.Append(At("b"), "4\n");
+  EXPECT_EQ(ReadFileBytes(At("b")), "new\n4\n");
+}
+
+TEST_F(FilesTest, AppendingFileFailureRaisesAndRecovers) {
+  AppendingFile log;
+  EXPECT_THROW(log.Append(At("nodir/log"), "x"), EInOutError);
+  ForceDirectories(At("nodir"));
+  log.Append(At("nodir/log"), "y");
+  EXPECT_EQ(ReadFileBytes(At("nodir/log")), "y");
+  // The folder removed under the open file: the next line cannot be written.
+  std::filesystem::remove_all(At("nodir"));
+  EXPECT_THROW(log.Append(At("nodir/log"), "z"), EInOutError);
 }
 
 }  // namespace
