@@ -31,7 +31,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "hostlib/dialogs.h"
 #include "platform/dataset.h"
 #include "platform/env.h"
