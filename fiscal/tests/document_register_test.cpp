@@ -1,0 +1,73 @@
+// The register of printed non-fiscal documents.
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "hostlib/records.h"
+#include "module/Qor01100.h"
+#include "tests/support/module_helpers.h"
+
+namespace {
+
+class DocumentRegisterTest : public qortest::PrinterTest {
+ protected:
+  std::vector<nlohmann::json> Documents() {
+    std::vector<nlohmann::json> out;
+    for (const std::string& line : hostlib::ReadRecords()) {
+      nlohmann::json r = nlohmann::json::parse(line);
+      if (r["type"] == "DocNaoFiscal") out.push_back(r);
+    }
+    return out;
+  }
+};
+
+// Which counters each kind of document reads from the printer (the
+// non-fiscal operation count answers nothing on this printer, so GNF is
+// always empty).
+TEST_F(DocumentRegisterTest, EachKindRecordsItsOwnCounters) {
+  struct Case {
+    const char* type;
+    bool grg, cdc;
+  };
+  const Case cases[] = {{"RG", true, false}, {"CM", true, false}, {"RV", true, false}, {"CC", false, true},
+                        {"RZ", false, false}, {"LX", false, false}, {"MF", false, false}, {"NC", false, false}};
+  SetClock(2026, 12, 10, 14, 30);
+  ASSERT_TRUE(Qor01100::Relatorio_Gerencial_Imp("", "", "", "X\n", ""));  // GRG 1, COO 1
+  ASSERT_TRUE(Qor01100::FechRelatGerenc("", false, false));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    ClearJournal();
+    Qor01100::GravaDocumentosNaoFiscais("SERIE01", "", c.type, "");
+    const auto names = CallNames();
+    auto called = [&](const char* fn) { return std::find(names.begin(), names.end(), fn) != names.end(); };
+    EXPECT_TRUE(called("Elgin_NumeroCupom"));
+    EXPECT_TRUE(called("Elgin_DataMovimento"));
+    EXPECT_EQ(called("Elgin_ContadorRelatoriosGerenciaisMFD"), c.grg);
+    EXPECT_EQ(called("Elgin_ContadorComprovantesCreditoMFD"), c.cdc);
+
+    const nlohmann::json r = Documents().back();
+    EXPECT_EQ(r["serial"], "SERIE01");
+    EXPECT_EQ(r["docType"], c.type);
+    EXPECT_EQ(r["coo"], "000001");
+    EXPECT_EQ(r["gnf"], "");
+    EXPECT_EQ(r["grg"], c.grg ? "000001" : "");
+    EXPECT_EQ(r["cdc"], c.cdc ? "000000" : "");
+    EXPECT_EQ(r["saleNumber"], "");
+    EXPECT_EQ(r["movementDate"], "2026-12-10T00:00:00.000");
+    EXPECT_EQ(r["now"], "2026-12-10T14:30:00.000");
+  }
+  EXPECT_EQ(Documents().size(), std::size(cases));
+}
+
+TEST_F(DocumentRegisterTest, AFailureShowsItsTextAndNeverReachesTheCaller) {
+  ASSERT_EQ(sim.raise("Elgin_NumeroCupom", 1), 0);
+  EXPECT_NO_THROW(Qor01100::GravaDocumentosNaoFiscais("SERIE01", "005", "RG", ""));
+  EXPECT_TRUE(Documents().empty());
+  ASSERT_EQ(Dialogs().size(), 1u);
+  EXPECT_FALSE(Dialogs()[0].request.text.empty());
+  EXPECT_EQ(Dialogs()[0].request.kind, hostlib::tmAviso);
+  EXPECT_EQ(Dialogs()[0].request.scheme, "005");
+}
+
+}  // namespace

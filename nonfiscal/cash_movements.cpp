@@ -1,0 +1,72 @@
+// Money in and out of the drawer without a sale: cash supply, cash
+// withdrawal, and non-fiscal receipts against a totalizer the caller names.
+// Each is one registering printer command; the printer prints the voucher.
+//
+// Supply and withdrawal answer false only when the printer did not register
+// the movement: a status error reported after the printer executed it (paper
+// running out once the voucher is printed) is shown to the operator but the
+// movement stands, so the host must not repeat it. A command refused with
+// code 1 and the "not executed" status is a refusal, not a movement.
+#include "coupon/sale.h"
+#include "driver/command.h"
+#include "driver/frame.h"
+#include "nonfiscal/operations.h"
+#include "vendor/elgin.h"
+
+namespace Qor01100 {
+
+namespace {
+
+// Sends a cash movement once; true when the printer holds it.
+bool Register(Command c) {
+  Step step(std::move(c));
+  step.Run();
+  return step.Registered();
+}
+
+void CommandError(const std::string& stEsquemaCor) {
+  hostlib::Mensagem(Msg("ErroComando"), "", "N", "N", hostlib::tmInformacao, "", stEsquemaCor, 0, nullptr);
+}
+
+}  // namespace
+
+bool Suprimento(const std::string& stIgnorado, const std::string& stEsquemaCor, double doValor, bool boEntraCaixa) {
+  DataModule();
+  const std::string valor = FormatAmount("0.00", doValor);
+  if (!(doValor > 0)) return true;  // nothing to put in the drawer
+  const std::string forma = rtl::Copy("Dinheiro", 1, 16);
+  if (Register(Call("Elgin_Suprimento : " + valor + " - " + forma, Elgin_Suprimento, valor, forma).Show(true)))
+    return true;
+  CommandError(stEsquemaCor);
+  return false;
+}
+
+bool Sangria(const std::string& stIgnorado, const std::string& stEsquemaCor, double doValor,
+             rtl::ClientDataSet* cdsSangria) {
+  // An amount of zero still prints a withdrawal voucher, of one cent.
+  const std::string valor = FormatAmount("0.00", doValor == 0 ? 0.01 : doValor);
+  bool registered = false;
+  try {
+    registered = Register(Call("Elgin_Sangria : " + valor, Elgin_Sangria, valor).Show(true));
+  } catch (...) {
+    // A failure inside the analysis (the debug log) leaves the verdict to the printer's code.
+    registered = inRetorno == 1;
+  }
+  if (registered) return true;
+  CommandError(stEsquemaCor);
+  return false;
+}
+
+bool Cupom_NFiscNVinc(const std::string& stIgnorado, const std::string& stParam1, const std::string& stParam2,
+                      const std::string& stParam3, const std::string& stParam4) {
+  return Step(Call("Elgin_RecebimentoNaoFiscal : " + stParam1 + " - " + stParam2 + " - " + stParam3,
+                   Elgin_RecebimentoNaoFiscal, stParam1, stParam2, stParam3)
+                  .Show(boNUtilTaa))
+      .Run();
+}
+
+bool Totaliza_NFiscal(const std::string& stIgnorado1, const std::string& stIgnorado2) { return true; }
+
+bool Leitura_Totais_Imp(bool boParam1, bool boParam2) { return true; }
+
+}  // namespace Qor01100

@@ -1,0 +1,43 @@
+// The two printing channels of every non-fiscal document: the management
+// report (opened by a first call with an empty text, filled with text
+// blocks, closed) and the voucher linked to a payment of the last coupon or
+// receipt (opened against the payment, filled, closed with the same call
+// that closes a report).
+#include "coupon/operations.h"
+#include "driver/command.h"
+#include "driver/frame.h"
+#include "fiscal/operations.h"
+#include "hostlib/records.h"
+#include "nonfiscal/operations.h"
+#include "vendor/elgin.h"
+
+namespace Qor01100 {
+
+bool Relatorio_Gerencial_Imp(const std::string& stEsquemaCor, const std::string& stCdFilial,
+                             const std::string& stCdCaixa, const std::string& stTexto, const std::string& stIncCer) {
+  const bool ok =
+      Send(Call("Elgin_RelatorioGerencial", Elgin_RelatorioGerencial, RemoveAcentos(stTexto)).Show(boNUtilTaa));
+  // The report counter is recorded only once the printer has taken the text.
+  if (ok && !stIncCer.empty()) hostlib::GravaCER(stCdFilial, stCdCaixa, DataMoviFiscal(stEsquemaCor));
+  return ok;
+}
+
+bool FechRelatGerenc(const std::string& stIgnorado, bool boParam1, bool boParam2) {
+  return Send(Call("Elgin_FechaRelatorioGerencial", Elgin_FechaRelatorioGerencial)
+                  .Show(boParam1)
+                  .CancelOpenCoupon(boParam2));
+}
+
+bool Abre_Comp_NFiscalVinc(const std::string& stIgnorado, const std::string& stParam1, const std::string& stParam2,
+                           const std::string& stParam3) {
+  return Send(Call("Elgin_AbreComprovanteNaoFiscalVinculado : " + stParam1 + " - " + " - ",
+                   Elgin_AbreComprovanteNaoFiscalVinculado, stParam1, stParam2, stParam3)
+                  .Show(true));
+}
+
+bool Usa_CompNFis(const std::string& stIgnorado, const std::string& stParam1) {
+  return Send(Call("Elgin_UsaComprovanteNaoFiscalVinculado", Elgin_UsaComprovanteNaoFiscalVinculado, stParam1)
+                  .Show(boNUtilTaa));
+}
+
+}  // namespace Qor01100
