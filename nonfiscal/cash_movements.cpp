@@ -7,7 +7,7 @@
 // running out once the voucher is printed) is shown to the operator but the
 // movement stands, so the host must not repeat it. A command refused with
 // code 1 and the "not executed" status is a refusal, not a movement.
-#include "coupon/sale.h"
+#include "driver/amounts.h"
 #include "driver/command.h"
 #include "driver/frame.h"
 #include "nonfiscal/operations.h"
