@@ -1,0 +1,91 @@
+// Cancellations of an item or of the coupon.
+//
+// A cancellation is sent once: when its answer is lost, the printer's own
+// record (the day's cancellation total, the count of cancelled coupons)
+// tells whether it took effect, so a lost answer never reports as failed a
+// cancellation that happened (and a host retrying it would then cancel the
+// item before it).
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "coupon/operations.h"
+#include "driver/command.h"
+#include "driver/frame.h"
+#include "hostlib/consiste.h"
+#include "platform/text.h"
+#include "programming/operations.h"
+#include "vendor/elgin.h"
+
+namespace Qor01100 {
+namespace {
+
+// A text reading of the printer used to decide a lost answer; nullopt when it does not answer.
+template <class F>
+std::optional<std::string> Reading(F* entry, std::size_t size) {
+  std::string buf(size, ' ');
+  if (Vendor(entry, buf.data()) != 1) return std::nullopt;
+  return buf;
+}
+
+std::optional<std::string> CancellationTotal() { return Reading(Elgin_Cancelamentos, 14); }
+std::optional<std::string> CancelledCoupons() { return Reading(Elgin_NumeroCuponsCancelados, 4); }
+
+// The number of the coupon being cancelled, as the host stores it: the
+// printer's number without its leading zeros, fitted to 6 characters; empty
+// (after the operator's notice) when the printer's text is not a number.
+std::string CouponNumber(const std::string& stRetornoCupom, const std::string& stEsquemaCor) {
+  try {
+    return hostlib::Ajusta(rtl::IntToStr(rtl::StrToInt(stRetornoCupom)), 6);
+  } catch (const std::exception&) {
+    Notice(Msg("ComandoNExec"), hostlib::tmAviso, stEsquemaCor);
+    return "";
+  }
+}
+
+}  // namespace
+
+bool Cancela_ItGenerico(const std::string& a1, const std::string& stNrSeq, const std::string& a3,
+                        const std::string& a4, const std::string& a5, const std::string& a6, const std::string& a7,
+                        const std::string& a8, const std::string& a9, double a10, double a11) {
+  const std::string item = rtl::Copy(stNrSeq, 2, 4);
+  return Step(Call("Elgin_CancelaItemGenerico : " + item, Elgin_CancelaItemGenerico, item)
+                  .Probe(CancellationTotal))
+      .Run();
+}
+
+bool Cancela_UltimoItem(const std::string& a1, const std::string& a2) {
+  return Step(Call("Elgin_CancelaItemAnterior", Elgin_CancelaItemAnterior).Show(true).Probe(CancellationTotal))
+      .Run();
+}
+
+bool Cancela_Cupom_Imp(const rtl::Variant& Params, rtl::Variant& oleRetorno) {
+  const std::string stEsquemaCor = Params[0].AsString();
+  const bool boMsg = Params[1].AsBoolean();
+  const bool boFechaCupom = Params[2].AsBoolean();
+  const std::string stCdFilial = Params[4].AsString();
+  const std::string stCdCaixa = Params[5].AsString();
+  const std::string stNrSerie = Params[6].AsString();
+
+  // Without the printer's coupon number nothing is cancelled.
+  if (Nr_Cupom("", stEsquemaCor).empty()) return false;
+  const std::string stNrCupom = CouponNumber(stRetorno, stEsquemaCor);
+  if (!oleRetorno.IsArray() || oleRetorno.ArrayLength() < 1) oleRetorno = rtl::Variant::CreateArray(1);
+  oleRetorno[0] = rtl::Variant(stNrCupom);
+
+  const bool ok = Step(Call("Elgin_CancelaCupom", Elgin_CancelaCupom)
+                           .Show(boMsg)
+                           .CancelOpenCoupon(boFechaCupom)
+                           .Probe(CancelledCoupons))
+                      .Run();
+
+  // The grand-total record follows the printer whatever it answered.
+  Atu_TotGeral(rtl::Variant::Record({{"CDFILIAL", rtl::Variant(stCdFilial)},
+                                     {"CDCAIXA", rtl::Variant(stCdCaixa)},
+                                     {"NRSERIEIMP", rtl::Variant(stNrSerie)},
+                                     {"ESQUEMACOR", rtl::Variant(stEsquemaCor)},
+                                     {"IDVALIDA", rtl::Variant("N")}}));
+  return ok;
+}
+
+}  // namespace Qor01100
