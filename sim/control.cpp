@@ -85,6 +85,14 @@ json Printer::CouponsSnapshot() {
 
 json Printer::Snapshot() {
   json out;
+  if (!MemoryWhole()) {
+    out["memory_error"] = *memoryError_;
+    out["session"] = {{"port_open", portOpen_}, {"power", power_}};
+    out["tape"] = TapePath();
+    out["state_dir"] = StateDir();
+    return out;
+  }
+  out["memory_error"] = nullptr;
   Mutate([&] {
     const DayTotals& d = st_.day;
     json taxed = json::array();

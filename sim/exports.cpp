@@ -327,6 +327,18 @@ namespace {
 using ecfsim::Ctl;
 using ecfsim::Printer;
 
+// At a clean end of the process the memory is closed, its log checkpointed
+// into the database file.
+struct CloseAtExit {
+  ~CloseAtExit() {
+    std::lock_guard<std::mutex> lock(Ctl().mu);
+    try {
+      Printer::Get().CloseMemory();
+    } catch (...) {
+    }
+  }
+} closeAtExit;
+
 // Runs a control function: 0 on success, -1 when it throws.
 // The reason of a failure is kept for ecfsim_last_error.
 template <typename F>

@@ -39,7 +39,51 @@ void Printer::EnsureOpen() {
   loaded_ = false;
 }
 
+bool Printer::MemoryWhole() {
+  if (memoryError_) return false;
+  try {
+    EnsureOpen();
+  } catch (const MemoryError& e) {
+    memoryError_ = e.what();
+    loaded_ = false;
+    return false;
+  }
+  return true;
+}
+
+// With a damaged memory the port still opens and closes and the status
+// query answers (RAM error, command not executed); everything else is
+// refused with the memory error.
+int Printer::MemoryErrorAnswer(const Call& c, Handler h) {
+  if (h == &Printer::Elgin_AbrePortaSerial || h == &Printer::Elgin_FechaPortaSerial) return (this->*h)(c);
+  st1_ = 0;
+  st2_ = kSt2Ram | kSt2NotExecuted;
+  if (h == &Printer::Elgin_VerificaEstadoImpressora) {
+    c.PutInt(0, 6);
+    c.PutInt(1, (paper_ == 2 ? kSt1PaperOut : 0) | (paper_ == 1 ? kSt1PaperLow : 0) | (cover_ ? kSt1Error : 0));
+    c.PutInt(2, st2_);
+    return kOk;
+  }
+  lastRet_ = kWriteError;
+  return kWriteError;
+}
+
+void Printer::CloseMemory() {
+  store_.Close();
+  loaded_ = false;
+}
+
 void Printer::Load() {
+  try {
+    LoadMemory();
+  } catch (const StoreError&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw MemoryError(std::string("the printer's memory does not read: ") + e.what());
+  }
+}
+
+void Printer::LoadMemory() {
   auto s = store_.LoadState();
   if (s) {
     st_ = StateFromJson(json::parse(*s));
@@ -139,9 +183,14 @@ int Printer::Run(const Call& c, Handler h, bool portFree, bool readOnly) {
   }
   int ret;
   try {
+    if (!MemoryWhole()) return MemoryErrorAnswer(c, h);
     BeginCall(readOnly);
     ret = (this->*h)(c);
     EndCall(readOnly);
+  } catch (const MemoryError& e) {
+    AbortCall();
+    memoryError_ = e.what();
+    return MemoryErrorAnswer(c, h);
   } catch (const StoreError&) {
     AbortCall();
     st1_ = 0;
@@ -158,10 +207,15 @@ int Printer::Run(const Call& c, Handler h, bool portFree, bool readOnly) {
 }
 
 void Printer::Mutate(const std::function<void()>& fn) {
+  if (!MemoryWhole()) throw std::runtime_error("the printer's memory is damaged: " + *memoryError_);
   try {
     BeginCall();
     fn();
     EndCall();
+  } catch (const MemoryError& e) {
+    AbortCall();
+    memoryError_ = e.what();
+    throw;
   } catch (...) {
     AbortCall();
     throw;
@@ -173,6 +227,7 @@ void Printer::Mutate(const std::function<void()>& fn) {
 void Printer::SetStateDir(const std::string& dir) {
   store_.Close();
   loaded_ = false;
+  memoryError_.reset();
   stateDir_ = dir.empty() ? DefaultStateDir() : dir;
   portOpen_ = false;
   power_ = true;
@@ -180,7 +235,7 @@ void Printer::SetStateDir(const std::string& dir) {
   cover_ = false;
   drawer_ = false;
   st1_ = st2_ = 0;
-  EnsureOpen();
+  MemoryWhole();  // a damaged memory is taken as it is: its calls answer the memory error
 }
 
 std::string Printer::StateDir() {
@@ -191,6 +246,12 @@ std::string Printer::StateDir() {
 std::string Printer::TapePath() { return (fs::path(StateDir()) / "tape.txt").string(); }
 
 void Printer::Reset() {
+  if (!MemoryWhole()) {
+    // Only an explicit reset gives up a damaged memory.
+    store_.Close();
+    Store::Discard(StateDir());
+    memoryError_.reset();
+  }
   Mutate([&] {
     store_.Wipe();
     st_ = FactoryState();

@@ -50,6 +50,8 @@ class Printer {
 
   // Control (see sim/ecfsim.h). Throw std::exception on failure.
   void SetStateDir(const std::string& dir);
+  // Closes the memory at a clean end (the log checkpointed into the database).
+  void CloseMemory();
   std::string StateDir();
   std::string TapePath();
   void Reset();
@@ -73,7 +75,12 @@ class Printer {
 
   // Memory
   void EnsureOpen();
-  void Load();
+  // False when the memory was found damaged (memoryError_ says why): every
+  // call then answers a memory error until a reset.
+  bool MemoryWhole();
+  int MemoryErrorAnswer(const Call& c, Handler h);
+  void Load();  // throws MemoryError when what is kept does not read
+  void LoadMemory();
   void Save();
   void BeginCall(bool readOnly = false);
   void EndCall(bool readOnly = false);
@@ -166,6 +173,7 @@ class Printer {
   int st1_ = 0, st2_ = 0;  // the last command's own bits
   int lastRet_ = 1;
   std::optional<int64_t> frozen_;  // seconds of the frozen computer clock
+  std::optional<std::string> memoryError_;  // the memory was found damaged
 
   // Memory
   Store store_;

@@ -1,20 +1,19 @@
 #include "sim/store.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
-#include <memory>
+#include <fstream>
+#include <unordered_map>
 
 namespace ecfsim {
 
-namespace {
+namespace fs = std::filesystem;
 
-struct Stmt {
-  sqlite3_stmt* s = nullptr;
-  ~Stmt() {
-    if (s) sqlite3_finalize(s);
-  }
-};
+namespace {
 
 const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS state(id INTEGER PRIMARY KEY CHECK(id = 1), data TEXT NOT NULL);
@@ -24,192 +23,346 @@ CREATE TABLE IF NOT EXISTS open_lines(seq INTEGER PRIMARY KEY, line TEXT NOT NUL
 CREATE TABLE IF NOT EXISTS fiscal_memory(crz INTEGER PRIMARY KEY, movement_date TEXT NOT NULL, data TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS detail_memory(seq INTEGER PRIMARY KEY AUTOINCREMENT, coo INTEGER NOT NULL,
   kind TEXT NOT NULL, movement_date TEXT NOT NULL, issued_at TEXT NOT NULL, data TEXT NOT NULL, text TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS seal(id INTEGER PRIMARY KEY CHECK(id = 1), seq INTEGER NOT NULL);
+INSERT OR IGNORE INTO seal(id, seq) VALUES(1, 0);
 )sql";
+
+constexpr const char* kDbName = "ecfsim.db";
+constexpr const char* kSealName = "ecfsim.seal";
+constexpr size_t kSealWidth = 21;  // 20 digits and a line end, always written whole at offset 0
+
+bool NonEmptyFile(const fs::path& p) {
+  std::error_code ec;
+  return fs::is_regular_file(p, ec) && fs::file_size(p, ec) > 0;
+}
+
+// The number the seal holds; 0 when it is absent or was never written whole.
+int64_t ReadSeal(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  long long v = 0;
+  if (!(in >> v) || v < 0) return 0;
+  return v;
+}
+
+// A statement of the cache in use: reset and unbound when the use ends.
+struct Use {
+  sqlite3_stmt* s;
+  ~Use() {
+    sqlite3_reset(s);
+    sqlite3_clear_bindings(s);
+  }
+};
+
+void Bind(sqlite3_stmt* s, int i, const std::string& t) {
+  sqlite3_bind_text(s, i, t.data(), static_cast<int>(t.size()), SQLITE_STATIC);
+}
+
+std::string ColumnText(sqlite3_stmt* s, int i) {
+  const unsigned char* t = sqlite3_column_text(s, i);
+  return t ? std::string(reinterpret_cast<const char*>(t), sqlite3_column_bytes(s, i)) : std::string();
+}
 
 }  // namespace
 
+// Statements are prepared once per connection and kept.
+struct Store::Statements {
+  std::unordered_map<const char*, sqlite3_stmt*> cache;
+  ~Statements() {
+    for (auto& [sql, s] : cache)
+      if (s) sqlite3_finalize(s);
+  }
+};
+
+Store::Store() = default;
 Store::~Store() { Close(); }
 
 void Store::Fail(const char* what) {
   std::string msg = std::string(what) + ": " + (db_ ? sqlite3_errmsg(db_) : "no database");
+  int code = db_ ? (sqlite3_errcode(db_) & 0xff) : SQLITE_OK;
+  if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) throw MemoryError("the memory database is damaged (" + msg + ")");
   throw StoreError(msg);
 }
 
 void Store::Exec(const char* sql) {
-  char* err = nullptr;
-  if (sqlite3_exec(db_, sql, nullptr, nullptr, &err) != SQLITE_OK) {
-    std::string msg = std::string("sqlite: ") + (err ? err : "error");
-    sqlite3_free(err);
-    throw StoreError(msg);
-  }
+  if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail("sqlite");
 }
 
 sqlite3_stmt* Store::Prepare(const char* sql) {
-  sqlite3_stmt* s = nullptr;
-  if (sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK) Fail("prepare");
+  sqlite3_stmt*& s = st_->cache[sql];
+  if (!s && sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK) {
+    s = nullptr;
+    Fail("prepare");
+  }
   return s;
+}
+
+int64_t Store::Count(const char* sql) {
+  sqlite3_stmt* s = Prepare(sql);
+  Use u{s};
+  if (sqlite3_step(s) != SQLITE_ROW) Fail("count");
+  return sqlite3_column_int64(s, 0);
 }
 
 void Store::Open(const std::string& dir) {
   Close();
   std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
-  std::string path = (std::filesystem::path(dir) / "ecfsim.db").string();
-  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+  fs::create_directories(dir, ec);
+  const fs::path db = fs::path(dir) / kDbName, seal = fs::path(dir) / kSealName;
+  const bool sealed = fs::exists(seal, ec);
+  // The seal is read before the database, so it is never ahead of what is read next.
+  const int64_t sealedChanges = ReadSeal(seal);
+  const bool held = NonEmptyFile(db) || NonEmptyFile(db.string() + "-wal") || sealed;
+  if (held && !NonEmptyFile(db)) throw MemoryError("the memory database " + db.string() + " is missing");
+  if (sqlite3_open_v2(db.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                       nullptr) != SQLITE_OK) {
-    std::string msg = "cannot open " + path + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
+    std::string msg = "cannot open " + db.string() + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
     if (db_) sqlite3_close(db_);
     db_ = nullptr;
     throw StoreError(msg);
   }
+  st_ = std::make_unique<Statements>();
   sqlite3_busy_timeout(db_, 5000);
   try {
+    if (held) {
+      std::string check;
+      {
+        sqlite3_stmt* s = Prepare("PRAGMA quick_check");
+        Use u{s};
+        if (sqlite3_step(s) == SQLITE_ROW) check = ColumnText(s, 0);
+        else Fail("quick_check");
+      }
+      if (check != "ok") throw MemoryError("the memory database is damaged (" + check + ")");
+    }
     Exec("PRAGMA journal_mode=WAL");
     // ON (= NORMAL): with the WAL journal a crash of the process or of the
     // computer never corrupts the database; every call is one transaction.
     Exec("PRAGMA synchronous=ON");
     Exec(kSchema);
+    CheckWhole(dir, sealed, sealedChanges);
   } catch (...) {
-    Close();
+    st_.reset();
+    sqlite3_close_v2(db_);  // no checkpoint: a damaged memory is left as it was found
+    db_ = nullptr;
     throw;
   }
+  sealFd_ = ::open(seal.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (sealFd_ < 0) {
+    Close();
+    throw StoreError("cannot open " + seal.string());
+  }
+  if (!sealed) WriteSeal();
+}
+
+// What the database holds must be a whole printer, and not older than the seal.
+void Store::CheckWhole(const std::string& dir, bool sealed, int64_t sealedChanges) {
+  changes_ = Count("SELECT seq FROM seal WHERE id = 1");
+  const bool hasState = Count("SELECT count(*) FROM state") > 0;
+  const int64_t documents = Count("SELECT (SELECT count(*) FROM fiscal_memory) + (SELECT count(*) FROM detail_memory)"
+                                  " + (SELECT count(*) FROM open_doc)");
+  if (changes_ < sealedChanges)
+    throw MemoryError("the memory database in " + dir + " is older than its seal (" + std::to_string(changes_) +
+                      " changes, sealed " + std::to_string(sealedChanges) + "): its log was lost or damaged");
+  if (!hasState && (changes_ > 0 || documents > 0 || sealedChanges > 0))
+    throw MemoryError("the printer's state is missing from the memory database in " + dir);
+  if (hasState && changes_ > 0 && !sealed) throw MemoryError("the seal of the memory in " + dir + " is missing");
+}
+
+void Store::WriteSeal() {
+  char buf[kSealWidth + 1];
+  std::snprintf(buf, sizeof buf, "%020lld\n", static_cast<long long>(changes_));
+  if (sealFd_ >= 0 && ::pwrite(sealFd_, buf, kSealWidth, 0) != static_cast<ssize_t>(kSealWidth))
+    throw StoreError("cannot write the seal of the memory");
 }
 
 void Store::Close() {
-  if (db_) sqlite3_close_v2(db_);
+  if (!db_) return;
+  st_.reset();
+  // A clean end: the database file alone holds the memory.
+  if (sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+  sqlite3_close_v2(db_);
   db_ = nullptr;
+  if (sealFd_ >= 0) ::close(sealFd_);
+  sealFd_ = -1;
 }
 
-void Store::Begin(bool readOnly) { Exec(readOnly ? "BEGIN" : "BEGIN IMMEDIATE"); }
-void Store::Commit() { Exec("COMMIT"); }
+void Store::Discard(const std::string& dir) {
+  std::error_code ec;
+  for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(fs::path(dir) / (std::string(kDbName) + suffix), ec);
+  fs::remove(fs::path(dir) / kSealName, ec);
+}
+
+void Store::Begin(bool readOnly) {
+  wrote_ = false;
+  sqlite3_stmt* s = Prepare(readOnly ? "BEGIN" : "BEGIN IMMEDIATE");
+  Use u{s};
+  if (sqlite3_step(s) != SQLITE_DONE) Fail("begin");
+}
+
+void Store::Commit() {
+  if (wrote_) {
+    sqlite3_stmt* s = Prepare("UPDATE seal SET seq = seq + 1 WHERE id = 1 RETURNING seq");
+    Use u{s};
+    if (sqlite3_step(s) != SQLITE_ROW) Fail("count the change");
+    changes_ = sqlite3_column_int64(s, 0);
+  }
+  {
+    sqlite3_stmt* s = Prepare("COMMIT");
+    Use u{s};
+    if (sqlite3_step(s) != SQLITE_DONE) Fail("commit");
+  }
+  if (wrote_) WriteSeal();
+  wrote_ = false;
+}
+
 void Store::Rollback() {
+  wrote_ = false;
   if (db_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-int64_t Store::DataVersion() {
-  Stmt st{Prepare("PRAGMA data_version")};
-  if (sqlite3_step(st.s) != SQLITE_ROW) Fail("data_version");
-  return sqlite3_column_int64(st.s, 0);
-}
-
-namespace {
-std::string ColumnText(sqlite3_stmt* s, int i) {
-  const unsigned char* t = sqlite3_column_text(s, i);
-  return t ? std::string(reinterpret_cast<const char*>(t), sqlite3_column_bytes(s, i)) : std::string();
-}
-}  // namespace
+int64_t Store::DataVersion() { return Count("PRAGMA data_version"); }
 
 std::optional<std::string> Store::LoadState() {
-  Stmt st{Prepare("SELECT data FROM state WHERE id = 1")};
-  int rc = sqlite3_step(st.s);
-  if (rc == SQLITE_ROW) return ColumnText(st.s, 0);
+  sqlite3_stmt* s = Prepare("SELECT data FROM state WHERE id = 1");
+  Use u{s};
+  int rc = sqlite3_step(s);
+  if (rc == SQLITE_ROW) return ColumnText(s, 0);
   if (rc != SQLITE_DONE) Fail("load state");
   return std::nullopt;
 }
 
 void Store::SaveState(const std::string& json) {
-  Stmt st{Prepare("INSERT OR REPLACE INTO state(id, data) VALUES(1, ?)")};
-  sqlite3_bind_text(st.s, 1, json.data(), static_cast<int>(json.size()), SQLITE_TRANSIENT);
-  if (sqlite3_step(st.s) != SQLITE_DONE) Fail("save state");
+  sqlite3_stmt* s = Prepare("INSERT OR REPLACE INTO state(id, data) VALUES(1, ?)");
+  Use u{s};
+  Bind(s, 1, json);
+  if (sqlite3_step(s) != SQLITE_DONE) Fail("save state");
+  wrote_ = true;
 }
 
 std::optional<std::string> Store::LoadDoc() {
-  Stmt st{Prepare("SELECT data FROM open_doc WHERE id = 1")};
-  int rc = sqlite3_step(st.s);
-  if (rc == SQLITE_ROW) return ColumnText(st.s, 0);
+  sqlite3_stmt* s = Prepare("SELECT data FROM open_doc WHERE id = 1");
+  Use u{s};
+  int rc = sqlite3_step(s);
+  if (rc == SQLITE_ROW) return ColumnText(s, 0);
   if (rc != SQLITE_DONE) Fail("load document");
   return std::nullopt;
 }
 
 void Store::SaveDoc(const std::string& json) {
-  Stmt st{Prepare("INSERT OR REPLACE INTO open_doc(id, data) VALUES(1, ?)")};
-  sqlite3_bind_text(st.s, 1, json.data(), static_cast<int>(json.size()), SQLITE_TRANSIENT);
-  if (sqlite3_step(st.s) != SQLITE_DONE) Fail("save document");
+  sqlite3_stmt* s = Prepare("INSERT OR REPLACE INTO open_doc(id, data) VALUES(1, ?)");
+  Use u{s};
+  Bind(s, 1, json);
+  if (sqlite3_step(s) != SQLITE_DONE) Fail("save document");
+  wrote_ = true;
 }
 
-void Store::ClearDoc() { Exec("DELETE FROM open_doc; DELETE FROM open_items; DELETE FROM open_lines;"); }
+void Store::ClearDoc() {
+  for (const char* sql : {"DELETE FROM open_doc", "DELETE FROM open_items", "DELETE FROM open_lines"}) {
+    sqlite3_stmt* s = Prepare(sql);
+    Use u{s};
+    if (sqlite3_step(s) != SQLITE_DONE) Fail("clear document");
+  }
+  wrote_ = true;
+}
+
+namespace {
+std::vector<std::string> Column0(sqlite3_stmt* s, int& rc) {
+  std::vector<std::string> out;
+  while ((rc = sqlite3_step(s)) == SQLITE_ROW) out.push_back(ColumnText(s, 0));
+  return out;
+}
+}  // namespace
 
 std::vector<std::string> Store::LoadItems() {
-  Stmt st{Prepare("SELECT data FROM open_items ORDER BY n")};
-  std::vector<std::string> out;
+  sqlite3_stmt* s = Prepare("SELECT data FROM open_items ORDER BY n");
+  Use u{s};
   int rc;
-  while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) out.push_back(ColumnText(st.s, 0));
+  auto out = Column0(s, rc);
   if (rc != SQLITE_DONE) Fail("load items");
   return out;
 }
 
 void Store::SaveItem(int64_t n, const std::string& json) {
-  Stmt st{Prepare("INSERT OR REPLACE INTO open_items(n, data) VALUES(?, ?)")};
-  sqlite3_bind_int64(st.s, 1, n);
-  sqlite3_bind_text(st.s, 2, json.data(), static_cast<int>(json.size()), SQLITE_TRANSIENT);
-  if (sqlite3_step(st.s) != SQLITE_DONE) Fail("save item");
+  sqlite3_stmt* s = Prepare("INSERT OR REPLACE INTO open_items(n, data) VALUES(?, ?)");
+  Use u{s};
+  sqlite3_bind_int64(s, 1, n);
+  Bind(s, 2, json);
+  if (sqlite3_step(s) != SQLITE_DONE) Fail("save item");
+  wrote_ = true;
 }
 
 std::vector<std::string> Store::LoadLines() {
-  Stmt st{Prepare("SELECT line FROM open_lines ORDER BY seq")};
-  std::vector<std::string> out;
+  sqlite3_stmt* s = Prepare("SELECT line FROM open_lines ORDER BY seq");
+  Use u{s};
   int rc;
-  while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) out.push_back(ColumnText(st.s, 0));
+  auto out = Column0(s, rc);
   if (rc != SQLITE_DONE) Fail("load lines");
   return out;
 }
 
 void Store::AppendLine(int64_t seq, const std::string& line) {
-  Stmt st{Prepare("INSERT OR REPLACE INTO open_lines(seq, line) VALUES(?, ?)")};
-  sqlite3_bind_int64(st.s, 1, seq);
-  sqlite3_bind_text(st.s, 2, line.data(), static_cast<int>(line.size()), SQLITE_TRANSIENT);
-  if (sqlite3_step(st.s) != SQLITE_DONE) Fail("append line");
+  sqlite3_stmt* s = Prepare("INSERT OR REPLACE INTO open_lines(seq, line) VALUES(?, ?)");
+  Use u{s};
+  sqlite3_bind_int64(s, 1, seq);
+  Bind(s, 2, line);
+  if (sqlite3_step(s) != SQLITE_DONE) Fail("append line");
+  wrote_ = true;
 }
 
 void Store::InsertReduction(int64_t crz, const std::string& movementDate, const std::string& json) {
-  Stmt st{Prepare("INSERT INTO fiscal_memory(crz, movement_date, data) VALUES(?, ?, ?)")};
-  sqlite3_bind_int64(st.s, 1, crz);
-  sqlite3_bind_text(st.s, 2, movementDate.data(), static_cast<int>(movementDate.size()), SQLITE_TRANSIENT);
-  sqlite3_bind_text(st.s, 3, json.data(), static_cast<int>(json.size()), SQLITE_TRANSIENT);
-  if (sqlite3_step(st.s) != SQLITE_DONE) Fail("insert reduction");
+  sqlite3_stmt* s = Prepare("INSERT INTO fiscal_memory(crz, movement_date, data) VALUES(?, ?, ?)");
+  Use u{s};
+  sqlite3_bind_int64(s, 1, crz);
+  Bind(s, 2, movementDate);
+  Bind(s, 3, json);
+  if (sqlite3_step(s) != SQLITE_DONE) Fail("insert reduction");
+  wrote_ = true;
 }
 
 std::vector<std::string> Store::Reductions() {
-  Stmt st{Prepare("SELECT data FROM fiscal_memory ORDER BY crz")};
-  std::vector<std::string> out;
+  sqlite3_stmt* s = Prepare("SELECT data FROM fiscal_memory ORDER BY crz");
+  Use u{s};
   int rc;
-  while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) out.push_back(ColumnText(st.s, 0));
+  auto out = Column0(s, rc);
   if (rc != SQLITE_DONE) Fail("read fiscal memory");
   return out;
 }
 
 std::optional<std::string> Store::LastReduction() {
-  Stmt st{Prepare("SELECT data FROM fiscal_memory ORDER BY crz DESC LIMIT 1")};
-  int rc = sqlite3_step(st.s);
-  if (rc == SQLITE_ROW) return ColumnText(st.s, 0);
+  sqlite3_stmt* s = Prepare("SELECT data FROM fiscal_memory ORDER BY crz DESC LIMIT 1");
+  Use u{s};
+  int rc = sqlite3_step(s);
+  if (rc == SQLITE_ROW) return ColumnText(s, 0);
   if (rc != SQLITE_DONE) Fail("read fiscal memory");
   return std::nullopt;
 }
 
 void Store::InsertDocument(const DocumentRow& r) {
-  Stmt st{Prepare(
-      "INSERT INTO detail_memory(coo, kind, movement_date, issued_at, data, text) VALUES(?, ?, ?, ?, ?, ?)")};
-  sqlite3_bind_int64(st.s, 1, r.coo);
-  sqlite3_bind_text(st.s, 2, r.kind.data(), static_cast<int>(r.kind.size()), SQLITE_TRANSIENT);
-  sqlite3_bind_text(st.s, 3, r.movementDate.data(), static_cast<int>(r.movementDate.size()), SQLITE_TRANSIENT);
-  sqlite3_bind_text(st.s, 4, r.issuedAt.data(), static_cast<int>(r.issuedAt.size()), SQLITE_TRANSIENT);
-  sqlite3_bind_text(st.s, 5, r.data.data(), static_cast<int>(r.data.size()), SQLITE_TRANSIENT);
-  sqlite3_bind_text(st.s, 6, r.text.data(), static_cast<int>(r.text.size()), SQLITE_TRANSIENT);
-  if (sqlite3_step(st.s) != SQLITE_DONE) Fail("insert document");
+  sqlite3_stmt* s =
+      Prepare("INSERT INTO detail_memory(coo, kind, movement_date, issued_at, data, text) VALUES(?, ?, ?, ?, ?, ?)");
+  Use u{s};
+  sqlite3_bind_int64(s, 1, r.coo);
+  Bind(s, 2, r.kind);
+  Bind(s, 3, r.movementDate);
+  Bind(s, 4, r.issuedAt);
+  Bind(s, 5, r.data);
+  Bind(s, 6, r.text);
+  if (sqlite3_step(s) != SQLITE_DONE) Fail("insert document");
+  wrote_ = true;
 }
 
 std::vector<DocumentRow> Store::Documents() {
-  Stmt st{Prepare("SELECT coo, kind, movement_date, issued_at, data, text FROM detail_memory ORDER BY seq")};
+  sqlite3_stmt* s = Prepare("SELECT coo, kind, movement_date, issued_at, data, text FROM detail_memory ORDER BY seq");
+  Use u{s};
   std::vector<DocumentRow> out;
   int rc;
-  while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
+  while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
     DocumentRow r;
-    r.coo = sqlite3_column_int64(st.s, 0);
-    r.kind = ColumnText(st.s, 1);
-    r.movementDate = ColumnText(st.s, 2);
-    r.issuedAt = ColumnText(st.s, 3);
-    r.data = ColumnText(st.s, 4);
-    r.text = ColumnText(st.s, 5);
+    r.coo = sqlite3_column_int64(s, 0);
+    r.kind = ColumnText(s, 1);
+    r.movementDate = ColumnText(s, 2);
+    r.issuedAt = ColumnText(s, 3);
+    r.data = ColumnText(s, 4);
+    r.text = ColumnText(s, 5);
     out.push_back(std::move(r));
   }
   if (rc != SQLITE_DONE) Fail("read detail memory");
@@ -219,6 +372,7 @@ std::vector<DocumentRow> Store::Documents() {
 void Store::Wipe() {
   Exec("DELETE FROM state; DELETE FROM open_doc; DELETE FROM open_items; DELETE FROM open_lines;"
        "DELETE FROM fiscal_memory; DELETE FROM detail_memory;");
+  wrote_ = true;
 }
 
 }  // namespace ecfsim

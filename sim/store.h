@@ -10,8 +10,19 @@
 //   open_lines     the lines it has printed so far
 //   fiscal_memory  one row per Z reduction
 //   detail_memory  one row per finished document (structured data and text)
+//   seal           the number of committed changes (one row)
+//
+// A fiscal memory never forgets silently. Beside the database, "ecfsim.seal"
+// holds the number of the last committed change; it is written after each
+// commit, so it is never ahead of the database. Opening a folder that held a
+// printer (any of its memory files is there) whose memory no longer reads
+// whole (the database missing, damaged or truncated, its state emptied, or
+// older than the seal because its log was lost or damaged) throws
+// MemoryError; only a folder holding none of the memory's files starts a
+// fresh printer. Closing checkpoints the log into the database.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -27,6 +38,12 @@ class StoreError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The memory is damaged: nothing can be read or written until a reset.
+class MemoryError : public StoreError {
+ public:
+  using StoreError::StoreError;
+};
+
 struct DocumentRow {
   int64_t coo = 0;
   std::string kind;
@@ -38,18 +55,23 @@ struct DocumentRow {
 
 class Store {
  public:
-  Store() = default;
+  Store();
   ~Store();
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;
 
-  // Opens (creating when needed) "ecfsim.db" in dir. Throws StoreError.
+  // Opens (creating when needed) "ecfsim.db" in dir. Throws MemoryError
+  // (see above) or StoreError.
   void Open(const std::string& dir);
+  // Checkpoints the log into the database (when it can) and closes.
   void Close();
   bool IsOpen() const { return db_ != nullptr; }
+  // Removes the memory's files from dir (the store must be closed).
+  static void Discard(const std::string& dir);
 
   // An IMMEDIATE transaction (the write lock at once), or a read-only one.
   void Begin(bool readOnly = false);
+  // Commits; a transaction that wrote counts one change, sealed after the commit.
   void Commit();
   void Rollback();  // never throws
   // Changes when another connection commits (another process on the same folder).
@@ -70,18 +92,26 @@ class Store {
   std::vector<std::string> Reductions();  // every record, by CRZ
   std::optional<std::string> LastReduction();
   void InsertDocument(const DocumentRow& row);
-  // Documents by order of issue; an empty range bound is open.
+  // Documents by order of issue.
   std::vector<DocumentRow> Documents();
 
-  // Empties every table (a fresh printer).
+  // Empties every table but the seal (a fresh printer; the count of changes goes on).
   void Wipe();
 
  private:
+  struct Statements;
   void Exec(const char* sql);
   sqlite3_stmt* Prepare(const char* sql);
   [[noreturn]] void Fail(const char* what);
+  void CheckWhole(const std::string& dir, bool heldBefore, int64_t sealed);
+  int64_t Count(const char* sql);
+  void WriteSeal();
 
   sqlite3* db_ = nullptr;
+  std::unique_ptr<Statements> st_;
+  int sealFd_ = -1;
+  int64_t changes_ = 0;  // the database's count of committed changes
+  bool wrote_ = false;   // the open transaction wrote something
 };
 
 }  // namespace ecfsim

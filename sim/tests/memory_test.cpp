@@ -1,0 +1,180 @@
+// The printer's memory is fiscal memory: a state folder that held a printer
+// and no longer reads as a whole one is refused with a memory error on every
+// call until an explicit reset; only a folder that never held a printer
+// starts fresh; a clean end leaves the database file alone holding it.
+#include <sqlite3.h>
+
+#include <functional>
+
+#include "sim/tests/sim_fixture.h"
+
+namespace simtest {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+fs::path Db(const fs::path& f) { return f / "ecfsim.db"; }
+fs::path Wal(const fs::path& f) { return f / "ecfsim.db-wal"; }
+
+void Sql(const fs::path& db, const char* sql) {
+  sqlite3* h = nullptr;
+  ASSERT_EQ(sqlite3_open(db.string().c_str(), &h), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(h, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(h);
+  sqlite3_close(h);
+}
+
+void Truncate(const fs::path& p, double fraction) {
+  fs::resize_file(p, static_cast<uintmax_t>(static_cast<double>(fs::file_size(p)) * fraction));
+}
+
+// Overwrites 512 bytes at offset `at` (the end half of the file when negative).
+void Scribble(const fs::path& p, std::streamoff at = -1) {
+  std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp(at < 0 ? static_cast<std::streamoff>(fs::file_size(p) / 2) : at);
+  std::string junk(512, '\x5a');
+  f.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+}
+
+class MemoryTest : public SimTest {
+ protected:
+  fs::path Folder() const { return dir / "ecf"; }
+
+  // Closes the printer cleanly (another folder is opened) and opens f again.
+  static void Reopen(const fs::path& f, const fs::path& elsewhere) {
+    ASSERT_EQ(ecfsim_set_state_dir(elsewhere.string().c_str()), 0);
+    ASSERT_EQ(ecfsim_set_state_dir(f.string().c_str()), 0);
+  }
+
+  // The folder as a crash would leave it: its files copied while the printer
+  // has them open, nothing checkpointed.
+  fs::path CrashCopy() {
+    fs::path copy = dir / "crashed";
+    fs::create_directories(copy);
+    for (const char* n : {"ecfsim.seal", "ecfsim.db", "ecfsim.db-wal"})
+      if (fs::exists(Folder() / n)) fs::copy_file(Folder() / n, copy / n, fs::copy_options::overwrite_existing);
+    return copy;
+  }
+
+  // Every call is refused with the memory error; the port still opens and
+  // the status query tells the memory error.
+  static void ExpectMemoryError() {
+    EXPECT_EQ(Elgin_AbrePortaSerial(), 1);
+    EXPECT_EQ(Elgin_AbreCupomMFD(S(""), S(""), S("")), -8);
+    EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "      ");
+    int ret = 0;
+    Ask(Elgin_NumeroCupom, 6, &ret);
+    EXPECT_EQ(ret, -8);
+    Status st = Query();
+    EXPECT_EQ(st.ret, 1);
+    EXPECT_EQ(st.st2, 32 | 1) << "RAM error, command not executed";
+    json s = State();
+    EXPECT_TRUE(s["memory_error"].is_string()) << s.dump();
+    EXPECT_EQ(ecfsim_program(R"({"till": "002"})"), -1);
+    EXPECT_EQ(Elgin_AbreCupomMFD(S(""), S(""), S("")), -8) << "still, on every call";
+  }
+};
+
+struct DamageCase {
+  const char* name;
+  bool crash;  // damage a copy taken while the printer was running
+  std::function<void(const fs::path& folder)> damage;
+};
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
+
+class MemoryDamageTest : public MemoryTest, public ::testing::WithParamInterface<DamageCase> {};
+
+TEST_P(MemoryDamageTest, IsRefusedUntilAReset) {
+  const DamageCase& c = GetParam();
+  Sale("5,00", "5,00");
+  Reopen(Folder(), dir / "other");  // a clean end: the first sale is in the database file
+  ASSERT_EQ(Elgin_AbrePortaSerial(), 1);
+  Sale("7,00", "7,00");
+  fs::path folder = Folder();
+  if (c.crash) {
+    folder = CrashCopy();
+    ASSERT_TRUE(fs::exists(Wal(folder)) && fs::file_size(Wal(folder)) > 0) << "the second sale is in the log";
+  } else {
+    Reopen(Folder(), dir / "other");
+    ASSERT_EQ(ecfsim_set_state_dir((dir / "other").string().c_str()), 0);
+  }
+  c.damage(folder);
+  ASSERT_EQ(ecfsim_set_state_dir(folder.string().c_str()), 0);
+  ExpectMemoryError();
+  Reopen(folder, dir / "other");
+  ExpectMemoryError();
+
+  ASSERT_EQ(ecfsim_reset(), 0) << "only an explicit reset gives the memory up";
+  ASSERT_EQ(Elgin_AbrePortaSerial(), 1);
+  EXPECT_TRUE(State()["memory_error"].is_null());
+  EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "000000");
+  Sale("1,00", "1,00");
+  EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "000001");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MemoryDamageTest,
+    ::testing::Values(
+        DamageCase{"DatabaseDeleted", false, [](const fs::path& f) { fs::remove(Db(f)); }},
+        DamageCase{"DatabaseEmptied", false, [](const fs::path& f) { fs::resize_file(Db(f), 0); }},
+        DamageCase{"DatabaseTruncated", false, [](const fs::path& f) { Truncate(Db(f), 0.5); }},
+        DamageCase{"DatabaseHeaderScribbled", false, [](const fs::path& f) { Scribble(Db(f), 0); }},
+        DamageCase{"DatabasePageScribbled", false, [](const fs::path& f) { Scribble(Db(f), 4096); }},
+        DamageCase{"StateUnreadable", false,
+                   [](const fs::path& f) { Sql(Db(f), "UPDATE state SET data = '{\"programming\": ['"); }},
+        DamageCase{"StateTableEmptied", false, [](const fs::path& f) { Sql(Db(f), "DELETE FROM state"); }},
+        DamageCase{"EveryTableEmptied", false,
+                   [](const fs::path& f) {
+                     Sql(Db(f), "DELETE FROM state; DELETE FROM detail_memory; DELETE FROM fiscal_memory;"
+                                "DELETE FROM seal");
+                   }},
+        DamageCase{"SealDeleted", false, [](const fs::path& f) { fs::remove(f / "ecfsim.seal"); }},
+        DamageCase{"LogDeletedAfterACrash", true, [](const fs::path& f) { fs::remove(Wal(f)); }},
+        DamageCase{"LogTruncatedAfterACrash", true, [](const fs::path& f) { Truncate(Wal(f), 0.5); }},
+        DamageCase{"LogScribbledAfterACrash", true, [](const fs::path& f) { Scribble(Wal(f)); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MemoryTest, AFolderThatNeverHeldAPrinterStartsFresh) {
+  fs::path fresh = dir / "fresh";
+  fs::create_directories(fresh);
+  std::ofstream(fresh / "tape.txt") << "";
+  ASSERT_EQ(ecfsim_set_state_dir(fresh.string().c_str()), 0);
+  ASSERT_EQ(Elgin_AbrePortaSerial(), 1);
+  EXPECT_TRUE(State()["memory_error"].is_null());
+  Sale("2,00", "2,00");
+  EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "000001");
+}
+
+TEST_F(MemoryTest, AFreshFolderOpenedWithoutACallStaysFresh) {
+  fs::path fresh = dir / "fresh";
+  Reopen(fresh, dir / "other");  // created, nothing done
+  Reopen(fresh, dir / "other");
+  ASSERT_EQ(Elgin_AbrePortaSerial(), 1);
+  EXPECT_TRUE(State()["memory_error"].is_null());
+}
+
+TEST_F(MemoryTest, ACleanEndLeavesTheDatabaseAloneHoldingTheMemory) {
+  Sale("3,00", "3,00");
+  Sale("4,00", "4,00");
+  ASSERT_EQ(ecfsim_set_state_dir((dir / "other").string().c_str()), 0);
+  EXPECT_FALSE(fs::exists(Wal(Folder())) && fs::file_size(Wal(Folder())) > 0) << "the log was checkpointed";
+  fs::remove(Wal(Folder()));
+  fs::remove(Folder() / "ecfsim.db-shm");
+  ASSERT_EQ(ecfsim_set_state_dir(Folder().string().c_str()), 0);
+  ASSERT_EQ(Elgin_AbrePortaSerial(), 1);
+  EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "000002");
+}
+
+TEST_F(MemoryTest, ACrashWithTheLogIntactLosesNothing) {
+  Sale("3,00", "3,00");
+  fs::path copy = CrashCopy();
+  ASSERT_EQ(ecfsim_set_state_dir(copy.string().c_str()), 0);
+  ASSERT_EQ(Elgin_AbrePortaSerial(), 1);
+  EXPECT_TRUE(State()["memory_error"].is_null());
+  EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "000001");
+  Sale("3,00", "3,00");
+  EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "000002") << "no coupon number used twice";
+}
+
+}  // namespace
+}  // namespace simtest
