@@ -2,7 +2,9 @@
 // when a table or tab opens, the products moved between tables, and the
 // receipt-types text the host composes. None examines the printer's answer
 // to a block; the report's closing decides.
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "coupon/operations.h"
 #include "driver/amounts.h"
@@ -11,7 +13,6 @@
 #include "driver/frame.h"
 #include "driver/loaded_dataset.h"
 #include "driver/report_block.h"
-#include "driver/text_blocks.h"
 #include "fiscal/operations.h"
 #include "hostlib/consiste.h"
 #include "nonfiscal/operations.h"
@@ -57,6 +58,23 @@ std::string TransferLine(rtl::ClientDataSet& ds) {
                               FixedAmount(ds.FieldByName("QTPRODCOMVEN").AsFloat());
   return hostlib::TamFixo(produto, 37) + " " +
          hostlib::TamFixoR(CurrencyAmount(ds.FieldByName("VRPRECCOMVEN").AsFloat()), 10) + kLf;
+}
+
+// Whole lines gathered into pieces of at least `minSize` characters; the
+// last piece holds what is left.
+std::vector<std::string> Pieces(const std::string& text, std::size_t minSize) {
+  std::vector<std::string> out;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = pos;
+    while (end < text.size() && end - pos < minSize) {
+      const std::size_t lf = text.find('\n', end);
+      end = lf == std::string::npos ? text.size() : lf + 1;
+    }
+    out.push_back(text.substr(pos, end - pos));
+    pos = end;
+  }
+  return out;
 }
 
 }  // namespace
@@ -108,7 +126,7 @@ void imprimeProdutosTransf(const std::string& stCdFilial, const std::string& stC
 bool imprimeTipoRece(const std::string& stIgnorado1, const std::string& stIgnorado2, const std::string& stEsquemaCor,
                      const std::string& stNrSerie, const std::string& stRelat) {
   CallOnly(Call("", Elgin_AbreRelatorioGerencial));
-  for (const std::string& peca : LineBlocks(stRelat, 50)) PrintReportBlock(RemoveAcentos(peca));
+  for (const std::string& peca : Pieces(stRelat, 50)) PrintReportBlock(RemoveAcentos(peca));
   const bool ok = FechRelatGerenc(stEsquemaCor, boNUtilTaa, false);
   if (ok) GravaDocumentosNaoFiscais(stNrSerie, stEsquemaCor, "RG", "");
   return ok;

@@ -112,7 +112,7 @@ TEST_F(TableBillTest, OpenTablesAreListedUnderAHeadingEachTimeTheirKindChanges) 
   EXPECT_EQ(blocos, esperado);
   EXPECT_EQ(Calls("Elgin_FechaRelatorioGerencial").size(), 1u);
   size_t rg = 0;
-  for (const std::string& r : hostlib::ReadRecords()) rg += r.find("\"type\":\"RG\"") != std::string::npos;
+  for (const std::string& r : hostlib::ReadRecords()) rg += r.find("\"docType\":\"RG\"") != std::string::npos;
   EXPECT_EQ(rg, 1u);
 }
 

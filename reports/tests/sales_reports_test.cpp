@@ -22,7 +22,7 @@ class SalesReportTest : public qortest::PrinterTest {
   }
   size_t Registered(const std::string& type) {
     size_t n = 0;
-    for (const std::string& r : hostlib::ReadRecords()) n += r.find("\"type\":\"" + type + "\"") != std::string::npos;
+    for (const std::string& r : hostlib::ReadRecords()) n += r.find("\"docType\":\"" + type + "\"") != std::string::npos;
     return n;
   }
   const std::string blanks = std::string(48, ' ') + "\n";
