@@ -6,7 +6,7 @@
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/frame.h"
 #include "driver/loaded_dataset.h"
-#include "driver/report_block.h"
+#include "driver/report_text.h"
 #include "fiscal/operations.h"
 #include "hostlib/consiste.h"
 #include "nonfiscal/operations.h"
@@ -98,7 +98,7 @@ bool Abertura_Mesa(const std::string& stIgnorado1, const std::string& stEsquemaC
   const std::string recibo = Nr_Cupom("", stEsquemaCor);
   const bool aberto = Abre_Comp_NFiscalVinc(stEsquemaCor, forma, valor, recibo);
 
-  auto imprime = [&](const std::string& bloco) { Usa_CompNFis(stEsquemaCor, bloco.substr(0, kMaxBlock)); };
+  auto imprime = [&](const std::string& bloco) { Usa_CompNFis(stEsquemaCor, bloco.substr(0, kReportBlock)); };
   imprime(BillHeading(stMesa, stEmissao));
   imprime(BillColumns());
   rtl::ClientDataSet& ds = dm.cdsParcProdutos;
@@ -117,18 +117,18 @@ bool ImprimeMesasAbertas(rtl::ClientDataSet* cdsParams, const std::string& stCdF
     LoadedDataset mesas(ds, oleMesasAbertas);
     Relatorio_Gerencial_Imp(stEsquemaCor, stCdFilial, stCdCaixa, "", "");
     // "Emissão" in code page 1252.
-    PrintReportBlock("               Mesas Abertas\n\nData Emiss\xE3o: " +
+    ReportBlock("               Mesas Abertas\n\nData Emiss\xE3o: " +
                      rtl::FormatDateTime("dd/mm/yyyy hh:nn:ss", rtl::Now()) + kLf);
     Section atual = Section::None;
     for (ds.First(); !ds.Eof(); ds.Next()) {
       const Section s = SectionOf(ds.FieldByName("DSCOMANDA").AsString());
       if (s != atual) {
         atual = s;
-        PrintReportBlock(SectionHeading(s));
+        ReportBlock(SectionHeading(s));
       }
-      PrintReportBlock(OpenTableLine(ds, s));
+      ReportBlock(OpenTableLine(ds, s));
     }
-    PrintReportBlock(kLf);
+    ReportBlock(kLf);
     FechRelatGerenc(stEsquemaCor, true, false);
     GravaDocumentosNaoFiscais(stNrSerie, stEsquemaCor, "RG", "");
     return true;

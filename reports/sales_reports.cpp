@@ -12,7 +12,8 @@
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/frame.h"
 #include "driver/loaded_dataset.h"
-#include "driver/report_block.h"
+#include "driver/report_text.h"
+#include "driver/text_blocks.h"
 #include "fiscal/operations.h"
 #include "hostlib/consiste.h"
 #include "nonfiscal/operations.h"
@@ -60,23 +61,6 @@ std::string TransferLine(rtl::ClientDataSet& ds) {
          hostlib::TamFixoR(CurrencyAmount(ds.FieldByName("VRPRECCOMVEN").AsFloat()), 10) + kLf;
 }
 
-// Whole lines gathered into pieces of at least `minSize` characters; the
-// last piece holds what is left.
-std::vector<std::string> Pieces(const std::string& text, std::size_t minSize) {
-  std::vector<std::string> out;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = pos;
-    while (end < text.size() && end - pos < minSize) {
-      const std::size_t lf = text.find('\n', end);
-      end = lf == std::string::npos ? text.size() : lf + 1;
-    }
-    out.push_back(text.substr(pos, end - pos));
-    pos = end;
-  }
-  return out;
-}
-
 }  // namespace
 
 bool RegistroVenda(const std::string& stIgnorado1, const std::string& stIgnorado2, const std::string& stEsquemaCor,
@@ -86,9 +70,9 @@ bool RegistroVenda(const std::string& stIgnorado1, const std::string& stIgnorado
   LoadedDataset loaded(itens, cdsItems != nullptr ? cdsItems->Data() : rtl::Variant());
   Nr_Cupom("", stEsquemaCor);  // read as the registry always did; not printed
 
-  PrintReportBlock(RegistryHeader(stAuxMesa));
-  for (itens.First(); !itens.Eof(); itens.Next()) PrintReportBlock(RegistryItem(itens));
-  PrintReportBlock(Blanks() + Dashes() + Msg("Velmara"));
+  ReportBlock(RegistryHeader(stAuxMesa));
+  for (itens.First(); !itens.Eof(); itens.Next()) ReportBlock(RegistryItem(itens));
+  ReportBlock(Blanks() + Dashes() + Msg("Velmara"));
   FechRelatGerenc("", true, false);
   return true;
 }
@@ -100,7 +84,7 @@ void imprimeProdutosTransf(const std::string& stCdFilial, const std::string& stC
   LoadedDataset loaded(produtos, oleProdTransf);
   Relatorio_Gerencial_Imp(stEsquemaCor, stCdFilial, stCdCaixa, "", "");
   // "Emissão" in code page 1252.
-  PrintReportBlock("Data Emiss\xE3o: " + rtl::FormatDateTime("dd/mm/yyyy hh:nn:ss", rtl::Now()) + "\n\n\n");
+  ReportBlock("Data Emiss\xE3o: " + rtl::FormatDateTime("dd/mm/yyyy hh:nn:ss", rtl::Now()) + "\n\n\n");
 
   // The group is the pair (destination, origin), compared as a pair: the two
   // texts run together could make different pairs look alike ("1"+"23", "12"+"3").
@@ -116,9 +100,9 @@ void imprimeProdutosTransf(const std::string& stCdFilial, const std::string& stC
       grupo = deste;
       texto += TransferGroupHeader(produtos);
     }
-    PrintReportBlock(texto + TransferLine(produtos));
+    ReportBlock(texto + TransferLine(produtos));
   }
-  PrintReportBlock(kLf);
+  ReportBlock(kLf);
   FechRelatGerenc(stEsquemaCor, true, false);
   GravaDocumentosNaoFiscais(stNrSerie, stEsquemaCor, "RG", "");
 }
@@ -126,7 +110,7 @@ void imprimeProdutosTransf(const std::string& stCdFilial, const std::string& stC
 bool imprimeTipoRece(const std::string& stIgnorado1, const std::string& stIgnorado2, const std::string& stEsquemaCor,
                      const std::string& stNrSerie, const std::string& stRelat) {
   CallOnly(Call("", Elgin_AbreRelatorioGerencial));
-  for (const std::string& peca : Pieces(stRelat, 50)) PrintReportBlock(RemoveAcentos(peca));
+  for (const std::string& peca : LineBlocks(stRelat, 50)) ReportBlock(RemoveAcentos(peca));
   const bool ok = FechRelatGerenc(stEsquemaCor, boNUtilTaa, false);
   if (ok) GravaDocumentosNaoFiscais(stNrSerie, stEsquemaCor, "RG", "");
   return ok;
