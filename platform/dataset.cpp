@@ -35,10 +35,6 @@ constexpr const char* kNoData = "Missing data provider or data packet";
 // Natural order numbers leave room for rows inserted between two others.
 constexpr uint64_t kSeqStep = uint64_t{1} << 16;
 
-// Appended rows that do not sort last are placed directly while the view is
-// small; in a larger one the view is re-sorted once, when next needed.
-constexpr size_t kDirectInsertLimit = 4096;
-
 const IndexDef* FindIndex(const std::vector<IndexDef>& list, std::string_view name) {
   for (const IndexDef& ix : list)
     if (SameName(ix.name, name)) return &ix;
@@ -75,29 +71,30 @@ bool ClientDataSet::Impl::Visible(const Row* r) const {
 void ClientDataSet::Impl::EnsureView() {
   if (filter && self->FilterCaseInsensitive != viewCaseInsensitive) viewValid = false;
   if (viewValid) return;
-  view.clear();
-  view.reserve(rows.size());
+  std::vector<Row*> sorted;
+  sorted.reserve(rows.size() - deadRows);
   for (const RowPtr& r : rows)
-    if (Visible(r.get())) view.push_back(r.get());
+    if (!r->dead && Visible(r.get())) sorted.push_back(r.get());
   auto less = [this](const Row* a, const Row* b) { return RowLess(a, b, order); };
-  if (!order.empty()) std::sort(view.begin(), view.end(), less);
+  if (!order.empty()) std::sort(sorted.begin(), sorted.end(), less);
   viewCaseInsensitive = self->FilterCaseInsensitive;
   viewValid = true;
-  const int n = static_cast<int>(view.size());
+  const int n = static_cast<int>(sorted.size());
   const int hint = pos;
   pos = -1;
-  if (cur && Visible(cur)) {
-    auto it = std::lower_bound(view.begin(), view.end(), cur, less);
-    if (it != view.end() && *it == cur) pos = static_cast<int>(it - view.begin());
+  if (cur && !cur->dead && Visible(cur)) {
+    auto it = std::lower_bound(sorted.begin(), sorted.end(), cur, less);
+    if (it != sorted.end() && *it == cur) pos = static_cast<int>(it - sorted.begin());
   }
   if (pos < 0 && n > 0) pos = std::clamp(hint, 0, n - 1);
-  cur = pos >= 0 ? view[pos] : nullptr;
+  cur = pos >= 0 ? sorted[pos] : nullptr;
+  view.assign(sorted);
 }
 
 void ClientDataSet::Impl::SetCurrent(int p) {
   const int n = static_cast<int>(view.size());
   pos = n == 0 ? -1 : std::clamp(p, 0, n - 1);
-  cur = pos >= 0 ? view[pos] : nullptr;
+  cur = pos >= 0 ? view.at(static_cast<size_t>(pos)) : nullptr;
 }
 
 void ClientDataSet::Impl::SyncFields() {
@@ -167,6 +164,7 @@ void ClientDataSet::Impl::Install(Table&& t) {
   indexes = std::move(idx);
   params = std::move(t.params);
   rows = std::move(t.rows);
+  deadRows = 0;
   nextSeq = 0;
   for (RowPtr& r : rows) r->seq = (nextSeq += kSeqStep);
   hasData = true;
@@ -209,6 +207,26 @@ void ClientDataSet::Impl::InsertNatural(RowPtr r, Row* before) {
   rows.insert(it, std::move(r));
 }
 
+void ClientDataSet::Impl::RemoveNatural(Row* r) {
+  auto it = std::lower_bound(rows.begin(), rows.end(), r->seq,
+                             [](const RowPtr& a, uint64_t s) { return a->seq < s; });
+  if (it == rows.end() || it->get() != r || r->dead) return;
+  r->dead = true;
+  ++deadRows;
+  if (deadRows * 2 > rows.size()) CompactRows();
+}
+
+void ClientDataSet::Impl::CompactRows() {
+  if (deadRows == 0) return;
+  std::erase_if(rows, [](const RowPtr& r) { return r->dead; });
+  deadRows = 0;
+}
+
+void ClientDataSet::Impl::ClearRows() {
+  rows.clear();
+  deadRows = 0;
+}
+
 const Cell* ClientDataSet::Impl::ReadCells() const {
   if (state == DataSetState::Edit || state == DataSetState::Insert) return buf.data();
   if (state == DataSetState::Inactive) return nullptr;
@@ -235,7 +253,7 @@ void ClientDataSet::AddFieldDef(const std::string& name, FieldType type, int siz
   next.push_back(f);
   ValidateFields(next);
   // Data kept from an earlier open has the old structure: it cannot be reopened.
-  d.rows.clear();
+  d.ClearRows();
   d.hasData = false;
   d.fieldDefs = std::move(next);
   d.indexes = d.IndexesFor(d.fieldDefs, {});
@@ -246,7 +264,7 @@ void ClientDataSet::AddFieldDef(const std::string& name, FieldType type, int siz
 void ClientDataSet::ClearFieldDefs() {
   Impl& d = *impl_;
   if (d.Active()) throw EDatabaseError(kOpen);
-  d.rows.clear();
+  d.ClearRows();
   d.hasData = false;
   d.fieldDefs.clear();
   d.packetIndexes.clear();
@@ -354,10 +372,10 @@ void ClientDataSet::EmptyDataSet() {
   Impl& d = *impl_;
   d.CheckActive();
   Cancel();
-  if (d.logChanges) d.changeCount += static_cast<int>(d.rows.size());
+  if (d.logChanges) d.changeCount += d.LiveRows();
   d.view.clear();
   d.cur = nullptr;
-  d.rows.clear();
+  d.ClearRows();
   d.viewValid = false;
   d.pos = -1;
   d.EnsureView();
@@ -507,15 +525,9 @@ void ClientDataSet::Post() {
     d.InsertNatural(std::move(owned), before);
     const bool visible = d.Visible(r);
     if (d.viewValid && visible) {
-      if (d.view.empty() || less(d.view.back(), r)) {
-        d.view.push_back(r);
-        d.pos = static_cast<int>(d.view.size()) - 1;
-      } else if (d.order.empty() || d.view.size() < kDirectInsertLimit) {
-        auto it = d.view.insert(std::lower_bound(d.view.begin(), d.view.end(), r, less), r);
-        d.pos = static_cast<int>(it - d.view.begin());
-      } else {
-        d.viewValid = false;  // re-sorted once, when next needed
-      }
+      const size_t at = d.view.empty() || less(d.view.back(), r) ? d.view.size() : d.view.lower_bound(r, less);
+      d.view.insert(at, r);
+      d.pos = static_cast<int>(at);
     }
     if (visible) {
       d.cur = r;
@@ -527,11 +539,11 @@ void ClientDataSet::Post() {
     std::move(d.buf.begin(), d.buf.end(), r->cells());
     const bool visible = d.Visible(r);
     if (d.viewValid) {
-      if (d.pos < 0 || d.pos >= static_cast<int>(d.view.size()) || d.view[d.pos] != r) {
+      if (d.pos < 0 || d.pos >= static_cast<int>(d.view.size()) || d.view.at(static_cast<size_t>(d.pos)) != r) {
         d.viewValid = false;
       } else if (!visible) {
         // The row left the filter: the next one becomes current (past the end: Eof).
-        d.view.erase(d.view.begin() + d.pos);
+        d.view.erase(static_cast<size_t>(d.pos));
         if (d.pos >= static_cast<int>(d.view.size())) {
           d.SetCurrent(static_cast<int>(d.view.size()) - 1);
           d.eof = true;
@@ -539,9 +551,10 @@ void ClientDataSet::Post() {
           d.SetCurrent(d.pos);
         }
       } else if (keyChanged) {
-        d.view.erase(d.view.begin() + d.pos);
-        auto it = d.view.insert(std::lower_bound(d.view.begin(), d.view.end(), r, less), r);
-        d.pos = static_cast<int>(it - d.view.begin());
+        d.view.erase(static_cast<size_t>(d.pos));
+        const size_t at = d.view.lower_bound(r, less);
+        d.view.insert(at, r);
+        d.pos = static_cast<int>(at);
         d.cur = r;
       }
     } else if (!visible) {
@@ -574,11 +587,9 @@ void ClientDataSet::Delete() {
   Cancel();  // an edit in progress is discarded with its row
   d.EnsureView();
   if (d.view.empty() || d.pos < 0) throw EDatabaseError(kEmpty);
-  Row* r = d.view[d.pos];
-  d.view.erase(d.view.begin() + d.pos);
-  auto it = std::lower_bound(d.rows.begin(), d.rows.end(), r->seq,
-                             [](const RowPtr& a, uint64_t s) { return a->seq < s; });
-  if (it != d.rows.end() && it->get() == r) d.rows.erase(it);
+  Row* r = d.view.at(static_cast<size_t>(d.pos));
+  d.view.erase(static_cast<size_t>(d.pos));
+  d.RemoveNatural(r);
   if (d.logChanges) ++d.changeCount;
   if (d.view.empty()) {
     d.SetCurrent(0);

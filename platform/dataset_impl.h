@@ -6,6 +6,11 @@
 // is in use follows the field's type (see Store). Rows live in `rows` in their
 // natural order (insertion order); the cursor walks `view`, the visible rows
 // (filter applied) in the active order, rebuilt lazily when it goes stale.
+// The view is a counted tree (dataset_seq.h), so a delete, an append or a
+// changed key costs O(log n) there. A deleted row is only marked dead in
+// `rows` (found by its natural-order number in O(log n)); the dead ones are
+// dropped once they are half of `rows`, and before `rows` is handed out
+// whole (packets, files, copies).
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -15,6 +20,7 @@
 #include <vector>
 
 #include "platform/dataset.h"
+#include "platform/dataset_seq.h"
 
 namespace rtl::dsimpl {
 
@@ -41,11 +47,11 @@ class Row {
   const Cell* cells() const { return reinterpret_cast<const Cell*>(this + 1); }
   uint32_t count() const { return count_; }
   uint64_t seq = 0;  // natural order: rows sort by it when keys are equal
+  bool dead = false;  // deleted, still in `rows` until they are compacted
 
  private:
   explicit Row(uint32_t n) : count_(n) {}
   uint32_t count_;
-  uint32_t pad_ = 0;
 };
 static_assert(sizeof(Row) % alignof(Cell) == 0, "cells follow the header");
 
@@ -156,7 +162,8 @@ struct ClientDataSet::Impl {
   // Data.
   bool hasData = false;
   DataSetState state = DataSetState::Inactive;
-  std::vector<dsimpl::RowPtr> rows;  // natural order, ascending seq
+  std::vector<dsimpl::RowPtr> rows;  // natural order, ascending seq; dead ones included
+  size_t deadRows = 0;
   uint64_t nextSeq = 0;
 
   // Ordering, filter and the view.
@@ -165,7 +172,7 @@ struct ClientDataSet::Impl {
   std::string filterText;
   bool filtered = false;
   bool viewCaseInsensitive = false;
-  std::vector<dsimpl::Row*> view;
+  dsimpl::RowSeq view;
   bool viewValid = false;
 
   // Cursor: the current row, its position in the view (valid with the view), flags.
@@ -200,6 +207,10 @@ struct ClientDataSet::Impl {
   void AfterOpenEvent();
   dsimpl::Row* NewRow();
   void InsertNatural(dsimpl::RowPtr r, dsimpl::Row* before);
+  void RemoveNatural(dsimpl::Row* r);  // marks it dead; compacts when half are
+  void CompactRows();                  // drops the dead rows
+  void ClearRows();
+  int LiveRows() const { return static_cast<int>(rows.size() - deadRows); }
   const dsimpl::Cell* ReadCells() const;  // the edit buffer or the current row; null when none
 };
 

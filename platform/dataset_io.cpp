@@ -97,7 +97,7 @@ bool ClientDataSet::Locate(const std::string& fields, const Variant& values, Loc
   }
   d.EnsureView();
   for (size_t r = 0; r < d.view.size(); ++r) {
-    const Cell* cells = d.view[r]->cells();
+    const Cell* cells = d.view.at(r)->cells();
     bool all = true;
     for (const Key& k : keys)
       if (!Matches(k, cells[k.field], opts)) {
@@ -121,6 +121,7 @@ std::shared_ptr<DataPacket> ClientDataSet::ToPacket() const {
   Impl& d = *impl_;
   if (d.Active()) d.CheckBrowseMode();
   if (!d.hasData) throw EDatabaseError(d.Active() ? kNoData : "Cannot perform this operation on a closed dataset");
+  d.CompactRows();
   return PacketFromTable(d.fieldDefs, d.indexes, d.params, d.rows);
 }
 
@@ -131,7 +132,7 @@ void ClientDataSet::SetData(const Variant& packet) {
   if (packet.IsNull() || packet.IsEmpty()) {
     // Assigning no data closes the dataset and drops its rows; the structure stays.
     Close();
-    d.rows.clear();
+    d.ClearRows();
     d.hasData = false;
     return;
   }
@@ -161,6 +162,7 @@ void ClientDataSet::SaveToFile(const std::string& path) const {
   Impl& d = *impl_;
   if (d.Active()) d.CheckBrowseMode();
   if (!d.hasData) throw EDatabaseError(d.Active() ? kNoData : "Cannot perform this operation on a closed dataset");
+  d.CompactRows();
   WriteFileAtomic(NativePath(path), WriteXml(d.fieldDefs, d.indexes, d.params, d.rows));
 }
 
@@ -169,6 +171,7 @@ void ClientDataSet::CopyFrom(const ClientDataSet& other) {
   Impl& src = *other.impl_;
   if (src.Active()) src.CheckBrowseMode();
   if (!src.hasData) throw EDatabaseError(kNoData);
+  src.CompactRows();
   Table t;
   t.fields = src.fieldDefs;
   t.indexes = src.indexes;
