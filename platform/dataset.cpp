@@ -208,9 +208,7 @@ void ClientDataSet::Impl::InsertNatural(RowPtr r, Row* before) {
 }
 
 void ClientDataSet::Impl::RemoveNatural(Row* r) {
-  auto it = std::lower_bound(rows.begin(), rows.end(), r->seq,
-                             [](const RowPtr& a, uint64_t s) { return a->seq < s; });
-  if (it == rows.end() || it->get() != r || r->dead) return;
+  if (r->dead) return;
   r->dead = true;
   ++deadRows;
   if (deadRows * 2 > rows.size()) CompactRows();

@@ -8,9 +8,8 @@
 // (filter applied) in the active order, rebuilt lazily when it goes stale.
 // The view is a counted tree (dataset_seq.h), so a delete, an append or a
 // changed key costs O(log n) there. A deleted row is only marked dead in
-// `rows` (found by its natural-order number in O(log n)); the dead ones are
-// dropped once they are half of `rows`, and before `rows` is handed out
-// whole (packets, files, copies).
+// `rows`; the dead ones are dropped once they are half of `rows`, and
+// before `rows` is handed out whole (packets, files, copies).
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -120,8 +119,9 @@ FilterPtr CompileFilter(std::string_view text, const std::vector<FieldDef>& fiel
 bool EvalFilter(const FilterNode& n, const Cell* cells, bool caseInsensitive);
 
 // ---- XML data packets ----
-// Reads a whole packet; raises EDatabaseError naming what is wrong.
-Table ReadXml(std::string_view bytes);
+// Reads a whole packet (the text is parsed in place); raises EDatabaseError
+// naming what is wrong.
+Table ReadXml(std::string bytes);
 std::string WriteXml(const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes,
                      const Params& params, const std::vector<RowPtr>& rows);
 

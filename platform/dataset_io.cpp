@@ -151,7 +151,7 @@ void ClientDataSet::LoadFromFile(const std::string& path) {
   std::string bytes = ReadFileBytes(NativePath(path));
   Table t;
   try {
-    t = ReadXml(bytes);
+    t = ReadXml(std::move(bytes));
   } catch (const EDatabaseError& e) {
     throw EDatabaseError("Cannot load '" + path + "': " + e.what());
   }

@@ -42,8 +42,16 @@ constexpr unsigned char kBinarySignature[] = {0x96, 0x19, 0xE0, 0xBD, 0x01};
 [[noreturn]] void Bad(const std::string& what) { throw EDatabaseError("Invalid XML data packet: " + what); }
 
 bool IsAscii(std::string_view s) {
-  for (char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  // Eight bytes at a time: whole packets pass through here.
+  const char* p = s.data();
+  size_t n = s.size();
+  for (; n >= 8; p += 8, n -= 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (w & 0x8080808080808080ull) return false;
+  }
+  for (; n > 0; ++p, --n)
+    if (static_cast<unsigned char>(*p) >= 0x80) return false;
   return true;
 }
 
@@ -297,8 +305,10 @@ void ReadValue(const FieldReader& f, const char* raw, Cell& c, size_t row) {
       }
       if (f.def->type == FieldType::Blob) {
         if (!Base64Decode(v, c.s)) fail();
+      } else if (IsAscii(v)) {
+        c.s.assign(v);
       } else {
-        c.s = ToAnsi(raw);
+        c.s = Utf8ToCp1252(v);
       }
       c.null = c.s.empty();
       return;
@@ -396,53 +406,42 @@ IndexDef ParseIndexParam(const std::string& value) {
   return ix;
 }
 
-}  // namespace
-
-Table ReadXml(std::string_view bytes) {
+// The packet as UTF-8 text, checked; `bytes` is converted in place when it
+// is code page 1252. Returns where the text starts (after a byte-order mark).
+size_t PrepareText(std::string& bytes) {
   if (bytes.size() >= sizeof kBinarySignature && std::memcmp(bytes.data(), kBinarySignature, sizeof kBinarySignature) == 0)
     throw EDatabaseError(
         "This is a binary client dataset file; only the XML data-packet form can be read (save it as XML)");
-  bool bom = false;
-  if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-      static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF) {
-    bytes.remove_prefix(3);
-    bom = true;
-  } else if (bytes.size() >= 2 && ((static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) ||
-                                   (static_cast<unsigned char>(bytes[0]) == 0xFE && static_cast<unsigned char>(bytes[1]) == 0xFF))) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  size_t start = 0;
+  if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
+    start = 3;
+  } else if (bytes.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
     Bad("UTF-16 text is not supported; write the packet in UTF-8");
   }
-  if (bytes.empty()) Bad("the packet is empty");
-
-  std::string enc = DeclaredEncoding(bytes);
-  std::string converted;
-  std::string_view text = bytes;
+  const std::string_view text = std::string_view(bytes).substr(start);
+  if (text.empty()) Bad("the packet is empty");
+  const std::string enc = DeclaredEncoding(text);
   if (enc.empty() || enc == "utf-8" || enc == "utf8") {
-    if (!IsAscii(bytes) && !ValidUtf8(bytes)) {
-      if (!enc.empty() || bom) Bad("the text is not valid UTF-8");
-      converted = Cp1252ToUtf8(bytes);
-      text = converted;
+    if (!IsAscii(text) && !ValidUtf8(text)) {
+      if (!enc.empty() || start > 0) Bad("the text is not valid UTF-8");
+      bytes = Cp1252ToUtf8(text);
     }
   } else if (SingleByteEncoding(enc)) {
-    if (!IsAscii(bytes)) {
-      converted = Cp1252ToUtf8(bytes);
-      text = converted;
+    if (!IsAscii(text)) {
+      bytes = Cp1252ToUtf8(text);
+      start = 0;
     }
   } else {
     Bad("unsupported encoding '" + enc + "'");
   }
+  return start;
+}
 
-  pugi::xml_document doc;
-  pugi::xml_parse_result res = doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
-  if (!res) Bad(std::string(res.description()) + " at offset " + std::to_string(res.offset));
-  pugi::xml_node root = doc.document_element();
-  if (std::strcmp(root.name(), "DATAPACKET") != 0)
-    Bad("the root element is '" + ToAnsi(root.name()) + "', not DATAPACKET");
-  pugi::xml_node meta = root.child("METADATA");
-  if (!meta) Bad("METADATA is missing");
+// FIELDS and PARAMS into t; one reader per field.
+std::vector<FieldReader> ReadStructure(const pugi::xml_node& meta, Table& t) {
   pugi::xml_node fieldsNode = meta.child("FIELDS");
   if (!fieldsNode) Bad("FIELDS is missing");
-
-  Table t;
   std::vector<FieldReader> readers;
   for (pugi::xml_node f : fieldsNode.children()) {
     if (f.type() != pugi::node_element) continue;
@@ -465,17 +464,50 @@ Table ReadXml(std::string_view bytes) {
       t.params.emplace_back(std::move(name), std::move(value));
     }
   }
+  return readers;
+}
 
+// The field an attribute of a ROW holds: usually the one after the last
+// (attributes come in field order); -1 for RowState and unknown names.
+bool SameXmlName(const std::string& field, const char* name) {
+  for (char c : field)
+    if (*name++ != c) return false;  // also stops at the end of a shorter name
+  return *name == 0;
+}
+
+int FieldOf(const std::vector<FieldReader>& readers, size_t expect, const char* name) {
+  const size_t n = readers.size();
+  if (expect < n && SameXmlName(readers[expect].xmlName, name)) return static_cast<int>(expect);
+  for (size_t k = 0; k < n; ++k)
+    if (SameXmlName(readers[k].xmlName, name)) return static_cast<int>(k);
+  return -1;
+}
+
+void ReadRows(const pugi::xml_node& rowData, const std::vector<FieldReader>& readers, Table& t) {
   const uint32_t n = static_cast<uint32_t>(t.fields.size());
   Row* lastBase = nullptr;  // the last row an update (RowState bit 8) may apply to
   size_t number = 0;
-  for (pugi::xml_node r : root.child("ROWDATA").children()) {
+  std::vector<const char*> values(n);
+  for (pugi::xml_node r : rowData.children()) {
     if (r.type() != pugi::node_element) continue;
     if (std::strcmp(r.name(), "ROW") != 0) Bad("unexpected element '" + ToAnsi(r.name()) + "' in ROWDATA");
     ++number;
+    // One pass over the attributes: each field's text, and RowState.
+    std::fill(values.begin(), values.end(), nullptr);
+    const char* rowState = nullptr;
+    size_t expect = 0;
+    for (pugi::xml_attribute a = r.first_attribute(); a; a = a.next_attribute()) {
+      const char* name = a.name();
+      if (!rowState && name[0] == 'R' && std::strcmp(name, "RowState") == 0) rowState = a.value();
+      const int f = FieldOf(readers, expect, name);
+      if (f >= 0) {
+        values[f] = a.value();
+        expect = static_cast<size_t>(f) + 1;
+      }
+    }
     int64_t state = 0;
-    pugi::xml_attribute rs = r.attribute("RowState");
-    if (rs && !ParseInt(rs.value(), state)) Bad("invalid RowState '" + ToAnsi(rs.value()) + "' in row " + std::to_string(number));
+    if (rowState && !ParseInt(rowState, state))
+      Bad("invalid RowState '" + ToAnsi(rowState) + "' in row " + std::to_string(number));
     if (state & 2) {  // deleted
       lastBase = nullptr;
       continue;
@@ -490,25 +522,30 @@ Table ReadXml(std::string_view bytes) {
       target = fresh.get();
       lastBase = (state & 5) ? target : nullptr;
     }
-    size_t expect = 0;
-    for (pugi::xml_attribute a : r.attributes()) {
-      const char* an = a.name();
-      int f = -1;
-      if (expect < n && readers[expect].xmlName == an) {
-        f = static_cast<int>(expect);
-      } else {
-        for (uint32_t k = 0; k < n; ++k)
-          if (readers[k].xmlName == an) {
-            f = static_cast<int>(k);
-            break;
-          }
-      }
-      if (f < 0) continue;  // RowState and attributes of no field
-      expect = f + 1;
-      ReadValue(readers[f], a.value(), target->cells()[f], number);
-    }
+    for (uint32_t f = 0; f < n; ++f)
+      if (values[f]) ReadValue(readers[f], values[f], target->cells()[f], number);
     if (fresh) t.rows.push_back(std::move(fresh));
   }
+}
+
+}  // namespace
+
+Table ReadXml(std::string bytes) {
+  const size_t start = PrepareText(bytes);
+  // Parsed in place: the text is not copied again, and the parser's strings
+  // point into it while the rows are read.
+  pugi::xml_document doc;
+  pugi::xml_parse_result res = doc.load_buffer_inplace(bytes.data() + start, bytes.size() - start,
+                                                       pugi::parse_default, pugi::encoding_utf8);
+  if (!res) Bad(std::string(res.description()) + " at offset " + std::to_string(res.offset));
+  pugi::xml_node root = doc.document_element();
+  if (std::strcmp(root.name(), "DATAPACKET") != 0)
+    Bad("the root element is '" + ToAnsi(root.name()) + "', not DATAPACKET");
+  pugi::xml_node meta = root.child("METADATA");
+  if (!meta) Bad("METADATA is missing");
+  Table t;
+  const std::vector<FieldReader> readers = ReadStructure(meta, t);
+  ReadRows(root.child("ROWDATA"), readers, t);
   return t;
 }
 
@@ -709,7 +746,7 @@ std::string PacketToXml(const DataPacket& p) {
 }
 
 std::shared_ptr<DataPacket> PacketFromXml(std::string_view xml) {
-  dsimpl::Table t = dsimpl::ReadXml(xml);
+  dsimpl::Table t = dsimpl::ReadXml(std::string(xml));
   return dsimpl::PacketFromTable(t.fields, t.indexes, t.params, t.rows);
 }
 
