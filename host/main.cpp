@@ -210,6 +210,11 @@ int main(int argc, char** argv) {
   qorhost::SessionRunner runner([module](const std::string& name) { return rtl::GetLibrarySymbol(module, name); },
                                 sim, env, options, std::cout, std::cerr);
   if (::isatty(STDIN_FILENO)) runner.SetAsker(AskTerminal);
+  // The host folder is also the working folder, as for a point-of-sale
+  // program started from its own folder: relative names (a library folder
+  // in "ELGIN.INI", a file named in a session's arguments) are read from
+  // there. Every path of the command line is absolute by now.
+  std::filesystem::current_path(hostDir, ec);
   const int status = runner.Run(session);
   rtl::SetEnv(nullptr);
   return status;

@@ -29,5 +29,18 @@ QOR_API extern int(QOR_STDCALL* Bematech_GeraRegistrosTipoE)(char*, char*, char*
 // every entry point null, no message, no log) when the library or any entry
 // point is missing.
 QOR_API bool BindElgin();
+
+// The further vendor libraries of the fiscal files, loaded on demand by file
+// name and never released. Each resolves its entry points in order, stopping
+// at the first one missing.
+enum class FurtherLibrary { Bound, NoLibrary, NoEntryPoint };
+// "Leitura.dll" (handle in ImpFisDLLLeitHandle): DLLReadDefineBaudRate, DLLReadLeMemorias.
+QOR_API FurtherLibrary BindLeitura();
+// "ATO17.dll" (handle in ImpFisDLLAtoHandle): DLLATO17GeraArquivo.
+QOR_API FurtherLibrary BindAto17();
+// "sign_bema.dll": setLibType, genkkey, generateEAD, validateFile into the
+// four signing entry points; UnbindSignature sets them back to null.
+QOR_API FurtherLibrary BindSignature();
+QOR_API void UnbindSignature();
 }  // namespace Qor01100
 

@@ -1,0 +1,84 @@
+// The exchange voucher through the simulated printer: the report opened,
+// the text sent in blocks of whole lines, the report closed, and a voucher
+// the printer did not take whole never reported as printed.
+#include <string>
+#include <vector>
+
+#include "module/Qor01100.h"
+#include "tests/support/module_helpers.h"
+
+namespace {
+
+using nlohmann::json;
+
+class ExchangeVoucherTest : public qortest::PrinterTest {
+ protected:
+  // The texts sent with Elgin_RelatorioGerencial, in order (UTF-8 as the journal keeps them).
+  std::vector<std::string> Sent() const {
+    std::vector<std::string> out;
+    for (const json& a : ArgsOf("Elgin_RelatorioGerencial")) out.push_back(a[0].get<std::string>());
+    return out;
+  }
+  // `n` lines of `width` characters, each ended by a line feed.
+  static std::string Lines(int n, int width) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += std::string(width - 1, static_cast<char>('a' + i % 26)) + "\n";
+    return out;
+  }
+};
+
+TEST_F(ExchangeVoucherTest, TextGoesInBlocksOfWholeLines) {
+  const std::string texto = Lines(100, 10);
+  EXPECT_TRUE(Qor01100::Cupom_Troca("001", "0001", "01", texto));
+  const std::vector<std::string> sent = Sent();
+  ASSERT_EQ(sent.size(), 4u);
+  EXPECT_EQ(sent[0], "");  // the report's opening
+  EXPECT_EQ(sent[1], texto.substr(0, 430));
+  EXPECT_EQ(sent[2], texto.substr(430, 430));
+  EXPECT_EQ(sent[3], texto.substr(860));
+  EXPECT_EQ(Calls("Elgin_FechaRelatorioGerencial").size(), 1u);
+  EXPECT_NE(Tape().find(std::string(9, 'a')), std::string::npos);
+}
+
+TEST_F(ExchangeVoucherTest, EmptyTextOpensAndClosesTheReport) {
+  EXPECT_TRUE(Qor01100::Cupom_Troca("001", "0001", "01", ""));
+  EXPECT_EQ(Sent(), (std::vector<std::string>{""}));
+  EXPECT_EQ(Calls("Elgin_FechaRelatorioGerencial").size(), 1u);
+}
+
+TEST_F(ExchangeVoucherTest, LastLineWithoutLineFeedIsSent) {
+  EXPECT_TRUE(Qor01100::Cupom_Troca("001", "0001", "01", "LINHA 1\nLINHA 2"));
+  EXPECT_EQ(Sent(), (std::vector<std::string>{"", "LINHA 1\nLINHA 2"}));
+}
+
+TEST_F(ExchangeVoucherTest, LongBlocksReachThePrinterWhole) {
+  // A long line after 420 characters makes a block of 720: the printer
+  // takes 620 characters a call, and no character of the voucher is lost.
+  const std::string texto = Lines(42, 10) + std::string(299, 'y') + "\n" + "FIM\n";
+  EXPECT_TRUE(Qor01100::Cupom_Troca("001", "0001", "01", texto));
+  const std::vector<std::string> sent = Sent();
+  std::string all;
+  for (size_t i = 1; i < sent.size(); ++i) {
+    EXPECT_LE(sent[i].size(), 620u);
+    all += sent[i];
+  }
+  EXPECT_EQ(all, texto);
+  EXPECT_EQ(sent[1], texto.substr(0, 620));
+}
+
+TEST_F(ExchangeVoucherTest, ARefusedBlockIsNotReportedAsPrinted) {
+  // The opening and the first block are refused: the voucher would lack
+  // its beginning, so nothing more is printed and the host gets false.
+  ASSERT_EQ(sim.fail("Elgin_RelatorioGerencial", -1, 2), 0);
+  EXPECT_FALSE(Qor01100::Cupom_Troca("001", "0001", "01", Lines(100, 10)));
+  EXPECT_EQ(Sent().size(), 2u);
+  EXPECT_EQ(Calls("Elgin_FechaRelatorioGerencial").size(), 1u);
+}
+
+TEST_F(ExchangeVoucherTest, RefusedClosingShowsItsDialog) {
+  ASSERT_EQ(sim.fail("Elgin_FechaRelatorioGerencial", -1, 1), 0);
+  EXPECT_FALSE(Qor01100::Cupom_Troca("001", "0001", "01", "TROCA\n"));
+  EXPECT_FALSE(Dialogs().empty());
+}
+
+}  // namespace

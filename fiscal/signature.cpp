@@ -1,0 +1,28 @@
+// The electronic signature record (EAD) of the fiscal files: the signing
+// library appends it to the file, signed with the module's key pair.
+#include <string>
+
+#include "driver/frame.h"
+#include "driver/vendor_call.h"
+#include "fiscal/operations.h"
+#include "fiscal/signature_keys.h"
+#include "platform/files.h"
+#include "vendor/elgin.h"
+
+namespace Qor01100 {
+
+void geraEad(const std::string& stNmArquivo) {
+  // Only a file that exists is signed: an empty name, or the name of a file
+  // that is not there, never reaches the signing library.
+  if (stNmArquivo.empty() || !rtl::FileExists(stNmArquivo)) {
+    ImpFisDebug("geraEad: arquivo inexistente, nada assinado: " + stNmArquivo);
+    return;
+  }
+  if (BindSignature() != FurtherLibrary::Bound) return;  // the file stays unsigned
+  std::string stRegistroEAD(256, ' ');
+  Vendor(Bematech_generateEAD, Arg(stNmArquivo).p(), Arg(RSA_KEY_PUBLICA).p(), Arg(RSA_KEY_PRIVADA).p(),
+         stRegistroEAD.data(), 1);
+  UnbindSignature();
+}
+
+}  // namespace Qor01100
