@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <string>
 
@@ -113,23 +114,45 @@ void BM_TextQuery(benchmark::State& state) {
 }
 BENCHMARK(BM_TextQuery)->ArgName("journal")->Arg(0)->Arg(1);
 
+double CpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// The goal for an item sale: at most 80 us of CPU (the process's, the
+// system's share included), with one transaction per call. Measured on the
+// development machine (2 cores, busy) in one run each: 93 to 104 us before
+// the statements were prepared once and only what changed was written
+// (the whole state rewritten as JSON on every call, the tape reopened),
+// 67 to 69 us after.
+constexpr double kItemGoalUs = 80.0;
+
 // One item per iteration; the coupon is cancelled and a new one opened every
-// 200 items, outside the timing.
+// 200 items, outside the timing. Prints the CPU time per item and its ratio
+// to the goal (at most 1 meets it).
 void BM_ItemSale(benchmark::State& state) {
   if (!P().Fresh(state.range(0) != 0)) return state.SkipWithError("printer not available");
   char none[] = "", code[] = "7891234567895", desc[] = "ARROZ TIPO 1 5KG", rate[] = "00", f[] = "F",
        qty[] = "1,000", price[] = "10,500", d[] = "$", z[] = "0000";
   P().openCoupon(none, none, none);
   int n = 0;
+  double cpu = 0, start = CpuSeconds();
   for (auto _ : state) {
     if (++n % 200 == 0) {
       state.PauseTiming();
+      cpu += CpuSeconds() - start;
       P().cancel();
       P().openCoupon(none, none, none);
+      start = CpuSeconds();
       state.ResumeTiming();
     }
     if (P().sellItem(code, desc, rate, f, qty, 3, price, d, z) != 1) return state.SkipWithError("item refused");
   }
+  cpu += CpuSeconds() - start;
+  const double us = cpu * 1e6 / static_cast<double>(state.iterations());
+  state.counters["cpu_us_per_item"] = us;
+  state.counters["of_goal"] = us / kItemGoalUs;
   P().cancel();
   P().setJournal("");
 }

@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "platform/env.h"
 #include "sim/core/text.h"
 
@@ -85,13 +88,21 @@ void Printer::Load() {
 
 void Printer::LoadMemory() {
   auto s = store_.LoadState();
+  bool ownRow = false;
   if (s) {
-    st_ = StateFromJson(json::parse(*s));
-    lastStateJson_ = *s;
+    json j = json::parse(*s);
+    // The programming has its own row; older memories kept it in the state row.
+    if (auto p = store_.LoadProgramming()) {
+      j["programming"] = json::parse(*p);
+      ownRow = true;
+    }
+    st_ = StateFromJson(j);
   } else {
     st_ = FactoryState();
-    lastStateJson_.clear();  // written by the next Save()
   }
+  lastStateJson_.clear();  // the next Save() compares with what it makes
+  savedProg_.reset();
+  if (ownRow) savedProg_ = st_.prog;
   if (auto z = store_.LastReduction()) st_.lastZ = ZRecordFromJson(json::parse(*z));
   doc_.reset();
   docLines_.clear();
@@ -107,17 +118,16 @@ void Printer::LoadMemory() {
 }
 
 void Printer::Save() {
-  // The state row: the programming's JSON is made again only when it changed.
-  std::string key = ProgrammingKey(st_.prog);
-  if (key != progKey_ || progJson_.empty()) {
-    progJson_ = ProgrammingJson(st_.prog).dump();
-    progKey_ = key;
+  // Only what changed is written: the programming rarely, the state row when
+  // its JSON differs from the one last written.
+  if (!savedProg_ || !(*savedProg_ == st_.prog)) {
+    store_.SaveProgramming(ProgrammingJson(st_.prog).dump());
+    savedProg_ = st_.prog;
   }
-  std::string dyn = DynamicJson(st_).dump();
-  std::string s = "{\"programming\":" + progJson_ + "," + dyn.substr(1);
+  std::string s = DynamicJson(st_).dump();
   if (s != lastStateJson_) {
     store_.SaveState(s);
-    lastStateJson_ = s;
+    lastStateJson_ = std::move(s);
   }
   if (docClosed_) {
     store_.ClearDoc();
@@ -128,7 +138,7 @@ void Printer::Save() {
     std::string d = ToJson(*doc_).dump();
     if (d != lastDocJson_) {
       store_.SaveDoc(d);
-      lastDocJson_ = d;
+      lastDocJson_ = std::move(d);
     }
     for (int64_t n : dirtyItems_)
       if (n >= 1 && static_cast<size_t>(n) <= doc_->items.size())
@@ -157,17 +167,33 @@ void Printer::BeginCall(bool readOnly) {
 void Printer::EndCall(bool readOnly) {
   if (!readOnly) Save();
   store_.Commit();
-  if (!tapeOut_.empty()) {
-    if (FILE* f = std::fopen(TapePath().c_str(), "ab")) {
-      for (auto& l : tapeOut_) {
-        std::fwrite(l.data(), 1, l.size(), f);
-        std::fputc('\n', f);
-      }
-      std::fflush(f);
-      std::fclose(f);
-    }
-  }
+  if (!tapeOut_.empty()) AppendTape();
   tapeOut_.clear();
+}
+
+// The tape stays open (appending) while the state folder is the same; each
+// call's lines go to the system in one write.
+void Printer::AppendTape() {
+  std::string path = TapePath();
+  if (tapeFd_ < 0 || path != tapeFdPath_) {
+    if (tapeFd_ >= 0) ::close(tapeFd_);
+    tapeFd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    tapeFdPath_ = path;
+    if (tapeFd_ < 0) return;
+  }
+  std::string text;
+  for (auto& l : tapeOut_) {
+    text += l;
+    text += '\n';
+  }
+  const char* p = text.data();
+  size_t left = text.size();
+  while (left > 0) {
+    ssize_t n = ::write(tapeFd_, p, left);
+    if (n <= 0) break;
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
 }
 
 void Printer::AbortCall() {
@@ -258,6 +284,7 @@ void Printer::Reset() {
     doc_.reset();
     docLines_.clear();
     lastStateJson_.clear();
+    savedProg_.reset();
     lastDocJson_.clear();
     savedLines_ = 0;
   });

@@ -85,6 +85,7 @@ class Printer {
   void BeginCall(bool readOnly = false);
   void EndCall(bool readOnly = false);
   void AbortCall();
+  void AppendTape();
   // Runs a change of the control interface as one transaction.
   void Mutate(const std::function<void()>& fn);
 
@@ -183,7 +184,7 @@ class Printer {
   std::optional<OpenDoc> doc_;
   std::vector<std::string> docLines_;  // lines the open document has printed (1252)
   std::string lastStateJson_, lastDocJson_;  // as last written
-  std::string progKey_, progJson_;            // the programming's fingerprint and JSON
+  std::optional<Programming> savedProg_;      // the programming as last written
   // What changed in this call
   bool docClosed_ = false;
   std::vector<int64_t> dirtyItems_;
@@ -191,6 +192,8 @@ class Printer {
   std::vector<DocumentRow> newDocs_;
   std::vector<ZRecord> newReductions_;
   std::vector<std::string> tapeOut_;  // UTF-8 lines to append after commit
+  int tapeFd_ = -1;                   // the tape, open for appending
+  std::string tapeFdPath_;
 };
 
 }  // namespace ecfsim

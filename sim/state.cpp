@@ -167,25 +167,6 @@ json ProgrammingJson(const Programming& p) {
           {"truncation", p.truncation}};
 }
 
-std::string ProgrammingKey(const Programming& p) {
-  std::string k;
-  k.reserve(1024);
-  auto add = [&](const std::string& s) {
-    k += s;
-    k += '\x1f';
-  };
-  for (auto* s : {&p.serial, &p.brand, &p.model, &p.type, &p.firmware, &p.firmwareDate, &p.till, &p.mfAdicional,
-                  &p.userNumber, &p.ownerSince, &p.owner.cnpj, &p.owner.ie, &p.owner.im, &p.owner.name,
-                  &p.owner.fantasy, &p.owner.address})
-    add(*s);
-  for (int i = 0; i < kRateSlots; ++i) add(std::to_string(p.rates[i]) + (p.iss[i] ? "S" : "T"));
-  for (int i = 0; i < kPaymentSlots; ++i) add(p.payNames[i] + (p.payLinkable[i] ? "1" : "0"));
-  for (auto& n : p.nfNames) add(n);
-  for (int i = 0; i < kReportSlots; ++i) add(p.reportNames[i] + "#" + std::to_string(p.reportCer[i]));
-  add(p.truncation ? "T" : "A");
-  return k;
-}
-
 json DynamicJson(const State& s) {
   const LastSale& l = s.last;
   json last = {{"kind", l.kind},

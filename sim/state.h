@@ -19,6 +19,7 @@ constexpr int kCatF = 16, kCatI = 17, kCatN = 18, kCategories = 19;
 
 struct Owner {
   std::string cnpj, ie, im, name, fantasy, address;  // 1252
+  bool operator==(const Owner&) const = default;
 };
 
 struct Programming {
@@ -32,6 +33,7 @@ struct Programming {
   std::array<std::string, kReportSlots> reportNames{};
   std::array<int64_t, kReportSlots> reportCer{};
   bool truncation = false;
+  bool operator==(const Programming&) const = default;
 };
 
 struct Payment {
@@ -110,8 +112,6 @@ nlohmann::json ToJson(const State& s);
 nlohmann::json OwnerJson(const Owner& o);
 nlohmann::json ProgrammingJson(const Programming& p);
 nlohmann::json DynamicJson(const State& s);
-// A cheap fingerprint of the programming, to know when it changed.
-std::string ProgrammingKey(const Programming& p);
 State StateFromJson(const nlohmann::json& j);
 nlohmann::json ToJson(const OpenDoc& d);  // without items
 OpenDoc OpenDocFromJson(const nlohmann::json& j);

@@ -16,17 +16,16 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* kSchema = R"sql(
-CREATE TABLE IF NOT EXISTS state(id INTEGER PRIMARY KEY CHECK(id = 1), data TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS state(id INTEGER PRIMARY KEY CHECK(id = 1), data TEXT NOT NULL, seq INTEGER NOT NULL DEFAULT 0,
+  doc TEXT);
+CREATE TABLE IF NOT EXISTS programming(id INTEGER PRIMARY KEY CHECK(id = 1), data TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS open_doc(id INTEGER PRIMARY KEY CHECK(id = 1), data TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS open_items(n INTEGER PRIMARY KEY, data TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS open_lines(seq INTEGER PRIMARY KEY, line TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS fiscal_memory(crz INTEGER PRIMARY KEY, movement_date TEXT NOT NULL, data TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS detail_memory(seq INTEGER PRIMARY KEY AUTOINCREMENT, coo INTEGER NOT NULL,
   kind TEXT NOT NULL, movement_date TEXT NOT NULL, issued_at TEXT NOT NULL, data TEXT NOT NULL, text TEXT NOT NULL);
-CREATE TABLE IF NOT EXISTS seal(id INTEGER PRIMARY KEY CHECK(id = 1), seq INTEGER NOT NULL);
-INSERT OR IGNORE INTO seal(id, seq) VALUES(1, 0);
 )sql";
-
 constexpr const char* kDbName = "ecfsim.db";
 constexpr const char* kSealName = "ecfsim.seal";
 constexpr size_t kSealWidth = 21;  // 20 digits and a line end, always written whole at offset 0
@@ -137,7 +136,15 @@ void Store::Open(const std::string& dir) {
     // ON (= NORMAL): with the WAL journal a crash of the process or of the
     // computer never corrupts the database; every call is one transaction.
     Exec("PRAGMA synchronous=ON");
+    // Checkpoints less often: a page changed by many calls is copied once.
+    Exec("PRAGMA wal_autocheckpoint=4000");
     Exec(kSchema);
+    // A memory from before the count of changes: the state row gets it.
+    if (Count("SELECT count(*) FROM pragma_table_info('state') WHERE name = 'seq'") == 0) {
+      Exec("ALTER TABLE state ADD COLUMN seq INTEGER NOT NULL DEFAULT 0; ALTER TABLE state ADD COLUMN doc TEXT;");
+      if (Count("SELECT count(*) FROM sqlite_master WHERE name = 'seal'") > 0)  // where it was counted at first
+        Exec("UPDATE state SET seq = (SELECT seq FROM seal WHERE id = 1); DROP TABLE seal;");
+    }
     CheckWhole(dir, sealed, sealedChanges);
   } catch (...) {
     st_.reset();
@@ -155,10 +162,10 @@ void Store::Open(const std::string& dir) {
 
 // What the database holds must be a whole printer, and not older than the seal.
 void Store::CheckWhole(const std::string& dir, bool sealed, int64_t sealedChanges) {
-  changes_ = Count("SELECT seq FROM seal WHERE id = 1");
+  changes_ = Count("SELECT coalesce(max(seq), 0) FROM state");
   const bool hasState = Count("SELECT count(*) FROM state") > 0;
   const int64_t documents = Count("SELECT (SELECT count(*) FROM fiscal_memory) + (SELECT count(*) FROM detail_memory)"
-                                  " + (SELECT count(*) FROM open_doc)");
+                                  " + (SELECT count(*) FROM open_doc) + (SELECT count(*) FROM open_items)");
   if (changes_ < sealedChanges)
     throw MemoryError("the memory database in " + dir + " is older than its seal (" + std::to_string(changes_) +
                       " changes, sealed " + std::to_string(sealedChanges) + "): its log was lost or damaged");
@@ -200,10 +207,13 @@ void Store::Begin(bool readOnly) {
 
 void Store::Commit() {
   if (wrote_) {
-    sqlite3_stmt* s = Prepare("UPDATE seal SET seq = seq + 1 WHERE id = 1 RETURNING seq");
+    // The count lives in the state row, whose page the call has most often
+    // written already: counting costs no page of its own.
+    sqlite3_stmt* s = Prepare("UPDATE state SET seq = seq + 1 WHERE id = 1 RETURNING seq");
     Use u{s};
-    if (sqlite3_step(s) != SQLITE_ROW) Fail("count the change");
-    changes_ = sqlite3_column_int64(s, 0);
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) changes_ = sqlite3_column_int64(s, 0);
+    else if (rc != SQLITE_DONE) Fail("count the change");
   }
   {
     sqlite3_stmt* s = Prepare("COMMIT");
@@ -231,15 +241,38 @@ std::optional<std::string> Store::LoadState() {
 }
 
 void Store::SaveState(const std::string& json) {
-  sqlite3_stmt* s = Prepare("INSERT OR REPLACE INTO state(id, data) VALUES(1, ?)");
+  // A new row (after a wipe) goes on from the count already reached.
+  sqlite3_stmt* s =
+      Prepare("INSERT INTO state(id, data, seq) VALUES(1, ?, ?) ON CONFLICT(id) DO UPDATE SET data = excluded.data");
   Use u{s};
   Bind(s, 1, json);
+  sqlite3_bind_int64(s, 2, changes_);
   if (sqlite3_step(s) != SQLITE_DONE) Fail("save state");
   wrote_ = true;
 }
 
+std::optional<std::string> Store::LoadProgramming() {
+  sqlite3_stmt* s = Prepare("SELECT data FROM programming WHERE id = 1");
+  Use u{s};
+  int rc = sqlite3_step(s);
+  if (rc == SQLITE_ROW) return ColumnText(s, 0);
+  if (rc != SQLITE_DONE) Fail("load programming");
+  return std::nullopt;
+}
+
+void Store::SaveProgramming(const std::string& json) {
+  sqlite3_stmt* s = Prepare("INSERT OR REPLACE INTO programming(id, data) VALUES(1, ?)");
+  Use u{s};
+  Bind(s, 1, json);
+  if (sqlite3_step(s) != SQLITE_DONE) Fail("save programming");
+  wrote_ = true;
+}
+
+// The open document lives in the state row, so a call that changes both
+// writes one page (older memories kept it in the table open_doc).
 std::optional<std::string> Store::LoadDoc() {
-  sqlite3_stmt* s = Prepare("SELECT data FROM open_doc WHERE id = 1");
+  sqlite3_stmt* s = Prepare("SELECT doc FROM state WHERE id = 1 AND doc IS NOT NULL UNION ALL "
+                            "SELECT data FROM open_doc WHERE id = 1");
   Use u{s};
   int rc = sqlite3_step(s);
   if (rc == SQLITE_ROW) return ColumnText(s, 0);
@@ -248,15 +281,17 @@ std::optional<std::string> Store::LoadDoc() {
 }
 
 void Store::SaveDoc(const std::string& json) {
-  sqlite3_stmt* s = Prepare("INSERT OR REPLACE INTO open_doc(id, data) VALUES(1, ?)");
+  sqlite3_stmt* s = Prepare("UPDATE state SET doc = ? WHERE id = 1");
   Use u{s};
   Bind(s, 1, json);
   if (sqlite3_step(s) != SQLITE_DONE) Fail("save document");
+  if (sqlite3_changes(db_) != 1) throw StoreError("save document: the state row is missing");
   wrote_ = true;
 }
 
 void Store::ClearDoc() {
-  for (const char* sql : {"DELETE FROM open_doc", "DELETE FROM open_items", "DELETE FROM open_lines"}) {
+  for (const char* sql : {"UPDATE state SET doc = NULL WHERE id = 1", "DELETE FROM open_doc", "DELETE FROM open_items",
+                          "DELETE FROM open_lines"}) {
     sqlite3_stmt* s = Prepare(sql);
     Use u{s};
     if (sqlite3_step(s) != SQLITE_DONE) Fail("clear document");
@@ -370,8 +405,8 @@ std::vector<DocumentRow> Store::Documents() {
 }
 
 void Store::Wipe() {
-  Exec("DELETE FROM state; DELETE FROM open_doc; DELETE FROM open_items; DELETE FROM open_lines;"
-       "DELETE FROM fiscal_memory; DELETE FROM detail_memory;");
+  Exec("DELETE FROM state; DELETE FROM programming; DELETE FROM open_doc; DELETE FROM open_items;"
+       "DELETE FROM open_lines; DELETE FROM fiscal_memory; DELETE FROM detail_memory;");
   wrote_ = true;
 }
 

@@ -4,13 +4,16 @@
 // crash never leaves half a document behind.
 //
 // Tables:
-//   state          the printer's programming, counters, day totals (one JSON row)
-//   open_doc       the document being printed (one JSON row, absent when none)
+//   state          the printer's counters, day totals and the rest (one JSON row),
+//                  with the number of committed changes (seq) and the document
+//                  being printed (doc; null when none)
+//   programming    the technician's programming (one JSON row; older memories
+//                  kept it inside the state row)
+//   open_doc       where older memories kept the document being printed
 //   open_items     its items, one row each
 //   open_lines     the lines it has printed so far
 //   fiscal_memory  one row per Z reduction
 //   detail_memory  one row per finished document (structured data and text)
-//   seal           the number of committed changes (one row)
 //
 // A fiscal memory never forgets silently. Beside the database, "ecfsim.seal"
 // holds the number of the last committed change; it is written after each
@@ -80,6 +83,9 @@ class Store {
   std::optional<std::string> LoadState();
   void SaveState(const std::string& json);
 
+  std::optional<std::string> LoadProgramming();
+  void SaveProgramming(const std::string& json);
+
   std::optional<std::string> LoadDoc();
   void SaveDoc(const std::string& json);
   void ClearDoc();  // also its items and lines
@@ -95,7 +101,7 @@ class Store {
   // Documents by order of issue.
   std::vector<DocumentRow> Documents();
 
-  // Empties every table but the seal (a fresh printer; the count of changes goes on).
+  // Empties every table (a fresh printer; the count of changes goes on).
   void Wipe();
 
  private:

@@ -125,8 +125,8 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"StateTableEmptied", false, [](const fs::path& f) { Sql(Db(f), "DELETE FROM state"); }},
         DamageCase{"EveryTableEmptied", false,
                    [](const fs::path& f) {
-                     Sql(Db(f), "DELETE FROM state; DELETE FROM detail_memory; DELETE FROM fiscal_memory;"
-                                "DELETE FROM seal");
+                     Sql(Db(f), "DELETE FROM state; DELETE FROM programming; DELETE FROM detail_memory;"
+                                "DELETE FROM fiscal_memory");
                    }},
         DamageCase{"SealDeleted", false, [](const fs::path& f) { fs::remove(f / "ecfsim.seal"); }},
         DamageCase{"LogDeletedAfterACrash", true, [](const fs::path& f) { fs::remove(Wal(f)); }},
