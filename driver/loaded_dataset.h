@@ -11,6 +11,8 @@ class LoadedDataset {
  public:
   // Loads a data packet (the host's table as one value).
   LoadedDataset(rtl::ClientDataSet& ds, const rtl::Variant& packet) : ds_(ds) { ds_.SetData(packet); }
+  // Loaded by the operation itself (from files, say); closed all the same.
+  explicit LoadedDataset(rtl::ClientDataSet& ds) : ds_(ds) {}
   ~LoadedDataset() {
     try {
       if (ds_.Active()) ds_.Close();
