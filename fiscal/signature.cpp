@@ -18,10 +18,12 @@ void geraEad(const std::string& stNmArquivo) {
     ImpFisDebug("geraEad: arquivo inexistente, nada assinado: " + stNmArquivo);
     return;
   }
-  if (BindSignature() != FurtherLibrary::Bound) return;  // the file stays unsigned
-  std::string stRegistroEAD(256, ' ');
-  Vendor(Bematech_generateEAD, Arg(stNmArquivo).p(), Arg(RSA_KEY_PUBLICA).p(), Arg(RSA_KEY_PRIVADA).p(),
-         stRegistroEAD.data(), 1);
+  if (BindSignature() == FurtherLibrary::Bound) {
+    std::string stRegistroEAD(256, ' ');
+    Vendor(Bematech_generateEAD, Arg(stNmArquivo).p(), Arg(RSA_KEY_PUBLICA).p(), Arg(RSA_KEY_PRIVADA).p(),
+           stRegistroEAD.data(), 1);
+  }
+  // Without the whole library the file stays unsigned; no entry point is left bound either way.
   UnbindSignature();
 }
 

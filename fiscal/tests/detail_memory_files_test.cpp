@@ -292,6 +292,7 @@ TEST_F(SignatureTest, MissingSigningLibraryLeavesTheFileUnsigned) {
     Qor01100::geraEad(Qor01100::FiscalMenuFolder() + "dados.txt");
     EXPECT_EQ(ReadAll(file), "E01 LINHA\r\n");
     EXPECT_TRUE(Dialogs().empty());
+    EXPECT_EQ(Qor01100::Bematech_setLibType, nullptr);
   }
 }
 
