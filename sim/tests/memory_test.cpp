@@ -4,6 +4,9 @@
 // starts fresh; a clean end leaves the database file alone holding it.
 #include <sqlite3.h>
 
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <functional>
 
 #include "sim/tests/sim_fixture.h"
@@ -163,6 +166,27 @@ TEST_F(MemoryTest, ACleanEndLeavesTheDatabaseAloneHoldingTheMemory) {
   ASSERT_EQ(ecfsim_set_state_dir(Folder().string().c_str()), 0);
   ASSERT_EQ(Elgin_AbrePortaSerial(), 1);
   EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "000002");
+}
+
+TEST_F(MemoryTest, AProcessThatEndsCleanlyLeavesTheDatabaseAloneHoldingTheMemory) {
+  fs::path folder = dir / "ended";
+  // The child inherits this process's connection: let it be one to a folder nobody uses.
+  ASSERT_EQ(ecfsim_set_state_dir((dir / "idle").string().c_str()), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    bool ok = ecfsim_set_state_dir(folder.string().c_str()) == 0 && Elgin_AbrePortaSerial() == 1 &&
+              Elgin_AbreCupomMFD(S(""), S(""), S("")) == 1;
+    std::exit(ok ? 0 : 3);  // static objects end: the printer's memory is closed
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_FALSE(fs::exists(Wal(folder)) && fs::file_size(Wal(folder)) > 0) << "the log was checkpointed";
+  fs::remove(Wal(folder));
+  ASSERT_EQ(ecfsim_set_state_dir(folder.string().c_str()), 0);
+  ASSERT_EQ(Elgin_AbrePortaSerial(), 1);
+  EXPECT_EQ(State()["document"]["coo"], 1) << "the coupon the other process opened is there";
 }
 
 TEST_F(MemoryTest, ACrashWithTheLogIntactLosesNothing) {
