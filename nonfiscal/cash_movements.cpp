@@ -10,6 +10,7 @@
 #include "driver/amounts.h"
 #include "driver/command.h"
 #include "driver/frame.h"
+#include "driver/printer_record.h"
 #include "nonfiscal/operations.h"
 #include "vendor/elgin.h"
 
@@ -17,9 +18,11 @@ namespace Qor01100 {
 
 namespace {
 
-// Sends a cash movement once; true when the printer holds it.
+// Sends a cash movement once; true when the printer holds it. Each
+// movement is a document of its own: when the answer is lost, the document
+// number tells whether the printer registered it.
 bool Register(Command c) {
-  Step step(std::move(c));
+  Step step(std::move(c.Probe(record::DocumentNumber)));
   step.Run();
   return step.Registered();
 }
@@ -61,7 +64,8 @@ bool Cupom_NFiscNVinc(const std::string& stIgnorado, const std::string& stParam1
                       const std::string& stParam3, const std::string& stParam4) {
   return Step(Call("Elgin_RecebimentoNaoFiscal : " + stParam1 + " - " + stParam2 + " - " + stParam3,
                    Elgin_RecebimentoNaoFiscal, stParam1, stParam2, stParam3)
-                  .Show(boNUtilTaa))
+                  .Show(boNUtilTaa)
+                  .Probe(record::DocumentNumber))
       .Run();
 }
 

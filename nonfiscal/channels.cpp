@@ -6,6 +6,7 @@
 #include "coupon/operations.h"
 #include "driver/command.h"
 #include "driver/frame.h"
+#include "driver/printer_record.h"
 #include "fiscal/operations.h"
 #include "hostlib/records.h"
 #include "nonfiscal/operations.h"
@@ -15,8 +16,10 @@ namespace Qor01100 {
 
 bool Relatorio_Gerencial_Imp(const std::string& stEsquemaCor, const std::string& stCdFilial,
                              const std::string& stCdCaixa, const std::string& stTexto, const std::string& stIncCer) {
-  const bool ok =
-      Send(Call("Elgin_RelatorioGerencial", Elgin_RelatorioGerencial, RemoveAcentos(stTexto)).Show(boNUtilTaa));
+  Command c = Call("Elgin_RelatorioGerencial", Elgin_RelatorioGerencial, RemoveAcentos(stTexto)).Show(boNUtilTaa);
+  // The opening call (no text) starts a document: when its answer is lost,
+  // the document number tells whether the report is open.
+  const bool ok = stTexto.empty() ? Step(c.Probe(record::DocumentNumber)).Run() : Send(c);
   // The report counter is recorded only once the printer has taken the text.
   if (ok && !stIncCer.empty()) hostlib::GravaCER(stCdFilial, stCdCaixa, DataMoviFiscal(stEsquemaCor));
   return ok;
@@ -30,9 +33,11 @@ bool FechRelatGerenc(const std::string& stIgnorado, bool boParam1, bool boParam2
 
 bool Abre_Comp_NFiscalVinc(const std::string& stIgnorado, const std::string& stParam1, const std::string& stParam2,
                            const std::string& stParam3) {
-  return Send(Call("Elgin_AbreComprovanteNaoFiscalVinculado : " + stParam1 + " - " + " - ",
+  return Step(Call("Elgin_AbreComprovanteNaoFiscalVinculado : " + stParam1 + " - " + " - ",
                    Elgin_AbreComprovanteNaoFiscalVinculado, stParam1, stParam2, stParam3)
-                  .Show(true));
+                  .Show(true)
+                  .Probe(record::DocumentNumber))
+      .Run();
 }
 
 bool Usa_CompNFis(const std::string& stIgnorado, const std::string& stParam1) {

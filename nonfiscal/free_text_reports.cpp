@@ -5,6 +5,7 @@
 #include "coupon/operations.h"
 #include "driver/command.h"
 #include "driver/frame.h"
+#include "driver/report_text.h"
 #include "driver/text_blocks.h"
 #include "fiscal/operations.h"
 #include "nonfiscal/operations.h"
@@ -12,18 +13,13 @@
 
 namespace Qor01100 {
 
-namespace {
-
-// A block sent as it is; the printer's verdict on it is not examined.
-void PrintBlock(const std::string& block) { CallOnly(Call("", Elgin_RelatorioGerencial, block)); }
-
-}  // namespace
-
 bool Relatorio_Generico(const std::string& stEsquemaCor, const std::string& stIgnorado1,
                         const std::string& stIgnorado2, const std::string& stRelat, const std::string& stNrSerie,
                         const std::string& stIndice) {
-  CallOnly(Call("", Elgin_AbreRelatorioGerencial));
-  for (const std::string& block : LineBlocks(stRelat, 50)) PrintBlock(RemoveAcentos(block));
+  CallOnly(Call("Elgin_AbreRelatorioGerencial", Elgin_AbreRelatorioGerencial));
+  // Blocks go whole: a generic report has no cut of its own.
+  for (const std::string& block : LineBlocks(stRelat, 50))
+    ReportBlock(RemoveAcentos(block), static_cast<int>(block.size()));
   const bool ok = FechRelatGerenc(stEsquemaCor, boNUtilTaa, false);
   if (ok) GravaDocumentosNaoFiscais(stNrSerie, stEsquemaCor, "RG", "");
   return ok;
@@ -34,8 +30,8 @@ bool Conferencia_Formatada(const std::string& stEsquemaCor, const std::string& s
                            std::string& stCupomDia, const std::string& stRelat) {
   Relatorio_Gerencial_Imp(stEsquemaCor, stCdFilial, stCdCaixa, "", "");
   stCupomDia = Nr_Cupom("", stEsquemaCor);
-  // The printer takes at most 620 characters per block.
-  for (const std::string& block : LineBlocks(stRelat, 442)) PrintBlock(block.substr(0, 620));
+  // A block that grew past the printer's 620 characters loses its tail.
+  for (const std::string& block : LineBlocks(stRelat, 442)) ReportBlock(block);
   return FechRelatGerenc(stEsquemaCor, true, false);
 }
 

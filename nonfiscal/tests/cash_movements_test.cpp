@@ -74,6 +74,31 @@ TEST_F(CashTest, AMovementThePrinterDidNotExecuteIsAFailureEvenWithCodeOne) {
   EXPECT_EQ(SimState()["counters"]["gnf"], 0);
 }
 
+TEST_F(CashTest, AMovementWhoseAnswerIsLostIsDecidedByThePrintersRecord) {
+  ASSERT_EQ(sim.program(R"({"nonfiscal_totalizers": [{"index": 0, "name": "RECEBIMENTO"}]})"), 0);
+  struct Case { const char* fn; bool reached; };
+  const Case cases[] = {{"Elgin_Suprimento", true}, {"Elgin_Sangria", true}, {"Elgin_RecebimentoNaoFiscal", true},
+                        {"Elgin_Suprimento", false}, {"Elgin_Sangria", false}, {"Elgin_RecebimentoNaoFiscal", false}};
+  int documents = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.fn) + (c.reached ? " answer lost" : " never reached"));
+    ClearJournal();
+    dialogs.clear();
+    // Lost on the way back: the printer registered it. Never reached: it did not.
+    ASSERT_EQ(c.reached ? sim.lost_answer(c.fn, 1) : sim.fail(c.fn, 0, 1), 0);
+    const std::string fn = c.fn;
+    const bool ok = fn == "Elgin_Suprimento" ? Qor01100::Suprimento("", "", 10, false)
+                    : fn == "Elgin_Sangria"  ? Qor01100::Sangria("", "", 10, nullptr)
+                                             : Qor01100::Cupom_NFiscNVinc("", "00", "00000000001000", "Dinheiro", "");
+    EXPECT_EQ(ok, c.reached);
+    EXPECT_EQ(Calls(c.fn).size(), 1u);
+    if (c.reached) ++documents;
+    EXPECT_EQ(SimState()["counters"]["gnf"], documents);
+    const auto texts = DialogTexts();
+    EXPECT_EQ(std::find(texts.begin(), texts.end(), A(erroComando)) != texts.end(), !c.reached && fn != "Elgin_RecebimentoNaoFiscal");
+  }
+}
+
 TEST_F(CashTest, AWithdrawalOfNothingIsOneCentAndNegativeAmountsGoAsTheyAre) {
   EXPECT_TRUE(Qor01100::Sangria("", "", 0, nullptr));
   EXPECT_EQ(ArgsOf("Elgin_Sangria").at(0)[0], "0,01");

@@ -36,7 +36,9 @@ TEST_F(ChannelTest, AManagementReportOpensPrintsAndCloses) {
   EXPECT_TRUE(Qor01100::Relatorio_Gerencial_Imp("", "0001", "002", "", ""));
   EXPECT_TRUE(Qor01100::Relatorio_Gerencial_Imp("", "0001", "002", "SALDO\\DIA\n", ""));
   EXPECT_TRUE(Qor01100::FechRelatGerenc("", true, false));
-  EXPECT_EQ(CallNames(), (std::vector<std::string>{"Elgin_RelatorioGerencial", "Elgin_VerificaEstadoImpressora",
+  // The opening reads the document number first (what decides a lost answer).
+  EXPECT_EQ(CallNames(), (std::vector<std::string>{"Elgin_NumeroCupom", "Elgin_RelatorioGerencial",
+                                                   "Elgin_VerificaEstadoImpressora",
                                                    "Elgin_RelatorioGerencial", "Elgin_VerificaEstadoImpressora",
                                                    "Elgin_FechaRelatorioGerencial",
                                                    "Elgin_VerificaEstadoImpressora"}));
@@ -109,6 +111,24 @@ TEST_F(ChannelTest, ALinkedVoucherOpensAgainstThePaymentPrintsAndClosesLikeARepo
   EXPECT_NE(Tape().find("COMPROVANTE CREDITO OU DEBITO"), std::string::npos);
   EXPECT_NE(Tape().find("AUT 123456"), std::string::npos);
   EXPECT_EQ(SimState()["counters"]["cdc"], 1);
+}
+
+TEST_F(ChannelTest, AnOpeningWhoseAnswerIsLostCountsWhenThePrinterOpenedTheDocument) {
+  CardReceipt();
+  ASSERT_EQ(sim.lost_answer("Elgin_AbreComprovanteNaoFiscalVinculado", 1), 0);
+  EXPECT_TRUE(Qor01100::Abre_Comp_NFiscalVinc("", "Cartao", "00000000001000", ""));
+  EXPECT_TRUE(Qor01100::Usa_CompNFis("", "TEXTO\n"));
+  EXPECT_TRUE(Qor01100::FechRelatGerenc("", false, false));
+
+  ASSERT_EQ(sim.lost_answer("Elgin_RelatorioGerencial", 1), 0);
+  EXPECT_TRUE(Qor01100::Relatorio_Gerencial_Imp("", "", "", "", ""));
+  EXPECT_TRUE(Qor01100::FechRelatGerenc("", false, false));
+  // Never reached: nothing opened, and the closing finds nothing to close.
+  ASSERT_EQ(sim.fail("Elgin_RelatorioGerencial", 0, 1), 0);
+  EXPECT_FALSE(Qor01100::Relatorio_Gerencial_Imp("", "", "", "", ""));
+  EXPECT_FALSE(Qor01100::FechRelatGerenc("", false, false));
+  EXPECT_EQ(SimState()["counters"]["cdc"], 1);
+  EXPECT_EQ(SimState()["counters"]["grg"], 1);
 }
 
 TEST_F(ChannelTest, AVoucherThatCannotOpenIsAlwaysShownWhileItsTextFollowsTheDialogSetting) {

@@ -171,6 +171,18 @@ TEST_F(TefTest, AVoucherThatCannotOpenIsPrintedInAReportWhenTheOperatorAsks) {
   EXPECT_EQ(Count("Elgin_FechaRelatorioGerencial"), 1u);
 }
 
+TEST_F(TefTest, AVoucherOpenedWhoseAnswerWasLostIsPrintedWithoutAQuestion) {
+  ASSERT_EQ(sim.lost_answer("Elgin_AbreComprovanteNaoFiscalVinculado", 1), 0);
+  Tef t;
+  t.primeira = {"A1\n"};
+  t.segunda = {"A2\n"};
+  EXPECT_TRUE(Print(t));
+  EXPECT_TRUE(Questions().empty());
+  EXPECT_EQ(VoucherTexts(), (Strings{"A1\n", "A2\n"}));
+  EXPECT_EQ(Count("Elgin_AbreComprovanteNaoFiscalVinculado"), 1u);
+  EXPECT_EQ(SimState()["counters"]["cdc"], 1);
+}
+
 TEST_F(TefTest, AVoucherThatCannotOpenIsFalseWhenTheOperatorDeclinesOrCannotBeAsked) {
   for (bool dialogsAllowed : {true, false}) {
     SCOPED_TRACE(dialogsAllowed);
