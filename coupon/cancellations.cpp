@@ -6,12 +6,12 @@
 // cancellation that happened (and a host retrying it would then cancel the
 // item before it).
 #include <exception>
-#include <optional>
 #include <string>
 
 #include "coupon/operations.h"
 #include "driver/command.h"
 #include "driver/frame.h"
+#include "driver/printer_record.h"
 #include "hostlib/consiste.h"
 #include "platform/text.h"
 #include "programming/operations.h"
@@ -19,17 +19,6 @@
 
 namespace Qor01100 {
 namespace {
-
-// A text reading of the printer used to decide a lost answer; nullopt when it does not answer.
-template <class F>
-std::optional<std::string> Reading(F* entry, std::size_t size) {
-  std::string buf(size, ' ');
-  if (Vendor(entry, buf.data()) != 1) return std::nullopt;
-  return buf;
-}
-
-std::optional<std::string> CancellationTotal() { return Reading(Elgin_Cancelamentos, 14); }
-std::optional<std::string> CancelledCoupons() { return Reading(Elgin_NumeroCuponsCancelados, 4); }
 
 // The number of the coupon being cancelled, as the host stores it: the
 // printer's number without its leading zeros, fitted to 6 characters; empty
@@ -50,12 +39,12 @@ bool Cancela_ItGenerico(const std::string& a1, const std::string& stNrSeq, const
                         const std::string& a8, const std::string& a9, double a10, double a11) {
   const std::string item = rtl::Copy(stNrSeq, 2, 4);
   return Step(Call("Elgin_CancelaItemGenerico : " + item, Elgin_CancelaItemGenerico, item)
-                  .Probe(CancellationTotal))
+                  .Probe(record::Cancellations))
       .Run();
 }
 
 bool Cancela_UltimoItem(const std::string& a1, const std::string& a2) {
-  return Step(Call("Elgin_CancelaItemAnterior", Elgin_CancelaItemAnterior).Show(true).Probe(CancellationTotal))
+  return Step(Call("Elgin_CancelaItemAnterior", Elgin_CancelaItemAnterior).Show(true).Probe(record::Cancellations))
       .Run();
 }
 
@@ -76,7 +65,7 @@ bool Cancela_Cupom_Imp(const rtl::Variant& Params, rtl::Variant& oleRetorno) {
   const bool ok = Step(Call("Elgin_CancelaCupom", Elgin_CancelaCupom)
                            .Show(boMsg)
                            .CancelOpenCoupon(boFechaCupom)
-                           .Probe(CancelledCoupons))
+                           .Probe(record::CancelledCoupons))
                       .Run();
 
   // The grand-total record follows the printer whatever it answered.

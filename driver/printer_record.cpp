@@ -36,5 +36,6 @@ Reading Adjustments() {
 }
 Reading Cancellations() { return Text(Elgin_Cancelamentos, 14); }
 Reading DocumentNumber() { return Text(Elgin_NumeroCupom, 6); }
+Reading CancelledCoupons() { return Text(Elgin_NumeroCuponsCancelados, 4); }
 
 }  // namespace Qor01100::record

@@ -24,5 +24,7 @@ QOR_API Reading Adjustments();
 QOR_API Reading Cancellations();
 // The document number (COO): changes with every document the printer issues.
 QOR_API Reading DocumentNumber();
+// The count of cancelled fiscal coupons (CFC): changes when a coupon is cancelled, open or closed.
+QOR_API Reading CancelledCoupons();
 
 }  // namespace Qor01100::record

@@ -5,28 +5,22 @@
 // reading and the Z reduction are recorded in the host's register of
 // documents whenever the printer holds them, even when a status error (paper
 // running out, say) makes the verdict false: the document was printed.
-#include <optional>
 #include <string>
 
 #include "coupon/operations.h"
 #include "driver/command.h"
 #include "driver/frame.h"
+#include "driver/printer_record.h"
 #include "fiscal/operations.h"
 #include "vendor/elgin.h"
 
 namespace Qor01100 {
 namespace {
 
-std::optional<std::string> DocumentNumber() {
-  std::string coo(6, ' ');
-  if (Vendor(Elgin_NumeroCupom, coo.data()) != 1) return std::nullopt;
-  return coo;
-}
-
 // Sends a reading or reduction with the operator's dialogs and records it as
 // `tipo` in the register once the printer holds it; the analysis' verdict.
 bool Document(Command c, const std::string& stNrSerie, const std::string& stEsquemaCor, const char* tipo) {
-  Step step(std::move(c.Show(true).Probe(DocumentNumber)));
+  Step step(std::move(c.Show(true).Probe(record::DocumentNumber)));
   const bool ok = step.Run();
   if (step.Registered()) GravaDocumentosNaoFiscais(stNrSerie, stEsquemaCor, tipo, "");
   return ok;
@@ -61,7 +55,7 @@ bool Memoria_Fiscal_Imp(const std::string& stIgnorado, const std::string& stTipM
                    Elgin_LeituraMemoriaFiscalReducao, stParam1, stParam2, stParam3);
   else
     return false;
-  return Step(leitura.Show(true).Probe(DocumentNumber)).Run();
+  return Step(leitura.Show(true).Probe(record::DocumentNumber)).Run();
 }
 
 }  // namespace Qor01100
