@@ -295,6 +295,7 @@ void Printer::Reset() {
   paper_ = 0;
   cover_ = false;
   drawer_ = false;
+  cuts_ = 0;
   st1_ = st2_ = 0;
   lastRet_ = 1;
 }
