@@ -400,7 +400,9 @@ void SessionRunner::SetClock(const Json& iso) {
 void SessionRunner::ApplyLocale(const Json& locale) {
   if (!locale.is_object()) throw SessionError("\"locale\" is an object such as {\"decimal\": \",\"}");
   rtl::FormatSettings fs = rtl::Settings();  // applied only when all of it makes sense
-  for (const auto& [k, v] : locale.items()) {
+  for (const auto& item : locale.items()) {
+    const std::string& k = item.key();
+    const Json& v = item.value();
     if (!v.is_string()) throw SessionError("locale \"" + k + "\" is a string");
     const std::string s = ToCp1252(v.get<std::string>());
     auto oneChar = [&](char& target) {
