@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "platform/env.h"
 
 namespace {

@@ -15,7 +15,7 @@
 
 #include <unistd.h>
 
-#include "driver/Qor01100.h"
+#include "module/Qor01100.h"
 #include "hostlib/dialogs.h"
 #include "platform/env.h"
 #include "platform/errors.h"

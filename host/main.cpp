@@ -1,7 +1,9 @@
 // qorhost: loads the driver module like a point-of-sale host and runs a
 // session script against it (see host/README.md).
+#include <signal.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -126,6 +128,33 @@ std::optional<bool> AskTerminal(const hostlib::DialogRequest& r) {
   }
 }
 
+// The host's environment. For crash tests, QORHOST_KILL_AT="POINT:TEXT:N"
+// ends the process with SIGKILL the N-th time the run-time reaches POINT
+// (see rtl::Env::Reached) for a target whose path holds TEXT, e.g.
+// "WriteFileAtomic:Kalvora.cds:2": inside the second rewrite of that file.
+class HostEnv : public rtl::ConfigurableEnv {
+ public:
+  HostEnv() {
+    const char* spec = std::getenv("QORHOST_KILL_AT");
+    if (!spec) return;
+    const std::string s = spec;
+    const size_t a = s.find(':'), b = s.rfind(':');
+    if (a == std::string::npos || b == a) return;
+    point_ = s.substr(0, a);
+    text_ = s.substr(a + 1, b - a - 1);
+    count_ = std::atoi(s.c_str() + b + 1);
+  }
+  void Reached(const char* point, const std::string& detail) override {
+    if (count_ > 0 && point_ == point && detail.find(text_) != std::string::npos && ++seen_ == count_)
+      ::raise(SIGKILL);
+  }
+
+ private:
+  std::string point_, text_;
+  int count_ = 0;
+  int seen_ = 0;
+};
+
 std::string Absolute(const std::string& p) {
   std::error_code ec;
   auto a = std::filesystem::absolute(p, ec);
@@ -175,7 +204,7 @@ int main(int argc, char** argv) {
     std::cerr << "qorhost: the host folder " << hostDir << " cannot be used\n";
     return qorhost::kExitBadSession;
   }
-  static rtl::ConfigurableEnv env;
+  static HostEnv env;
   env.programPath = (std::filesystem::path(hostDir) / "qorhost").string();
   rtl::SetEnv(&env);
 

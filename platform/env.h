@@ -30,6 +30,11 @@ class Env {
   virtual void ProcessMessages() = 0;
   virtual void Terminate() = 0;
   virtual bool Terminated() = 0;
+  // A named point inside an operation that must survive the process dying
+  // there ("WriteFileAtomic": the new file is written beside the old one,
+  // not yet renamed over it; `detail` is the target's path). Nothing happens
+  // by default; a crash test's host may end the process there.
+  virtual void Reached(const char* point, const std::string& detail) {}
 };
 
 // The default: the real clock, /proc/self/exe, dlopen (see library.h).
@@ -52,6 +57,7 @@ class EnvWrapper : public Env {
   void ProcessMessages() override { target_->ProcessMessages(); }
   void Terminate() override { target_->Terminate(); }
   bool Terminated() override { return target_->Terminated(); }
+  void Reached(const char* point, const std::string& detail) override { target_->Reached(point, detail); }
   Env* target() const { return target_; }
 
  private:

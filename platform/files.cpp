@@ -19,6 +19,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/os.h"
 #include "platform/text.h"
@@ -220,11 +221,31 @@ void WriteFileBytes(std::string_view path, std::string_view data) {
   if (!out) throw EInOutError("Cannot write file \"" + std::string(path) + "\"");
 }
 
+void RemoveAbandonedWrites(std::string_view path) {
+  const fs::path target(NativePath(path));
+  std::error_code ec;
+  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  const std::string prefix = target.filename().string() + ".tmp";
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string rest = name.substr(prefix.size());
+    const size_t sep = rest.find('_');
+    if (sep == 0 || sep == std::string::npos || sep > 9 ||
+        rest.find_first_not_of("0123456789_") != std::string::npos)
+      continue;
+    const int pid = std::stoi(rest.substr(0, sep));
+    std::error_code rec;
+    if (pid != os::ProcessId() && !os::ProcessAlive(pid)) fs::remove(it->path(), rec);
+  }
+}
+
 void WriteFileAtomic(std::string_view path, std::string_view data) {
   static std::atomic<unsigned> counter{0};
   std::string target = NativePath(path);
   fs::path t(target);
   std::string dir = t.parent_path().string();
+  RemoveAbandonedWrites(target);
   std::string tmp = target + ".tmp" + std::to_string(os::ProcessId()) + "_" + std::to_string(counter++);
   std::string err;
   if (!os::WriteFileSynced(tmp, data, &err)) {
@@ -232,6 +253,7 @@ void WriteFileAtomic(std::string_view path, std::string_view data) {
     fs::remove(tmp, ec);
     throw EInOutError(err);
   }
+  CurrentEnv()->Reached("WriteFileAtomic", target);
   std::error_code ec;
   fs::rename(tmp, t, ec);
   if (ec) {

@@ -50,6 +50,10 @@ void WriteFileBytes(std::string_view path, std::string_view data);  // raises EI
 // Writes a new file beside the target, flushes it to disk and renames it
 // over the target: a reader sees the old or the new contents, never a mix.
 void WriteFileAtomic(std::string_view path, std::string_view data);  // raises EInOutError
+// Removes the new files that writers of `path` which no longer run left
+// beside it (target + ".tmp" + pid + "_" + n: the process died between
+// writing and renaming). WriteFileAtomic does this before each write.
+void RemoveAbandonedWrites(std::string_view path);
 // Appends and flushes before returning.
 void AppendFileBytes(std::string_view path, std::string_view data);  // raises EInOutError
 

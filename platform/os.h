@@ -23,6 +23,8 @@ std::string ExecutablePath();
 // An environment variable ("" when unset).
 std::string GetEnvVar(const char* name);
 int ProcessId();
+// True while a process with this id exists.
+bool ProcessAlive(int pid);
 
 // Shared libraries (local symbol scope, all symbols bound at load).
 void* OpenLibrary(const std::string& path, std::string* error);

@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -110,6 +111,8 @@ std::string GetEnvVar(const char* name) {
 }
 
 int ProcessId() { return static_cast<int>(::getpid()); }
+
+bool ProcessAlive(int pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
 
 void* OpenLibrary(const std::string& path, std::string* error) {
   ::dlerror();

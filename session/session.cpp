@@ -17,6 +17,7 @@
 #include "platform/files.h"
 #include "platform/stringlist.h"
 #include "platform/text.h"
+#include "programming/grand_total.h"
 #include "programming/operations.h"
 #include "vendor/elgin.h"
 
@@ -24,8 +25,12 @@ namespace Qor01100 {
 namespace {
 
 // Cancels the coupon the printer or the host's sale files show as open and
-// records the printer's grand total, without validating it.
+// records the printer's grand total, without validating it. The record is
+// marked as waiting first: should the process die after the cancellation,
+// or the reading of the new total fail, the next check records the
+// printer's total instead of comparing it with the old one.
 void CancelOpenCoupon(const rtl::Variant& record, bool keepCode) {
+  MarkGrandTotalPending(record);
   const int code = Vendor(Elgin_CancelaCupom);
   if (keepCode) inRetorno = code;
   stImpDebug = "Elgin_CancelaCupom";

@@ -3,11 +3,13 @@
 // appending file kept open.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <thread>
 
+#include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 
@@ -196,6 +198,45 @@ TEST_F(FilesTest, WriteFileAtomicReadersSeeOldOrNew) {
   stop = true;
   reader.join();
   EXPECT_EQ(mixed.load(), 0);
+}
+
+// A writer killed between writing the new file and renaming it leaves that
+// file behind; the next replacing write of the same target removes it, but
+// never the new file of a writer that still runs.
+TEST_F(FilesTest, WriteFileAtomicRemovesWhatADeadWriterLeft) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  const std::string dead = At("Kalvora.cds.tmp" + std::to_string(child) + "_0");
+  const std::string living = At("Kalvora.cds.tmp" + std::to_string(::getppid()) + "_3");
+  const std::string other = At("Outro.cds.tmp" + std::to_string(child) + "_0");
+  const std::string notOurs = At("Kalvora.cds.tmpx_0");
+  for (const std::string& f : {dead, living, other, notOurs}) WriteFileBytes(f, "half");
+  WriteFileAtomic(At("Kalvora.cds"), "new");
+  EXPECT_EQ(ReadFileBytes(At("Kalvora.cds")), "new");
+  EXPECT_FALSE(FileExists(dead));
+  EXPECT_TRUE(FileExists(living));
+  EXPECT_TRUE(FileExists(other));
+  EXPECT_TRUE(FileExists(notOurs));
+}
+
+// The point between writing and renaming is announced to the Env, so that
+// a crash test can end the process exactly there.
+TEST_F(FilesTest, WriteFileAtomicAnnouncesThePointBeforeTheRename) {
+  struct Recorder : EnvWrapper {
+    Recorder() : EnvWrapper(DefaultEnv()) {}
+    void Reached(const char* point, const std::string& detail) override {
+      seen.push_back(std::string(point) + " " + detail + " " + (FileExists(detail) ? "old" : "none"));
+    }
+    std::vector<std::string> seen;
+  } env;
+  ScopedEnv scoped(&env);
+  WriteFileAtomic(At("f"), "1");
+  WriteFileAtomic(At("f"), "2");
+  EXPECT_EQ(env.seen, (std::vector<std::string>{"WriteFileAtomic " + At("f") + " none",
+                                                "WriteFileAtomic " + At("f") + " old"}));
 }
 
 TEST_F(FilesTest, AppendFileBytes) {

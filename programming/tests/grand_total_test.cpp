@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -269,9 +271,149 @@ TEST_F(GrandTotalTest, ACheckThatCannotReadThePrinterDoesNotPass) {
     ASSERT_EQ(sim.fail("Elgin_GrandeTotal", 0, 1), 0);
     // Validating: the check has not passed. Recording only: nothing to record.
     EXPECT_EQ(Qor01100::Atu_TotGeral(Params(valida)), std::string(valida) == "N");
-    EXPECT_EQ(Dialogs().size(), 1u);  // the conversion error's text
+    // The operator reads what happened, not the run-time's conversion error; the log keeps that.
+    ASSERT_EQ(Dialogs().size(), 1u);
+    EXPECT_EQ(Dialogs()[0].request.text, A("Não foi possível ler o totalizador geral da impressora fiscal."));
+    EXPECT_EQ(Dialogs()[0].request.scheme, "005");
+    bool logged = false;
+    for (const std::string& l : LogMessages()) logged = logged || l.rfind("ERRO!!! Elgin_GrandeTotal: ", 0) == 0;
+    EXPECT_TRUE(logged);
     EXPECT_EQ(Bytes(MainFile()), before);
   }
+}
+
+// ---- Configuration files the check cannot use ---------------------------------------
+
+std::string HalfOf(const std::string& bytes) { return bytes.substr(0, bytes.size() / 2); }
+
+TEST_F(GrandTotalTest, ValidatingAgainstAFileThatCannotBeUsedFailsNamingThatFile) {
+  const rtl::FieldType S = rtl::FieldType::String;
+  auto withoutField = [&](const std::filesystem::path& file, const char* missing) {
+    std::vector<qortest::Column> cols;
+    qortest::Row row;
+    const std::pair<const char*, std::string> all[] = {{"CDFILIAL", "0001"}, {"CDCAIXA", "01"},
+                                                       {"NRSERIEECF", "EL0001"}, {"IDSITECFIMPF", "A"},
+                                                       {"CAMPO01", "S"}, {"CAMPO02", hostlib::Cripto("1,00", hostlib::kCriptoKey)}};
+    for (const auto& [name, value] : all)
+      if (std::string(name) != missing) {
+        cols.push_back({name, S, 100});
+        row.push_back(value);
+      }
+    rtl::ClientDataSet ds;
+    qortest::MakeTable(ds, cols, {row});
+    ds.SaveToFile(file.string());
+  };
+  struct Case {
+    const char* name;
+    const char* file;  // the file the check should name
+    std::function<void(const std::filesystem::path&)> make;
+  };
+  const std::vector<Case> cases = {
+      {"truncated", "Kalvora.cds",
+       [&](const std::filesystem::path& f) {
+         Write(f, {{"0001", "01", "EL0001", "A", "S", "12345,67"}});
+         const std::string half = HalfOf(Bytes(f));
+         std::ofstream(f, std::ios::binary | std::ios::trunc) << half;
+       }},
+      {"garbage", "Kalvora.cds", [](const std::filesystem::path& f) { std::ofstream(f) << "\x01\x02 nada aqui"; }},
+      {"without the hidden total", "Kalvora.cds", [&](const std::filesystem::path& f) { withoutField(f, "CAMPO02"); }},
+      {"without the check switch", "Kalvora.cds", [&](const std::filesystem::path& f) { withoutField(f, "CAMPO01"); }},
+      {"the till's own file, garbage", "dru010001.cds",
+       [](const std::filesystem::path& f) { std::ofstream(f) << "<DATAPACKET"; }},
+      {"the till's own file without the situation", "dru010001.cds",
+       [&](const std::filesystem::path& f) { withoutField(f, "IDSITECFIMPF"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(MainFile());
+    std::filesystem::remove(hostDir / "dru010001.cds");
+    dialogs.clear();
+    ClearJournal();
+    const auto file = hostDir / c.file;
+    c.make(file);
+    const std::string before = Bytes(file);
+    EXPECT_FALSE(Qor01100::Atu_TotGeral(Params("S")));
+    ASSERT_EQ(Dialogs().size(), 1u);
+    EXPECT_EQ(Dialogs()[0].request.text, A("Arquivo (") + Qor01100::dsDirCad + c.file + A(") está inválido."));
+    EXPECT_EQ(Dialogs()[0].request.kind, 3);
+    EXPECT_EQ(Dialogs()[0].request.scheme, "005");
+    EXPECT_TRUE(Calls("Elgin_GrandeTotal").empty());  // nothing to compare with
+    EXPECT_EQ(Bytes(file), before);
+  }
+}
+
+TEST_F(GrandTotalTest, RecordingOnlyPassesOverAnUnreadableMainFileAsBefore) {
+  std::ofstream(MainFile()) << "garbage";
+  EXPECT_TRUE(Qor01100::Atu_TotGeral(Params("N")));  // the till's own file is missing too: its error is shown
+  ASSERT_EQ(Dialogs().size(), 1u);
+  EXPECT_EQ(Bytes(MainFile()), "garbage");
+}
+
+TEST_F(GrandTotalTest, WithoutAnyConfigurationFileTheLogSaysTheCheckDidNotRun) {
+  EXPECT_TRUE(Qor01100::Atu_TotGeral(Params("S")));
+  const std::string expected = A("Atu_TotGeral: verificação do totalizador geral não executada: ") +
+                               Qor01100::dsDirCad + "Kalvora.cds" + A(" e ") + Qor01100::dsDirCad +
+                               "dru010001.cds" + A(" não encontrados");
+  const auto lines = LogMessages();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end());
+}
+
+// ---- The restart window: a coupon left open is cancelled at the start ----------------
+
+TEST_F(GrandTotalTest, AFailedReadingAfterTheRestartsCancellationRaisesNoFalseAlarmLater) {
+  Write(MainFile(), {kOtherBranch, {"0001", "01", "EL0001", "A", "S", "100,00"}});
+  const rtl::Variant start = rtl::Variant::Record({{"CDFILIAL", "0001"},
+                                                   {"CDCAIXA", "01"},
+                                                   {"NRSERIE", "EL0001"},
+                                                   {"ESQUEMACOR", "005"},
+                                                   {"CDPORTAIMPFIS", "COM1"}});
+  // The printer shows the coupon of an interrupted sale; the new grand total cannot be read then.
+  ASSERT_EQ(sim.answer("Elgin_FlagsFiscais", 1, "[33]", 1), 0);
+  ASSERT_EQ(sim.fail("Elgin_GrandeTotal", 0, 1), 0);
+  EXPECT_TRUE(Qor01100::AbrePorta(start));
+  EXPECT_EQ(Calls("Elgin_CancelaCupom").size(), 1u);
+  bool clear = false;
+  for (const auto& d : Dialogs())
+    clear = clear || d.request.text == A("Não foi possível ler o totalizador geral da impressora fiscal.");
+  EXPECT_TRUE(clear);
+  // The record waits for the printer's total: the next check records it instead of calling it a mismatch.
+  EXPECT_EQ(Totals(MainFile()), (std::vector<std::string>{"500,00", "10,1"}));
+  dialogs.clear();
+  PrinterTotal("000000000001234567");
+  EXPECT_TRUE(Qor01100::Atu_TotGeral(Params("S")));
+  EXPECT_TRUE(Dialogs().empty());
+  EXPECT_EQ(Totals(MainFile()), (std::vector<std::string>{"500,00", "12345,67"}));
+  // From then on the check compares again.
+  PrinterTotal("000000000001300000");
+  EXPECT_FALSE(Qor01100::Atu_TotGeral(Params("S")));
+}
+
+TEST_F(GrandTotalTest, TheRestartsCancellationRecordsTheNewTotalWhenItCanBeRead) {
+  Write(MainFile(), {{"0001", "01", "EL0001", "A", "S", "100,00"}});
+  ASSERT_EQ(sim.answer("Elgin_FlagsFiscais", 1, "[33]", 1), 0);
+  PrinterTotal("000000000001234567");
+  EXPECT_TRUE(Qor01100::AbrePorta(rtl::Variant::Record({{"CDFILIAL", "0001"},
+                                                         {"CDCAIXA", "01"},
+                                                         {"NRSERIE", "EL0001"},
+                                                         {"ESQUEMACOR", "005"},
+                                                         {"CDPORTAIMPFIS", "COM1"}})));
+  EXPECT_EQ(Totals(MainFile()), (std::vector<std::string>{"12345,67"}));
+  // No temporary file is left beside the configuration.
+  for (const auto& e : std::filesystem::directory_iterator(hostDir))
+    EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+}
+
+TEST_F(GrandTotalTest, ACheckRemovesWhatATillThatDiedInsideARewriteLeft) {
+  Write(MainFile(), {{"0001", "01", "EL0001", "A", "S", "12345,67"}});
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  const auto left = hostDir / ("Kalvora.cds.tmp" + std::to_string(child) + "_0");
+  std::ofstream(left) << "<DATAPACKET";
+  PrinterTotal("000000000001234567");
+  EXPECT_TRUE(Qor01100::Atu_TotGeral(Params("S")));  // equal: nothing written
+  EXPECT_FALSE(std::filesystem::exists(left));
 }
 
 TEST_F(GrandTotalTest, AMissingKeyReachesTheHost) {
