@@ -138,9 +138,19 @@ class KillTest : public ::testing::Test {
   int kills = 0, recoveries = 0;
 };
 
-// The first completed sale of the day is step 26 (FechaCupom): until then
-// the grand total moves only through the interrupted sale that the start cancels.
-constexpr size_t kStepsBeforeFirstSale = 25;
+// Steps before the day's first closing (FechaCupom): until that one ends,
+// the grand total moves only through the interrupted sale that the start
+// cancels, so the restart's check must pass.
+size_t StepsBeforeFirstSale() {
+  const Json day = Json::parse(ReadFile(kFullDay));
+  size_t n = 0;
+  for (const Json& s : day["steps"]) {
+    if (s.value("op", "") == "FechaCupom") break;
+    ++n;
+  }
+  return n;
+}
+const size_t kStepsBeforeFirstSale = StepsBeforeFirstSale();
 
 TEST_F(KillTest, KilledInsideTheGrandTotalFileRewriteLosesNothing) {
   // The day rewrites the file three times: the first check records the
