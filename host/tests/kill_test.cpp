@@ -20,6 +20,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/codec.h"
 #include "platform/dataset.h"
 
 namespace fs = std::filesystem;
@@ -104,7 +105,14 @@ class KillTest : public ::testing::Test {
       }
     steps.push_back(Json{{"op", "StartImpFiscal"}, {"args", StepOf("StartImpFiscal")["args"]}});
     steps.push_back(Json{{"op", "Atu_TotGeral"}, {"args", StepOf("Atu_TotGeral")["args"]}});
-    const Json session = {{"locale", day["locale"]}, {"clock", "2026-03-05T20:00:00"}, {"steps", steps}};
+    // An hour after the day's last clock: the printer's clock never goes back.
+    std::string last = day.value("clock", "");
+    for (const Json& st : day["steps"])
+      if (st.contains("clock") && st["clock"].get<std::string>() > last) last = st["clock"].get<std::string>();
+    rtl::TDateTime when = 0;
+    EXPECT_TRUE(qorhost::ParseIsoDateTime(last, when)) << last;
+    const std::string restart = qorhost::FormatIsoDateTime(when + 1.0 / 24).substr(0, 19);
+    const Json session = {{"locale", day["locale"]}, {"clock", restart}, {"steps", steps}};
     const fs::path p = tmp / "recovery.json";
     std::ofstream(p) << session.dump(1);
     return p;
