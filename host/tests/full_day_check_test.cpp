@@ -1,0 +1,108 @@
+// The example day checked against itself: the Z-reduction data exported at
+// the end of examples/full-day.json agrees with the fiscal coupons the
+// simulated printer registered during that day.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/library.h"
+#include "sim/ecfsim_table.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+double Cents(double v) { return std::round(v * 100) / 100; }
+
+// Column `name` of an encoded dataset's rows.
+std::vector<json> ColumnOf(const json& ds, const std::string& name) {
+  size_t i = 0;
+  while (i < ds["fields"].size() && ds["fields"][i]["name"] != name) ++i;
+  std::vector<json> out;
+  for (const json& row : ds["rows"]) out.push_back(i < row.size() ? row[i] : json());
+  return out;
+}
+
+double SumOf(const json& ds, const std::string& name) {
+  double s = 0;
+  for (const json& v : ColumnOf(ds, name)) s += v.is_number() ? v.get<double>() : 0;
+  return Cents(s);
+}
+
+TEST(FullDayCheck, ExportedReductionAgreesWithTheDaysCoupons) {
+  const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
+  static std::mt19937_64 rng(std::random_device{}());
+  const fs::path tmp = fs::temp_directory_path() / ("full-day-check-" + std::to_string(::getpid()) + "-" +
+                                                    std::to_string(rng()));
+  fs::create_directories(tmp);
+  const std::string cmd = "cd '" + tmp.string() + "' && '" + (bin / "qorhost").string() + "' --state ecf --host-dir host '" +
+                          (fs::path(QOR_SOURCE_DIR) / "examples" / "full-day.json").string() + "' </dev/null >out.txt 2>err.txt";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+
+  // The last end-of-day step: its four exported tables.
+  json step;
+  std::ifstream out(tmp / "out.txt");
+  for (std::string line; std::getline(out, line);) {
+    if (line.empty() || line[0] != '{') continue;
+    json j = json::parse(line);
+    if (j.value("op", "") == "GeraReciboSangria") step = j;
+  }
+  ASSERT_FALSE(step.is_null()) << "the day ends with the withdrawal receipt and the closing reports";
+  ASSERT_EQ(step["args"][23], true) << "the reduction data was exported";
+  const json& redz = step["args"][19];
+  const json& forma = step["args"][20];
+  const json& imposto = step["args"][21];
+  const json& totNFis = step["args"][22];
+  ASSERT_EQ(redz["rows"].size(), 1u);
+
+  // The printer's own record of the day's coupons.
+  void* lib = rtl::LoadLibraryByName("Elgin.dll");
+  ASSERT_NE(lib, nullptr);
+  ecfsim::ControlTable sim;
+  ASSERT_EQ(sim.Bind([&](const char* n) { return rtl::GetLibrarySymbol(lib, n); }), "");
+  ASSERT_EQ(sim.set_state_dir((tmp / "ecf").string().c_str()), 0);
+  const int n = sim.state_json(nullptr, 0);
+  std::string buf(static_cast<size_t>(n) + 1, '\0');
+  ASSERT_EQ(sim.state_json(buf.data(), n + 1), n);
+  const json coupons = json::parse(buf.substr(0, static_cast<size_t>(n)))["coupons"];
+  double sold = 0, paid = 0;
+  for (const json& c : coupons) {
+    if (c["cancelled"].get<bool>()) continue;
+    sold += c["total"].get<double>();
+    paid += c["paid"].get<double>() - c["change"].get<double>();
+  }
+  ASSERT_GT(Cents(sold), 0);
+
+  auto v = [&](const char* f) { return Cents(ColumnOf(redz, f)[0].get<double>()); };
+  EXPECT_DOUBLE_EQ(v("VRVENLIQREDZ"), Cents(sold)) << "net sale = the coupons kept";
+  EXPECT_DOUBLE_EQ(v("VRVENLIQREDZ"), Cents(v("VRVENBRUREDZ") - v("VRTOTCANREDZ") - v("VRTOTDESREDZ")));
+  EXPECT_DOUBLE_EQ(Cents(SumOf(imposto, "VRBCALCIMPRZ") + v("VRISENCREDZ") + v("VRNINCIDREDZ") + v("VRSTRIBREDZ")),
+                   Cents(sold))
+      << "the taxable bases and the untaxed totals make the net sale";
+  for (const json& row : imposto["rows"]) EXPECT_EQ(row[6], "T");
+
+  // What the payment methods took in: the coupons' payments less their
+  // change, and the non-fiscal receipts of the day (the change voucher).
+  double receipts = 0;
+  const auto numbers = ColumnOf(totNFis, "NRTOTNFISCRZ");
+  const auto values = ColumnOf(totNFis, "VRACUTOTNFIS");
+  for (size_t i = 0; i < numbers.size(); ++i)
+    if (numbers[i] != "29") receipts += values[i].get<double>();  // withdrawals take nothing in
+  EXPECT_DOUBLE_EQ(SumOf(forma, "VRFORMPGTORZ"), Cents(paid + receipts));
+
+  std::error_code ec;
+  if (!::testing::Test::HasFailure()) fs::remove_all(tmp, ec);
+}
+
+}  // namespace
