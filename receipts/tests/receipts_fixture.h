@@ -1,0 +1,91 @@
+// What the customer-receipt tests share: a printer programmed with a
+// linkable account payment and the two credit totalizers, the document a
+// voucher links to, and the host's tables of products and balances.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "driver/datamodule/dtmElgin01100.h"
+#include "module/Qor01100.h"
+#include "tests/support/module_helpers.h"
+
+namespace receipts_test {
+
+using rtl::FieldType;
+
+constexpr const char* kConta = "Conta Consumidor";  // linkable payment method
+
+class ReceiptTest : public qortest::PrinterTest {
+ protected:
+  void SetUp() override {
+    PrinterTest::SetUp();
+    ASSERT_EQ(sim.program(R"({"payment_methods": [{"slot": 2, "name": "Conta Consumidor", "linkable": true},
+                                                   {"slot": 3, "name": "Cartao Credito", "linkable": true}],
+                             "nonfiscal_totalizers": [{"index": 0, "name": "VENDA CONSUMIDOR"},
+                                                      {"index": 1, "name": "COMPRA CREDITO"},
+                                                      {"index": 2, "name": "CANC CREDITO"}]})"),
+              0);
+    TdtmElgin01100& dm = Qor01100::DataModule();
+    dm.IdTotCompCred = "01";
+    dm.IdTotCancCred = "02";
+    dm.cdsFamiliaSaldo.SetData(rtl::Variant());
+    dm.cdsEmprestimo.SetData(rtl::Variant());
+    Qor01100::boNUtilTaa = false;
+  }
+  // A receipt paid with the account payment: the document the vouchers link to.
+  void AccountReceipt(const std::string& valor = "00000000005000") {
+    ASSERT_TRUE(Qor01100::Cupom_NFiscNVinc("", "00", valor, kConta, ""));
+    ClearJournal();
+  }
+  // The texts sent to an entry point, in order.
+  std::vector<std::string> Texts(const std::string& fn) const {
+    std::vector<std::string> out;
+    for (const auto& args : ArgsOf(fn)) out.push_back(Latin(args[0].get<std::string>()));
+    return out;
+  }
+  // Journal texts are UTF-8; the module's texts are 1252.
+  static std::string Latin(const std::string& utf8) { return A(utf8); }
+};
+
+// The products of a sale as the host's data packet.
+struct Produto {
+  std::string cd, nm;
+  double qt, vr;
+};
+inline rtl::Variant Produtos(const std::vector<Produto>& rows) {
+  rtl::ClientDataSet ds;
+  std::vector<qortest::Row> linhas;
+  for (const Produto& p : rows) linhas.push_back({p.cd, p.nm, p.qt, p.vr});
+  qortest::MakeTable(ds,
+                     {{"CDARVPROD", FieldType::String, 20},
+                      {"NMPRODUTO", FieldType::String, 40},
+                      {"QTPRODCOMVEN", FieldType::Float},
+                      {"VRPRECCOMVEN", FieldType::Float}},
+                     linhas);
+  return ds.Data();
+}
+
+// Credit balances per family member (CDFAMILISALD, NMFAMILISALD, VRSALDCONFAM).
+struct Membro {
+  std::string cd, nm;
+  double saldo;
+};
+inline void Saldos(rtl::ClientDataSet& ds, const std::vector<Membro>& rows) {
+  std::vector<qortest::Row> linhas;
+  for (const Membro& m : rows) linhas.push_back({m.cd, m.nm, m.saldo});
+  qortest::MakeTable(ds,
+                     {{"CDFAMILISALD", FieldType::String, 10},
+                      {"NMFAMILISALD", FieldType::String, 40},
+                      {"VRSALDCONFAM", FieldType::Float}},
+                     linhas);
+}
+inline rtl::Variant SaldosPacote(const std::vector<Membro>& rows) {
+  rtl::ClientDataSet ds;
+  Saldos(ds, rows);
+  return ds.Data();
+}
+
+inline std::string Dashes() { return std::string(48, '-') + "\n"; }
+inline std::string Blanks() { return std::string(48, ' ') + "\n"; }
+
+}  // namespace receipts_test
