@@ -130,6 +130,24 @@ TEST_F(PersonalCreditTest, FamilyBalancesGoIntoTheOpenVoucher) {
   EXPECT_FALSE(Qor01100::Saldo_CredPessoal("", "", "", "SILVA", &vazio));
 }
 
+TEST_F(PersonalCreditTest, ALargeFamilyKeepsEveryMemberAndItsTotal) {
+  AccountReceipt();
+  ASSERT_TRUE(Qor01100::Abre_Comp_NFiscalVinc("", kConta, "00000000000100", ""));
+  ClearJournal();
+  std::vector<Membro> membros;
+  for (int i = 1; i <= 14; ++i) membros.push_back({"F" + std::to_string(i), "MEMBRO " + std::to_string(i), double(i)});
+  rtl::ClientDataSet saldos;
+  Saldos(saldos, membros);
+  EXPECT_TRUE(Qor01100::Saldo_CredPessoal("", "", "", "SILVA", &saldos));
+  const std::vector<std::string> textos = Texts("Elgin_UsaComprovanteNaoFiscalVinculado");
+  ASSERT_EQ(textos.size(), 2u);
+  EXPECT_LE(textos[0].size(), 620u);
+  EXPECT_EQ(textos[0].back(), '\n');
+  bool achou = false;
+  EXPECT_EQ(textos[0] + textos[1], Qor01100::FamilyCreditText("SILVA", &saldos, achou));
+  EXPECT_NE(textos[1].find("Saldo Total" + std::string(25 - 11 + 15 - 6, ' ') + "105,00\n"), std::string::npos);
+}
+
 class CreditSaleTest : public ReceiptTest {
  protected:
   bool Venda(double valor, const std::string& modo, double subsidio = 0, double complemento = 0) {
