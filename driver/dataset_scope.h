@@ -33,4 +33,40 @@ class DatasetScope {
   std::string index_;
 };
 
+// Keeps an operation's walk through a dataset the host handed in to itself:
+// the record the cursor was on (or the end, when it was past the last
+// record) is current again when the scope ends, so a second call that reads
+// "from the current record" sees what the first one saw. Declared before a
+// DatasetScope on the same dataset, it repositions after the filter is back.
+class CursorScope {
+ public:
+  explicit CursorScope(rtl::ClientDataSet& ds) : ds_(ds), active_(ds.Active()) {
+    if (active_) {
+      recNo_ = ds.RecNo();
+      eof_ = ds.Eof();
+    }
+  }
+  ~CursorScope() {
+    try {
+      if (!active_ || !ds_.Active() || ds_.IsEmpty()) return;
+      ds_.First();
+      for (int i = 1; i < recNo_ && !ds_.Eof(); ++i) ds_.Next();
+      if (eof_) {
+        ds_.Last();
+        ds_.Next();
+      }
+    } catch (...) {
+      // A dataset closed by the operation has no cursor to give back.
+    }
+  }
+  CursorScope(const CursorScope&) = delete;
+  CursorScope& operator=(const CursorScope&) = delete;
+
+ private:
+  rtl::ClientDataSet& ds_;
+  bool active_;
+  int recNo_ = 0;
+  bool eof_ = false;
+};
+
 }  // namespace Qor01100
