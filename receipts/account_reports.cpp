@@ -3,6 +3,7 @@
 // per consumer type, the blocked products and a free statement.
 #include "driver/dataset_scope.h"
 #include "driver/frame.h"
+#include "driver/text_blocks.h"
 #include "hostlib/consiste.h"
 #include "nonfiscal/operations.h"
 #include "platform/text.h"
@@ -106,6 +107,14 @@ bool ImprimeProdBloq(const std::string& stIgnorado, const std::string& stIgnorad
   VoucherPrint(stEsquemaCor, MakerFooterText());
   FechRelatGerenc("", true, false);
   return true;
+}
+
+bool Extrato(const std::string& stRelat, const std::string& stEsquemaCor) {
+  // Whole lines, a block as soon as it holds 442 characters, as the formatted
+  // check prints; a block that grew past what the printer takes goes on in
+  // the next call instead of being refused or cut.
+  for (const std::string& bloco : LineBlocks(stRelat, 442)) ReportPrint(bloco);
+  return FechRelatGerenc(stEsquemaCor, boNUtilTaa, false);
 }
 
 }  // namespace Qor01100

@@ -1,9 +1,9 @@
 // Texts sent into the open management report or linked voucher.
 #include "receipts/print_blocks.h"
 
-#include "driver/command.h"
+#include <algorithm>
+
 #include "nonfiscal/operations.h"
-#include "vendor/elgin.h"
 
 namespace Qor01100 {
 
@@ -24,7 +24,7 @@ std::vector<std::string> LimitedBlocks(const std::string& text, std::size_t limi
 }
 
 void ReportPrint(const std::string& text, std::size_t limit) {
-  for (const std::string& block : LimitedBlocks(text, limit)) CallOnly(Call("", Elgin_RelatorioGerencial, block));
+  for (const std::string& block : LimitedBlocks(text, limit)) PrintReportBlock(block);
 }
 
 bool VoucherPrint(const std::string& stEsquemaCor, const std::string& text, std::size_t limit) {

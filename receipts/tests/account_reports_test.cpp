@@ -166,5 +166,21 @@ TEST_F(AccountReportsTest, BlockedProductsGoIntoTheOpenVoucher) {
   EXPECT_NE(Tape().find(">>> Produtos Bloqueados <<<"), std::string::npos);
 }
 
+TEST_F(AccountReportsTest, AStatementGoesInWholeLinesAndIsClosedWithTheDialogSetting) {
+  const std::string longa = std::string(400, 'A') + "\n";
+  EXPECT_TRUE(Qor01100::Extrato("SALDO ANTERIOR  10,00\nCOMPRA  -2,50\n", "001"));
+  EXPECT_EQ(Texts("Elgin_RelatorioGerencial"), (std::vector<std::string>{"SALDO ANTERIOR  10,00\nCOMPRA  -2,50\n"}));
+  ClearJournal();
+  // Two long lines make one block of 802 characters: more than the printer
+  // takes in a call, so it goes in two, nothing lost.
+  EXPECT_TRUE(Qor01100::Extrato(longa + longa + "FIM\n", "001"));
+  EXPECT_EQ(Texts("Elgin_RelatorioGerencial"), (std::vector<std::string>{longa, longa, "FIM\n"}));
+  EXPECT_EQ(Calls("Elgin_FechaRelatorioGerencial").size(), 1u);
+  // The closing's answer is the result; its messages follow the dialog setting.
+  Qor01100::boNUtilTaa = true;
+  EXPECT_FALSE(Qor01100::Extrato("", "001"));
+  EXPECT_FALSE(DialogTexts().empty());
+}
+
 }  // namespace
 }  // namespace receipts_test
