@@ -3,9 +3,12 @@
 
 #include <algorithm>
 
+#include "driver/report_text.h"
 #include "nonfiscal/operations.h"
 
 namespace Qor01100 {
+
+static_assert(kMaxBlock == kReportBlock, "one limit of the printer");
 
 std::vector<std::string> LimitedBlocks(const std::string& text, std::size_t limit) {
   std::vector<std::string> blocks;
@@ -24,7 +27,7 @@ std::vector<std::string> LimitedBlocks(const std::string& text, std::size_t limi
 }
 
 void ReportPrint(const std::string& text, std::size_t limit) {
-  for (const std::string& block : LimitedBlocks(text, limit)) PrintReportBlock(block);
+  for (const std::string& block : LimitedBlocks(text, limit)) ReportBlock(block);
 }
 
 bool VoucherPrint(const std::string& stEsquemaCor, const std::string& text, std::size_t limit) {

@@ -8,21 +8,21 @@
 #include <vector>
 
 #include "driver/export.h"
-#include "driver/report_block.h"
 
 namespace Qor01100 {
 
 // The short block of the sale vouchers' header and closing and of the
-// purchase copies (the printer's own limit is kMaxBlock).
+// purchase copies, and the printer's own limit (kReportBlock).
 constexpr std::size_t kShortBlock = 492;
+constexpr std::size_t kMaxBlock = 620;
 
 // `text` in pieces of at most `limit` characters, each ending with a line
 // feed unless a line is longer than `limit` or the text ends without one.
 // One piece (the text itself) when it fits; none for an empty text.
 QOR_API std::vector<std::string> LimitedBlocks(const std::string& text, std::size_t limit);
 
-// Into the open management report, each piece through PrintReportBlock; the
-// printer's verdict on a piece is not examined.
+// Into the open management report, each piece through ReportBlock
+// (driver/report_text.h); the printer's verdict on a piece is not examined.
 void ReportPrint(const std::string& text, std::size_t limit = kMaxBlock);
 // Into the open linked voucher (Usa_CompNFis); false at the first piece the
 // printer refuses (the rest is not sent).
