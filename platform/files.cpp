@@ -13,6 +13,8 @@
 // - IncludeTrailingPathDelimiter("") is "\" as in the run-time library.
 #include "platform/files.h"
 
+#include <cerrno>
+
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
@@ -116,11 +118,24 @@ bool RenameFile(std::string_view from, std::string_view to) {
 }
 
 bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
+  int error = 0;
+  return CopyFile(from, to, failIfExists, error);
+}
+
+bool CopyFile(std::string_view from, std::string_view to, bool failIfExists, int& error) {
   std::error_code ec;
   fs::path f = P(from), t = P(to);
-  if (!fs::is_regular_file(f, ec)) return false;
-  if (failIfExists && fs::exists(t, ec)) return false;
+  error = 0;
+  if (!fs::is_regular_file(f, ec)) {
+    error = ec ? ec.value() : ENOENT;
+    return false;
+  }
+  if (failIfExists && fs::exists(t, ec)) {
+    error = EEXIST;
+    return false;
+  }
   fs::copy_file(f, t, fs::copy_options::overwrite_existing, ec);
+  error = ec.value();
   return !ec;
 }
 
@@ -174,6 +189,8 @@ int FileSearch::FindFirst(std::string_view pattern, SearchRec& rec) {
     if (!r.IsDirectory) {
       auto n = it->file_size(ec2);
       r.Size = ec2 ? 0 : static_cast<int64_t>(n);
+      auto t = it->last_write_time(ec2);
+      r.WriteTime = ec2 ? 0 : static_cast<int64_t>(t.time_since_epoch().count());
     }
     found_.push_back(std::move(r));
   }

@@ -20,6 +20,8 @@ bool DeleteFile(std::string_view path);
 bool RenameFile(std::string_view from, std::string_view to);
 // Copies a file; failIfExists as in the platform call. False on failure.
 bool CopyFile(std::string_view from, std::string_view to, bool failIfExists);
+// The same, with the system's error number of a failure in `error` (0 on success).
+bool CopyFile(std::string_view from, std::string_view to, bool failIfExists, int& error);
 int64_t FileSize(std::string_view path);  // -1 when absent
 
 // Directory part with its trailing separator, as written ("\" or "/").
@@ -32,6 +34,7 @@ std::string IncludeTrailingPathDelimiter(std::string_view path);  // adds "\" if
 struct SearchRec {
   std::string Name;   // file name only
   int64_t Size = 0;
+  int64_t WriteTime = 0;  // last modification, nanoseconds of the file system's clock (0 when unknown)
   bool IsDirectory = false;
 };
 // 0 when found (rec filled), non-zero otherwise; FindNext continues the same search.
