@@ -1,6 +1,7 @@
 // The status analysis that ends every printer command: the vendor's return
 // code and the printer's status bytes become log lines, operator messages
 // and one verdict.
+#include "driver/command.h"
 #include "driver/frame.h"
 #include "driver/status_tables.h"
 #include "driver/vendor_call.h"
@@ -34,14 +35,12 @@ int QueryStatus(int& ack, int& st1, int& st2) {
 
 const status::ReadStatus& status::LastStatus() { return lastStatus; }
 
-// Outside AnalisaRetorno, whose parameter inRetorno would hide the shared
-// variable set here.
+// The cancellation's code is analysed but not stored: inRetorno keeps the
+// code of the command whose status reported the coupon (a query that leaves
+// inRetorno alone leaves it alone also when it cancels).
 void status::CancelCouponReportedOpen(const std::string& text, bool boFechaCupom) {
   ImpFisDebug("ERRO!!! " + text);
-  if (boFechaCupom) {
-    inRetorno = Vendor(Elgin_CancelaCupom);
-    AnalisaRetorno(inRetorno, false, false, false);
-  }
+  if (boFechaCupom) Send(Call("", Elgin_CancelaCupom).KeepInRetorno(false));
 }
 
 bool AnalisaRetorno(int inRetorno, bool boMsg, bool boFechaCupom, bool boAbreCupom) {

@@ -87,7 +87,7 @@ inline constexpr int kNotExecuted1 = 8 | 4 | 1;
 inline constexpr int kNotExecuted2 = 128 | 1;
 
 // What every status check does with a coupon-open bit: logs its text and,
-// when asked, cancels the coupon (the code in inRetorno, then analysed).
+// when asked, cancels the coupon (its code analysed, inRetorno left alone).
 void CancelCouponReportedOpen(const std::string& text, bool boFechaCupom);
 
 }  // namespace Qor01100::status

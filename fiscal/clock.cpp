@@ -2,6 +2,7 @@
 // run when the port is opened, and summer time.
 #include "fiscal/clock.h"
 
+#include "driver/command.h"
 #include "driver/frame.h"
 #include "driver/vendor_call.h"
 #include "hostlib/dialogs.h"
@@ -68,21 +69,20 @@ std::string TodayDdMmYy() { return rtl::FormatDateTime("ddmm", rtl::Now()) + rtl
 
 rtl::TDateTime DataMoviFiscal(const std::string& stIgnorado) {
   std::string data;
-  inRetorno = QueryText(Elgin_DataMovimento, 6, data);
-  stImpDebug = Trace("Elgin_DataMovimento", data);
-  AnalisaRetorno(inRetorno, false, false, false);
+  Send(Query("Elgin_DataMovimento", Elgin_DataMovimento, 6, data));
   if (data == "000000") data = TodayDdMmYy();  // no movement yet
   rtl::TDateTime dt = 0;
   return PrinterDate(data, dt) ? dt : rtl::Date();
 }
 
 bool Data_Imp(const std::string& stIgnorado, std::string& stDataHora) {
-  std::string date(6, ' '), time(6, ' ');
-  inRetorno = Vendor(Elgin_DataHoraImpressora, date.data(), time.data());
-  time = Answer(time);
-  stDataHora = Answer(date) + time;
-  stImpDebug = "Elgin_DataHoraImpressora" + stDataHora + time;
-  return AnalisaRetorno(inRetorno, boNUtilTaa, false, false);
+  std::string date, time;
+  return Send(Call("", Elgin_DataHoraImpressora, Into(date, 6), Into(time, 6))
+                  .TraceWith([&] {
+                    stDataHora = date + time;
+                    return "Elgin_DataHoraImpressora" + stDataHora + time;
+                  })
+                  .Show(boNUtilTaa));
 }
 
 bool VerificaData(const std::string& stEsquemaCor, rtl::TDateTime& dtDate, const std::string& stDataAtu,
@@ -126,16 +126,12 @@ bool VerificaData(const std::string& stEsquemaCor, rtl::TDateTime& dtDate, const
 
 bool Estado_HorVerao(const std::string& stIgnorado) {
   int flags = 0;
-  inRetorno = Vendor(Elgin_FlagsFiscais, &flags);
-  stImpDebug = Trace("Elgin_FlagsFiscais", rtl::IntToStr(flags));
-  AnalisaRetorno(inRetorno, true, false, false);
+  Send(Call("", Elgin_FlagsFiscais, &flags).TraceWith([&] { return Trace("Elgin_FlagsFiscais", rtl::IntToStr(flags)); }).Show(true));
   return (flags & 4) != 0;  // bit 2 of the fiscal flags: summer time
 }
 
 bool Muda_Horario() {
-  inRetorno = Vendor(Elgin_ProgramaHorarioVerao);
-  stImpDebug = "Elgin_ProgramaHorarioVerao";
-  return AnalisaRetorno(inRetorno, false, false, false);
+  return Send(Call("Elgin_ProgramaHorarioVerao", Elgin_ProgramaHorarioVerao));
 }
 
 }  // namespace Qor01100

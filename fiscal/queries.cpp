@@ -2,6 +2,7 @@
 // range of the day and the national ECF code.
 #include "fiscal/operations.h"
 
+#include "driver/command.h"
 #include "driver/frame.h"
 #include "driver/vendor_call.h"
 #include "hostlib/consiste.h"
@@ -11,18 +12,23 @@
 namespace Qor01100 {
 namespace {
 
-using TextQuery = int (*)(char*);
+using TextQuery = int(QOR_STDCALL*)(char*);
+
+// A query of this group: its code stays out of inRetorno and its trace goes
+// straight to the debug log (stImpDebug is left alone) before the analysis.
+Command InfoQuery(const Command& c, bool boMsg, bool boFechaCupom) {
+  return Command(c).KeepInRetorno(false).Show(boMsg).CancelOpenCoupon(boFechaCupom);
+}
 
 // The common counter query: a buffer of `size` blanks handed to the
-// printer, the answer in `out`, the trace written straight to the debug
-// log (inRetorno and stImpDebug are left alone), then the analysis. `out`
-// is written only once the call has returned.
-bool CounterQuery(TextQuery entry, const char* logName, int size, std::string& out, bool boFechaCupom) {
+// printer, the answer in `out` (written only once the call has returned).
+bool CounterQuery(TextQuery const& entry, const char* logName, int size, std::string& out, bool boFechaCupom) {
   std::string answer;
-  const int code = QueryText(entry, static_cast<size_t>(size), answer);
+  const Command c = InfoQuery(Call("", entry, Into(answer, static_cast<size_t>(size))), false, boFechaCupom);
+  const int code = CallOnly(c);
   out = answer;
   ImpFisDebug(Trace(logName, out));
-  return AnalisaRetorno(code, false, boFechaCupom, false);
+  return Analyse(c, code);
 }
 
 }  // namespace
@@ -56,40 +62,40 @@ bool ContadorCupomFiscalMFD(const std::string& stIgnorado, std::string& stCupom)
 
 bool NumeroReducoes(const std::string& stIgnorado, std::string& stReducoes) {
   std::string answer;
-  const int code = QueryText(Elgin_NumeroReducoes, 4, answer);
+  const Command c = InfoQuery(Call("", Elgin_NumeroReducoes, Into(answer, 4)), false, true);
+  const int code = CallOnly(c);
   // The printer counts the reductions made; the host wants the next one's number.
   const std::string next =
       hostlib::EmptyString(answer) ? "0" : rtl::IntToStr(int64_t{rtl::StrToInt(rtl::Trim(answer))} + 1);
   stReducoes = hostlib::Ajusta(next, 4);
   ImpFisDebug(Trace("Elgin_NumeroReducoes", stReducoes));
-  return AnalisaRetorno(code, false, true, false);
+  return Analyse(c, code);
 }
 
 bool Modelo_Impressora(const std::string& stIgnorado, std::string& stMarca, std::string& stModelo,
                        std::string& stTipo) {
-  std::string marca(15, ' '), modelo(20, ' '), tipo(7, ' ');
-  const int code = Vendor(Elgin_MarcaModeloTipoImpressoraMFD, marca.data(), modelo.data(), tipo.data());
-  stMarca = Answer(marca);
-  stModelo = Answer(modelo);
-  stTipo = Answer(tipo);
+  std::string marca, modelo, tipo;
+  const Command c =
+      InfoQuery(Call("", Elgin_MarcaModeloTipoImpressoraMFD, Into(marca, 15), Into(modelo, 20), Into(tipo, 7)), true,
+                false);
+  const int code = CallOnly(c);
+  stMarca = marca;
+  stModelo = modelo;
+  stTipo = tipo;
   ImpFisDebug(Trace("Elgin_MarcaModeloTipoImpressoraMFD", stMarca + " - " + stModelo + " - " + stTipo));
-  return AnalisaRetorno(code, true, false, false);
+  return Analyse(c, code);
 }
 
 bool InfImpTerm_Elgin(std::string& CupIni, std::string& CupFin, std::string& CupCan) {
-  std::string first(6, ' '), last(6, ' ');
-  inRetorno = Vendor(Elgin_InicioFimCOOsMFD, first.data(), last.data());
-  first = Answer(first);
-  last = Answer(last);
-  stImpDebug = Trace("Elgin_RegistrosTipo60", first + " - " + last);
-  AnalisaRetorno(inRetorno, false, false, false);
+  std::string first, last;
+  Send(Call("", Elgin_InicioFimCOOsMFD, Into(first, 6), Into(last, 6)).TraceWith([&] {
+    return Trace("Elgin_RegistrosTipo60", first + " - " + last);
+  }));
   CupIni = first;
   CupFin = last;
 
   std::string cancelled;
-  inRetorno = QueryText(Elgin_NumeroCuponsCancelados, 4, cancelled);
-  stImpDebug = Trace("Elgin_NumeroCuponsCancelados", cancelled);
-  AnalisaRetorno(inRetorno, false, false, false);
+  Send(Query("Elgin_NumeroCuponsCancelados", Elgin_NumeroCuponsCancelados, 4, cancelled));
   CupCan = cancelled;
   return true;
 }

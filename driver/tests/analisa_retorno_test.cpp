@@ -164,15 +164,15 @@ TEST_F(AnalisaRetornoTest, OpenCouponIsCancelledOnlyWhenAsked) {
   EXPECT_TRUE(dialogs.empty());
 }
 
-TEST_F(AnalisaRetornoTest, TheCancellationsCodeIsKeptInInRetorno) {
+TEST_F(AnalisaRetornoTest, TheCancellationLeavesInRetornoAsTheCallerHadIt) {
   // The analysis is given 7 (a code that passes); the cancellation it runs
-  // answers 1, which lands in the shared inRetorno, not in its argument.
+  // answers 1, analysed but not stored: inRetorno stays what the caller had.
   sim.force_status(6, 2, 0, 1);
   ASSERT_EQ(sim.answer("Elgin_CancelaCupom", 1, "[]", 1), 0);
   Qor01100::inRetorno = 42;
   EXPECT_TRUE(Qor01100::AnalisaRetorno(7, false, true, false));
   EXPECT_EQ(Calls("Elgin_CancelaCupom").size(), 1u);
-  EXPECT_EQ(Qor01100::inRetorno, 1);
+  EXPECT_EQ(Qor01100::inRetorno, 42);
 }
 
 TEST_F(AnalisaRetornoTest, UnboundStatusEntryFailsInsteadOfCrashing) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "module/Qor01100.h"
+#include "platform/text.h"
 #include "tests/support/module_helpers.h"
 
 namespace {
@@ -58,31 +59,33 @@ TEST_F(QueriesTest, CounterQueriesHandTheAnswerOverAsItStands) {
   }
 }
 
-// A library that ends its answer with a zero: the text ends there, and
-// whatever the buffer holds after it (blanks, or an older answer) is not
-// part of it.
-TEST_F(QueriesTest, AnswersEndAtTheLibrarysTerminatingZero) {
+// A library that writes a zero inside its answer: the whole buffer is the
+// answer (what follows the zero is read as the library left it), as every
+// fixed-width reading of the printer's records expects.
+TEST_F(QueriesTest, AnswersKeepTheWholeBuffer) {
   for (const CounterCase& c : kCounters) {
     SCOPED_TRACE(c.entry);
     const size_t logBefore = DebugLog().size();
     Answer(c.entry, 1, R"(["0042\u0000X"])");
     std::string out = "host value";
     EXPECT_TRUE(c.fn("", out));
-    EXPECT_EQ(out, "0042");
+    const std::string whole = std::string("0042\0X", 6) + std::string(c.size - 6, ' ');
+    EXPECT_EQ(out, whole);
     auto log = LogMessages();
     ASSERT_GE(log.size(), logBefore + 2);
-    EXPECT_EQ(log[logBefore + 1], "Retorno da Impressora : 0042");
+    EXPECT_EQ(log[logBefore + 1], "Retorno da Impressora : " + whole);
   }
+  // Trimming removes the control characters at both ends, as the run-time's Trim does.
   Answer("Elgin_NumeroReducoes", 1, R"(["12\u0000"])");
   std::string reducoes;
   EXPECT_TRUE(Qor01100::NumeroReducoes("", reducoes));
   EXPECT_EQ(reducoes, "0013");
-  Answer("Elgin_MarcaModeloTipoImpressoraMFD", 1, R"(["QORSIM\u0000","FIT\u0000","ECF\u0000IF"])");
+  Answer("Elgin_MarcaModeloTipoImpressoraMFD", 1, R"(["QORSIM\u0000","FIT","ECF\u0000IF"])");
   std::string marca, modelo, tipo;
   EXPECT_TRUE(Qor01100::Modelo_Impressora("", marca, modelo, tipo));
-  EXPECT_EQ(marca, "QORSIM");
-  EXPECT_EQ(modelo, "FIT");
-  EXPECT_EQ(tipo, "ECF");
+  EXPECT_EQ(marca, std::string("QORSIM\0", 7) + std::string(8, ' '));
+  EXPECT_EQ(rtl::Trim(modelo), "FIT");
+  EXPECT_EQ(tipo, std::string("ECF\0IF ", 7));
 }
 
 TEST_F(QueriesTest, CounterQueriesReportFailuresWithoutDialogs) {
@@ -103,9 +106,11 @@ TEST_F(QueriesTest, CounterQueriesCancelACouponReportedOpenExceptTheCouponCounte
     SCOPED_TRACE(c.entry);
     ClearJournal();
     ASSERT_EQ(sim.force_status(6, 2, 0, 1), 0);  // coupon open, nothing else
+    Qor01100::inRetorno = 77;
     std::string out;
     EXPECT_TRUE(c.fn("", out));  // an open coupon is not an error
     EXPECT_EQ(Calls("Elgin_CancelaCupom").size(), c.cancelsCoupon ? 1u : 0u);
+    EXPECT_EQ(Qor01100::inRetorno, 77) << "the cancellation leaves the host's code as it was";
   }
 }
 
