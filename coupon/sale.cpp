@@ -1,9 +1,12 @@
 // Coupon opening and item sale.
 #include "coupon/sale.h"
 
-#include <exception>
+#include <optional>
+#include <utility>
 
+#include "driver/command.h"
 #include "driver/frame.h"
+#include "driver/printer_record.h"
 #include "driver/state.h"
 #include "driver/vendor_call.h"
 #include "fiscal/operations.h"
@@ -33,9 +36,6 @@ rtl::Variant Optional(const rtl::Variant& params, const char* key) {
   }
 }
 
-// Shows an error raised inside the vendor library during an item sale.
-void ShowVendorException(const std::string& what) { Notice(what, hostlib::tmAviso, "001"); }
-
 }  // namespace
 
 bool AbreCupom(rtl::Variant& Params) {
@@ -50,26 +50,25 @@ bool AbreCupom(rtl::Variant& Params) {
   int32_t inTefErro = Optional(Params, "INTTEFERRO").AsInteger();
   const bool UtilTef = Optional(Params, "UTILTEF").AsBoolean();
 
-  bool ok = false;
-  for (;;) {
-    Arg cpf(stIncluiCpf), nome(stIncluiNome), endereco(stIncluiEndereco);
-    inRetorno = Vendor(Elgin_AbreCupomMFD, cpf.p(), nome.p(), endereco.p());
-    stImpDebug = "Elgin_AbreCupomMFD";
-    stMensagemTaa.clear();
-    ok = AnalisaRetorno(inRetorno, boNUtilTaa, false, true);
-    if (ok || !boNUtilTaa) {
-      if (UtilTef) boClieUtil = false;
-      break;
-    }
-    if (IsTefMode(IdUtilTef) && UtilTef) {
-      if (AskRetry(Msg("Imp_N_Resp"), stEsquemaCor)) {
+  // Opened once: a retry after a lost answer asks the printer first.
+  Step abertura(Call("Elgin_AbreCupomMFD", Elgin_AbreCupomMFD, stIncluiCpf, stIncluiNome, stIncluiEndereco)
+                    .Show(boNUtilTaa)
+                    .Opening()
+                    .Probe(record::CouponState));
+  const bool tef = IsTefMode(IdUtilTef) && UtilTef;
+  const RetryEnd fim = RetryLoop(
+      [&] {
+        stMensagemTaa.clear();
+        return abertura.Run();
+      },
+      [&] {
+        if (!tef || !AskRetry(Msg("Imp_N_Resp"), stEsquemaCor)) return false;
         inTefErro = 1;
-        continue;
-      }
-      return false;  // the host's record stays as it was
-    }
-    break;
-  }
+        return true;
+      });
+  if (fim == RetryEnd::Declined && tef) return false;  // the host's record stays as it was
+  const bool ok = fim == RetryEnd::Succeeded;
+  if (fim != RetryEnd::Declined && UtilTef) boClieUtil = false;
 
   if (ok) {
     stCupNr = Nr_Cupom("", stEsquemaCor);
@@ -87,6 +86,60 @@ bool AbreCupom(rtl::Variant& Params) {
                                  {"MENSAGEMTAA", rtl::Variant(stMensagemTaa)}});
   return ok;
 }
+
+namespace {
+
+// One item on the printer: the sale, then (when it has one) the number of
+// the item just sold and its discount or surcharge. Each registering step is
+// sent exactly once however often the operator retries; the adjustment is
+// built once the printer has named the item, and is never sent when the
+// item itself was refused (it would land on the printer's previous item).
+class ItemSale {
+ public:
+  ItemSale(Command venda, bool temAjuste, std::string tipo, std::string valor)
+      : venda_(std::move(venda)), temAjuste_(temAjuste), tipo_(std::move(tipo)), valor_(std::move(valor)) {}
+
+  bool Attempt() {
+    if (!venda_.Run() || (temAjuste_ && !Adjust())) {
+      boClieUtil = false;
+      return false;
+    }
+    return true;
+  }
+
+  // A false result leaves nothing of the item on the printer: an item the
+  // printer holds is voided (with whatever adjustment it got).
+  void Undo() {
+    if (!venda_.Registered()) return;
+    Step(Call("Elgin_CancelaItemAnterior", Elgin_CancelaItemAnterior).ShowThrow("001").Probe(record::Cancellations))
+        .Run();
+  }
+
+ private:
+  bool Adjust() {
+    if (!ajuste_) {
+      std::string item;
+      const bool lido = Send(Call("", Elgin_UltimoItemVendido, Into(item, 4))
+                                 .TraceWith([&] { return "Elgin_UltimoItemVendido : " + item; })
+                                 .Show(boNUtilTaa)
+                                 .ShowThrow("001"));
+      if (!lido) return false;
+      ajuste_.emplace(Call("Elgin_AcrescimoDescontoItemMFD : " + item + " - " + tipo_ + " - $ - " + valor_,
+                           Elgin_AcrescimoDescontoItemMFD, item, tipo_, "$", valor_)
+                          .Show(boNUtilTaa)
+                          .ShowThrow("001")
+                          .Probe(record::Adjustments));
+    }
+    return ajuste_->Run();
+  }
+
+  Step venda_;
+  bool temAjuste_;
+  std::string tipo_, valor_;
+  std::optional<Step> ajuste_;
+};
+
+}  // namespace
 
 bool VendaItem(rtl::Variant& Params) {
   const std::string stEsquemaCor = Optional(Params, "ESQUEMACOR").AsString();
@@ -112,125 +165,40 @@ bool VendaItem(rtl::Variant& Params) {
   const std::string stDesconto = FormatAmount("#0.000", hostlib::Trunc2(doDesconto) / 10);
   const std::string stAcrescimo = FormatAmount("#0.000", hostlib::Trunc2(doAcrescimo) / 10);
   const std::string stNome = rtl::Copy(NmProd, 1, 50);
-  const bool temAjuste = doDesconto > 0 || doAcrescimo > 0;
   // A discount wins when both are given.
-  const std::string stTipo = doDesconto > 0 ? "D" : "A";
-  const std::string stAjuste = doDesconto > 0 ? stDesconto : stAcrescimo;
+  ItemSale item(Call("Elgin_VendeItem : " + CdArvProd + " - " + stNome + " - " + CdAliq + " - F - " + stQtde + " - " +
+                         stValor + " - 0000",
+                     Elgin_VendeItem, CdArvProd, stNome, CdAliq, "F", stQtde, 3, stValor, "$", "0000")
+                    .Show(boNUtilTaa)
+                    .ShowThrow("001")
+                    .Probe(record::GrossSale),
+                doDesconto > 0 || doAcrescimo > 0, doDesconto > 0 ? "D" : "A",
+                doDesconto > 0 ? stDesconto : stAcrescimo);
 
-  // Every vendor call of an item is guarded: an error raised inside the
-  // library is shown and counts as an execution error of the call (a stale
-  // return code of an earlier call must not report it as done).
-  auto guarded = [](auto&& call) {
-    try {
-      call();
-    } catch (const std::exception& e) {
-      ShowVendorException(e.what());
-      inRetorno = -1;
-    } catch (...) {
-      ShowVendorException(Msg("ComandoNExec"));
-      inRetorno = -1;
-    }
-  };
-
-  // Steps of one item: 1 the sale, 2 the number of the item just sold, 3 its
-  // discount or surcharge. A retry resumes at the step that failed, so an
-  // item the printer accepted is never sold twice.
-  int inicio = 1;
-  // True when the step at `inicio` was executed by the printer (code 1) and
-  // only the status check after it failed: a retry then checks the status
-  // again and never sends the command a second time, which would register
-  // the item or its adjustment twice.
-  bool verificar = false;
-  std::string stItem;
-  for (;;) {
-    bool ok = true;
-    int falhou = 0;
-    bool executado = false;
-    auto analisa = [&](int passo) {
-      if (!AnalisaRetorno(inRetorno, boNUtilTaa, false, false)) {
-        boClieUtil = false;
-        ok = false;
-        falhou = passo;
-        executado = inRetorno == 1 && passo != 2;
-      }
-    };
-
-    if (verificar) {
-      inRetorno = 1;
-      stImpDebug = "Elgin_VerificaEstadoImpressora";
-      analisa(inicio);
-      if (ok) ++inicio;
-    }
-
-    if (ok && inicio <= 1) {
-      guarded([&] {
-        Arg cod(CdArvProd), nome(stNome), aliq(CdAliq), tipoQtde("F"), qtde(stQtde), valor(stValor), tipoDesc("$"),
-            desc("0000");
-        inRetorno = Vendor(Elgin_VendeItem, cod.p(), nome.p(), aliq.p(), tipoQtde.p(), qtde.p(), 3, valor.p(),
-                           tipoDesc.p(), desc.p());
-      });
-      stImpDebug = "Elgin_VendeItem : " + CdArvProd + " - " + stNome + " - " + CdAliq + " - F - " + stQtde + " - " +
-                   stValor + " - 0000";
-      analisa(1);
-    }
-
-    // The adjustment belongs to this item: when the printer refused the item
-    // (or did not say which item it sold last) it is not sent, since it would
-    // land on the printer's previous item.
-    if (ok && temAjuste) {
-      if (ok && inicio <= 2) {
-        std::string buf(4, ' ');
-        guarded([&] { inRetorno = Vendor(Elgin_UltimoItemVendido, buf.data()); });
-        buf = Answer(buf);
-        stItem = buf;
-        stImpDebug = "Elgin_UltimoItemVendido : " + buf;
-        analisa(2);
-      }
-      if (ok && inicio <= 3) {
-        guarded([&] {
-          Arg item(stItem), tipo(stTipo), modo("$"), valor(stAjuste);
-          inRetorno = Vendor(Elgin_AcrescimoDescontoItemMFD, item.p(), tipo.p(), modo.p(), valor.p());
-        });
-        stImpDebug = "Elgin_AcrescimoDescontoItemMFD : " + stItem + " - " + stTipo + " - $ - " + stAjuste;
-        analisa(3);
-      }
-    }
-
-    if (ok || !boNUtilTaa) {
-      if (UtilTef) boClieUtil = false;
-      Params =
-          rtl::Variant::Record({{"INTTEFERRO", rtl::Variant(inTefErro)}, {"MENSAGEMTAA", rtl::Variant(stMensagemTaa)}});
-      return ok;
-    }
-
-    if (IsTefMode(IdUtilTef) && UtilTef) {
-      if (!AskRetry(Msg("Imp_N_Resp"), stEsquemaCor)) {
-        inTefErro = 3;
-        Params = rtl::Variant::Record({{"INTTEFERRO", rtl::Variant(inTefErro)}});
-        return false;
-      }
-    } else {
-      const std::string pergunta =
-          Msg("ErroItem") + "\r\n" + CdArvProd + " - " + rtl::Copy(NmProd, 1, 20) + "\r\n" + Msg("Deseja");
-      if (!AskRetry(pergunta, stEsquemaCor)) return false;  // the host's record stays as it was
-    }
-    inicio = falhou;
-    verificar = executado;
+  const bool tef = IsTefMode(IdUtilTef) && UtilTef;
+  const std::string pergunta = tef ? Msg("Imp_N_Resp")
+                                   : Msg("ErroItem") + "\r\n" + CdArvProd + " - " + rtl::Copy(NmProd, 1, 20) +
+                                         "\r\n" + Msg("Deseja");
+  const RetryEnd fim = RetryLoop([&] { return item.Attempt(); }, [&] { return AskRetry(pergunta, stEsquemaCor); });
+  if (fim != RetryEnd::Succeeded) item.Undo();
+  if (fim == RetryEnd::Declined) {
+    if (!tef) return false;  // the host's record stays as it was
+    Params = rtl::Variant::Record({{"INTTEFERRO", rtl::Variant(3)}});
+    return false;
   }
+  if (UtilTef) boClieUtil = false;
+  Params = rtl::Variant::Record({{"INTTEFERRO", rtl::Variant(inTefErro)}, {"MENSAGEMTAA", rtl::Variant(stMensagemTaa)}});
+  return fim == RetryEnd::Succeeded;
 }
 
 std::string Nr_Cupom(const std::string& stIgnorado, const std::string& stEsquemaCor) {
-  inRetorno = QueryText(Elgin_NumeroCupom, 6, stRetorno);
-  stImpDebug = Trace("Elgin_NumeroCupom", stRetorno);
-  if (AnalisaRetorno(inRetorno, false, false, false)) return stRetorno;
+  if (Send(Query("Elgin_NumeroCupom", Elgin_NumeroCupom, 6, stRetorno))) return stRetorno;
   return "";
 }
 
 bool Acrescimo_Imp(const std::string& stIgnorado, std::string& stVrAcrescimo) {
   // The code is analysed but, unlike the other queries, not kept in inRetorno.
-  const int codigo = QueryText(Elgin_Acrescimos, 13, stVrAcrescimo);
-  stImpDebug = Trace("Elgin_Acrescimos", stVrAcrescimo);
-  return AnalisaRetorno(codigo, false, true, false);
+  return Send(Query("Elgin_Acrescimos", Elgin_Acrescimos, 13, stVrAcrescimo).KeepInRetorno(false).CancelOpenCoupon());
 }
 
 std::string RemoveAcentos(const std::string& Str) {

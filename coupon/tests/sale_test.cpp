@@ -218,10 +218,13 @@ TEST_F(SaleTest, DiscountOrSurchargeFollowsTheItem) {
     std::snprintf(item, sizeof item, "%04d", n);
     EXPECT_EQ(ultimo[0].out[0], item);
     EXPECT_EQ(ajuste[0].args, json({item, c.tipo, "$", c.valor}));
+    // Before each registering step, the reading of the printer's record that
+    // would tell, should its answer be lost, whether it took effect.
     EXPECT_EQ(CallNames(), (std::vector<std::string>{"Elgin_VerificaEstadoImpressora", "Elgin_VerificaEstadoImpressora",
-                                                     "Elgin_VendeItem", "Elgin_VerificaEstadoImpressora",
-                                                     "Elgin_UltimoItemVendido", "Elgin_VerificaEstadoImpressora",
-                                                     "Elgin_AcrescimoDescontoItemMFD",
+                                                     "Elgin_VendaBruta", "Elgin_VendeItem",
+                                                     "Elgin_VerificaEstadoImpressora", "Elgin_UltimoItemVendido",
+                                                     "Elgin_VerificaEstadoImpressora", "Elgin_Descontos",
+                                                     "Elgin_Acrescimos", "Elgin_AcrescimoDescontoItemMFD",
                                                      "Elgin_VerificaEstadoImpressora"}));
   }
 }
