@@ -1,36 +1,21 @@
-// Coupon closing and payment.
-//
-// Positions of the host's list read here (the others are not used):
-//   1 first footer line          2 colour scheme of dialogs
-//   4 register the change as a non-fiscal receipt
-//   5 show printer-error dialogs 6 subtotal discount   7 change
-//   8 service charge (subtotal surcharge)
-//   9 electronic-funds-transfer mode "S"/"T"           10 observation
-//  11 an electronic-funds-transfer sale is in progress
-//  13 movement packet           14 payment-type packet
-//  15, 16 customer code, name   17, 18 consumer code, name
-//  19 consumer CPF              20 passed on to the footer
-//  21 table or tab number       22, 23 operator code, name
-//  27 balance block mode        28, 29 COO and CER of the table bill
-//  31 order password            32, 33, 34 balance, family and loan packets
-//  36 consumer-sale type        37 balance before the sale
-//  38 subsidised price          39 passed on to the footer
-//  40 "S": reduced voucher inside the footer
-//  41 ECF number                42 echoed in the result
-//  43 branch state              44 branch CNPJ
-//  50 ICMS amount (DF)          51 approximate tax amount
-//  52, 54 loyalty points        60 print the consumer line (null: true)
+// Coupon closing and payment: the host's positional arguments read once
+// into named fields, the start of the closing, the payment pass, the footer
+// inputs (with the state programmes' texts as a table) and the end of the
+// closing. Every registering step goes through the command path's
+// exactly-once steps under the closing's failure rule.
 #include "coupon/operations.h"
 
 #include <exception>
 #include <functional>
+#include <optional>
 
 #include "coupon/footer.h"
 #include "coupon/sale.h"
+#include "driver/command.h"
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/frame.h"
+#include "driver/printer_record.h"
 #include "driver/state.h"
-#include "driver/vendor_call.h"
 #include "hostlib/consiste.h"
 #include "hostlib/dialogs.h"
 #include "nonfiscal/operations.h"
@@ -44,97 +29,84 @@ namespace Qor01100 {
 
 namespace {
 
-// The host's arguments, with the values of elements it did not give.
-struct Argumentos {
-  std::string st1, st2, st9, st10;
-  bool bo4 = false, bo5 = false, bo11 = false, bo60 = true;
-  double do6 = 0, do7 = 0, do8 = 0;
-  rtl::Variant ole13, ole14, ole32, ole33, ole34;
-  std::string st15, st16, st17, st18, st19, st20, st21, st22, st23, st27, st28, st29, st31;
-  std::string st36, st39, st40, st41, st42, st43, st44;
-  double do37 = 0, do38 = 0, do50 = 0, do51 = 0, do52 = 0, do54 = 0;
+// The host's arguments by name (positions not listed are not used).
+struct Fechamento {
+  std::string linhaCpf;         // 1 first footer line
+  std::string esquemaCor;       // 2 colour scheme of dialogs
+  bool registraTroco = false;   // 4 register the change as a non-fiscal receipt
+  bool mostraErros = false;     // 5 show printer-error dialogs
+  double desconto = 0;          // 6 subtotal discount
+  double troco = 0;             // 7 change
+  double taxaServico = 0;       // 8 service charge (subtotal surcharge)
+  std::string modoTef;          // 9 electronic-funds-transfer mode "S"/"T"
+  std::string observacao;       // 10 last block of the footer
+  bool tefEmCurso = false;      // 11 an electronic-funds-transfer sale is in progress
+  rtl::Variant movimentos;      // 13 movement packet
+  rtl::Variant tiposRece;       // 14 payment-type packet
+  std::string cdCliente, nmCliente, cdConsumidor, nmConsumidor, cpfConsumidor;  // 15 to 19
+  std::string rodape20;         // 20 passed on to the footer
+  std::string mesa;             // 21 table or tab number
+  std::string cdOperador, nmOperador;  // 22, 23
+  std::string modoSaldo;        // 27 balance block mode
+  std::string cooMesa, cerMesa; // 28, 29 COO and CER of the table bill
+  std::string senha;            // 31 order password
+  rtl::Variant saldosCred, saldosFamilia, emprestimos;  // 32, 33, 34
+  std::string tipoVendaCons;    // 36 consumer-sale type
+  double saldoAnterior = 0;     // 37 balance before the sale
+  double precoSubsidio = 0;     // 38 subsidised price
+  std::string rodape39;         // 39 passed on to the footer
+  std::string tefNoRodape;      // 40 "S": reduced voucher inside the footer
+  std::string nrEcf;            // 41 ECF number
+  std::string eco42;            // 42 echoed in the result
+  std::string uf;               // 43 branch state
+  std::string cnpj;             // 44 branch CNPJ
+  double icmsDf = 0;            // 50 ICMS amount (DF)
+  double impostoAprox = 0;      // 51 approximate tax amount
+  double pontos = 0, pontosExtras = 0;  // 52, 54 loyalty points
+  bool linhaConsumidor = true;  // 60 print the consumer line (null: true)
 };
+
+using F = Fechamento;
+const std::pair<size_t, std::string F::*> kTextos[] = {
+    {1, &F::linhaCpf},      {2, &F::esquemaCor},    {9, &F::modoTef},        {10, &F::observacao},
+    {15, &F::cdCliente},    {16, &F::nmCliente},    {17, &F::cdConsumidor},  {18, &F::nmConsumidor},
+    {19, &F::cpfConsumidor}, {20, &F::rodape20},    {21, &F::mesa},          {22, &F::cdOperador},
+    {23, &F::nmOperador},   {27, &F::modoSaldo},    {28, &F::cooMesa},       {29, &F::cerMesa},
+    {31, &F::senha},        {36, &F::tipoVendaCons}, {39, &F::rodape39},     {40, &F::tefNoRodape},
+    {41, &F::nrEcf},        {42, &F::eco42},        {43, &F::uf},            {44, &F::cnpj},
+};
+const std::pair<size_t, double F::*> kValores[] = {
+    {6, &F::desconto},       {7, &F::troco},       {8, &F::taxaServico}, {37, &F::saldoAnterior},
+    {38, &F::precoSubsidio}, {50, &F::icmsDf},     {51, &F::impostoAprox}, {52, &F::pontos},
+    {54, &F::pontosExtras},
+};
+const std::pair<size_t, bool F::*> kFlags[] = {{4, &F::registraTroco}, {5, &F::mostraErros}, {11, &F::tefEmCurso}};
+const std::pair<size_t, rtl::Variant F::*> kPacotes[] = {
+    {13, &F::movimentos}, {14, &F::tiposRece}, {32, &F::saldosCred}, {33, &F::saldosFamilia}, {34, &F::emprestimos}};
 
 // Each element is read on its own: an element that is missing or cannot be
 // converted (a null where a text is expected) keeps its empty, zero or false
 // value, and the elements after it are still read, so one bad value never
 // takes the sale's payments or footer data with it.
-Argumentos LeArgumentos(const rtl::Variant& ar) {
-  Argumentos a;
+Fechamento LeArgumentos(const rtl::Variant& ar) {
+  Fechamento a;
   auto elem = [&](size_t i) -> const rtl::Variant* {
-    if (!ar.IsArray() || i >= ar.ArrayLength()) return nullptr;
-    return &ar[i];
+    return ar.IsArray() && i < ar.ArrayLength() ? &ar[i] : nullptr;
   };
-  auto text = [&](size_t i, std::string& out) {
-    if (auto* v = elem(i)) try {
-        out = v->AsString();
+  auto le = [&](size_t i, auto&& converte) {
+    if (const rtl::Variant* v = elem(i)) try {
+        converte(*v);
       } catch (const rtl::Exception&) {
       }
   };
-  auto real = [&](size_t i, double& out) {
-    if (auto* v = elem(i)) try {
-        out = v->AsDouble();
-      } catch (const rtl::Exception&) {
-      }
-  };
-  auto boolean = [&](size_t i, bool& out) {
-    if (auto* v = elem(i)) try {
-        out = v->AsBoolean();
-      } catch (const rtl::Exception&) {
-      }
-  };
-  auto packet = [&](size_t i, rtl::Variant& out) {
-    if (auto* v = elem(i)) out = *v;
-  };
-  text(1, a.st1);
-  text(2, a.st2);
-  boolean(4, a.bo4);
-  boolean(5, a.bo5);
-  real(6, a.do6);
-  real(7, a.do7);
-  real(8, a.do8);
-  text(9, a.st9);
-  text(10, a.st10);
-  boolean(11, a.bo11);
-  packet(13, a.ole13);
-  packet(14, a.ole14);
-  text(15, a.st15);
-  text(16, a.st16);
-  text(17, a.st17);
-  text(18, a.st18);
-  text(19, a.st19);
-  text(20, a.st20);
-  text(21, a.st21);
-  text(22, a.st22);
-  text(23, a.st23);
-  text(27, a.st27);
-  text(28, a.st28);
-  text(29, a.st29);
-  text(31, a.st31);
-  packet(32, a.ole32);
-  packet(33, a.ole33);
-  packet(34, a.ole34);
-  text(36, a.st36);
-  real(37, a.do37);
-  real(38, a.do38);
-  text(39, a.st39);
-  text(40, a.st40);
-  text(41, a.st41);
-  text(42, a.st42);
-  text(43, a.st43);
-  text(44, a.st44);
-  real(50, a.do50);
-  real(51, a.do51);
-  real(52, a.do52);
-  real(54, a.do54);
-  if (auto* v = elem(60); v && !v->IsNull() && !v->IsEmpty()) boolean(60, a.bo60);
+  for (const auto& [i, m] : kTextos) le(i, [&](const rtl::Variant& v) { a.*m = v.AsString(); });
+  for (const auto& [i, m] : kValores) le(i, [&](const rtl::Variant& v) { a.*m = v.AsDouble(); });
+  for (const auto& [i, m] : kFlags) le(i, [&](const rtl::Variant& v) { a.*m = v.AsBoolean(); });
+  for (const auto& [i, m] : kPacotes) le(i, [&](const rtl::Variant& v) { a.*m = v; });
+  if (const rtl::Variant* v = elem(60); v && !v->IsNull() && !v->IsEmpty())
+    le(60, [&](const rtl::Variant& x) { a.linhaConsumidor = x.AsBoolean(); });
   return a;
 }
-
-// Loads a host packet into a data-module dataset. No packet (an empty or
-// null element) leaves the dataset closed and empty; anything else that is
-// not a packet raises the dataset's error.
-void CarregaPacote(rtl::ClientDataSet& ds, const rtl::Variant& pacote) { ds.SetData(pacote); }
 
 std::string TextoFidelidade(const char* chave, double pontos) {
   if (pontos == 0) return "";
@@ -161,237 +133,288 @@ void CopiaCampo(rtl::ClientDataSet& de, rtl::ClientDataSet& para, const std::str
   }
 }
 
+// The inputs of a state programme's footer text.
+struct DadosEstado {
+  std::string cnpj, data, inteiro, fracao, cpf;
+  double icms;
+};
+
+// What a state programme adds: a text of its own, a tail to the tax line, a
+// mark on the first footer line.
+struct ProgramaEstadual {
+  const char* uf;
+  std::string (*texto)(const DadosEstado&);
+  std::string (*linhaImposto)(const DadosEstado&);
+  const char* marcaCpf;
+};
+
+std::string Nada(const DadosEstado&) { return ""; }
+std::string MinasLegal(const DadosEstado& d) {
+  return "MINAS LEGAL: " + rtl::Copy(d.cnpj, 1, 8) + " " + d.data + " " + d.inteiro + d.fracao;
+}
+std::string ParaibaLegal(const DadosEstado& d) {
+  return "PARAIBA LEGAL - RECEITA CIDADA\n\rTORPEDO PREMIADO: " + rtl::Copy(d.cnpj, 1, 14) + " " + d.data + " " +
+         d.inteiro + d.fracao + " " + rtl::Copy(d.cpf, 1, 11);
+}
+std::string NotaLegal(const DadosEstado& d) {
+  return std::string("\n\r") + "ESTABELECIMENTO INCLUIDO NO PROGRAMA DE " + "\n\r" +
+         "CONCESSAO DE CREDITOS - LEI n\xBA 4.159/08." + "\n\r" + "\x1b" + "E" + "NOTA LEGAL:" + "\x1b" + "F" +
+         " ICMS = " + FormatAmount("#,##0.00", d.icms);
+}
+
+const ProgramaEstadual kProgramas[] = {
+    {"MG", MinasLegal, Nada, ""},
+    {"DF", Nada, NotaLegal, "NL"},
+    {"PB", ParaibaLegal, Nada, ""},
+};
+
+// What the payment pass leaves for the footer and the end of the closing.
+struct Pagamentos {
+  double pago = 0;            // paid total (kinds "E", and "T" in a transfer sale)
+  double totConsumidor = 0;   // consumer-account payments
+  bool convenio = false;      // an agreement payment
+  bool algumAceito = false;   // at least one payment may be on the printer
+  std::string ultimoValor;    // the last amount text sent
+  std::optional<Command> semResposta;  // a payment whose answer was lost
+};
+
+// The closing's steps and their failure rule: in an electronic-funds-transfer
+// sale with an operator present the operator may repeat the step (the retry
+// indicator becomes 1); otherwise boClieUtil is cleared and the call ends.
+class Regra {
+ public:
+  Regra(const Fechamento& a) : a_(a), tef_(IsTefMode(a.modoTef) && a.tefEmCurso) {}
+
+  bool Passo(const std::function<bool()>& tentativa) {
+    const RetryEnd fim = RetryLoop(tentativa, [&] {
+      if (!tef_ || !AskRetry(Msg("Imp_N_Resp"), a_.esquemaCor)) return false;
+      inTefErro = 1;
+      return true;
+    });
+    if (fim == RetryEnd::Succeeded) return true;
+    if (!(fim == RetryEnd::Declined && tef_)) boClieUtil = false;
+    return false;
+  }
+  bool Passo(Step& s) { return Passo([&] { return s.Run(); }); }
+
+  bool Tef() const { return tef_; }
+  int inTefErro = 0;  // element 0 of the result
+
+ private:
+  const Fechamento& a_;
+  bool tef_;
+};
+
+// The start of the closing with the subtotal discount, else the service
+// charge, else a zero discount.
+bool IniciaFechamento(const Fechamento& a, Regra& regra, std::string& ultimoValor) {
+  std::string tipo = "d", valor = rtl::FloatToStr(a.desconto);
+  if (a.desconto > 0) {
+    tipo = "D";
+    valor = FormatAmount("0.00", hostlib::Trunc2(a.desconto));
+  } else if (a.taxaServico > 0) {
+    tipo = "A";
+    valor = FormatAmount("0.00", hostlib::Trunc2(a.taxaServico));
+  }
+  const std::string trace =
+      std::string("Elgin_IniciaFechamentoCupom : ") + (tipo == "A" ? "a" : "d") + " - $ - " + valor;
+  ultimoValor = valor;
+  Step inicio(
+      Call(trace, Elgin_IniciaFechamentoCupom, tipo, "$", valor).Show(a.mostraErros).Probe(record::CouponState));
+  return regra.Passo(inicio);
+}
+
+// Copy pass: every movement into the working copy, in change order; the paid total.
+double CopiaMovimentos(rtl::ClientDataSet& mov, rtl::ClientDataSet& tef, bool vendaTef) {
+  double pago = 0;
+  mov.SetIndexName("idxNRORDTROCO");
+  for (mov.First(); !mov.Eof(); mov.Next()) {
+    tef.Append();
+    for (const char* campo : kCamposMov) CopiaCampo(mov, tef, campo);
+    tef.Post();
+    const std::string tipoMov = mov.FieldByName("IDTIPOMOVIVE").AsString();
+    if (tipoMov == "E" || (tipoMov == "T" && vendaTef)) pago += mov.FieldByName("VRMOVIVEND").AsFloat();
+  }
+  return pago;
+}
+
+// The printer name and kind of a payment row: from the host's payment types,
+// or, for a type missing there, the movement's own printer name and kind
+// (never whatever type the table happened to be on).
+std::pair<std::string, std::string> TipoDoPagamento(rtl::ClientDataSet& tef, rtl::ClientDataSet& receb) {
+  const std::string banco = tef.FieldByName("CDBANCARTCR").AsString();
+  const std::string cdBusca = tef.FieldByName(banco.empty() ? "CDTIPORECE" : "CDTIPORECEORIG").AsString();
+  if (receb.Active() && receb.Locate("CDTIPORECE", rtl::Variant(cdBusca)))
+    return {receb.FieldByName("NMTIPORECE").AsString(), receb.FieldByName("IDTIPORECE").AsString()};
+  std::string nome = tef.FieldByName("DSIMPFISCAL").AsString();
+  if (rtl::Trim(nome).empty()) nome = tef.FieldByName("NMTIPORECE").AsString();
+  return {nome, tef.FieldByName("IDTIPORECE").AsString()};
+}
+
+// Payment pass, in the order of the host's payment-type index. The host's
+// packet defines "idxIDTIPORECE" with whatever fields give its payment order;
+// a packet without it cannot be paid (the dataset raises). A payment whose
+// answer was lost is not sent again here: whether the printer took it is
+// decided by the end of the closing, which the printer refuses while the
+// coupon is not fully paid.
+bool PagaMovimentos(const Fechamento& a, Regra& regra, Pagamentos& p) {
+  TdtmElgin01100& dm = DataModule();
+  rtl::ClientDataSet& tef = dm.cdsMovCaixaTef;
+  tef.SetIndexName("idxIDTIPORECE");
+  for (tef.First(); !tef.Eof(); tef.Next()) {
+    const std::string tipoMov = tef.FieldByName("IDTIPOMOVIVE").AsString();
+    if (tipoMov != "E" && tipoMov != "T") continue;
+    const auto [nome, tipoRece] = TipoDoPagamento(tef, dm.cdsRecebAux);
+    const double valor = tef.FieldByName("VRMOVIVEND").AsFloat();
+    if (tipoRece == "8") p.convenio = true;
+    if (tipoRece == "9" || tipoRece == "A") p.totConsumidor += valor;
+
+    const std::string stNome = rtl::Copy(nome, 1, 16);
+    const std::string stValor = FormatAmount("#0.00", valor);
+    p.ultimoValor = stValor;
+    const Command envio = Call("Elgin_EfetuaFormaPagamento : " + stNome + " - " + stValor,
+                               Elgin_EfetuaFormaPagamento, stNome, stValor)
+                              .Show(a.mostraErros);
+    Step pagamento(envio);
+    bool semResposta = false;
+    const bool pago = regra.Passo([&] {
+      if (pagamento.Run()) return true;
+      semResposta = pagamento.Unanswered() && !p.semResposta;
+      return semResposta;  // left to the end of the closing
+    });
+    if (!pago) return false;
+    if (semResposta) p.semResposta = envio;
+    p.algumAceito = true;
+  }
+  tef.SetIndexName("idxNRORDTROCO");
+  return true;
+}
+
+// The end of the closing. A payment whose answer was lost is sent again only
+// when the printer refuses to end a coupon that is not fully paid.
+bool TerminaFechamento(const Fechamento& a, Regra& regra, Pagamentos& p, const std::string& rodape) {
+  Step fim(Call("Elgin_TerminaFechamentoCupom", Elgin_TerminaFechamentoCupom, rodape)
+               .Show(a.mostraErros)
+               .Probe(record::CouponState));
+  std::optional<Step> pendente;
+  if (p.semResposta) pendente.emplace(*p.semResposta);
+  return regra.Passo([&] {
+    if (fim.Run()) return true;
+    if (!pendente || fim.Registered() || fim.Unanswered()) return false;
+    if (!pendente->Run()) return false;  // sent again: the printer had not taken it
+    return fim.Run();
+  });
+}
+
+// The footer inputs that depend on the payments, then the footer itself.
+std::string Rodape(const Fechamento& a, const Pagamentos& p, rtl::StringList* stlCupomTef) {
+  TdtmElgin01100& dm = DataModule();
+  const char sep = rtl::Settings().DecimalSeparator;
+  const double doLiquido = hostlib::RoundDec(p.pago, 2) - hostlib::RoundDec(a.troco, 2);
+  std::string stLiquido = FormatAmount(".00", doLiquido);
+  if (stLiquido == std::string(1, sep) + "00") stLiquido = p.ultimoValor;
+  const double nLiquido = rtl::StrToFloatDef(stLiquido, doLiquido);
+  DadosEstado d{FormataCNPJ(a.cnpj), rtl::FormatDateTime("ddmmyyyy", rtl::Now()), stLiquido, "00", a.cpfConsumidor,
+                a.icmsDf};
+  if (auto pos = stLiquido.find(sep); pos != std::string::npos) {
+    d.inteiro = stLiquido.substr(0, pos);
+    d.fracao = rtl::Copy(stLiquido, static_cast<int64_t>(pos) + 2, 2);
+  }
+  std::string stLinhaImposto = LinhaImposto(a.impostoAprox, nLiquido);
+  std::string stTextoEstado, dsMensCpfCup = a.linhaCpf;
+  for (const ProgramaEstadual& e : kProgramas) {
+    if (a.uf != e.uf) continue;
+    stTextoEstado = e.texto(d);
+    stLinhaImposto += e.linhaImposto(d);
+    dsMensCpfCup += e.marcaCpf;
+  }
+  const bool boUtilTefRed = a.modoTef == "T" && a.tefEmCurso && a.tefNoRodape == "S";
+  const std::string stLinhaSenha = a.senha.empty() ? "" : Msg("SENHA") + a.senha;
+  return Formata_rodape(8, a.tipoVendaCons, dsMensCpfCup, stLinhaImposto, stTextoEstado, a.uf, a.cdCliente,
+                        a.nmCliente, a.cdConsumidor, a.nmConsumidor, a.cdOperador, a.nmOperador, LinhaMesa(a.mesa),
+                        stLinhaSenha, a.cpfConsumidor, a.rodape20, a.rodape39, a.observacao, a.nrEcf, a.cerMesa,
+                        a.cooMesa, a.modoSaldo, p.convenio ? "1" : "2", p.totConsumidor, a.precoSubsidio,
+                        a.saldoAnterior, &dm.cdsSaldCred, &dm.cdsFamiliaSaldo, &dm.cdsEmprestimo, boUtilTefRed,
+                        stlCupomTef, TextoFidelidade("DOTZ", a.pontos), TextoFidelidade("DOTZ_EXTRAS", a.pontosExtras),
+                        a.linhaConsumidor);
+}
+
+// The change as a non-fiscal receipt; its outcome does not change the result.
+void RegistraTroco(const Fechamento& a) {
+  const std::string stValor = FormatAmount("0.00", a.troco);
+  const std::string stNome = rtl::Copy(Msg("Dinheiro"), 1, 16);
+  Send(Call("Elgin_RecebimentoNaoFiscal : " + IdTotParcCV + " - " + stValor + " - " + stNome,
+            Elgin_RecebimentoNaoFiscal, IdTotParcCV, stValor, stNome)
+           .Show(a.mostraErros));
+}
+
+void CarregaPacotes(TdtmElgin01100& dm, const Fechamento& a) {
+  // No packet (an empty or null element) leaves a dataset closed and empty;
+  // anything else that is not a packet raises the dataset's error.
+  dm.cdsMovCaixa.SetData(a.movimentos);
+  dm.cdsMovCaixaTef.SetData(a.movimentos);
+  if (dm.cdsMovCaixaTef.Active()) dm.cdsMovCaixaTef.EmptyDataSet();
+  dm.cdsRecebAux.SetData(a.tiposRece);
+  dm.cdsSaldCred.SetData(a.saldosCred);
+  dm.cdsFamiliaSaldo.SetData(a.saldosFamilia);
+  dm.cdsEmprestimo.SetData(a.emprestimos);
+}
+
+// Leave the working copy as a finished pass would: nothing half edited, back
+// on its own index (so the next call can load its packet).
+void ArrumaCopia(TdtmElgin01100& dm) {
+  for (rtl::ClientDataSet* ds : {&dm.cdsMovCaixa, &dm.cdsMovCaixaTef})
+    if (ds->State() == rtl::DataSetState::Edit || ds->State() == rtl::DataSetState::Insert) ds->Cancel();
+  try {
+    dm.cdsMovCaixaTef.SetIndexName("idxNRORDTROCO");
+  } catch (const std::exception&) {
+    dm.cdsMovCaixaTef.SetIndexName("");
+  }
+}
+
+// Steps 4 to 8; false when a step failed for good (the result is then not written).
+enum class Fim { Pronto, Falhou, Parou };
+Fim Fecha(const Fechamento& a, Regra& regra, rtl::StringList* stlCupomTef) {
+  TdtmElgin01100& dm = DataModule();
+  Pagamentos p;
+  if (!IniciaFechamento(a, regra, p.ultimoValor)) return Fim::Parou;
+  if (dm.cdsMovCaixa.Active() && dm.cdsMovCaixaTef.Active()) {
+    p.pago = CopiaMovimentos(dm.cdsMovCaixa, dm.cdsMovCaixaTef, regra.Tef());
+    if (!PagaMovimentos(a, regra, p)) return Fim::Parou;
+  }
+  const std::string rodape = Rodape(a, p, stlCupomTef);
+  // Ended once at least one payment was accepted; otherwise the coupon stays
+  // open in its payment stage.
+  if (p.algumAceito && !TerminaFechamento(a, regra, p, rodape)) return Fim::Parou;
+  if (a.registraTroco) RegistraTroco(a);
+  return Fim::Pronto;
+}
+
 }  // namespace
 
 bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl::Variant& oleRetorno) {
-  const Argumentos a = LeArgumentos(arParams);
-  const std::string stDotz = TextoFidelidade("DOTZ", a.do52);
-  const std::string stDotzExtra = TextoFidelidade("DOTZ_EXTRAS", a.do54);
-  const std::string stLinhaMesa = LinhaMesa(a.st21);
-  int inTefErro = 0;  // element 0 of the result
-  int estagio = 1;
-  bool pronto = true;
-  const bool vendaTef = IsTefMode(a.st9) && a.bo11;
-
+  const Fechamento a = LeArgumentos(arParams);
   TdtmElgin01100& dm = DataModule();
-  CarregaPacote(dm.cdsMovCaixa, a.ole13);
-  CarregaPacote(dm.cdsMovCaixaTef, a.ole13);
-  if (dm.cdsMovCaixaTef.Active()) dm.cdsMovCaixaTef.EmptyDataSet();
-  CarregaPacote(dm.cdsRecebAux, a.ole14);
-  CarregaPacote(dm.cdsSaldCred, a.ole32);
-  CarregaPacote(dm.cdsFamiliaSaldo, a.ole33);
-  CarregaPacote(dm.cdsEmprestimo, a.ole34);
+  CarregaPacotes(dm, a);
+  Regra regra(a);
 
-  // The failure rule: in an electronic-funds-transfer sale with an operator
-  // present the operator may repeat the step; otherwise the call ends.
-  // True: repeat the step.
-  auto repete = [&]() -> bool {
-    if (vendaTef && boNUtilTaa) {
-      if (AskRetry(Msg("Imp_N_Resp"), a.st2)) {
-        inTefErro = 1;
-        return true;
-      }
-      return false;
-    }
-    boClieUtil = false;
+  if (a.modoTef == "T" && a.tefEmCurso && !regra.Passo([&] { return Estado_Imp(a.esquemaCor, true, false); }))
     return false;
-  };
 
-  // Sends one step's command under the failure rule. When the printer
-  // executed the command (code 1) and only the status check after it
-  // failed, a retry checks the status again instead of sending the command a
-  // second time: a payment or the closing would otherwise be registered twice.
-  auto passo = [&](const std::function<int()>& envia, const std::string& trace) -> bool {
-    bool enviar = true;
-    for (;;) {
-      if (enviar) {
-        inRetorno = envia();
-        stImpDebug = trace;
-      } else {
-        inRetorno = 1;
-        stImpDebug = "Elgin_VerificaEstadoImpressora";
-      }
-      if (AnalisaRetorno(inRetorno, a.bo5, false, false)) return true;
-      if (!repete()) return false;
-      enviar = inRetorno != 1;
-    }
-  };
-
-  if (a.st9 == "T" && a.bo11) {
-    while (!Estado_Imp(a.st2, true, false))
-      if (!repete()) return false;
-  }
-
+  bool pronto = true;
   try {
-    std::string stUltimoValor;  // the last amount text sent to the printer
-
-    while (estagio == 1) {
-      std::string tipo, valor, trace;
-      if (a.do6 > 0) {
-        tipo = "D";
-        valor = FormatAmount("0.00", hostlib::Trunc2(a.do6));
-        trace = "Elgin_IniciaFechamentoCupom : d - $ - " + valor;
-      } else if (a.do8 > 0) {
-        tipo = "A";
-        valor = FormatAmount("0.00", hostlib::Trunc2(a.do8));
-        trace = "Elgin_IniciaFechamentoCupom : a - $ - " + valor;
-      } else {
-        tipo = "d";
-        valor = rtl::FloatToStr(a.do6);
-        trace = "Elgin_IniciaFechamentoCupom : d - $ - " + valor;
-      }
-      stUltimoValor = valor;
-      const bool feito = passo(
-          [&] {
-            Arg t(tipo), m("$"), v(valor);
-            return Vendor(Elgin_IniciaFechamentoCupom, t.p(), m.p(), v.p());
-          },
-          trace);
-      if (!feito) return false;
-      estagio = 2;
-    }
-
-    double doPago = 0;
-    double doTotConsumidor = 0;
-    bool convenio = false;
-    rtl::ClientDataSet& mov = dm.cdsMovCaixa;
-    rtl::ClientDataSet& tef = dm.cdsMovCaixaTef;
-    rtl::ClientDataSet& receb = dm.cdsRecebAux;
-
-    if (mov.Active() && tef.Active()) {
-      // Copy pass, in the order of change and time of the movements.
-      mov.SetIndexName("idxNRORDTROCO");
-      for (mov.First(); !mov.Eof(); mov.Next()) {
-        tef.Append();
-        for (const char* campo : kCamposMov) CopiaCampo(mov, tef, campo);
-        tef.Post();
-        const std::string tipoMov = mov.FieldByName("IDTIPOMOVIVE").AsString();
-        if (tipoMov == "E" || (tipoMov == "T" && vendaTef)) doPago += mov.FieldByName("VRMOVIVEND").AsFloat();
-      }
-
-      // Payment pass, in the order of the host's payment-type index. The
-      // host's packet defines "idxIDTIPORECE" with whatever fields give its
-      // payment order (cards before cash, say); a packet without it cannot
-      // be paid, and the closing fails with the result array written.
-      tef.SetIndexName("idxIDTIPORECE");
-      tef.First();
-      while (!tef.Eof()) {
-        const std::string tipoMov = tef.FieldByName("IDTIPOMOVIVE").AsString();
-        if (tipoMov != "E" && tipoMov != "T") {
-          tef.Next();
-          continue;
-        }
-        const std::string banco = tef.FieldByName("CDBANCARTCR").AsString();
-        const std::string cdBusca = tef.FieldByName(banco.empty() ? "CDTIPORECE" : "CDTIPORECEORIG").AsString();
-        std::string nome, tipoRece;
-        if (receb.Active() && receb.Locate("CDTIPORECE", rtl::Variant(cdBusca))) {
-          nome = receb.FieldByName("NMTIPORECE").AsString();
-          tipoRece = receb.FieldByName("IDTIPORECE").AsString();
-        } else {
-          // A payment type missing from the host's table is registered under
-          // the movement's own printer name and kind, never under whatever
-          // type the table happened to be on.
-          nome = tef.FieldByName("DSIMPFISCAL").AsString();
-          if (rtl::Trim(nome).empty()) nome = tef.FieldByName("NMTIPORECE").AsString();
-          tipoRece = tef.FieldByName("IDTIPORECE").AsString();
-        }
-        const double vrPagamento = tef.FieldByName("VRMOVIVEND").AsFloat();
-        if (tipoRece == "8") convenio = true;
-        if (tipoRece == "9" || tipoRece == "A") doTotConsumidor += vrPagamento;
-
-        const std::string stNome = rtl::Copy(nome, 1, 16);
-        const std::string stValor = FormatAmount("#0.00", vrPagamento);
-        stUltimoValor = stValor;
-        const bool pago = passo(
-            [&] {
-              Arg n(stNome), v(stValor);
-              return Vendor(Elgin_EfetuaFormaPagamento, n.p(), v.p());
-            },
-            "Elgin_EfetuaFormaPagamento : " + stNome + " - " + stValor);
-        if (!pago) return false;
-        estagio = 3;
-        tef.Next();
-      }
-      tef.SetIndexName("idxNRORDTROCO");
-    }
-
-    // Footer inputs that depend on the payments.
-    const char sep = rtl::Settings().DecimalSeparator;
-    const double doLiquido = hostlib::RoundDec(doPago, 2) - hostlib::RoundDec(a.do7, 2);
-    std::string stLiquido = FormatAmount(".00", doLiquido);
-    if (stLiquido == std::string(1, sep) + "00") stLiquido = stUltimoValor;
-    const double nLiquido = rtl::StrToFloatDef(stLiquido, doLiquido);
-    std::string stLinhaImposto = LinhaImposto(a.do51, nLiquido);
-    std::string stInteiro = stLiquido, stFracao = "00";
-    if (auto p = stLiquido.find(sep); p != std::string::npos) {
-      stInteiro = stLiquido.substr(0, p);
-      stFracao = rtl::Copy(stLiquido, static_cast<int64_t>(p) + 2, 2);
-    }
-    const std::string stData = rtl::FormatDateTime("ddmmyyyy", rtl::Now());
-    const std::string stCnpj = FormataCNPJ(a.st44);
-    std::string stTextoEstado;
-    std::string dsMensCpfCup = a.st1;
-    if (a.st43 == "MG") {
-      stTextoEstado = "MINAS LEGAL: " + rtl::Copy(stCnpj, 1, 8) + " " + stData + " " + stInteiro + stFracao;
-    } else if (a.st43 == "DF") {
-      stLinhaImposto += std::string("\n\r") + "ESTABELECIMENTO INCLUIDO NO PROGRAMA DE " + "\n\r" +
-                        "CONCESSAO DE CREDITOS - LEI n\xBA 4.159/08." + "\n\r" + "\x1b" + "E" + "NOTA LEGAL:" + "\x1b" +
-                        "F" + " ICMS = " + FormatAmount("#,##0.00", a.do50);
-      dsMensCpfCup += "NL";
-    } else if (a.st43 == "PB") {
-      stTextoEstado = "PARAIBA LEGAL - RECEITA CIDADA\n\rTORPEDO PREMIADO: " + rtl::Copy(stCnpj, 1, 14) + " " + stData +
-                      " " + stInteiro + stFracao + " " + rtl::Copy(a.st19, 1, 11);
-    }
-    const bool boUtilTefRed = a.st9 == "T" && a.bo11 && a.st40 == "S";
-
-    // End of the closing, once at least one payment was accepted; otherwise
-    // the coupon stays open in its payment stage.
-    if (estagio == 3) {
-      {
-        const std::string stLinhaSenha = a.st31.empty() ? "" : Msg("SENHA") + a.st31;
-        const std::string rodape = Formata_rodape(
-            8, a.st36, dsMensCpfCup, stLinhaImposto, stTextoEstado, a.st43, a.st15, a.st16, a.st17, a.st18, a.st22,
-            a.st23, stLinhaMesa, stLinhaSenha, a.st19, a.st20, a.st39, a.st10, a.st41, a.st29, a.st28, a.st27,
-            convenio ? "1" : "2", doTotConsumidor, a.do38, a.do37, &dm.cdsSaldCred, &dm.cdsFamiliaSaldo,
-            &dm.cdsEmprestimo, boUtilTefRed, stlCupomTef, stDotz, stDotzExtra, a.bo60);
-        const bool fechado = passo(
-            [&] {
-              Arg r(rodape);
-              return Vendor(Elgin_TerminaFechamentoCupom, r.p());
-            },
-            "Elgin_TerminaFechamentoCupom");
-        if (!fechado) return false;
-      }
-    }
-
-    if (a.bo4) {
-      // The change as a non-fiscal receipt; its outcome does not change the result.
-      const std::string stValor = FormatAmount("0.00", a.do7);
-      const std::string stNome = rtl::Copy(Msg("Dinheiro"), 1, 16);
-      Arg t(IdTotParcCV), v(stValor), n(stNome);
-      inRetorno = Vendor(Elgin_RecebimentoNaoFiscal, t.p(), v.p(), n.p());
-      stImpDebug = "Elgin_RecebimentoNaoFiscal : " + IdTotParcCV + " - " + stValor + " - " + stNome;
-      AnalisaRetorno(inRetorno, a.bo5, false, false);
-    }
+    if (Fecha(a, regra, stlCupomTef) == Fim::Parou) return false;
   } catch (const std::exception&) {
     pronto = false;
-    // Leave the working copy as a finished pass would: nothing half edited,
-    // back on its own index (so the next call can load its packet).
-    for (rtl::ClientDataSet* ds : {&dm.cdsMovCaixa, &dm.cdsMovCaixaTef})
-      if (ds->State() == rtl::DataSetState::Edit || ds->State() == rtl::DataSetState::Insert) ds->Cancel();
-    try {
-      dm.cdsMovCaixaTef.SetIndexName("idxNRORDTROCO");
-    } catch (const std::exception&) {
-      dm.cdsMovCaixaTef.SetIndexName("");
-    }
+    ArrumaCopia(dm);
   }
 
   // The host creates the result array with at least four elements; a
   // smaller one (or none) is grown so that the results always fit.
   if (!oleRetorno.IsArray()) oleRetorno = rtl::Variant::CreateArray(4);
   if (oleRetorno.ArrayLength() < 4) oleRetorno.Items().resize(4);
-  oleRetorno[0] = rtl::Variant(inTefErro);
-  oleRetorno[1] = rtl::Variant(a.st42);
+  oleRetorno[0] = rtl::Variant(regra.inTefErro);
+  oleRetorno[1] = rtl::Variant(a.eco42);
   oleRetorno[2] = rtl::Variant(std::string());
   oleRetorno[3] = rtl::Variant(stMensagemTaa);
   if (!stMensagemTaa.empty()) boClieUtil = false;

@@ -71,6 +71,7 @@ Outcome SendFor(const Command& c) { return CommandPath::Send(c); }
 std::optional<std::string> ReadProbe(const Command& c) { return CommandPath::Probe(c); }
 
 bool Step::Run() {
+  unanswered_ = false;
   if (state_ == State::Done) return true;
   if (!probed_) {
     probed_ = true;
@@ -87,7 +88,10 @@ bool Step::Run() {
   if (state_ == State::Unknown) {
     // The last send had no answer and the printer could not be read then.
     const std::optional<std::string> now = ReadProbe(cmd_);
-    if (!now) return false;
+    if (!now) {
+      unanswered_ = true;
+      return false;
+    }
     if (*now != *before_) {
       state_ = State::Done;
       return true;
@@ -114,11 +118,13 @@ bool Step::Decide(Outcome o) {
   if (!cmd_.HasProbe() || !before_) {
     // Nothing to compare with: sending again is the printer's to refuse.
     state_ = State::Pending;
+    unanswered_ = true;
     return false;
   }
   const std::optional<std::string> now = ReadProbe(cmd_);
   if (!now) {
     state_ = State::Unknown;
+    unanswered_ = true;
     return false;
   }
   if (*now != *before_) {

@@ -119,6 +119,9 @@ class QOR_API Step {
   // The printer holds this step (whatever the last Run answered).
   bool Registered() const { return state_ == State::Registered || state_ == State::Done; }
   bool Done() const { return state_ == State::Done; }
+  // The last Run got no answer and nothing could tell whether the printer
+  // took it: the caller decides from what the printer does next.
+  bool Unanswered() const { return unanswered_; }
 
  private:
   enum class State { Pending, Registered, Unknown, Done };
@@ -127,6 +130,7 @@ class QOR_API Step {
   State state_ = State::Pending;
   std::optional<std::string> before_;
   bool probed_ = false;
+  bool unanswered_ = false;
 };
 
 // The retry question of the sale steps: runs `attempt`; when it fails and
