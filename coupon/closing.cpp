@@ -186,14 +186,21 @@ class Regra {
   Regra(const Fechamento& a) : a_(a), tef_(IsTefMode(a.modoTef) && a.tefEmCurso) {}
 
   bool Passo(const std::function<bool()>& tentativa) {
-    const RetryEnd fim = RetryLoop(tentativa, [&] {
-      if (!tef_ || !AskRetry(Msg("Imp_N_Resp"), a_.esquemaCor)) return false;
-      inTefErro = 1;
-      return true;
-    });
+    recusou_ = false;
+    const RetryEnd fim = RetryLoop(tentativa, [&] { return !recusou_ && Pergunta(); });
     if (fim == RetryEnd::Succeeded) return true;
     if (!(fim == RetryEnd::Declined && tef_)) boClieUtil = false;
     return false;
+  }
+  // The operator's question, when this sale has one; true: repeat the step.
+  bool Pergunta() {
+    if (!tef_ || !boNUtilTaa) return false;
+    if (!AskRetry(Msg("Imp_N_Resp"), a_.esquemaCor)) {
+      recusou_ = true;
+      return false;
+    }
+    inTefErro = 1;
+    return true;
   }
   bool Passo(Step& s) { return Passo([&] { return s.Run(); }); }
 
@@ -203,6 +210,7 @@ class Regra {
  private:
   const Fechamento& a_;
   bool tef_;
+  bool recusou_ = false;  // the operator said no: the step ends
 };
 
 // The start of the closing with the subtotal discount, else the service
@@ -251,19 +259,30 @@ std::pair<std::string, std::string> TipoDoPagamento(rtl::ClientDataSet& tef, rtl
   return {nome, tef.FieldByName("IDTIPORECE").AsString()};
 }
 
+bool EPagamento(rtl::ClientDataSet& tef) {
+  const std::string tipoMov = tef.FieldByName("IDTIPOMOVIVE").AsString();
+  return tipoMov == "E" || tipoMov == "T";
+}
+
 // Payment pass, in the order of the host's payment-type index. The host's
 // packet defines "idxIDTIPORECE" with whatever fields give its payment order;
-// a packet without it cannot be paid (the dataset raises). A payment whose
-// answer was lost is not sent again here: whether the printer took it is
-// decided by the end of the closing, which the printer refuses while the
-// coupon is not fully paid.
+// a packet without it cannot be paid (the dataset raises).
+//
+// The printer answers no reading of the payments of an open coupon. When the
+// answer of the LAST payment is lost, it is not sent again here: the end of
+// the closing, which the printer refuses while the coupon is not fully paid,
+// tells whether it was taken. A lost answer of an earlier payment cannot be
+// told apart that way (the change would be given from the wrong payment if it
+// were sent again after the others): it is a failed step under the rule.
 bool PagaMovimentos(const Fechamento& a, Regra& regra, Pagamentos& p) {
   TdtmElgin01100& dm = DataModule();
   rtl::ClientDataSet& tef = dm.cdsMovCaixaTef;
   tef.SetIndexName("idxIDTIPORECE");
+  int restantes = 0;
+  for (tef.First(); !tef.Eof(); tef.Next()) restantes += EPagamento(tef) ? 1 : 0;
   for (tef.First(); !tef.Eof(); tef.Next()) {
-    const std::string tipoMov = tef.FieldByName("IDTIPOMOVIVE").AsString();
-    if (tipoMov != "E" && tipoMov != "T") continue;
+    if (!EPagamento(tef)) continue;
+    const bool ultimo = --restantes == 0;
     const auto [nome, tipoRece] = TipoDoPagamento(tef, dm.cdsRecebAux);
     const double valor = tef.FieldByName("VRMOVIVEND").AsFloat();
     if (tipoRece == "8") p.convenio = true;
@@ -279,8 +298,13 @@ bool PagaMovimentos(const Fechamento& a, Regra& regra, Pagamentos& p) {
     bool semResposta = false;
     const bool pago = regra.Passo([&] {
       if (pagamento.Run()) return true;
-      semResposta = pagamento.Unanswered() && !p.semResposta;
-      return semResposta;  // left to the end of the closing
+      if (!ultimo || !pagamento.Unanswered()) return false;
+      // The last payment without an answer: the operator is asked as after
+      // any failed step, and a yes (or a sale without the question) leaves
+      // it to the end of the closing.
+      if (regra.Tef() && boNUtilTaa && !regra.Pergunta()) return false;
+      semResposta = true;
+      return true;
     });
     if (!pago) return false;
     if (semResposta) p.semResposta = envio;
@@ -290,20 +314,31 @@ bool PagaMovimentos(const Fechamento& a, Regra& regra, Pagamentos& p) {
   return true;
 }
 
-// The end of the closing. A payment whose answer was lost is sent again only
-// when the printer refuses to end a coupon that is not fully paid.
+// Whether the printer holds a payment whose answer was lost: it ends the
+// coupon only once it is fully paid, so an end it refuses means the payment
+// is missing. This attempt shows nothing and leaves the operator texts as
+// they were; true when the coupon ended.
+bool TerminaSeCompleto(const Command& termino) {
+  const std::string mensagens = stMensagemTaa;
+  Step tentativa(Command(termino).Show(false));
+  if (tentativa.Run() || tentativa.Registered()) return true;
+  stMensagemTaa = mensagens;
+  return false;
+}
+
+// The end of the closing; a payment whose answer was lost is sent again
+// first when the printer shows it did not take it.
 bool TerminaFechamento(const Fechamento& a, Regra& regra, Pagamentos& p, const std::string& rodape) {
-  Step fim(Call("Elgin_TerminaFechamentoCupom", Elgin_TerminaFechamentoCupom, rodape)
-               .Show(a.mostraErros)
-               .Probe(record::CouponState));
-  std::optional<Step> pendente;
-  if (p.semResposta) pendente.emplace(*p.semResposta);
-  return regra.Passo([&] {
-    if (fim.Run()) return true;
-    if (!pendente || fim.Registered() || fim.Unanswered()) return false;
-    if (!pendente->Run()) return false;  // sent again: the printer had not taken it
-    return fim.Run();
-  });
+  const Command termino = Call("Elgin_TerminaFechamentoCupom", Elgin_TerminaFechamentoCupom, rodape)
+                              .Show(a.mostraErros)
+                              .Probe(record::CouponState);
+  if (p.semResposta) {
+    if (TerminaSeCompleto(termino)) return true;
+    Step pendente(*p.semResposta);
+    if (!regra.Passo([&] { return pendente.Run(); })) return false;
+  }
+  Step fim(termino);
+  return regra.Passo([&] { return fim.Run(); });
 }
 
 // The footer inputs that depend on the payments, then the footer itself.

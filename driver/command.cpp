@@ -44,8 +44,11 @@ struct CommandPath {
     const int code = CallOnly(c);
     if (Analyse(c, code)) return Outcome::Ok;
     if (code < 0) return Outcome::NotExecuted;
+    // Code 1 is the printer's own word that it acted, even when the status
+    // query after it got no answer.
     const status::ReadStatus& st = status::LastStatus();
-    if (code == 0 || !st.answered) return Outcome::NoAnswer;
+    if (code == 0) return Outcome::NoAnswer;
+    if (!st.answered) return Outcome::Executed;
     if ((st.st1 & status::kNotExecuted1) != 0 || (st.st2 & status::kNotExecuted2) != 0) return Outcome::NotExecuted;
     return Outcome::Executed;
   }

@@ -51,7 +51,7 @@ enum class Outcome {
   Ok,           // code 1 and no status error
   NotExecuted,  // the printer refused: negative code, or code 1 with a "not executed" / command / parameter status bit
   Executed,     // code 1 and the command acted, but a status bit reports an error (e.g. paper)
-  NoAnswer,     // code 0, the library threw, or the status query failed: the printer's record decides
+  NoAnswer,     // code 0 or the library threw: the printer's record decides
 };
 
 class QOR_API Command {
@@ -103,10 +103,10 @@ QOR_API std::optional<std::string> ReadProbe(const Command& c);
 // A step that registers something on the printer, sent exactly once across retries:
 //   - not executed (negative code, or code 1 with a not-executed / command /
 //     parameter status bit): nothing registered; the next Run sends it again;
-//   - executed with a status error: registered; the next Run only checks
-//     the status again (trace "Elgin_VerificaEstadoImpressora");
-//   - no answer (code 0, the library threw, the status query failed): the
-//     probe decides. Changed since before the first send: registered, and the
+//   - executed (code 1) with a status error or an unanswered status query:
+//     registered; the next Run only checks the status again (trace
+//     "Elgin_VerificaEstadoImpressora");
+//   - no answer (code 0, the library threw): the probe decides. Changed since before the first send: registered, and the
 //     step succeeded whatever the lost answer said. Unchanged: nothing
 //     registered, the next Run sends again. Unreadable: the step failed and
 //     the next Run reads the probe again before deciding to send.

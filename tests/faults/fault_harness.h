@@ -94,6 +94,7 @@ class Interposer {
   void Reset(qortest::Sim* s) {
     sim = s;
     sequence.clear();
+    returns.clear();
     perFn.fill(0);
     armed.reset();
     firedAt = 0;
@@ -102,6 +103,7 @@ class Interposer {
 
   void Before(int f) {
     sequence.push_back(f);
+    returns.push_back(0);  // a call that throws answers nothing
     const int n = ++perFn[static_cast<size_t>(f)];
     if (callCap > 0 && static_cast<long>(sequence.size()) > callCap)
       throw RunawayLoop{"more than " + std::to_string(callCap) + " printer calls"};
@@ -115,6 +117,9 @@ class Interposer {
     }
   }
 
+  // The code the call just made returned.
+  void After(int code) { returns.back() = code; }
+
   // Lifts a persistent injection (the printer works again).
   void Disarm() {
     if (armed && sim) {
@@ -126,6 +131,7 @@ class Interposer {
 
   std::array<void*, kFnCount> real{};
   std::vector<int> sequence;  // the entry point of every call, in order
+  std::vector<int> returns;   // the code each of them returned
   std::array<int, kFnCount> perFn{};
   std::optional<Injection> armed;
   long firedAt = 0;  // 1-based number of the call that received the fault; 0 none yet
@@ -136,7 +142,9 @@ class Interposer {
 #define ELGIN_ENTRY(name, types, params, args, kinds)                             \
   inline int Tramp_##name params {                                                \
     Interposer::Get().Before(k_##name);                                           \
-    return reinterpret_cast<int(*) types>(Interposer::Get().real[k_##name]) args; \
+    const int r = reinterpret_cast<int(*) types>(Interposer::Get().real[k_##name]) args; \
+    Interposer::Get().After(r);                                                   \
+    return r;                                                                     \
   }
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
