@@ -143,9 +143,20 @@ TEST_F(StepTest, NoAnswerAndNothingRegisteredIsSentAgain) {
   EXPECT_EQ(Items(), 1u);
 }
 
-TEST_F(StepTest, NoAnswerButRegisteredSucceedsWithoutSendingAgain) {
-  // The item reaches the printer, then the status query gets no answer.
+TEST_F(StepTest, AnUnansweredStatusAfterCodeOneIsExecuted) {
+  // The printer answered 1: it acted, whatever the status query after it says.
   sim.fail("Elgin_VerificaEstadoImpressora", 0, 1);
+  Step s(Item());
+  EXPECT_FALSE(s.Run());
+  EXPECT_TRUE(s.Registered());
+  EXPECT_TRUE(s.Run());
+  EXPECT_EQ(Calls("Elgin_VendeItem").size(), 1u);
+  EXPECT_EQ(Items(), 1u);
+}
+
+TEST_F(StepTest, ALostAnswerOfARegisteredCommandSucceedsWithoutSendingAgain) {
+  // The item reaches the printer, then the library answers 0.
+  sim.lost_answer("Elgin_VendeItem", 1);
   Step s(Item());
   EXPECT_TRUE(s.Run());
   EXPECT_TRUE(s.Done());
@@ -155,7 +166,7 @@ TEST_F(StepTest, NoAnswerButRegisteredSucceedsWithoutSendingAgain) {
 }
 
 TEST_F(StepTest, AnUnreadableRecordIsReadAgainBeforeSending) {
-  sim.fail("Elgin_VerificaEstadoImpressora", 0, 1);
+  sim.lost_answer("Elgin_VendeItem", 1);
   int readings = 0;  // the second reading (after the lost answer) fails
   Step s(Item().Probe([&]() -> std::optional<std::string> {
     if (++readings == 2) return std::nullopt;
