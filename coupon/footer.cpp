@@ -133,10 +133,7 @@ std::string Formata_rodape(int32_t inTamanhoRodape, const std::string& stTipoVen
     // The reduced voucher, one footer line per line of each entry; a last
     // piece without a line feed is printed as a line of its own.
     for (const std::string& entrada : stlImpTefRed->Lines()) {
-      if (entrada.empty()) {
-        adiciona("");
-        continue;
-      }
+      if (entrada.empty()) continue;  // an empty entry adds nothing and takes no line
       size_t inicio = 0;
       while (inicio < entrada.size()) {
         const size_t lf = entrada.find('\n', inicio);
@@ -166,8 +163,9 @@ std::string Formata_rodape(int32_t inTamanhoRodape, const std::string& stTipoVen
   } else if (stTipoVendaCons == "1" && stModoSaldo == "1") {
     if (Usavel(cdsSaldo) && !cdsSaldo->IsEmpty()) {
       const std::string bloco = BlocoFamilias(*cdsSaldo, cdsFamiliaSaldo, cdsEmprestimo);
-      // An empty block (every family at zero) takes no line of the budget.
-      if (!bloco.empty() && ContaLinhas(bloco) <= orcamento - linhas) {
+      // Counted as the observation's lines are: an empty block (every
+      // family at zero) prints nothing but takes its one line of the budget.
+      if (ContaLinhas(bloco) <= orcamento - linhas) {
         rodape += bloco;
         linhas += ContaLinhas(bloco);
       }

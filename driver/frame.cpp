@@ -22,7 +22,9 @@ double GetValue(const std::string& S) {
 }
 
 void LimpaParametros() {
-  TdtmElgin01100& dm = *dtmElgin01100;  // requires the data module, as the host expects
+  // Created first when nothing has created it yet (a host that calls this
+  // before any other operation must not crash).
+  TdtmElgin01100& dm = DataModule();
   inRetornoErro = 0;
   inRetornoFuncao = 0;
   dm.inPos = 0;

@@ -1,6 +1,6 @@
 // Small helpers the operations share around a call into the vendor library:
-// the call itself, the text buffers handed to it and read back, the host's
-// parameter records and the operator notices. Internal to the module.
+// the bare call, the host's parameter records and the operator notices.
+// Internal to the module.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -14,29 +14,11 @@
 namespace Qor01100 {
 
 // Calls an entry point; one that is not bound (driver not started) answers 0, the code of a communication failure.
+// Operations send their commands through driver/command.h; this is for plain readings of the printer's record.
 template <class F, class... A>
 int Vendor(F* f, A... a) {
   return f != nullptr ? f(a...) : 0;
 }
-
-// A text answer ends at the library's terminating zero, if it wrote one (else the whole buffer).
-inline std::string Answer(const std::string& buf) { return buf.substr(0, buf.find('\0')); }
-
-// Hands the entry point `size` blanks to write into; `out` gets the answer cut by Answer, the call's code is returned.
-template <class F>
-int QueryText(F* f, std::size_t size, std::string& out) {
-  out.assign(size, ' ');
-  const int code = Vendor(f, out.data());
-  out = Answer(out);
-  return code;
-}
-
-// A text argument for the vendor library: its own zero-terminated copy the library may write into.
-struct Arg {
-  explicit Arg(std::string s) : text(std::move(s)) {}
-  char* p() { return text.data(); }
-  std::string text;
-};
 
 // The text of a key of the host's parameter record; a missing key raises the record's "not found" error.
 inline std::string Text(const rtl::Variant& params, const char* key) {

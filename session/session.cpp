@@ -5,6 +5,7 @@
 
 #include <exception>
 
+#include "driver/command.h"
 #include "driver/frame.h"
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/status_tables.h"
@@ -31,9 +32,7 @@ namespace {
 // printer's total instead of comparing it with the old one.
 void CancelOpenCoupon(const rtl::Variant& record, bool keepCode) {
   MarkGrandTotalPending(record);
-  const int code = Vendor(Elgin_CancelaCupom);
-  if (keepCode) inRetorno = code;
-  stImpDebug = "Elgin_CancelaCupom";
+  CallOnly(Call("Elgin_CancelaCupom", Elgin_CancelaCupom).KeepInRetorno(keepCode));
   Atu_TotGeral(record);
 }
 
@@ -92,9 +91,9 @@ bool AbrePorta(const rtl::Variant& Params) {
   const std::string esquemaCor = Text(Params, "ESQUEMACOR");
   const std::string porta = Text(Params, "CDPORTAIMPFIS");
 
-  int code = Vendor(Elgin_AbrePortaSerial);
-  inRetorno = code;
-  if (!AnalisaRetorno(code, true, false, false) || code == -5) code = 0;
+  const Command abre = Call("", Elgin_AbrePortaSerial).Show(true);
+  int code = CallOnly(abre);
+  if (!Analyse(abre, code) || code == -5) code = 0;
   if (code == 0) {
     ImpFisDebug("ERRO!!! Abrindo porta " + porta);
     Notice(Msg("ErroPorta"), hostlib::tmAviso, esquemaCor);
@@ -104,8 +103,7 @@ bool AbrePorta(const rtl::Variant& Params) {
   rtl::TDateTime dtDate = 0;
   if (!VerificaData(esquemaCor, dtDate, "", "", true)) return false;  // it showed its own message
 
-  inRetorno = Vendor(Elgin_VerificaImpressoraLigada);
-  if (inRetorno == -6) {
+  if (CallOnly(Call("", Elgin_VerificaImpressoraLigada)) == -6) {
     ImpFisDebug("ERRO!!! " + Msg("ImpDeslig"));
     Notice(Msg("ImpDeslig"), hostlib::tmAviso, esquemaCor);
     return false;
@@ -113,7 +111,7 @@ bool AbrePorta(const rtl::Variant& Params) {
 
   const std::string dir = HostDirectory();
   int flags = 0;
-  inRetorno = Vendor(Elgin_FlagsFiscais, &flags);
+  CallOnly(Call("", Elgin_FlagsFiscais, &flags));
 
   const rtl::Variant record = rtl::Variant::Record({{"CDFILIAL", filial},
                                                     {"CDCAIXA", caixa},
@@ -127,19 +125,21 @@ bool AbrePorta(const rtl::Variant& Params) {
     CancelOpenCoupon(record, true);
 
   int ack = 0, st1 = 0, st2 = 0;
-  Vendor(Elgin_VerificaEstadoImpressora, &ack, &st1, &st2);
+  CallOnly(Call("", Elgin_VerificaEstadoImpressora, &ack, &st1, &st2).KeepInRetorno(false));
   if (st1 == 2) CancelOpenCoupon(record, false);  // coupon open and nothing else wrong
   return true;
 }
 
-bool FechaPorta() { return Vendor(Elgin_FechaPortaSerial) == 1; }
+bool FechaPorta() { return CallOnly(Call("", Elgin_FechaPortaSerial).KeepInRetorno(false)) == 1; }
 
 bool ImpressoraOk(const std::string& stEsquemaCor, bool boMsg, bool boFechaCupom, bool boAbreCupom) {
   bool result = true;
   int ack = 0, st1 = 0, st2 = 0;
-  Vendor(Elgin_VerificaEstadoImpressora, &ack, &st1, &st2);  // its code is not examined
-  if (ack == status::kNak) {
-    ImpFisDebug("ERRO!!! NAK recebido");
+  // A query that does not answer 1 (printer off, port closed) says nothing
+  // about the printer: not ready, as for a refused frame.
+  const int code = CallOnly(Call("", Elgin_VerificaEstadoImpressora, &ack, &st1, &st2).KeepInRetorno(false));
+  if (code != 1 || ack == status::kNak) {
+    ImpFisDebug(code != 1 ? "ERRO!!! Ret recebido" : "ERRO!!! NAK recebido");
     if (boMsg) Notice(Msg("ImpErro"), hostlib::tmInformacao, stEsquemaCor);
     return false;
   }
@@ -188,9 +188,7 @@ bool Carrega_Dados_Impressora(rtl::Variant& Params) {
   bool result = true;
 
   // Movement date; "000000" means no movement yet: today, ddmmyy.
-  inRetorno = QueryText(Elgin_DataMovimento, 6, dataMov);
-  stImpDebug = Trace("Elgin_DataMovimento", dataMov);
-  AnalisaRetorno(inRetorno, false, false, false);
+  Send(Query("Elgin_DataMovimento", Elgin_DataMovimento, 6, dataMov));
   if (dataMov == "000000") dataMov = TodayDdMmYy();
 
   // Each further query runs only when the one before answered something;
@@ -198,34 +196,30 @@ bool Carrega_Dados_Impressora(rtl::Variant& Params) {
   if (hostlib::EmptyString(dataMov)) {
     result = false;
   } else {
-    std::string date(6, ' '), time(6, ' ');
-    inRetorno = Vendor(Elgin_DataHoraImpressora, date.data(), time.data());
-    time = Answer(time);
-    dataAtu = Answer(date) + time;
-    stImpDebug = "Elgin_DataHoraImpressora" + dataAtu + time;
-    AnalisaRetorno(inRetorno, false, false, false);
+    std::string date, time;
+    Send(Call("", Elgin_DataHoraImpressora, Into(date, 6), Into(time, 6)).TraceWith([&] {
+      dataAtu = date + time;
+      return "Elgin_DataHoraImpressora" + dataAtu + time;
+    }));
   }
 
   if (hostlib::EmptyString(dataAtu)) {
     result = false;
   } else {
-    inRetorno = QueryText(Elgin_NumeroCaixa, 4, ecf);
-    stImpDebug = Trace("Elgin_NumeroCaixa", ecf);
-    AnalisaRetorno(inRetorno, false, false, false);
+    Send(Query("Elgin_NumeroCaixa", Elgin_NumeroCaixa, 4, ecf));
   }
 
   if (hostlib::EmptyString(ecf)) {
     result = false;
   } else {
-    const int code = QueryText(Elgin_NumeroSerie, 20, serie);
-    inRetorno = code;
-    stImpDebug = Trace("Elgin_NumeroSerie : ", serie);
-    AnalisaRetorno(inRetorno, false, false, false);
+    const Command leitura = Query("Elgin_NumeroSerie : ", Elgin_NumeroSerie, 20, serie);
+    const int code = CallOnly(leitura);
+    Analyse(leitura, code);
     if (code == 1) result = true;
   }
 
   int indicators = 0;
-  inRetorno = Vendor(Elgin_LeIndicadores, &indicators);
+  CallOnly(Call("", Elgin_LeIndicadores, &indicators));
   if (indicators == 14368) {
     // The day's Z reduction is already issued: the till cannot open today.
     Notice(Msg("REDZ_EMIT"), hostlib::tmInformacao, esquema);

@@ -2,8 +2,11 @@
 // its entry points by name, in bind order, into the exported variables.
 #include <string>
 
+#include "driver/frame.h"
 #include "driver/state.h"
 #include "platform/env.h"
+#include "platform/library.h"
+#include "platform/text.h"
 #include "vendor/elgin.h"
 
 namespace Qor01100 {
@@ -35,6 +38,22 @@ const Binding kBindOrder[] = {
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
 };
+// Why the binding failed, for the debug log only (the operator sees
+// nothing: the host decides what to tell). A log that cannot be written
+// does not change the binding's answer.
+void LogReason(const std::string& reason) {
+  try {
+    ImpFisDebug("ERRO!!! Elgin.dll: " + reason);
+  } catch (...) {
+  }
+}
+
+// The loader's own reason why the library could not be loaded.
+std::string LoadFailure() {
+  std::string error;
+  if (rtl::LoadLibraryByName("Elgin.dll", &error) != nullptr) return "refused by the environment";
+  return error.empty() ? "not found" : error;
+}
 }  // namespace
 
 bool BindElgin() {
@@ -42,13 +61,14 @@ bool BindElgin() {
   ImpFisDLLHandle = nullptr;
   ImpFisDLLHandle = env->LoadLibrary("Elgin.dll");
   if (ImpFisDLLHandle == nullptr) {
+    LogReason(LoadFailure());
     StopImpFiscal();
     return false;
   }
   for (const Binding& b : kBindOrder) {
     void* p = env->GetProcAddress(ImpFisDLLHandle, b.name);
     if (p == nullptr) {
-      // No message and no log line: the host decides what to tell the operator.
+      LogReason(std::string("entry point ") + b.name + " missing");
       StopImpFiscal();
       return false;
     }

@@ -288,19 +288,33 @@ TEST_F(FooterTest, OtherLayoutsHaveOnlyTheFixedLines) {
   EXPECT_EQ(r.Call(), r.primeira + "\n" + r.imposto + "\nPROGRAMA\nECF:001-Conf.Mesa -CER: 1- COO: 2\n");
 }
 
+TEST_F(FooterTest, AnEmptyFamilyBlockTakesItsLineOfTheBudget) {
+  // Every family at zero: the block prints nothing but counts one line, so a
+  // one-line observation no longer fits in a budget of 6.
+  rtl::ClientDataSet saldo;
+  Saldos(saldo, {{"F1", "FAMILIA UM", 0}, {"F2", "FAMILIA DOIS", 0}});
+  Rodape r;
+  r.tipoVendaCons = "1";
+  r.modoSaldo = "1";
+  r.saldo = &saldo;
+  r.orcamento = 6;
+  r.obs = "Volte sempre";
+  EXPECT_EQ(Lines(r.Call()), (std::vector<std::string>{r.primeira, r.imposto, "", Operador(), Maker()}));
+}
+
 TEST_F(FooterTest, ReducedVoucherLinesComeBeforeTheCustomer) {
   rtl::StringList tef;
   tef.Add("VIA CLIENTE\nREDE X\n");
   tef.Add("NSU 123");  // a last piece without a line feed is printed too
-  tef.Add("");
+  tef.Add("");         // an empty entry adds nothing and takes no line
   Rodape r;
   r.tef = &tef;
   r.cdCli = "C1";
   r.nmCli = "JOSE";
   r.tefRed = true;
-  EXPECT_EQ(Lines(r.Call()), (std::vector<std::string>{r.primeira, r.imposto, "VIA CLIENTE", "REDE X", "NSU 123", "",
-                                                        "Cliente: C1 - JOSE", ""}))
-      << "voucher lines count against the budget: the operator line has no room left";
+  EXPECT_EQ(Lines(r.Call()), (std::vector<std::string>{r.primeira, r.imposto, "VIA CLIENTE", "REDE X", "NSU 123",
+                                                        "Cliente: C1 - JOSE", "", Operador()}))
+      << "voucher lines count against the budget: the maker line has no room left";
   r.tefRed = false;
   EXPECT_EQ(Lines(r.Call()), (std::vector<std::string>{r.primeira, r.imposto, "Cliente: C1 - JOSE", "", Operador(),
                                                         Maker()}));

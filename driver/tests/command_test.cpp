@@ -101,8 +101,7 @@ class StepTest : public CommandTest {
   void SetUp() override {
     CommandTest::SetUp();
     std::string a, b, c;
-    Qor01100::Arg x(a), y(b), z(c);
-    ASSERT_EQ(Qor01100::Elgin_AbreCupomMFD(x.p(), y.p(), z.p()), 1);
+    ASSERT_EQ(Qor01100::Elgin_AbreCupomMFD(a.data(), b.data(), c.data()), 1);
     ClearJournal();
   }
   Qor01100::Command Item() {

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "driver/datamodule/dtmElgin01100.h"
 #include "module/Qor01100.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -105,6 +106,15 @@ TEST_F(FrameTest, DebugLogWriteFailureRaises) {
   // The host folder is gone and cannot be written: the caller gets the I/O error.
   env.programPath = (tmp / "missing" / "dir" / "qorhost").string();
   EXPECT_THROW(Qor01100::ImpFisDebug("x"), rtl::EInOutError);
+}
+
+TEST_F(FrameTest, LimpaParametrosBeforeAnythingElseCreatesTheDataModule) {
+  ASSERT_EQ(Qor01100::dtmElgin01100, nullptr);  // a fresh process: nothing created it yet
+  Qor01100::inRetornoErro = 3;
+  EXPECT_NO_FATAL_FAILURE(Qor01100::LimpaParametros());
+  ASSERT_NE(Qor01100::dtmElgin01100, nullptr);
+  EXPECT_EQ(Qor01100::dtmElgin01100->inPos, 0);
+  EXPECT_EQ(Qor01100::inRetornoErro, 0);
 }
 
 TEST_F(FrameTest, LimpaParametrosResetsOnlyTheHostFacingVariables) {

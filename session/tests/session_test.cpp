@@ -4,6 +4,7 @@
 // identification and the vendor library's INI file.
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -349,11 +350,27 @@ TEST_F(SessionTest, ImpressoraOkChecksTheStatusOnly) {
   }
 }
 
-TEST_F(SessionTest, ImpressoraOkDoesNotExamineTheQuerysOwnCode) {
-  ASSERT_TRUE(BindPrinter());
-  ASSERT_EQ(sim.answer("Elgin_VerificaEstadoImpressora", 0, "[6,0,0]", 1), 0);
-  EXPECT_TRUE(Qor01100::ImpressoraOk("", true, false, false));
-  EXPECT_TRUE(Dialogs().empty());
+TEST_F(SessionTest, ImpressoraOkIsNotReadyWhenItsQueryFails) {
+  // The printer off, the port closed, a query that answers 0 with clean
+  // bytes: none of them says the printer is ready.
+  struct Case {
+    const char* name;
+    std::function<void(qortest::Sim&)> arrange;
+  } cases[] = {
+      {"query answers 0", [](qortest::Sim& s) { s.answer("Elgin_VerificaEstadoImpressora", 0, "[6,0,0]", 2); }},
+      {"printer off", [](qortest::Sim& s) { s.set_power(0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(BindPrinter());
+    dialogs.clear();
+    c.arrange(sim);
+    EXPECT_FALSE(Qor01100::ImpressoraOk("007", true, false, false));
+    ASSERT_EQ(Dialogs().size(), 1u);
+    EXPECT_EQ(Dialogs()[0].request.text, A("Impressora fiscal com erro."));
+    EXPECT_FALSE(Qor01100::ImpressoraOk("007", false, false, false));
+    sim.set_power(1);
+  }
 }
 
 // ---- Carrega_Dados_Impressora ---------------------------------------------------------

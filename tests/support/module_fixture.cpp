@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 
+#include "driver/datamodule/dtmElgin01100.h"
 #include "module/Qor01100.h"
 #include "platform/library.h"
 #include "platform/text.h"
@@ -49,6 +50,10 @@ void ModuleTest::SetUp() {
   std::filesystem::create_directories(tmp / "system");
   prevEnv_ = rtl::SetEnv(&env);
   Qor01100::ResetStateForTesting();
+  // A fresh data module: all its datasets (contents, filters, indices,
+  // cursors) as the module first builds them, whatever an earlier test did.
+  delete Qor01100::dtmElgin01100;
+  Qor01100::dtmElgin01100 = nullptr;
   hostlib::TakeDialogLog();
   hostlib::SetDialogHandler([this](const hostlib::DialogRequest& r) {
     bool a = false;
