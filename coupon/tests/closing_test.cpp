@@ -111,6 +111,10 @@ class ClosingTest : public qortest::PrinterTest {
  protected:
   void SetUp() override {
     PrinterTest::SetUp();
+    Programa();
+  }
+  // The payment methods and the voucher totalizer, as a technician programs them.
+  void Programa() {
     for (std::string nome : {"Cartao Credito", "Cartao Debito", "Convenio", "Conta Cliente"}) {
       std::string um = "1";
       ASSERT_EQ(reinterpret_cast<int (*)(char*, char*)>(sim.Entry("Elgin_ProgramaFormaPagamentoMFD"))(nome.data(),
@@ -717,6 +721,106 @@ TEST_F(ClosingTest, TheTapeReadsLikeACoupon) {
       "Operador: 7 - MARIA",
   }));
   EXPECT_EQ(Calls("Elgin_EfetuaFormaPagamento").size(), 4u) << "two payments, then the transfer payment twice";
+}
+
+// ------------------------------------------------------------------ exactly once
+
+// A sale of one item with a discount, closed with a subtotal discount and one
+// cash payment with change. Each registering step in turn is made to fail
+// once: not executed by the printer (then retried), or executed with its
+// answer lost (with the operator's retry question, and without it on a
+// self-service terminal). Each time the operations answer true, every
+// registering command is executed once, and the printer's record of the day
+// is the clean sale's.
+class ExactlyOnceTest : public ClosingTest {
+ protected:
+  // Every operation of the sale answered true.
+  bool Venda(bool tef) {
+    const Variant modo = Variant(tef ? "S" : "N");
+    Variant abre = Variant::Record({{"ESQUEMACOR", Variant("001")}, {"IDUTILTEF", modo}, {"UTILTEF", Variant(tef)}});
+    if (!Qor01100::AbreCupom(abre)) return false;
+    Variant item =
+        ItemRecord("101", "PRODUTO", 2, 10.99, {{"DESCONT", 1.98}, {"IDUTILTEF", modo}, {"UTILTEF", Variant(tef)}});
+    if (!Qor01100::VendaItem(item)) return false;
+    Fecha f;
+    f.el[6] = Variant(0.50);
+    f.el[7] = Variant(0.49);
+    f.el[9] = modo;
+    f.el[11] = Variant(tef);
+    f.Pagamentos({{"E", "001", 20.00, "1", "1"}});
+    Variant ret;
+    return Fechar(f, ret);
+  }
+  json Registro() {
+    const json s = SimState();
+    return {{"totals", s["totals"]}, {"last_sale", s["last_sale"]}, {"document", s["document"]}};
+  }
+  // The journal's calls of fn that the printer executed: answered 1 (not
+  // the 1 of a command it did not execute), or executed with the answer lost.
+  int Executados(const std::string& fn) {
+    int n = 0;
+    for (const auto& c : Journal())
+      if (c.fn == fn && ((c.ret == 1 && c.injected != "not_executed") || c.injected == "lost_answer")) ++n;
+    return n;
+  }
+  void Novo() {
+    ASSERT_EQ(sim.reset(), 0);
+    ASSERT_TRUE(BindPrinter());
+    Programa();
+    ClearJournal();
+    dialogs.clear();
+    answers.clear();
+    Qor01100::boNUtilTaa = true;
+  }
+};
+
+const char* const kRegistering[] = {"Elgin_AbreCupomMFD",          "Elgin_VendeItem",
+                                    "Elgin_AcrescimoDescontoItemMFD", "Elgin_IniciaFechamentoCupom",
+                                    "Elgin_EfetuaFormaPagamento",  "Elgin_TerminaFechamentoCupom"};
+
+TEST_F(ExactlyOnceTest, EachRegisteringStepIsRegisteredOnce) {
+  ASSERT_TRUE(Venda(true));
+  const json limpo = Registro();
+  ASSERT_TRUE(limpo["document"].is_null());
+
+  struct Modo {
+    const char* nome;
+    bool perda;     // lost answer (else: not executed)
+    bool operador;  // the retry question can be asked (else a self-service terminal)
+  } modos[] = {{"not executed, retried", false, true},
+               {"lost answer, with the question", true, true},
+               {"lost answer, self-service", true, false}};
+  for (const char* fn : kRegistering) {
+    for (const Modo& m : modos) {
+      SCOPED_TRACE(std::string(fn) + ": " + m.nome);
+      Novo();
+      Qor01100::boNUtilTaa = m.operador;
+      if (m.perda)
+        ASSERT_EQ(sim.lost_answer(fn, 1), 0);
+      else
+        ASSERT_EQ(sim.not_executed(fn, 1), 0);
+      answers.assign(4, true);
+      EXPECT_TRUE(Venda(true));
+      for (const char* r : kRegistering) EXPECT_EQ(Executados(r), 1) << r;
+      EXPECT_EQ(Registro(), limpo);
+    }
+  }
+}
+
+// An item the printer holds whose discount cannot be applied in the end:
+// VendaItem answers false and leaves nothing of the item on the coupon.
+TEST_F(ExactlyOnceTest, AnItemWhoseDiscountFailsInTheEndIsVoided) {
+  Variant abre = Variant::Record({{"ESQUEMACOR", Variant("001")}});
+  ASSERT_TRUE(Qor01100::AbreCupom(abre));
+  sim.fail("Elgin_AcrescimoDescontoItemMFD", -1, 1);
+  answers.push_back(false);  // the operator does not try again
+  Variant item = ItemRecord("101", "PRODUTO", 2, 10.99, {{"DESCONT", 1.98}});
+  EXPECT_FALSE(Qor01100::VendaItem(item));
+  const json doc = SimState()["document"];
+  ASSERT_TRUE(doc.is_object());
+  ASSERT_EQ(doc["items"].size(), 1u);
+  EXPECT_EQ(doc["items"][0]["cancelled"], true);
+  EXPECT_EQ(Calls("Elgin_CancelaItemAnterior").size(), 1u);
 }
 
 }  // namespace

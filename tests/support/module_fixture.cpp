@@ -111,6 +111,7 @@ std::vector<JournalEntry> ModuleTest::Journal() const {
     e.args = j.value("args", nlohmann::json::array());
     e.ret = j.value("ret", 0);
     e.out = j.value("out", nlohmann::json::array());
+    e.injected = j.value("injected", std::string());
     out.push_back(std::move(e));
   }
   return out;

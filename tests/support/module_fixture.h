@@ -40,6 +40,7 @@ struct JournalEntry {
   nlohmann::json args;  // inputs as given (texts in UTF-8)
   int ret = 0;
   nlohmann::json out;   // outputs in parameter order
+  std::string injected;  // the fault the simulated printer gave this call ("" none)
 };
 
 class ModuleTest : public ::testing::Test {
