@@ -66,7 +66,10 @@ inline int FnIndex(const std::string& name) {
   return -1;
 }
 
-enum class Fault { Fail, Raise };
+// Fail: the code given, nothing done. Raise: the library throws. LostAnswer:
+// the printer acts, the library answers 0. NotExecuted: the library answers 1,
+// the printer did nothing and its status says so.
+enum class Fault { Fail, Raise, LostAnswer, NotExecuted };
 
 // The fault given to the k-th call of one entry point.
 struct Injection {
@@ -110,10 +113,12 @@ class Interposer {
     if (armed && firedAt == 0 && f == armed->fn && n == armed->occurrence) {
       firedAt = static_cast<long>(sequence.size());
       const int times = armed->persistent ? -1 : 1;
-      if (armed->fault == Fault::Fail)
-        sim->fail(kFnNames[f], armed->code, times);
-      else
-        sim->raise(kFnNames[f], times);
+      switch (armed->fault) {
+        case Fault::Fail: sim->fail(kFnNames[f], armed->code, times); break;
+        case Fault::Raise: sim->raise(kFnNames[f], times); break;
+        case Fault::LostAnswer: sim->lost_answer(kFnNames[f], times); break;
+        case Fault::NotExecuted: sim->not_executed(kFnNames[f], times); break;
+      }
     }
   }
 
@@ -125,6 +130,8 @@ class Interposer {
     if (armed && sim) {
       sim->fail(kFnNames[armed->fn], 0, 0);
       sim->raise(kFnNames[armed->fn], 0);
+      sim->lost_answer(kFnNames[armed->fn], 0);
+      sim->not_executed(kFnNames[armed->fn], 0);
     }
     armed.reset();
   }

@@ -59,6 +59,7 @@ struct Session {
   std::vector<int> calls;
   std::vector<int> returns;  // the code of each call
   long firedAt = 0;
+  Fault fault = Fault::Fail;  // what the call at firedAt received
   int questions = 0;
   json end;
 
@@ -286,6 +287,7 @@ class FaultSession : public qortest::ModuleTest {
     Do(run, "FechaPorta", [&] { return Qor01100::FechaPorta(); });
     run.calls = Interposer::Get().sequence;
     run.returns = Interposer::Get().returns;
+    if (Interposer::Get().armed) run.fault = Interposer::Get().armed->fault;
     run.firedAt = Interposer::Get().firedAt;
     run.questions = op_.asked;
     run.end = run.steps.back().after;
@@ -367,10 +369,18 @@ inline bool Named(const Step& s) {
   return s.op == "AbreCupom" ? !s.taaAfter.empty() : s.taaAfter.size() > s.taaBefore.size();
 }
 
-// Calls of fn in [from, to) that the printer executed (answered 1): what it registered.
+// Calls of fn in [from, to) that the printer executed: those answered 1,
+// except the one whose 1 was given without acting, and the one that acted
+// although its answer was lost.
 inline int Registered(const Session& s, size_t from, size_t to, int fn) {
   int n = 0;
-  for (size_t i = from; i < to && i < s.calls.size(); ++i) n += s.calls[i] == fn && s.returns[i] == 1 ? 1 : 0;
+  for (size_t i = from; i < to && i < s.calls.size(); ++i) {
+    if (s.calls[i] != fn) continue;
+    bool acted = s.returns[i] == 1;
+    if (static_cast<long>(i) + 1 == s.firedAt && s.fault == Fault::LostAnswer) acted = true;
+    if (static_cast<long>(i) + 1 == s.firedAt && s.fault == Fault::NotExecuted) acted = false;
+    n += acted ? 1 : 0;
+  }
   return n;
 }
 
