@@ -268,12 +268,11 @@ bool EPagamento(rtl::ClientDataSet& tef) {
 // packet defines "idxIDTIPORECE" with whatever fields give its payment order;
 // a packet without it cannot be paid (the dataset raises).
 //
-// The printer answers no reading of the payments of an open coupon. When the
-// answer of the LAST payment is lost, it is not sent again here: the end of
-// the closing, which the printer refuses while the coupon is not fully paid,
-// tells whether it was taken. A lost answer of an earlier payment cannot be
-// told apart that way (the change would be given from the wrong payment if it
-// were sent again after the others): it is a failed step under the rule.
+// A payment whose answer was lost is decided from the printer's payment list:
+// the method's accumulated value grows as the printer registers the payment.
+// When that list cannot be read either and it was the LAST payment, it is not
+// sent again here: the end of the closing, which the printer refuses while
+// the coupon is not fully paid, tells whether it was taken.
 bool PagaMovimentos(const Fechamento& a, Regra& regra, Pagamentos& p) {
   TdtmElgin01100& dm = DataModule();
   rtl::ClientDataSet& tef = dm.cdsMovCaixaTef;
@@ -293,7 +292,8 @@ bool PagaMovimentos(const Fechamento& a, Regra& regra, Pagamentos& p) {
     p.ultimoValor = stValor;
     const Command envio = Call("Elgin_EfetuaFormaPagamento : " + stNome + " - " + stValor,
                                Elgin_EfetuaFormaPagamento, stNome, stValor)
-                              .Show(a.mostraErros);
+                              .Show(a.mostraErros)
+                              .Probe(record::Payments);
     Step pagamento(envio);
     bool semResposta = false;
     const bool pago = regra.Passo([&] {

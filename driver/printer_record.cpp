@@ -36,6 +36,7 @@ Reading Adjustments() {
 }
 Reading Cancellations() { return Text(Elgin_Cancelamentos, 14); }
 Reading DocumentNumber() { return Text(Elgin_NumeroCupom, 6); }
+Reading Payments() { return Text(Elgin_VerificaFormasPagamento, 3016); }
 Reading CancelledCoupons() { return Text(Elgin_NumeroCuponsCancelados, 4); }
 
 }  // namespace Qor01100::record

@@ -24,6 +24,9 @@ QOR_API Reading Adjustments();
 QOR_API Reading Cancellations();
 // The document number (COO): changes with every document the printer issues.
 QOR_API Reading DocumentNumber();
+// The payment-method list with each method's accumulated value: a payment
+// goes into its method's totalizer as the printer registers it.
+QOR_API Reading Payments();
 // The count of cancelled fiscal coupons (CFC): changes when a coupon is cancelled, open or closed.
 QOR_API Reading CancelledCoupons();
 

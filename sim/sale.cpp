@@ -380,6 +380,7 @@ int Printer::Elgin_CancelaCupom(const Call&) {
     for (int cat = 0; cat < kCategories; ++cat)
       if (doc_->catNet[cat] != 0 || doc_->catDisc[cat] != 0)
         CancelNet(cat, doc_->catNet[cat], doc_->catDisc[cat], doc_->catNet, doc_->catDisc);
+    for (auto& p : doc_->payments) st_.day.payments[p.slot] -= p.amount;
     ++st_.counters.cfc;
     PrintDoc({std::string(48, '-'), Center("CUPOM FISCAL CANCELADO", 48),
               Spread("TOTAL CANCELADO R$", Money(total), 48)});
@@ -474,6 +475,7 @@ int Printer::Elgin_EfetuaFormaPagamento(const Call& c) {
   p.amount = *v;
   doc_->payments.push_back(p);
   doc_->paid += *v;
+  st_.day.payments[slot] += *v;  // the method's totalizer takes the payment as it is registered
   PrintDoc({Spread(p.name, Money(*v), 48)});
   return Ok();
 }
@@ -495,7 +497,7 @@ int Printer::Elgin_TerminaFechamentoCupom(const Call& c) {
   int lastSlot = doc_->payments.back().slot;
   for (auto& m : merged)
     if (m.slot == lastSlot) m.amount -= change;
-  for (auto& m : merged) st_.day.payments[m.slot] += m.amount;
+  st_.day.payments[lastSlot] -= change;  // the payments are already in their totalizers
   std::vector<std::string> l;
   if (change > 0) l.push_back(Spread("TROCO R$", Money(change), 48));
   std::vector<std::string> foot = PrintLines(footer, 48);
