@@ -314,6 +314,49 @@ bool PagaMovimentos(const Fechamento& a, Regra& regra, Pagamentos& p) {
   return true;
 }
 
+// The packets checked and copied before anything reaches the printer: the
+// copy pass, then a dry run of what the payment pass reads (the payment
+// index, each payment's method and amount). Empty when the sale can be paid;
+// otherwise what is wrong with the host's packets, for the operator.
+std::string PreparaPagamentos(bool vendaTef, Pagamentos& p) {
+  TdtmElgin01100& dm = DataModule();
+  rtl::ClientDataSet& tef = dm.cdsMovCaixaTef;
+  if (!dm.cdsMovCaixa.Active() || !tef.Active()) return "a tabela de movimentos (elemento 13) nao foi informada";
+  try {
+    p.pago = CopiaMovimentos(dm.cdsMovCaixa, tef, vendaTef);
+  } catch (const std::exception& e) {
+    return std::string("a tabela de movimentos nao pode ser lida: ") + e.what();
+  }
+  try {
+    tef.SetIndexName("idxIDTIPORECE");
+  } catch (const std::exception&) {
+    return "a tabela de movimentos nao define o indice idxIDTIPORECE";
+  }
+  int pagamentos = 0;
+  try {
+    for (tef.First(); !tef.Eof(); tef.Next()) {
+      if (!EPagamento(tef)) continue;
+      ++pagamentos;
+      TipoDoPagamento(tef, dm.cdsRecebAux);
+      tef.FieldByName("VRMOVIVEND").AsFloat();
+    }
+  } catch (const std::exception& e) {
+    return std::string("um pagamento nao pode ser lido: ") + e.what();
+  }
+  if (pagamentos == 0) return "a tabela de movimentos nao tem pagamentos (movimentos E ou T)";
+  return "";
+}
+
+// Packets the closing cannot use: logged, collected for the host and shown as
+// the printer's refusals are; the coupon stays in its sale stage.
+void RecusaPacotes(const Fechamento& a, const std::string& problema) {
+  const std::string text = "FechaCupom: " + problema + "; nada foi enviado a impressora.";
+  ImpFisDebug("ERRO!!! " + text);
+  stMensagemTaa += " " + text;
+  if (a.mostraErros) Notice(text, hostlib::tmInformacao, a.esquemaCor);
+  boClieUtil = false;
+}
+
 // Whether the printer holds a payment whose answer was lost: it ends the
 // coupon only once it is fully paid, so an end it refuses means the payment
 // is missing. This attempt shows nothing and leaves the operator texts as
@@ -407,16 +450,13 @@ void ArrumaCopia(TdtmElgin01100& dm) {
   }
 }
 
-// Steps 4 to 8; false when a step failed for good (the result is then not written).
+// The closing on the printer: its start, the payments, the footer and the
+// end, then the change receipt. Parou: a step failed for good (the result is
+// then not written).
 enum class Fim { Pronto, Falhou, Parou };
-Fim Fecha(const Fechamento& a, Regra& regra, rtl::StringList* stlCupomTef) {
-  TdtmElgin01100& dm = DataModule();
-  Pagamentos p;
+Fim Fecha(const Fechamento& a, Regra& regra, Pagamentos& p, rtl::StringList* stlCupomTef) {
   if (!IniciaFechamento(a, regra, p.ultimoValor)) return Fim::Parou;
-  if (dm.cdsMovCaixa.Active() && dm.cdsMovCaixaTef.Active()) {
-    p.pago = CopiaMovimentos(dm.cdsMovCaixa, dm.cdsMovCaixaTef, regra.Tef());
-    if (!PagaMovimentos(a, regra, p)) return Fim::Parou;
-  }
+  if (!PagaMovimentos(a, regra, p)) return Fim::Parou;
   const std::string rodape = Rodape(a, p, stlCupomTef);
   // Ended once at least one payment was accepted; otherwise the coupon stays
   // open in its payment stage.
@@ -436,12 +476,19 @@ bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl:
   if (a.modoTef == "T" && a.tefEmCurso && !regra.Passo([&] { return Estado_Imp(a.esquemaCor, true, false); }))
     return false;
 
-  bool pronto = true;
-  try {
-    if (Fecha(a, regra, stlCupomTef) == Fim::Parou) return false;
-  } catch (const std::exception&) {
-    pronto = false;
+  Pagamentos p;
+  const std::string problema = PreparaPagamentos(regra.Tef(), p);
+  bool pronto = problema.empty();
+  if (!pronto) {
+    RecusaPacotes(a, problema);
     ArrumaCopia(dm);
+  } else {
+    try {
+      if (Fecha(a, regra, p, stlCupomTef) == Fim::Parou) return false;
+    } catch (const std::exception&) {
+      pronto = false;
+      ArrumaCopia(dm);
+    }
   }
 
   // The host creates the result array with at least four elements; a

@@ -32,7 +32,13 @@ struct Mov {
 
 // The host's movement packet; its payment-type index lists the kinds in
 // descending order (cards before cash, so the change comes from the cash).
-Variant Movimentos(const std::vector<Mov>& rows, bool comIndice = true) {
+// A packet the host got wrong: without one field, or with the amount held as a text.
+struct Defeito {
+  std::string semCampo;
+  std::string valorTexto;  // VRMOVIVEND as a text field holding this
+};
+
+Variant Movimentos(const std::vector<Mov>& rows, bool comIndice = true, const Defeito& defeito = {}) {
   rtl::ClientDataSet ds;
   const rtl::FieldType S = rtl::FieldType::String, F = rtl::FieldType::Float, D = rtl::FieldType::DateTime;
   const qortest::Column campos[] = {
@@ -41,13 +47,17 @@ Variant Movimentos(const std::vector<Mov>& rows, bool comIndice = true) {
       {"VRCOTINDOUT", F},      {"CDTIPOTROCO", S, 50},  {"NRORDTROCO", S, 50},   {"CDCLIENTE", S, 50},
       {"CDCONSUMIDOR", S, 50}, {"DTMOVIMCAIXA", D},     {"DSIMPFISCAL", S, 50},  {"CDFPIMPFIS", S, 50},
       {"NRCARTBANCO", S, 50},  {"CDNSUHOSTTEF", S, 50}, {"CDBANCARTCR", S, 50},  {"CDTIPORECEORIG", S, 50}};
-  for (const qortest::Column& c : campos) ds.AddFieldDef(c.name, c.type, c.size);
+  for (const qortest::Column& c : campos) {
+    if (c.name == defeito.semCampo) continue;
+    const bool texto = !defeito.valorTexto.empty() && std::string(c.name) == "VRMOVIVEND";
+    ds.AddFieldDef(c.name, texto ? S : c.type, texto ? 20 : c.size);
+  }
   if (comIndice) ds.AddIndexDef("idxIDTIPORECE", "IDTIPORECE;NRORDTROCO", "IDTIPORECE");
   ds.CreateDataSet();
   const double base = rtl::EncodeDate(2026, 3, 5) + rtl::EncodeTime(9, 0, 0, 0);
   int i = 0;
-  for (const Mov& m : rows)
-    qortest::AppendRecord(ds, {{"CDFILIAL", "0001"},
+  for (const Mov& m : rows) {
+    std::vector<std::pair<std::string, Variant>> campos = {{"CDFILIAL", Variant("0001")},
                                {"IDTIPOMOVIVE", m.tipo},
                                {"DTHRINCMOV", base + (i++) / 1440.0},
                                {"CDTIPORECE", m.cd},
@@ -58,7 +68,12 @@ Variant Movimentos(const std::vector<Mov>& rows, bool comIndice = true) {
                                {"DSIMPFISCAL", m.dsImp},
                                {"CDBANCARTCR", m.banco},
                                {"CDTIPORECEORIG", m.orig},
-                               {"DTMOVIMCAIXA", rtl::EncodeDate(2026, 3, 5)}});
+                               {"DTMOVIMCAIXA", rtl::EncodeDate(2026, 3, 5)}};
+    for (auto& [nome, valor] : campos)
+      if (nome == "VRMOVIVEND" && !defeito.valorTexto.empty()) valor = Variant(defeito.valorTexto);
+    std::erase_if(campos, [&](const auto& c) { return c.first == defeito.semCampo; });
+    qortest::AppendRecord(ds, campos);
+  }
   return ds.Data();
 }
 
@@ -276,16 +291,65 @@ TEST_F(ClosingTest, TransferRowsArePaidButCountOnlyInATransferSale) {
   }
 }
 
-TEST_F(ClosingTest, NoPaymentRowsLeaveTheCouponOpen) {
+// Packets the closing cannot pay: nothing reaches the printer, the coupon
+// stays in its sale stage, the call answers false with the reason logged,
+// shown and handed back in the result array; the host can then close again.
+TEST_F(ClosingTest, PacketsThatCannotBePaidSendNothing) {
+  const Variant semIndice = Movimentos({{"E", "001", 10}}, false);
+  const struct Caso {
+    const char* nome;
+    Variant movimentos;
+    const char* motivo;  // in the message
+  } casos[] = {
+      {"no payment row", Movimentos({{"S", "001", 10}}), "nao tem pagamentos"},
+      {"no row at all", Movimentos({}), "nao tem pagamentos"},
+      {"no movement packet", Variant(), "elemento 13"},
+      {"no payment-type index", semIndice, "idxIDTIPORECE"},
+      {"no movement kind", Movimentos({{"E", "001", 10}}, true, {"IDTIPOMOVIVE", ""}), "IDTIPOMOVIVE"},
+      {"no amount", Movimentos({{"E", "001", 10}}, true, {"VRMOVIVEND", ""}), "VRMOVIVEND"},
+      {"an amount that is not a number", Movimentos({{"E", "001", 10}}, true, {"", "dez"}), "dez"},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.nome);
+    CupomCom(10);
+    Qor01100::stMensagemTaa.clear();
+    Qor01100::boClieUtil = true;
+    Fecha f;
+    f.el[13] = c.movimentos;
+    Variant ret;
+    EXPECT_FALSE(Fechar(f, ret));
+    for (const char* fn : {"Elgin_IniciaFechamentoCupom", "Elgin_EfetuaFormaPagamento", "Elgin_TerminaFechamentoCupom"})
+      EXPECT_TRUE(Calls(fn).empty()) << fn;
+    EXPECT_EQ(SimState()["document"]["stage"], "items");
+    EXPECT_EQ(ret[1].AsString(), "VENDA-1") << "the result array is written";
+    EXPECT_NE(ret[3].AsString().find(c.motivo), std::string::npos) << ret[3].AsString();
+    EXPECT_FALSE(Qor01100::boClieUtil);
+    ASSERT_EQ(Dialogs().size(), 1u);
+    EXPECT_NE(Dialogs()[0].request.text.find(c.motivo), std::string::npos);
+    bool logado = false;
+    for (const std::string& l : DebugLog()) logado |= l.find("ERRO!!! FechaCupom: ") != std::string::npos;
+    EXPECT_TRUE(logado);
+    // The host closes again with payments.
+    f.Pagamentos({{"E", "001", 10}});
+    Variant ret2;
+    EXPECT_TRUE(Fechar(f, ret2));
+    EXPECT_TRUE(SimState()["document"].is_null());
+    ClearJournal();
+    dialogs.clear();
+  }
+}
+
+TEST_F(ClosingTest, ArgumentsWithoutPacketsSendNothing) {
+  // The host's list holds only three elements: no movements, no dialogs asked for.
   CupomCom(10);
-  Fecha f;
-  f.Pagamentos({{"S", "001", 10}});  // a movement that is not a payment
+  Variant args = Variant(std::vector<Variant>{Variant(std::vector<Variant>{}), Variant(std::vector<Variant>{}), Variant(4)});
   Variant ret;
-  EXPECT_TRUE(Fechar(f, ret));
-  EXPECT_TRUE(Calls("Elgin_EfetuaFormaPagamento").empty());
-  EXPECT_TRUE(Calls("Elgin_TerminaFechamentoCupom").empty());
-  EXPECT_EQ(ret[1].AsString(), "VENDA-1");
-  EXPECT_EQ(SimState()["document"]["stage"], "payment");
+  EXPECT_FALSE(Qor01100::FechaCupom(args, nullptr, ret));
+  EXPECT_TRUE(Calls("Elgin_IniciaFechamentoCupom").empty());
+  EXPECT_EQ(SimState()["document"]["stage"], "items");
+  ASSERT_TRUE(ret.IsArray());
+  EXPECT_NE(ret[3].AsString().find("elemento 13"), std::string::npos);
+  EXPECT_TRUE(Dialogs().empty());
 }
 
 TEST_F(ClosingTest, FailureRuleWithoutDialogsStopsAtOnce) {
@@ -386,24 +450,6 @@ TEST_F(ClosingTest, PrinterCheckOnlyInTransferModeT) {
       CancelaCupom();
     }
   }
-}
-
-TEST_F(ClosingTest, APacketWithoutThePaymentIndexFailsButAnswers) {
-  CupomCom(10);
-  Fecha f;
-  f.el[13] = Movimentos({{"E", "001", 10}}, false);
-  Variant ret;
-  EXPECT_FALSE(Fechar(f, ret));
-  EXPECT_EQ(Calls("Elgin_IniciaFechamentoCupom").size(), 1u);
-  EXPECT_TRUE(Calls("Elgin_EfetuaFormaPagamento").empty());
-  EXPECT_EQ(ret[1].AsString(), "VENDA-1") << "the result array is written";
-  // The next sale's packet loads normally.
-  CancelaCupom();
-  CupomCom(10);
-  f.Pagamentos({{"E", "001", 10}});
-  Variant ret2;
-  EXPECT_TRUE(Fechar(f, ret2));
-  EXPECT_TRUE(SimState()["document"].is_null());
 }
 
 TEST_F(ClosingTest, APaymentTheLibraryThrowsOnIsDecidedByThePrinter) {

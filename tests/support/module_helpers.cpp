@@ -66,7 +66,7 @@ rtl::Variant ItemRecord(const std::string& cod, const std::string& nome, double 
   return record;
 }
 
-void AppendRecord(rtl::ClientDataSet& ds, std::initializer_list<std::pair<const char*, rtl::Variant>> values) {
+void AppendRecord(rtl::ClientDataSet& ds, const std::vector<std::pair<std::string, rtl::Variant>>& values) {
   ds.Append();
   for (const auto& [name, value] : values) SetField(ds.FieldByName(name), value);
   ds.Post();

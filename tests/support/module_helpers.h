@@ -45,7 +45,7 @@ using Row = std::vector<rtl::Variant>;
 // Appends and posts one record: each named field set with the setter of
 // its type (strings with SetAsString, floats with SetAsFloat, ...), the
 // other fields left null.
-void AppendRecord(rtl::ClientDataSet& ds, std::initializer_list<std::pair<const char*, rtl::Variant>> values);
+void AppendRecord(rtl::ClientDataSet& ds, const std::vector<std::pair<std::string, rtl::Variant>>& values);
 
 // Defines the columns, creates the dataset and appends one record per row
 // (values in column order, set as AppendRecord sets them).
