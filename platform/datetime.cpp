@@ -104,145 +104,166 @@ class DateTimeFormatter {
     return SameText(s.substr(at, what.size()), what);
   }
 
+  // One pass over a format text. Nested formats (ddddd, c, t, ...) get a
+  // pass of their own, so the 12-hour clock chosen in one does not leak into
+  // another.
+  struct Pass {
+    std::string_view f;
+    int level;
+    size_t i = 0;
+    char starter = ' ';  // the letter as written, before case folding
+    bool use12 = false;
+
+    // Consumes the repeats of the current letter; answers how many letters
+    // the token has.
+    int Repeat() {
+      int n = 1;
+      while (i < f.size() && f[i] == starter) {
+        ++n;
+        ++i;
+      }
+      return n;
+    }
+  };
+
   void Append(std::string_view f, int level) {
     if (level >= 2) return;  // the run-time library nests at most twice
+    Pass p{f, level};
     char lastToken = ' ';
-    bool use12 = false;
-    size_t i = 0;
-    while (i < f.size()) {
-      const char starter = f[i++];
-      char token = starter;
+    while (p.i < f.size()) {
+      p.starter = f[p.i++];
+      char token = p.starter;
       if (token >= 'a' && token <= 'z') token = static_cast<char>(token - 32);
       if (token >= 'A' && token <= 'Z') {
         if (token == 'M' && lastToken == 'H') token = 'N';
         lastToken = token;
       }
-      auto count = [&]() {
-        int n = 1;
-        while (i < f.size() && f[i] == starter) {
-          ++n;
-          ++i;
-        }
-        return n;
-      };
-      switch (token) {
-        case 'Y': {
-          int n = count();
-          if (n <= 2) Number(d_.year % 100, 2);
-          else Number(d_.year, 4);
-          break;
-        }
-        case 'M': {
-          int n = count();
-          if (n <= 2) Number(d_.month, n);
-          else if (d_.month >= 1 && d_.month <= 12)
-            out_ += n == 3 ? fs_.ShortMonthNames[d_.month - 1] : fs_.LongMonthNames[d_.month - 1];
-          break;
-        }
-        case 'D': {
-          int n = count();
-          if (n <= 2) Number(d_.day, n);
-          else if (n == 3) out_ += fs_.ShortDayNames[DayOfWeek(dt_) - 1];
-          else if (n == 4) out_ += fs_.LongDayNames[DayOfWeek(dt_) - 1];
-          else if (n == 5) Append(fs_.ShortDateFormat, level + 1);
-          else Append(fs_.LongDateFormat, level + 1);
-          break;
-        }
-        case 'H': {
-          int n = count();
-          // The 12-hour clock applies when an am/pm token follows before the next hour token.
-          bool quoted = false;
-          for (size_t p = i; p < f.size(); ++p) {
-            char c = f[p];
-            if (c == '\'' || c == '"') quoted = !quoted;
-            if (quoted) continue;
-            if (c == 'A' || c == 'a') {
-              if (StartsI(f, p, "AM/PM") || StartsI(f, p, "A/P") || StartsI(f, p, "AMPM")) use12 = true;
-              break;
-            }
-            if (c == 'H' || c == 'h') break;
-          }
-          int h = t_.hour;
-          if (use12) {
-            if (h == 0) h = 12;
-            else if (h > 12) h -= 12;
-          }
-          Number(h, n > 2 ? 2 : n);
-          break;
-        }
-        case 'N': {
-          int n = count();
-          Number(t_.minute, n > 2 ? 2 : n);
-          break;
-        }
-        case 'S': {
-          int n = count();
-          Number(t_.second, n > 2 ? 2 : n);
-          break;
-        }
-        case 'T': {
-          int n = count();
-          Append(n == 1 ? fs_.ShortTimeFormat : fs_.LongTimeFormat, level + 1);
-          break;
-        }
-        case 'Z': {
-          int n = count();
-          Number(t_.msec, n > 3 ? 3 : n);
-          break;
-        }
-        case 'A': {
-          size_t p = i - 1;
-          if (StartsI(f, p, "AM/PM")) {
-            out_.append(f.substr(t_.hour >= 12 ? p + 3 : p, 2));
-            i += 4;
-            use12 = true;
-          } else if (StartsI(f, p, "A/P")) {
-            out_.append(f.substr(t_.hour >= 12 ? p + 2 : p, 1));
-            i += 2;
-            use12 = true;
-          } else if (StartsI(f, p, "AMPM")) {
-            out_ += t_.hour < 12 ? fs_.TimeAMString : fs_.TimePMString;
-            i += 3;
-            use12 = true;
-          } else if (StartsI(f, p, "AAAA")) {
-            out_ += fs_.LongDayNames[DayOfWeek(dt_) - 1];
-            i += 3;
-          } else if (StartsI(f, p, "AAA")) {
-            out_ += fs_.ShortDayNames[DayOfWeek(dt_) - 1];
-            i += 2;
-          } else {
-            out_ += starter;
-          }
-          break;
-        }
-        case 'C': {
-          count();
-          Append(fs_.ShortDateFormat, level + 1);
-          if (t_.hour != 0 || t_.minute != 0 || t_.second != 0) {
-            out_ += ' ';
-            Append(fs_.LongTimeFormat, level + 1);
-          }
-          break;
-        }
-        case '/':
-          if (fs_.DateSeparator != '\0') out_ += fs_.DateSeparator;
-          break;
-        case ':':
-          if (fs_.TimeSeparator != '\0') out_ += fs_.TimeSeparator;
-          break;
-        case '\'':
-        case '"': {
-          size_t start = i;
-          while (i < f.size() && f[i] != starter) ++i;
-          out_.append(f.substr(start, i - start));
-          if (i < f.size()) ++i;
-          break;
-        }
-        default:
-          out_ += starter;
-          break;
-      }
+      AppendToken(p, token);
     }
+  }
+
+  void AppendToken(Pass& p, char token) {
+    switch (token) {
+      case 'Y': AppendYear(p.Repeat()); break;
+      case 'M': AppendMonth(p.Repeat()); break;
+      case 'D': AppendDay(p.Repeat(), p.level); break;
+      case 'H': AppendHour(p); break;
+      case 'N': AppendCapped(t_.minute, p.Repeat(), 2); break;
+      case 'S': AppendCapped(t_.second, p.Repeat(), 2); break;
+      case 'T': {
+        const int n = p.Repeat();
+        Append(n == 1 ? fs_.ShortTimeFormat : fs_.LongTimeFormat, p.level + 1);
+        break;
+      }
+      case 'Z': AppendCapped(t_.msec, p.Repeat(), 3); break;
+      case 'A': AppendAmPmOrDayName(p); break;
+      case 'C':
+        p.Repeat();
+        AppendDateAndTime(p.level);
+        break;
+      case '/':
+        if (fs_.DateSeparator != '\0') out_ += fs_.DateSeparator;
+        break;
+      case ':':
+        if (fs_.TimeSeparator != '\0') out_ += fs_.TimeSeparator;
+        break;
+      case '\'':
+      case '"': AppendQuoted(p); break;
+      default: out_ += p.starter; break;
+    }
+  }
+
+  // A number written with as many digits as the token has letters, up to max.
+  void AppendCapped(int v, int letters, int max) { Number(v, letters > max ? max : letters); }
+
+  void AppendYear(int n) {
+    if (n <= 2) Number(d_.year % 100, 2);
+    else Number(d_.year, 4);
+  }
+
+  void AppendMonth(int n) {
+    if (n <= 2) Number(d_.month, n);
+    else if (d_.month >= 1 && d_.month <= 12)
+      out_ += n == 3 ? fs_.ShortMonthNames[d_.month - 1] : fs_.LongMonthNames[d_.month - 1];
+  }
+
+  void AppendDay(int n, int level) {
+    if (n <= 2) Number(d_.day, n);
+    else if (n == 3) out_ += fs_.ShortDayNames[DayOfWeek(dt_) - 1];
+    else if (n == 4) out_ += fs_.LongDayNames[DayOfWeek(dt_) - 1];
+    else if (n == 5) Append(fs_.ShortDateFormat, level + 1);
+    else Append(fs_.LongDateFormat, level + 1);
+  }
+
+  // The 12-hour clock applies when an am/pm token follows before the next
+  // hour token (quoted text is skipped).
+  static bool AmPmFollows(std::string_view f, size_t from) {
+    bool quoted = false;
+    for (size_t p = from; p < f.size(); ++p) {
+      char c = f[p];
+      if (c == '\'' || c == '"') quoted = !quoted;
+      if (quoted) continue;
+      if (c == 'A' || c == 'a')
+        return StartsI(f, p, "AM/PM") || StartsI(f, p, "A/P") || StartsI(f, p, "AMPM");
+      if (c == 'H' || c == 'h') return false;
+    }
+    return false;
+  }
+
+  void AppendHour(Pass& p) {
+    const int n = p.Repeat();
+    if (AmPmFollows(p.f, p.i)) p.use12 = true;
+    int h = t_.hour;
+    if (p.use12) {
+      if (h == 0) h = 12;
+      else if (h > 12) h -= 12;
+    }
+    Number(h, n > 2 ? 2 : n);
+  }
+
+  // "am/pm", "a/p" and "ampm" write the half of the day; "aaa" and "aaaa"
+  // the day's name; any other 'a' is itself.
+  void AppendAmPmOrDayName(Pass& p) {
+    const std::string_view f = p.f;
+    const size_t at = p.i - 1;
+    if (StartsI(f, at, "AM/PM")) {
+      out_.append(f.substr(t_.hour >= 12 ? at + 3 : at, 2));
+      p.i += 4;
+      p.use12 = true;
+    } else if (StartsI(f, at, "A/P")) {
+      out_.append(f.substr(t_.hour >= 12 ? at + 2 : at, 1));
+      p.i += 2;
+      p.use12 = true;
+    } else if (StartsI(f, at, "AMPM")) {
+      out_ += t_.hour < 12 ? fs_.TimeAMString : fs_.TimePMString;
+      p.i += 3;
+      p.use12 = true;
+    } else if (StartsI(f, at, "AAAA")) {
+      out_ += fs_.LongDayNames[DayOfWeek(dt_) - 1];
+      p.i += 3;
+    } else if (StartsI(f, at, "AAA")) {
+      out_ += fs_.ShortDayNames[DayOfWeek(dt_) - 1];
+      p.i += 2;
+    } else {
+      out_ += p.starter;
+    }
+  }
+
+  // "c": the short date, and the long time unless the time is midnight.
+  void AppendDateAndTime(int level) {
+    Append(fs_.ShortDateFormat, level + 1);
+    if (t_.hour != 0 || t_.minute != 0 || t_.second != 0) {
+      out_ += ' ';
+      Append(fs_.LongTimeFormat, level + 1);
+    }
+  }
+
+  // Text between quotes is copied as it stands; an unclosed quote runs to the end.
+  void AppendQuoted(Pass& p) {
+    const size_t start = p.i;
+    while (p.i < p.f.size() && p.f[p.i] != p.starter) ++p.i;
+    out_.append(p.f.substr(start, p.i - start));
+    if (p.i < p.f.size()) ++p.i;
   }
 
   TDateTime dt_;

@@ -186,6 +186,24 @@ TEST_F(DateTimeTest, FormatDateTime12HourClock) {
   EXPECT_EQ(FormatDateTime("h:nn am/pm", DT(2024, 3, 1, 21, 5)), "9:05 pm");
   EXPECT_EQ(FormatDateTime("hh ampm", DT(2024, 3, 1, 21, 5)), "09 PM");
   EXPECT_EQ(FormatDateTime("hh", DT(2024, 3, 1, 21, 5)), "21");
+  EXPECT_EQ(FormatDateTime("h a/p", DT(2024, 3, 1, 21, 5)), "9 p");
+  // Only a real am/pm token switches the clock: quoted text and a lone 'a' do not.
+  EXPECT_EQ(FormatDateTime("hh 'am' am/pm", DT(2024, 3, 1, 21, 5)), "09 am pm");
+  EXPECT_EQ(FormatDateTime("hh a", DT(2024, 3, 1, 21, 5)), "21 a");
+  // The next hour token ends the look-ahead; the clock chosen stays for the rest.
+  EXPECT_EQ(FormatDateTime("hh hh am/pm", DT(2024, 3, 1, 21, 5)), "21 09 pm");
+  EXPECT_EQ(FormatDateTime("am/pm hh", DT(2024, 3, 1, 21, 5)), "pm 09");
+}
+
+TEST_F(DateTimeTest, FormatDateTimeNestsFormatsAtMostTwice) {
+  const TDateTime t = DT(2024, 3, 1, 9, 5, 7);
+  Settings().ShortDateFormat = "c";  // would recurse for ever
+  EXPECT_EQ(FormatDateTime("ddddd", t), " ");
+  EXPECT_EQ(FormatDateTime("[ddddd]", DT(2024, 3, 1)), "[]");
+  // The 12-hour clock of a nested format does not reach the outer text.
+  Settings().ShortDateFormat = "dd/mm/yyyy";
+  Settings().LongTimeFormat = "h am/pm";
+  EXPECT_EQ(FormatDateTime("tt hh", DT(2024, 3, 1, 21, 5)), "9 pm 21");
 }
 
 TEST_F(DateTimeTest, FormatDateTimeSeparatorsFromLocale) {
