@@ -48,135 +48,166 @@ uint64_t AsUnsigned(int64_t v) {
   return (v < 0 && v >= INT32_MIN) ? static_cast<uint64_t>(static_cast<uint32_t>(v)) : static_cast<uint64_t>(v);
 }
 
-}  // namespace
+// One run of Format: walks the format text, reading one specifier at a time
+// and taking its arguments in order (or from the index it names).
+class Formatter {
+ public:
+  Formatter(std::string_view fmt, const std::vector<Variant>& args) : fmt_(fmt), args_(args) {}
 
-std::string Format(std::string_view fmt, const std::vector<Variant>& args) {
-  const FormatSettings& fs = Settings();
-  std::string out;
-  size_t argIndex = 0;
-  size_t i = 0;
-  while (i < fmt.size()) {
-    char c = fmt[i];
-    if (c != '%') {
-      out.push_back(c);
-      ++i;
-      continue;
-    }
-    size_t specStart = i;
-    ++i;
-    if (i < fmt.size() && fmt[i] == '%') {
-      out.push_back('%');
-      ++i;
-      continue;
-    }
-    auto spec = [&]() { return fmt.substr(specStart, (i < fmt.size() ? i + 1 : i) - specStart); };
-    auto nextArg = [&]() -> const Variant& {
-      if (argIndex >= args.size()) throw EFormatError("No argument for format '" + std::string(spec()) + "'");
-      return args[argIndex++];
-    };
-    // A number or '*'; -1 when absent.
-    auto number = [&]() -> int {
-      if (i < fmt.size() && fmt[i] == '*') {
-        ++i;
-        const Variant& a = nextArg();
-        if (a.type() != VarType::Integer) Incompatible(spec());
-        return static_cast<int>(a.AsInteger());
+  std::string Run() {
+    while (i_ < fmt_.size()) {
+      const char c = fmt_[i_];
+      if (c != '%') {
+        out_.push_back(c);
+        ++i_;
+        continue;
       }
-      if (i >= fmt.size() || fmt[i] < '0' || fmt[i] > '9') return -1;
-      int n = 0;
-      while (i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9') {
-        if (n < 100000) n = n * 10 + (fmt[i] - '0');
-        ++i;
+      specStart_ = i_;
+      ++i_;
+      if (i_ < fmt_.size() && fmt_[i_] == '%') {
+        out_.push_back('%');
+        ++i_;
+        continue;
       }
-      return n;
-    };
+      AppendSpecifier();
+    }
+    return out_;
+  }
+
+ private:
+  // The specifier read so far, with the character under the cursor.
+  std::string_view Spec() const {
+    return fmt_.substr(specStart_, (i_ < fmt_.size() ? i_ + 1 : i_) - specStart_);
+  }
+
+  const Variant& NextArg() {
+    if (argIndex_ >= args_.size()) throw EFormatError("No argument for format '" + std::string(Spec()) + "'");
+    return args_[argIndex_++];
+  }
+
+  // A number or '*'; -1 when absent.
+  int Number() {
+    if (i_ < fmt_.size() && fmt_[i_] == '*') {
+      ++i_;
+      const Variant& a = NextArg();
+      if (a.type() != VarType::Integer) Incompatible(Spec());
+      return static_cast<int>(a.AsInteger());
+    }
+    if (i_ >= fmt_.size() || fmt_[i_] < '0' || fmt_[i_] > '9') return -1;
+    int n = 0;
+    while (i_ < fmt_.size() && fmt_[i_] >= '0' && fmt_[i_] <= '9') {
+      if (n < 100000) n = n * 10 + (fmt_[i_] - '0');
+      ++i_;
+    }
+    return n;
+  }
+
+  // index ":" (digits only) moves the argument position.
+  void ReadArgIndex() {
+    size_t j = i_;
+    int n = 0;
+    while (j < fmt_.size() && fmt_[j] >= '0' && fmt_[j] <= '9') {
+      if (n < 100000) n = n * 10 + (fmt_[j] - '0');
+      ++j;
+    }
+    if (j > i_ && j < fmt_.size() && fmt_[j] == ':') {
+      argIndex_ = static_cast<size_t>(n);
+      i_ = j + 1;
+    }
+  }
+
+  // From after the '%' to after the type letter.
+  void AppendSpecifier() {
+    ReadArgIndex();
     bool left = false;
-    int width = -1, precision = -1;
-    // index ":" (digits only)
-    {
-      size_t j = i;
-      int n = 0;
-      while (j < fmt.size() && fmt[j] >= '0' && fmt[j] <= '9') {
-        if (n < 100000) n = n * 10 + (fmt[j] - '0');
-        ++j;
-      }
-      if (j > i && j < fmt.size() && fmt[j] == ':') {
-        argIndex = static_cast<size_t>(n);
-        i = j + 1;
-      }
-    }
-    if (i < fmt.size() && fmt[i] == '-') {
+    if (i_ < fmt_.size() && fmt_[i_] == '-') {
       left = true;
-      ++i;
+      ++i_;
     }
-    width = number();
-    if (i < fmt.size() && fmt[i] == '.') {
-      ++i;
-      precision = number();
+    const int width = Number();
+    int precision = -1;
+    if (i_ < fmt_.size() && fmt_[i_] == '.') {
+      ++i_;
+      precision = Number();
       if (precision < 0) precision = 0;
     }
-    if (i >= fmt.size()) Incompatible(fmt.substr(specStart));
-    char type = fmt[i];
-    char lower = (type >= 'A' && type <= 'Z') ? static_cast<char>(type + 32) : type;
-    std::string text;
-    switch (lower) {
-      case 'd':
-      case 'u':
-      case 'x': {
-        const Variant& a = nextArg();
-        if (a.type() != VarType::Integer) Incompatible(spec());
-        int64_t v = a.AsInt64();
-        std::string digits;
-        bool neg = false;
-        if (lower == 'd') {
-          neg = v < 0;
-          digits = UnsignedText(neg ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v), 10);
-        } else {
-          digits = UnsignedText(AsUnsigned(v), lower == 'u' ? 10 : 16);
-        }
-        if (precision > 0 && static_cast<int>(digits.size()) < precision)
-          digits.insert(0, static_cast<size_t>(precision) - digits.size(), '0');
-        text = neg ? "-" + digits : digits;
-        break;
-      }
-      case 'e':
-      case 'f':
-      case 'g':
-      case 'n':
-      case 'm': {
-        const Variant& a = nextArg();
-        if (a.type() != VarType::Double && a.type() != VarType::Integer && a.type() != VarType::DateTime)
-          Incompatible(spec());
-        double v = a.AsDouble();
-        switch (lower) {
-          case 'e': text = FloatToStrF(v, FloatFormat::Exponent, precision < 0 ? 15 : precision, 3); break;
-          case 'f': text = FloatToStrF(v, FloatFormat::Fixed, 18, precision < 0 ? 2 : precision); break;
-          case 'g': text = FloatToStrF(v, FloatFormat::General, precision < 0 ? 15 : precision, 3); break;
-          case 'n': text = FloatToStrF(v, FloatFormat::Number, 18, precision < 0 ? 2 : precision); break;
-          default:
-            text = FloatToStrF(v, FloatFormat::Currency, 18, precision < 0 ? fs.CurrencyDecimals : precision);
-            break;
-        }
-        break;
-      }
-      case 's': {
-        const Variant& a = nextArg();
-        if (a.IsArray() || a.IsPacket()) Incompatible(spec());
-        text = a.AsString();
-        if (precision >= 0 && static_cast<int>(text.size()) > precision) text.resize(static_cast<size_t>(precision));
-        break;
-      }
-      default:
-        Incompatible(spec());
-    }
-    ++i;
+    if (i_ >= fmt_.size()) Incompatible(fmt_.substr(specStart_));
+    const char type = fmt_[i_];
+    const char lower = (type >= 'A' && type <= 'Z') ? static_cast<char>(type + 32) : type;
+    std::string text = ArgumentText(lower, precision);
+    ++i_;
     if (width > 0 && static_cast<int>(text.size()) < width) {
       std::string pad(static_cast<size_t>(width) - text.size(), ' ');
       text = left ? text + pad : pad + text;
     }
-    out += text;
+    out_ += text;
   }
-  return out;
-}
+
+  std::string ArgumentText(char type, int precision) {
+    switch (type) {
+      case 'd':
+      case 'u':
+      case 'x': return IntegerText(type, precision);
+      case 'e':
+      case 'f':
+      case 'g':
+      case 'n':
+      case 'm': return FloatText(type, precision);
+      case 's': return StringText(precision);
+      default: Incompatible(Spec());
+    }
+  }
+
+  std::string IntegerText(char type, int precision) {
+    const Variant& a = NextArg();
+    if (a.type() != VarType::Integer) Incompatible(Spec());
+    const int64_t v = a.AsInt64();
+    std::string digits;
+    bool neg = false;
+    if (type == 'd') {
+      neg = v < 0;
+      digits = UnsignedText(neg ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v), 10);
+    } else {
+      digits = UnsignedText(AsUnsigned(v), type == 'u' ? 10 : 16);
+    }
+    if (precision > 0 && static_cast<int>(digits.size()) < precision)
+      digits.insert(0, static_cast<size_t>(precision) - digits.size(), '0');
+    return neg ? "-" + digits : digits;
+  }
+
+  std::string FloatText(char type, int precision) {
+    const Variant& a = NextArg();
+    if (a.type() != VarType::Double && a.type() != VarType::Integer && a.type() != VarType::DateTime)
+      Incompatible(Spec());
+    const double v = a.AsDouble();
+    switch (type) {
+      case 'e': return FloatToStrF(v, FloatFormat::Exponent, precision < 0 ? 15 : precision, 3);
+      case 'f': return FloatToStrF(v, FloatFormat::Fixed, 18, precision < 0 ? 2 : precision);
+      case 'g': return FloatToStrF(v, FloatFormat::General, precision < 0 ? 15 : precision, 3);
+      case 'n': return FloatToStrF(v, FloatFormat::Number, 18, precision < 0 ? 2 : precision);
+      default:
+        return FloatToStrF(v, FloatFormat::Currency, 18, precision < 0 ? Settings().CurrencyDecimals : precision);
+    }
+  }
+
+  std::string StringText(int precision) {
+    const Variant& a = NextArg();
+    if (a.IsArray() || a.IsPacket()) Incompatible(Spec());
+    std::string text = a.AsString();
+    if (precision >= 0 && static_cast<int>(text.size()) > precision) text.resize(static_cast<size_t>(precision));
+    return text;
+  }
+
+  std::string_view fmt_;
+  const std::vector<Variant>& args_;
+  size_t argIndex_ = 0;
+  size_t i_ = 0;
+  size_t specStart_ = 0;
+  std::string out_;
+};
+
+}  // namespace
+
+std::string Format(std::string_view fmt, const std::vector<Variant>& args) { return Formatter(fmt, args).Run(); }
 
 }  // namespace rtl

@@ -306,6 +306,11 @@ TEST_F(FormatTest, FormatTable) {
       {"%.*f", {Variant(1), Variant(2.25)}, "2,3"},  // 2.25 exactly: half away from zero
       {"Item %03d", {Variant(7)}, "Item   7"},  // a '0' flag is a width of 3: blanks (run-time rule)
       {"%D", {Variant(7)}, "7"},
+      {"%.f", {Variant(2.5)}, "3"},  // a missing precision after '.' is 0
+      {"%-*d|", {Variant(3), Variant(7)}, "7  |"},
+      {"%.*s", {Variant(2), Variant("abc")}, "ab"},
+      {"%f", {Variant::FromDateTime(1.5)}, "1,50"},
+      {"%1:s %s %0:s", {Variant("a"), Variant("b"), Variant("c")}, "b c a"},
       {"no args", {}, "no args"},
   };
   for (const auto& c : cases) EXPECT_EQ(Format(c.fmt, c.args), c.expected) << c.fmt;
@@ -326,6 +331,13 @@ TEST_F(FormatTest, FormatErrors) {
     FAIL();
   } catch (const EConvertError& e) {
     EXPECT_STREQ(e.what(), "Format '%d' invalid or incompatible with argument");
+  }
+  EXPECT_THROW(Format("%*d", {Variant("4"), Variant(7)}), EConvertError);
+  try {
+    Format("abc %-5", {Variant(1)});
+    FAIL();
+  } catch (const EConvertError& e) {
+    EXPECT_STREQ(e.what(), "Format '%-5' invalid or incompatible with argument");
   }
   try {
     Format("%s", {});
