@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/errors.h"
 #include "platform/format.h"
@@ -282,115 +283,154 @@ Section ScanSection(std::string_view text) {
   return s;
 }
 
-std::string ApplySection(const Section& sec, const Decimal& d, bool writeMinus, const FormatSettings& fs) {
-  // Integer digits to write (with leading zeros up to the forced count) and
-  // fraction digits available.
+// The digits a section writes: the integer digits (with leading zeros up to
+// the forced count) and the fraction digits available; in scientific form
+// also the exponent.
+struct SectionDigits {
   std::string intDigits, fracDigits;
   int expValue = 0;
+};
+
+SectionDigits DigitsForSection(const Section& sec, const Decimal& d) {
+  SectionDigits r;
   if (sec.scientific) {
     int n = sec.decimalIndex;
-    for (int i = 0; i < n; ++i) intDigits.push_back(DigitAt(d, i));
-    for (int i = n; i < static_cast<int>(d.digits.size()); ++i) fracDigits.push_back(d.digits[static_cast<size_t>(i)]);
-    expValue = IsZero(d) ? 0 : d.exponent - n;
-  } else {
-    int n = d.exponent > 0 ? d.exponent : 0;
-    for (int i = 0; i < n; ++i) intDigits.push_back(DigitAt(d, i));
-    if (static_cast<int>(intDigits.size()) < sec.forcedInt)
-      intDigits.insert(0, static_cast<size_t>(sec.forcedInt) - intDigits.size(), '0');
-    // Leading zeros of a value below 1 are fraction digits too.
-    if (d.exponent < 0) fracDigits.append(static_cast<size_t>(-d.exponent), '0');
-    if (static_cast<int>(d.digits.size()) > n) fracDigits.append(d.digits, static_cast<size_t>(n), std::string::npos);
-    if (IsZero(d)) fracDigits.clear();
+    for (int i = 0; i < n; ++i) r.intDigits.push_back(DigitAt(d, i));
+    for (int i = n; i < static_cast<int>(d.digits.size()); ++i) r.fracDigits.push_back(d.digits[static_cast<size_t>(i)]);
+    r.expValue = IsZero(d) ? 0 : d.exponent - n;
+    return r;
   }
-  const int intCount = static_cast<int>(intDigits.size());
-  const int intPlaceholders = sec.decimalIndex;
+  int n = d.exponent > 0 ? d.exponent : 0;
+  for (int i = 0; i < n; ++i) r.intDigits.push_back(DigitAt(d, i));
+  if (static_cast<int>(r.intDigits.size()) < sec.forcedInt)
+    r.intDigits.insert(0, static_cast<size_t>(sec.forcedInt) - r.intDigits.size(), '0');
+  // Leading zeros of a value below 1 are fraction digits too.
+  if (d.exponent < 0) r.fracDigits.append(static_cast<size_t>(-d.exponent), '0');
+  if (static_cast<int>(d.digits.size()) > n) r.fracDigits.append(d.digits, static_cast<size_t>(n), std::string::npos);
+  if (IsZero(d)) r.fracDigits.clear();
+  return r;
+}
+
+// Writes one section's text with the digits put in its placeholders.
+class SectionWriter {
+ public:
+  SectionWriter(const Section& sec, SectionDigits digits, const FormatSettings& fs)
+      : sec_(sec),
+        fs_(fs),
+        dg_(std::move(digits)),
+        intCount_(static_cast<int>(dg_.intDigits.size())),
+        skip_(sec.decimalIndex - intCount_) {}
+
+  std::string Run(bool writeMinus) {
+    if (writeMinus) out_.push_back('-');
+    const std::string_view t = sec_.text;
+    size_t i = 0;
+    while (i < t.size()) {
+      const char c = t[i];
+      switch (c) {
+        case '#':
+        case '0':
+          WritePlaceholder();
+          ++i;
+          break;
+        case ',':
+        case '.': ++i; break;
+        case '"':
+        case '\'': i = CopyQuoted(t, i); break;
+        case 'e':
+        case 'E': i = WriteExponent(t, i); break;
+        default:
+          out_.push_back(c);
+          ++i;
+          break;
+      }
+    }
+    return out_;
+  }
+
+ private:
   // Placeholder j (0-based) among the integer ones writes integer digit
   // j - skip; the first placeholder also writes the excess digits.
-  const int skip = intPlaceholders - intCount;  // may be negative (excess)
-
-  std::string out;
-  if (writeMinus) out.push_back('-');
-  int placeholder = 0;  // index of the next placeholder
-  int intWritten = 0;
-  int fracIndex = 0;    // fraction placeholders seen
-  bool decimalWritten = false;
-
-  auto writeIntDigit = [&](int k) {  // k = index into intDigits
-    out.push_back(intDigits[static_cast<size_t>(k)]);
-    ++intWritten;
-    int left = intCount - 1 - k;  // digits still to come
-    if (sec.thousandSep && left > 0 && left % 3 == 0) out.push_back(fs.ThousandSeparator);
-  };
-  auto writeExcess = [&]() {
-    // Digits beyond the integer placeholders (all at the first placeholder).
-    for (int k = 0; k < -skip && k < intCount; ++k) writeIntDigit(k);
-  };
-
-  const std::string_view t = sec.text;
-  size_t i = 0;
-  while (i < t.size()) {
-    char c = t[i];
-    switch (c) {
-      case '#':
-      case '0': {
-        if (placeholder == 0 && skip < 0) writeExcess();
-        if (placeholder < intPlaceholders) {
-          int k = placeholder - skip;  // index into intDigits
-          if (k >= 0 && k < intCount) writeIntDigit(k);
-        } else {
-          // fraction placeholder
-          char digit = 0;
-          if (fracIndex < static_cast<int>(fracDigits.size())) digit = fracDigits[static_cast<size_t>(fracIndex)];
-          else if (fracIndex < sec.forcedFrac) digit = '0';
-          if (digit) {
-            if (!decimalWritten) {
-              out.push_back(fs.DecimalSeparator);
-              decimalWritten = true;
-            }
-            out.push_back(digit);
-          }
-          ++fracIndex;
-        }
-        ++placeholder;
-        ++i;
-        break;
-      }
-      case ',':
-      case '.':
-        ++i;
-        break;
-      case '"':
-      case '\'': {
-        size_t start = ++i;
-        while (i < t.size() && t[i] != c) ++i;
-        out.append(t.substr(start, i - start));
-        if (i < t.size()) ++i;
-        break;
-      }
-      case 'e':
-      case 'E':
-        if (i + 1 < t.size() && (t[i + 1] == '+' || t[i + 1] == '-')) {
-          bool always = t[i + 1] == '+';
-          out.push_back(c);
-          i += 2;
-          int zeros = 0;
-          while (i < t.size() && t[i] == '0') {
-            ++zeros;
-            ++i;
-          }
-          if (sec.scientific) out += ExponentText(expValue, always, zeros > 4 ? 4 : zeros);
-        } else {
-          out.push_back(c);
-          ++i;
-        }
-        break;
-      default:
-        out.push_back(c);
-        ++i;
-        break;
+  void WritePlaceholder() {
+    if (placeholder_ == 0 && skip_ < 0) WriteExcess();
+    if (placeholder_ < sec_.decimalIndex) {
+      int k = placeholder_ - skip_;  // index into the integer digits
+      if (k >= 0 && k < intCount_) WriteIntDigit(k);
+    } else {
+      WriteFractionDigit();
     }
+    ++placeholder_;
   }
-  return out;
+
+  void WriteIntDigit(int k) {
+    out_.push_back(dg_.intDigits[static_cast<size_t>(k)]);
+    int left = intCount_ - 1 - k;  // digits still to come
+    if (sec_.thousandSep && left > 0 && left % 3 == 0) out_.push_back(fs_.ThousandSeparator);
+  }
+
+  // Digits beyond the integer placeholders (all at the first placeholder).
+  void WriteExcess() {
+    for (int k = 0; k < -skip_ && k < intCount_; ++k) WriteIntDigit(k);
+  }
+
+  // The decimal separator comes with the first fraction digit written.
+  void WriteFractionDigit() {
+    char digit = 0;
+    if (fracIndex_ < static_cast<int>(dg_.fracDigits.size())) digit = dg_.fracDigits[static_cast<size_t>(fracIndex_)];
+    else if (fracIndex_ < sec_.forcedFrac) digit = '0';
+    if (digit) {
+      if (!decimalWritten_) {
+        out_.push_back(fs_.DecimalSeparator);
+        decimalWritten_ = true;
+      }
+      out_.push_back(digit);
+    }
+    ++fracIndex_;
+  }
+
+  // Quoted text is copied as it stands; answers the position after it.
+  size_t CopyQuoted(std::string_view t, size_t i) {
+    const char quote = t[i];
+    size_t start = ++i;
+    while (i < t.size() && t[i] != quote) ++i;
+    out_.append(t.substr(start, i - start));
+    if (i < t.size()) ++i;
+    return i;
+  }
+
+  // "E+00" / "E-00": the letter, then the exponent in scientific form; a
+  // lone 'e' is itself. Answers the position after it.
+  size_t WriteExponent(std::string_view t, size_t i) {
+    const char c = t[i];
+    if (i + 1 >= t.size() || (t[i + 1] != '+' && t[i + 1] != '-')) {
+      out_.push_back(c);
+      return i + 1;
+    }
+    bool always = t[i + 1] == '+';
+    out_.push_back(c);
+    i += 2;
+    int zeros = 0;
+    while (i < t.size() && t[i] == '0') {
+      ++zeros;
+      ++i;
+    }
+    if (sec_.scientific) out_ += ExponentText(dg_.expValue, always, zeros > 4 ? 4 : zeros);
+    return i;
+  }
+
+  const Section& sec_;
+  const FormatSettings& fs_;
+  const SectionDigits dg_;
+  const int intCount_;
+  const int skip_;  // integer placeholders minus integer digits; negative for excess digits
+  std::string out_;
+  int placeholder_ = 0;  // index of the next placeholder
+  int fracIndex_ = 0;    // fraction placeholders seen
+  bool decimalWritten_ = false;
+};
+
+std::string ApplySection(const Section& sec, const Decimal& d, bool writeMinus, const FormatSettings& fs) {
+  return SectionWriter(sec, DigitsForSection(sec, d), fs).Run(writeMinus);
 }
 
 }  // namespace

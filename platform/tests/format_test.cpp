@@ -112,6 +112,10 @@ TEST_F(FormatTest, FormatFloatTable) {
       {"0.00E+00", 0, "0,00E+00"},
       {"0.0E+0", -1234.5, "-1,2E+3"},
       {"00.0E+00", 1234.5, "12,3E+02"},
+      {"0E+00000", 12345, "1E+0004"},  // at most four exponent digits
+      // a lone 'e' and an unclosed quote are text
+      {"0e", 5, "5e"},
+      {"0'abc", 5, "5abc"},
       // more than 18 integer digits: general format
       {"0.00", 1e20, "1E20"},
       {"0", 123456789012345678.0, "123456789012345680"},
