@@ -47,6 +47,109 @@ std::string BlocoFamilias(rtl::ClientDataSet& saldo, rtl::ClientDataSet* familia
   return bloco;
 }
 
+// The footer as it is built: its text and the lines it has taken against
+// the budget the host gives.
+struct Rodape {
+  std::string texto;
+  int linhas = 0;
+  int orcamento = 0;
+
+  void Adiciona(const std::string& linha) {
+    texto += linha;
+    texto += '\n';
+    ++linhas;
+  }
+  bool Cabe() const { return linhas < orcamento; }
+  int Livres() const { return orcamento - linhas; }
+};
+
+// The reduced voucher, one footer line per line of each entry; a last piece
+// without a line feed is printed as a line of its own.
+void AdicionaTefReduzido(Rodape& r, const rtl::StringList& stlImpTefRed) {
+  for (const std::string& entrada : stlImpTefRed.Lines()) {
+    if (entrada.empty()) continue;  // an empty entry adds nothing and takes no line
+    size_t inicio = 0;
+    while (inicio < entrada.size()) {
+      const size_t lf = entrada.find('\n', inicio);
+      if (lf == std::string::npos) {
+        r.Adiciona(entrada.substr(inicio));
+        break;
+      }
+      r.Adiciona(entrada.substr(inicio, lf - inicio));
+      inicio = lf + 1;
+    }
+  }
+}
+
+// The consumer's balance after the sale on the balance table: the families'
+// balances less what was paid on the consumer's account (0 without a table).
+double SaldoTotalFamilias(rtl::ClientDataSet* cdsSaldo, double doTotConsumidor) {
+  double total = 0;
+  if (Usavel(cdsSaldo) && !cdsSaldo->IsEmpty()) {
+    for (cdsSaldo->First(); !cdsSaldo->Eof(); cdsSaldo->Next()) total += Campo(*cdsSaldo, "VRSALDCONFAM");
+    total -= doTotConsumidor;
+  }
+  return total;
+}
+
+// The balance lines of a consumer sale ("1") or a card sale ("2"), by the
+// balance mode: the total ("0"), or per family ("1", a card sale prints
+// the total there too).
+void AdicionaSaldoConsumidor(Rodape& r, const std::string& stTipoVendaCons, const std::string& stModoSaldo,
+                             double doTotConsumidor, double doPrecoSubsidio, double doSaldoAnterior,
+                             rtl::ClientDataSet* cdsSaldo, rtl::ClientDataSet* cdsFamiliaSaldo,
+                             rtl::ClientDataSet* cdsEmprestimo) {
+  if (stTipoVendaCons == "1" && stModoSaldo == "0") {
+    if (r.Cabe()) r.Adiciona(Msg("Sald_Cons") + "  " + FixedAmount(SaldoTotalFamilias(cdsSaldo, doTotConsumidor)));
+  } else if (stTipoVendaCons == "1" && stModoSaldo == "1") {
+    if (Usavel(cdsSaldo) && !cdsSaldo->IsEmpty()) {
+      const std::string bloco = BlocoFamilias(*cdsSaldo, cdsFamiliaSaldo, cdsEmprestimo);
+      // Counted as the observation's lines are: an empty block (every
+      // family at zero) prints nothing but takes its one line of the budget.
+      if (ContaLinhas(bloco) <= r.Livres()) {
+        r.texto += bloco;
+        r.linhas += ContaLinhas(bloco);
+      }
+    }
+  } else if (stTipoVendaCons == "2" && (stModoSaldo == "0" || stModoSaldo == "1")) {
+    if (r.Cabe())
+      r.Adiciona(Msg("Sald_Cons") + "  " + FixedAmount(doSaldoAnterior - doTotConsumidor + doPrecoSubsidio));
+  }
+}
+
+// The lines that close the footer while the budget lasts: subsidy, password
+// and table, operator, maker, the loyalty texts and the observation.
+void AdicionaFinal(Rodape& r, double doPrecoSubsidio, const std::string& linhaSenhaMesa,
+                   const std::string& linhaOperador, const std::string& stDotz, const std::string& stDotzExtra,
+                   const std::string& dsObsCupom) {
+  if (doPrecoSubsidio != 0 && r.Cabe()) r.Adiciona(Msg("PRECO_SUBSIDIO") + "  " + FixedAmount(doPrecoSubsidio));
+  if (r.Cabe()) r.Adiciona(linhaSenhaMesa);
+  if (r.Cabe()) r.Adiciona(linhaOperador);
+  if (r.Cabe()) r.Adiciona(Msg("Velmara"));
+  if (r.Cabe() && !stDotz.empty()) r.Adiciona(hostlib::Centraliza(stDotz, 40));
+  if (r.Cabe() && !stDotzExtra.empty()) r.Adiciona(hostlib::Centraliza(stDotzExtra, 40));
+  if (ContaLinhas(dsObsCupom) <= r.Livres()) r.texto += dsObsCupom;
+}
+
+// Agreement layout: every line, without the budget. The consumer's balance
+// after the sale is computed as in the normal layout's consumer-sale
+// balance: balance before the sale, less what was paid on the consumer's
+// account, plus the subsidised price.
+std::string RodapeConvenio(Rodape& r, const std::string& cliente, const std::string& consumidor,
+                           double doSaldoAnterior, double doTotConsumidor, double doPrecoSubsidio,
+                           const std::string& linhaSenhaMesa, const std::string& linhaOperador,
+                           const std::string& dsObsCupom) {
+  r.Adiciona(Msg("Convenio") + " ..: " + cliente);
+  r.Adiciona(Msg("Consumidor") + " : " + consumidor);
+  r.Adiciona(Msg("Sald_Cons") + " - " + FixedAmount(doSaldoAnterior - doTotConsumidor + doPrecoSubsidio));
+  r.Adiciona(Msg("PRECO_SUBSIDIO") + " - " + FixedAmount(doPrecoSubsidio));
+  r.Adiciona(linhaSenhaMesa);
+  r.Adiciona(linhaOperador);
+  r.Adiciona(Msg("Velmara"));
+  if (ContaLinhas(dsObsCupom) <= 1) r.texto += dsObsCupom;
+  return r.texto;
+}
+
 }  // namespace
 
 std::string FormataCNPJ(const std::string& Str) {
@@ -90,98 +193,31 @@ std::string Formata_rodape(int32_t inTamanhoRodape, const std::string& stTipoVen
                            rtl::ClientDataSet* cdsFamiliaSaldo, rtl::ClientDataSet* cdsEmprestimo, bool boUtilTefRed,
                            rtl::StringList* stlImpTefRed, const std::string& stDotz, const std::string& stDotzExtra,
                            bool boImprimeConsumidor) {
-  std::string rodape;
-  int linhas = 0;
-  auto adiciona = [&](const std::string& linha) {
-    rodape += linha;
-    rodape += '\n';
-    ++linhas;
-  };
-  const int orcamento = inTamanhoRodape;
-  auto cabe = [&] { return linhas < orcamento; };
-
-  adiciona(dsMensCpfCup);
-  adiciona(stLinhaImposto);
-  if (!stTextoEstado.empty()) adiciona(stTextoEstado);
+  Rodape r;
+  r.orcamento = inTamanhoRodape;
+  r.Adiciona(dsMensCpfCup);
+  r.Adiciona(stLinhaImposto);
+  if (!stTextoEstado.empty()) r.Adiciona(stTextoEstado);
   if (!stLinhaMesa.empty())
-    adiciona("ECF:" + stNrEcf + "-Conf.Mesa -CER: " + stCerVendaRest + "- COO: " + stCooVendaRest);
+    r.Adiciona("ECF:" + stNrEcf + "-Conf.Mesa -CER: " + stCerVendaRest + "- COO: " + stCooVendaRest);
 
-  const int linhasObs = ContaLinhas(dsObsCupom);
   const std::string linhaOperador = Msg("Operador") + ": " + stCdOperador + " - " + stNmOperador;
-  const std::string linhaFabricante = Msg("Velmara");
   const std::string cliente = rtl::Copy(stCdCliente + " - " + stNmCliente, 1, 40);
   const std::string consumidor = rtl::Copy(stCdConsumidor + " - " + stNmConsumidor, 1, 40);
 
-  if (idTpFechamento == "1") {
-    // Agreement layout: every line, without the budget.
-    adiciona(Msg("Convenio") + " ..: " + cliente);
-    adiciona(Msg("Consumidor") + " : " + consumidor);
-    // The consumer's balance after the sale, computed as in the normal
-    // layout's consumer-sale balance: balance before the sale, less what
-    // was paid on the consumer's account, plus the subsidised price.
-    adiciona(Msg("Sald_Cons") + " - " + FixedAmount(doSaldoAnterior - doTotConsumidor + doPrecoSubsidio));
-    adiciona(Msg("PRECO_SUBSIDIO") + " - " + FixedAmount(doPrecoSubsidio));
-    adiciona(stLinhaSenha + stLinhaMesa);
-    adiciona(linhaOperador);
-    adiciona(linhaFabricante);
-    if (linhasObs <= 1) rodape += dsObsCupom;
-    return rodape;
-  }
-  if (idTpFechamento != "2") return rodape;
+  if (idTpFechamento == "1")
+    return RodapeConvenio(r, cliente, consumidor, doSaldoAnterior, doTotConsumidor, doPrecoSubsidio,
+                          stLinhaSenha + stLinhaMesa, linhaOperador, dsObsCupom);
+  if (idTpFechamento != "2") return r.texto;
 
-  if (boUtilTefRed && stlImpTefRed) {
-    // The reduced voucher, one footer line per line of each entry; a last
-    // piece without a line feed is printed as a line of its own.
-    for (const std::string& entrada : stlImpTefRed->Lines()) {
-      if (entrada.empty()) continue;  // an empty entry adds nothing and takes no line
-      size_t inicio = 0;
-      while (inicio < entrada.size()) {
-        const size_t lf = entrada.find('\n', inicio);
-        if (lf == std::string::npos) {
-          adiciona(entrada.substr(inicio));
-          break;
-        }
-        adiciona(entrada.substr(inicio, lf - inicio));
-        inicio = lf + 1;
-      }
-    }
-  }
-
-  if (!stCdCliente.empty() && cabe()) adiciona(rtl::Copy(Msg("CDCLIE") + cliente, 1, 48));
-  if (boImprimeConsumidor && !stCdConsumidor.empty() && cabe())
-    adiciona(rtl::Copy(Msg("Consumidor") + " : " + consumidor, 1, 48));
-
-  if (stTipoVendaCons == "1" && stModoSaldo == "0") {
-    if (cabe()) {
-      double total = 0;
-      if (Usavel(cdsSaldo) && !cdsSaldo->IsEmpty()) {
-        for (cdsSaldo->First(); !cdsSaldo->Eof(); cdsSaldo->Next()) total += Campo(*cdsSaldo, "VRSALDCONFAM");
-        total -= doTotConsumidor;
-      }
-      adiciona(Msg("Sald_Cons") + "  " + FixedAmount(total));
-    }
-  } else if (stTipoVendaCons == "1" && stModoSaldo == "1") {
-    if (Usavel(cdsSaldo) && !cdsSaldo->IsEmpty()) {
-      const std::string bloco = BlocoFamilias(*cdsSaldo, cdsFamiliaSaldo, cdsEmprestimo);
-      // Counted as the observation's lines are: an empty block (every
-      // family at zero) prints nothing but takes its one line of the budget.
-      if (ContaLinhas(bloco) <= orcamento - linhas) {
-        rodape += bloco;
-        linhas += ContaLinhas(bloco);
-      }
-    }
-  } else if (stTipoVendaCons == "2" && (stModoSaldo == "0" || stModoSaldo == "1")) {
-    if (cabe()) adiciona(Msg("Sald_Cons") + "  " + FixedAmount(doSaldoAnterior - doTotConsumidor + doPrecoSubsidio));
-  }
-
-  if (doPrecoSubsidio != 0 && cabe()) adiciona(Msg("PRECO_SUBSIDIO") + "  " + FixedAmount(doPrecoSubsidio));
-  if (cabe()) adiciona(stLinhaSenha + stLinhaMesa);
-  if (cabe()) adiciona(linhaOperador);
-  if (cabe()) adiciona(linhaFabricante);
-  if (cabe() && !stDotz.empty()) adiciona(hostlib::Centraliza(stDotz, 40));
-  if (cabe() && !stDotzExtra.empty()) adiciona(hostlib::Centraliza(stDotzExtra, 40));
-  if (linhasObs <= orcamento - linhas) rodape += dsObsCupom;
-  return rodape;
+  if (boUtilTefRed && stlImpTefRed) AdicionaTefReduzido(r, *stlImpTefRed);
+  if (!stCdCliente.empty() && r.Cabe()) r.Adiciona(rtl::Copy(Msg("CDCLIE") + cliente, 1, 48));
+  if (boImprimeConsumidor && !stCdConsumidor.empty() && r.Cabe())
+    r.Adiciona(rtl::Copy(Msg("Consumidor") + " : " + consumidor, 1, 48));
+  AdicionaSaldoConsumidor(r, stTipoVendaCons, stModoSaldo, doTotConsumidor, doPrecoSubsidio, doSaldoAnterior,
+                          cdsSaldo, cdsFamiliaSaldo, cdsEmprestimo);
+  AdicionaFinal(r, doPrecoSubsidio, stLinhaSenha + stLinhaMesa, linhaOperador, stDotz, stDotzExtra, dsObsCupom);
+  return r.texto;
 }
 
 }  // namespace Qor01100
