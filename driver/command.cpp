@@ -10,7 +10,8 @@
 namespace Qor01100 {
 
 struct CommandPath {
-  // Calls the entry point; a throwing library becomes code 0 with its text reported.
+  // Calls the entry point; a throwing library becomes a failed call (code 0
+  // unless the command names another) with its text reported.
   static int Call(const Command& c) {
     std::string what;
     try {
@@ -23,7 +24,7 @@ struct CommandPath {
     ImpFisDebug("ERRO!!! " + what);
     stMensagemTaa += " " + what;
     if (c.showThrow_) Notice(what, hostlib::tmAviso, c.throwScheme_);
-    return 0;
+    return c.throwCode_;
   }
 
   static int CallOnly(const Command& c) {

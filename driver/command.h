@@ -70,6 +70,9 @@ class QOR_API Command {
   // When the library throws, its text is also shown to the operator as a
   // warning in this colour scheme (the item sale does so).
   Command& ShowThrow(std::string scheme) { throwScheme_ = std::move(scheme); showThrow_ = true; return *this; }
+  // The code a throwing library counts as: 0 (no answer) for the printer's
+  // library; a further library whose 0 means success names its failure code.
+  Command& OnThrow(int code) { throwCode_ = code; return *this; }
   // Exactly-once probe: a reading of the printer's record that changes when
   // this command registers (last item number, amount paid, coupon number
   // and state, a document counter); nullopt when the reading itself fails.
@@ -85,6 +88,7 @@ class QOR_API Command {
   std::function<std::string()> traceFn_;
   std::function<std::optional<std::string>()> probe_;
   std::string throwScheme_;
+  int throwCode_ = 0;
   bool boMsg_ = false, boFechaCupom_ = false, boAbreCupom_ = false, keepCode_ = true, showThrow_ = false;
 };
 

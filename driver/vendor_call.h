@@ -25,14 +25,6 @@ int Vendor(F* f, A... a) {
 // module hands on as a value.
 inline std::string Answer(const std::string& buf) { return buf.substr(0, buf.find('\0')); }
 
-// A text argument for a further vendor library called directly: its own
-// zero-terminated copy the library may write into.
-struct Arg {
-  explicit Arg(std::string s) : text(std::move(s)) {}
-  char* p() { return text.data(); }
-  std::string text;
-};
-
 // The text of a key of the host's parameter record; a missing key raises the record's "not found" error.
 inline std::string Text(const rtl::Variant& params, const char* key) {
   return hostlib::RecebeParams(params, key).AsString();

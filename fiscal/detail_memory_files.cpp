@@ -121,8 +121,8 @@ bool Gera_ArquivoMFD(const rtl::Variant& arParams, rtl::Variant& oleRetorno) {
   // The memory image is read from the printer into the library's folder.
   const std::string imagem = retornaPathElgin() + "memorias.tdm";
   rtl::DeleteFile(imagem);
-  Vendor(DLLReadDefineBaudRate, 115200);
-  Vendor(DLLReadLeMemorias, Arg(retornaPortaElgin()).p(), Arg(imagem).p(), Arg(stNumSerie).p(), 1);
+  CallOnly(Call("", DLLReadDefineBaudRate, 115200).KeepInRetorno(false));
+  CallOnly(Call("", DLLReadLeMemorias, retornaPortaElgin(), imagem, stNumSerie, 1).KeepInRetorno(false));
 
   std::string inicio, fim;
   if (stTipoDownload == "D") {
@@ -140,9 +140,9 @@ bool Gera_ArquivoMFD(const rtl::Variant& arParams, rtl::Variant& oleRetorno) {
     Notice(kSomenteData, hostlib::tmInformacao, "");
     return false;
   }
-  inRetorno = Vendor(DLLATO17GeraArquivo, Arg(imagem).p(), Arg(FiscalMenuFolder() + nome).p(), Arg(inicio).p(),
-                     Arg(fim).p(), 'D', Arg(usuario).p(), Arg("MF").p());
-  return inRetorno == 0;
+  // The converter answers 0 when it wrote the file; a converter that throws did not.
+  return CallOnly(Call("", DLLATO17GeraArquivo, imagem, FiscalMenuFolder() + nome, inicio, fim, 'D', usuario, "MF")
+                      .OnThrow(-1)) == 0;
 }
 
 }  // namespace Qor01100

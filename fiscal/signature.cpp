@@ -2,6 +2,7 @@
 // library appends it to the file, signed with the module's key pair.
 #include <string>
 
+#include "driver/command.h"
 #include "driver/frame.h"
 #include "driver/vendor_call.h"
 #include "fiscal/operations.h"
@@ -19,9 +20,9 @@ void geraEad(const std::string& stNmArquivo) {
     return;
   }
   if (BindSignature() == FurtherLibrary::Bound) {
-    std::string stRegistroEAD(256, ' ');
-    Vendor(Bematech_generateEAD, Arg(stNmArquivo).p(), Arg(RSA_KEY_PUBLICA).p(), Arg(RSA_KEY_PRIVADA).p(),
-           stRegistroEAD.data(), 1);
+    std::string stRegistroEAD;
+    CallOnly(Call("", Bematech_generateEAD, stNmArquivo, RSA_KEY_PUBLICA, RSA_KEY_PRIVADA, Into(stRegistroEAD, 256), 1)
+                 .KeepInRetorno(false));
   }
   // Without the whole library the file stays unsigned; no entry point is left bound either way.
   UnbindSignature();

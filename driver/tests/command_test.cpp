@@ -61,6 +61,17 @@ TEST_F(CommandTest, AThrowingLibraryIsAFailedCommandWithItsTextReported) {
   EXPECT_TRUE(Dialogs().empty()) << "shown only when the command asks for it";
 }
 
+TEST_F(CommandTest, AThrowingFurtherLibraryAnswersTheFailureCodeItNames) {
+  // A library whose 0 means success (the file converter) must not read a throw as success.
+  sim.raise("Elgin_AcionaGaveta", 1);
+  int code = 0;
+  EXPECT_NO_THROW(code = Qor01100::CallOnly(Call("", Qor01100::Elgin_AcionaGaveta).OnThrow(-1)));
+  EXPECT_EQ(code, -1);
+  EXPECT_EQ(Qor01100::inRetorno, -1);
+  const auto log = LogMessages();
+  EXPECT_NE(std::find(log.begin(), log.end(), "ERRO!!! simulated fault in Elgin_AcionaGaveta"), log.end());
+}
+
 TEST_F(CommandTest, AThrowingLibraryIsShownWhenTheCommandAsks) {
   sim.raise("Elgin_AcionaGaveta", 1);
   EXPECT_FALSE(Send(Call("Elgin_AcionaGaveta", Qor01100::Elgin_AcionaGaveta).ShowThrow("001")));
