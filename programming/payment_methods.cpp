@@ -57,110 +57,142 @@ Command ProgramaFormaPagamento(const std::string& nome) {
   return Call("Elgin_ProgramaFormaPagamentoMFD : " + n16 + "1", Elgin_ProgramaFormaPagamentoMFD, n16, "1");
 }
 
+// What one programming run shares between the host's rows: the printer's
+// list as last read, the names programmed so far and the module's copy of
+// the host's table.
+struct Programacao {
+  rtl::ClientDataSet& receb;
+  std::string lista;
+  std::string listaMaiuscula;
+  std::string processados;  // names programmed in this run: upper case, 16 characters, "@"
+  rtl::LocateOptions semCaixa;
+};
+
+// Drops the host's row; the cursor moves on to the next one.
+void DescartaTipo(rtl::ClientDataSet& tipo) {
+  tipo.Delete();
+  rtl::ProcessMessages();
+}
+
+// A method the printer does not know: programmed when the printer has room
+// and confirmed by reading the list again. False when it could not be.
+bool ProgramaNovaForma(Programacao& p, rtl::ClientDataSet& tipo, const std::string& K,
+                       const std::string& dsImpFiscal, const std::string& idTipoRece) {
+  if (!TemEspacoNovaForma()) return false;
+  Send(ProgramaFormaPagamento(dsImpFiscal));
+  const Command leitura = LeFormasPagamento(p.lista);
+  const int codigo = CallOnly(leitura);
+  p.listaMaiuscula = rtl::AnsiUpperCase(p.lista);
+  // Confirmed when the re-read list holds the name (in whatever letter case
+  // the printer keeps it) and the reading succeeded; the reading is analysed
+  // only once the name was found.
+  if (!(PosNome(K, p.listaMaiuscula) > 0 && Analyse(leitura, codigo))) return false;
+  p.processados += K + "@";
+  tipo.Edit();
+  tipo.FieldByName("CDFPIMPFIS").SetAsString("S");
+  tipo.FieldByName("IDEMIVALE").SetAsString(EmiteVale(idTipoRece));
+  if (idTipoRece == "B") tipo.FieldByName("IDMOSTRARECE").SetAsString("N");
+  tipo.Post();
+  // The module's copy records that the method now exists in the printer.
+  if (p.receb.Locate("CDTIPORECE", rtl::Variant(tipo.FieldByName("CDTIPORECE").AsString()), p.semCaixa)) {
+    p.receb.Edit();
+    p.receb.FieldByName("CDFPIMPFIS").SetAsString("S");
+    p.receb.FieldByName("IDEMIVALE").SetAsString(EmiteVale(idTipoRece));
+    p.receb.Post();
+  }
+  return true;
+}
+
+// A method the printer knows: the host's row takes the printer's spelling,
+// and the code of an earlier row of the same method.
+void AdotaFormaConhecida(Programacao& p, rtl::ClientDataSet& tipo, const std::string& K,
+                         const std::string& dsImpFiscal, const std::string& idTipoRece) {
+  rtl::ClientDataSet& receb = p.receb;
+  const int P = PosNome(K, p.listaMaiuscula);
+  const std::string nomeImpressora =
+      rtl::TrimRight(P > 0 ? rtl::Copy(p.lista, P, 16) : rtl::Copy(dsImpFiscal, 1, 16));
+  receb.SetFilter("CDFPIMPFIS <> ' '");
+  receb.SetFiltered(true);
+  const bool achou = receb.Locate("DSIMPFISCAL", rtl::Variant(dsImpFiscal), p.semCaixa);
+  const std::string cdFpImpFis = achou ? receb.FieldByName("CDFPIMPFIS").AsString() : std::string("S");
+  receb.SetFiltered(false);
+  tipo.Edit();
+  tipo.FieldByName("NMTIPORECE").SetAsString(nomeImpressora);
+  tipo.FieldByName("CDFPIMPFIS").SetAsString(cdFpImpFis);
+  tipo.FieldByName("IDEMIVALE").SetAsString(EmiteVale(idTipoRece));
+  tipo.Post();
+  if (!achou && receb.Locate("CDTIPORECE", rtl::Variant(tipo.FieldByName("CDTIPORECE").AsString()), p.semCaixa)) {
+    receb.Edit();
+    receb.FieldByName("NMTIPORECE").SetAsString(nomeImpressora);
+    receb.FieldByName("CDFPIMPFIS").SetAsString(cdFpImpFis);
+    receb.FieldByName("IDEMIVALE").SetAsString(EmiteVale(idTipoRece));
+    receb.Post();
+  }
+}
+
+// One row of the host's table (shown to the operator, or with the flag
+// blank). False when the row was dropped: the cursor is then already on
+// the next one.
+bool TrataTipo(Programacao& p, rtl::ClientDataSet& tipo) {
+  const std::string mostra = tipo.FieldByName("IDMOSTRARECE").AsString();
+  if (mostra != "S" && !rtl::Trim(mostra).empty()) return true;
+  const std::string dsImpFiscal = tipo.FieldByName("DSIMPFISCAL").AsString();
+  const std::string idTipoRece = tipo.FieldByName("IDTIPORECE").AsString();
+  const std::string K = rtl::AnsiUpperCase(rtl::Copy(dsImpFiscal, 1, 16));
+
+  if (rtl::Trim(K).empty()) {
+    // A type without a printer name cannot be programmed (and would
+    // otherwise match any name of the printer's list).
+    DescartaTipo(tipo);
+    return false;
+  }
+  const bool conhecida = rtl::Pos("@" + K + "@", "@" + p.processados) > 0 || PosNome(K, p.listaMaiuscula) > 0;
+  if (conhecida) {
+    AdotaFormaConhecida(p, tipo, K, dsImpFiscal, idTipoRece);
+    return true;
+  }
+  if (!ProgramaNovaForma(p, tipo, K, dsImpFiscal, idTipoRece)) {
+    DescartaTipo(tipo);
+    return false;
+  }
+  return true;
+}
+
+// After a row failed half-way: its changes are undone and the module's
+// copy is left without a filter.
+void DesfazLinha(rtl::ClientDataSet& tipo, rtl::ClientDataSet& receb) {
+  for (rtl::ClientDataSet* ds : {&tipo, &receb})
+    if (ds->State() == rtl::DataSetState::Edit || ds->State() == rtl::DataSetState::Insert) ds->Cancel();
+  receb.SetFiltered(false);
+}
+
 }  // namespace
 
 void CarregaRecebimento(const std::string& stIgnorado, const std::string& stEsquemaCor, int32_t idTipoImpFis,
                         rtl::ClientDataSet* cdsTipoRece) {
   if (!cdsTipoRece) return;  // no table, nothing to program
-  TdtmElgin01100& dm = DataModule();
-  rtl::ClientDataSet& receb = dm.cdsReceb;
-  receb.CopyFrom(*cdsTipoRece);
+  Programacao p{DataModule().cdsReceb, "", "", "", {}};
+  p.receb.CopyFrom(*cdsTipoRece);
   cdsTipoRece->SetFilter("IDTPBUTTON = '5'");
   cdsTipoRece->SetFiltered(true);
   cdsTipoRece->First();
-  std::string processados;  // names programmed in this run: upper case, 16 characters, "@"
 
-  std::string lista;
-  Send(LeFormasPagamento(lista));
-  std::string listaMaiuscula = rtl::AnsiUpperCase(lista);
-
-  rtl::LocateOptions semCaixa;
-  semCaixa.caseInsensitive = true;
+  Send(LeFormasPagamento(p.lista));
+  p.listaMaiuscula = rtl::AnsiUpperCase(p.lista);
+  p.semCaixa.caseInsensitive = true;
 
   while (!cdsTipoRece->Eof()) {
     try {
-      rtl::ClientDataSet& tipo = *cdsTipoRece;
-      const std::string mostra = tipo.FieldByName("IDMOSTRARECE").AsString();
-      if (mostra == "S" || rtl::Trim(mostra).empty()) {
-        const std::string dsImpFiscal = tipo.FieldByName("DSIMPFISCAL").AsString();
-        const std::string idTipoRece = tipo.FieldByName("IDTIPORECE").AsString();
-        const std::string K = rtl::AnsiUpperCase(rtl::Copy(dsImpFiscal, 1, 16));
-
-        if (rtl::Trim(K).empty()) {
-          // A type without a printer name cannot be programmed (and would
-          // otherwise match any name of the printer's list).
-          tipo.Delete();
-          rtl::ProcessMessages();
-          continue;
-        }
-
-        const bool conhecida = rtl::Pos("@" + K + "@", "@" + processados) > 0 || PosNome(K, listaMaiuscula) > 0;
-        if (!conhecida) {
-          if (!TemEspacoNovaForma()) {
-            tipo.Delete();
-            rtl::ProcessMessages();
-            continue;
-          }
-          Send(ProgramaFormaPagamento(dsImpFiscal));
-          const Command leitura = LeFormasPagamento(lista);
-          const int codigo = CallOnly(leitura);
-          listaMaiuscula = rtl::AnsiUpperCase(lista);
-          // Confirmed when the re-read list holds the name (in whatever
-          // letter case the printer keeps it) and the reading succeeded; the
-          // reading is analysed only once the name was found.
-          if (!(PosNome(K, listaMaiuscula) > 0 && Analyse(leitura, codigo))) {
-            tipo.Delete();
-            rtl::ProcessMessages();
-            continue;
-          }
-          processados += K + "@";
-          tipo.Edit();
-          tipo.FieldByName("CDFPIMPFIS").SetAsString("S");
-          tipo.FieldByName("IDEMIVALE").SetAsString(EmiteVale(idTipoRece));
-          if (idTipoRece == "B") tipo.FieldByName("IDMOSTRARECE").SetAsString("N");
-          tipo.Post();
-          // The module's copy records that the method now exists in the printer.
-          if (receb.Locate("CDTIPORECE", rtl::Variant(tipo.FieldByName("CDTIPORECE").AsString()), semCaixa)) {
-            receb.Edit();
-            receb.FieldByName("CDFPIMPFIS").SetAsString("S");
-            receb.FieldByName("IDEMIVALE").SetAsString(EmiteVale(idTipoRece));
-            receb.Post();
-          }
-        } else {
-          // Known method: the host's row takes the printer's spelling.
-          const int P = PosNome(K, listaMaiuscula);
-          const std::string nomeImpressora =
-              rtl::TrimRight(P > 0 ? rtl::Copy(lista, P, 16) : rtl::Copy(dsImpFiscal, 1, 16));
-          receb.SetFilter("CDFPIMPFIS <> ' '");
-          receb.SetFiltered(true);
-          const bool achou = receb.Locate("DSIMPFISCAL", rtl::Variant(dsImpFiscal), semCaixa);
-          const std::string cdFpImpFis = achou ? receb.FieldByName("CDFPIMPFIS").AsString() : std::string("S");
-          receb.SetFiltered(false);
-          tipo.Edit();
-          tipo.FieldByName("NMTIPORECE").SetAsString(nomeImpressora);
-          tipo.FieldByName("CDFPIMPFIS").SetAsString(cdFpImpFis);
-          tipo.FieldByName("IDEMIVALE").SetAsString(EmiteVale(idTipoRece));
-          tipo.Post();
-          if (!achou && receb.Locate("CDTIPORECE", rtl::Variant(tipo.FieldByName("CDTIPORECE").AsString()), semCaixa)) {
-            receb.Edit();
-            receb.FieldByName("NMTIPORECE").SetAsString(nomeImpressora);
-            receb.FieldByName("CDFPIMPFIS").SetAsString(cdFpImpFis);
-            receb.FieldByName("IDEMIVALE").SetAsString(EmiteVale(idTipoRece));
-            receb.Post();
-          }
-        }
-      }
+      if (!TrataTipo(p, *cdsTipoRece)) continue;
     } catch (const std::exception&) {
-      for (rtl::ClientDataSet* ds : {cdsTipoRece, &receb})
-        if (ds->State() == rtl::DataSetState::Edit || ds->State() == rtl::DataSetState::Insert) ds->Cancel();
-      receb.SetFiltered(false);
+      DesfazLinha(*cdsTipoRece, p.receb);
       Notice(Msg("ComandoNExec"), hostlib::tmAviso, stEsquemaCor);
     }
     cdsTipoRece->Next();
     rtl::ProcessMessages();
   }
 
-  Carrega_Rel_Gerencial(lista);
+  Carrega_Rel_Gerencial(p.lista);
 }
 
 bool Carrega_Rel_Gerencial(const std::string& stRelGer) {

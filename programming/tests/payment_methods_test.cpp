@@ -183,6 +183,30 @@ TEST_F(PaymentMethodsTest, ALibraryThatThrowsFailsThatRowsReadingAndTheOthersGoO
   EXPECT_TRUE(Dialogs().empty());
 }
 
+TEST_F(PaymentMethodsTest, ARowThatCannotBeUpdatedIsLeftAsItWasAndTheOthersGoOn) {
+  // A host table without the voucher flag: updating a row fails half-way.
+  rtl::ClientDataSet tipos;
+  for (const auto& f : Qor01100::layouts::kPaymentType)
+    if (std::string(f.name) != "IDEMIVALE") tipos.AddFieldDef(f.name, f.type, f.size);
+  tipos.CreateDataSet();
+  for (auto [cd, ds] : {std::pair{"001", "DINHEIRO"}, std::pair{"002", "Pix"}})
+    qortest::AppendRecord(tipos, {{"CDTIPORECE", cd}, {"DSIMPFISCAL", ds}, {"IDMOSTRARECE", "S"},
+                                  {"IDTPBUTTON", "5"}, {"IDTIPORECE", "1"}, {"NMTIPORECE", "HOST"}});
+  Qor01100::CarregaRecebimento("", "001", 1, &tipos);
+
+  EXPECT_EQ(tipos.RecordCount(), 2) << "no row is removed";
+  for (tipos.First(); !tipos.Eof(); tipos.Next()) {
+    const std::string cd = tipos.FieldByName("CDTIPORECE").AsString();
+    EXPECT_EQ(tipos.FieldByName("NMTIPORECE").AsString(), "HOST") << cd << ": the half-made change is undone";
+    EXPECT_EQ(tipos.FieldByName("CDFPIMPFIS").AsString(), "") << cd;
+  }
+  EXPECT_EQ(Programados(), (std::vector<json>{{"Pix", "1"}, {"Rel Gerencial", "1"}}));
+  EXPECT_FALSE(Qor01100::DataModule().cdsReceb.Filtered());
+  std::vector<std::string> avisos;
+  for (auto& d : Dialogs()) avisos.push_back(d.request.text);
+  EXPECT_EQ(avisos, std::vector<std::string>(2, Qor01100::Msg("ComandoNExec")));
+}
+
 TEST_F(PaymentMethodsTest, ReportNameIsProgrammedOnlyWhenMissing) {
   struct Caso {
     const char* lista;
