@@ -161,6 +161,71 @@ std::string Absolute(const std::string& p) {
   return ec ? p : a.lexically_normal().string();
 }
 
+// Reads and checks the session script; false (with the reason on standard
+// error) when it cannot run.
+bool ReadSession(const std::string& path, qorhost::Json& session) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::cerr << "qorhost: cannot read the session file " << path << ": " << std::strerror(errno) << "\n";
+    return false;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  try {
+    session = qorhost::ParseSession(text.str());
+  } catch (const qorhost::SessionError& e) {
+    std::cerr << "qorhost: " << path << ": " << e.what() << "\n";
+    return false;
+  }
+  return true;
+}
+
+// The host program's folder, absolute and created when missing; empty (with
+// the reason on standard error) when it cannot be used.
+std::string HostFolder(const CommandLine& cl) {
+  const std::string hostDir = Absolute(cl.hostDir.empty() ? "." : cl.hostDir);
+  std::error_code ec;
+  std::filesystem::create_directories(hostDir, ec);
+  if (!std::filesystem::is_directory(hostDir)) {
+    std::cerr << "qorhost: the host folder " << hostDir << " cannot be used\n";
+    return "";
+  }
+  return hostDir;
+}
+
+// Loads the vendor library the command line names as "Elgin.dll" and finds
+// the simulated printer's control interface in it. A library that does not
+// load is only reported: the module's start then fails as it would at a
+// point of sale.
+qorhost::SimControl LoadPrinter(const CommandLine& cl) {
+  std::error_code ec;
+  if (cl.printer != "sim") {
+    // A file that exists is taken by its full path; anything else is a name for the loader.
+    const std::string lib = std::filesystem::exists(cl.printer, ec) ? Absolute(cl.printer) : cl.printer;
+    rtl::SetLibraryOverride("Elgin.dll", lib);
+  }
+  std::string loadError;
+  void* printer = rtl::LoadLibraryByName("Elgin.dll", &loadError);
+  if (!printer)
+    std::cerr << "qorhost: cannot load the printer library (" << loadError
+              << "); the module's start will fail\n";
+  qorhost::SimControl sim = qorhost::SimControl::Resolve(
+      [printer](const char* name) { return printer ? rtl::GetLibrarySymbol(printer, name) : nullptr; });
+  if (printer && cl.printer == "sim" && !sim.Available())
+    std::cerr << "qorhost: the printer library found as Elgin.dll is not the simulated printer\n";
+  return sim;
+}
+
+qorhost::HostOptions OptionsFrom(const CommandLine& cl) {
+  qorhost::HostOptions options;
+  options.stateDir = cl.stateDir.empty() ? "" : Absolute(cl.stateDir);
+  options.journal = cl.journal.empty() ? "" : Absolute(cl.journal);
+  options.tape = cl.tape;
+  options.sessionDir = std::filesystem::path(Absolute(cl.session)).parent_path();
+  options.sessionName = cl.session;
+  return options;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -180,49 +245,19 @@ int main(int argc, char** argv) {
   }
 
   // The script first: nothing is loaded for a script that cannot run.
-  std::ifstream in(cl.session, std::ios::binary);
-  if (!in) {
-    std::cerr << "qorhost: cannot read the session file " << cl.session << ": " << std::strerror(errno) << "\n";
-    return qorhost::kExitBadSession;
-  }
-  std::stringstream text;
-  text << in.rdbuf();
   qorhost::Json session;
-  try {
-    session = qorhost::ParseSession(text.str());
-  } catch (const qorhost::SessionError& e) {
-    std::cerr << "qorhost: " << cl.session << ": " << e.what() << "\n";
-    return qorhost::kExitBadSession;
-  }
+  if (!ReadSession(cl.session, session)) return qorhost::kExitBadSession;
 
   // The host's environment, in place before any library is loaded: the
   // module and the simulated printer read the program's folder and the clock through it.
-  const std::string hostDir = Absolute(cl.hostDir.empty() ? "." : cl.hostDir);
-  std::error_code ec;
-  std::filesystem::create_directories(hostDir, ec);
-  if (!std::filesystem::is_directory(hostDir)) {
-    std::cerr << "qorhost: the host folder " << hostDir << " cannot be used\n";
-    return qorhost::kExitBadSession;
-  }
+  const std::string hostDir = HostFolder(cl);
+  if (hostDir.empty()) return qorhost::kExitBadSession;
   static HostEnv env;
   env.programPath = (std::filesystem::path(hostDir) / "qorhost").string();
   rtl::SetEnv(&env);
 
-  if (cl.printer != "sim") {
-    // A file that exists is taken by its full path; anything else is a name for the loader.
-    const std::string lib = std::filesystem::exists(cl.printer, ec) ? Absolute(cl.printer) : cl.printer;
-    rtl::SetLibraryOverride("Elgin.dll", lib);
-  }
+  const qorhost::SimControl sim = LoadPrinter(cl);
   std::string loadError;
-  void* printer = rtl::LoadLibraryByName("Elgin.dll", &loadError);
-  if (!printer)
-    std::cerr << "qorhost: cannot load the printer library (" << loadError
-              << "); the module's start will fail\n";
-  qorhost::SimControl sim = qorhost::SimControl::Resolve(
-      [printer](const char* name) { return printer ? rtl::GetLibrarySymbol(printer, name) : nullptr; });
-  if (printer && cl.printer == "sim" && !sim.Available())
-    std::cerr << "qorhost: the printer library found as Elgin.dll is not the simulated printer\n";
-
   void* module = rtl::LoadLibraryByName("Pkg_Qor01100.dll", &loadError);
   if (!module) {
     std::cerr << "qorhost: cannot load the module Pkg_Qor01100: " << loadError << "\n";
@@ -230,19 +265,14 @@ int main(int argc, char** argv) {
     return qorhost::kExitLoad;
   }
 
-  qorhost::HostOptions options;
-  options.stateDir = cl.stateDir.empty() ? "" : Absolute(cl.stateDir);
-  options.journal = cl.journal.empty() ? "" : Absolute(cl.journal);
-  options.tape = cl.tape;
-  options.sessionDir = std::filesystem::path(Absolute(cl.session)).parent_path();
-  options.sessionName = cl.session;
   qorhost::SessionRunner runner([module](const std::string& name) { return rtl::GetLibrarySymbol(module, name); },
-                                sim, env, options, std::cout, std::cerr);
+                                sim, env, OptionsFrom(cl), std::cout, std::cerr);
   if (::isatty(STDIN_FILENO)) runner.SetAsker(AskTerminal);
   // The host folder is also the working folder, as for a point-of-sale
   // program started from its own folder: relative names (a library folder
   // in "ELGIN.INI", a file named in a session's arguments) are read from
   // there. Every path of the command line is absolute by now.
+  std::error_code ec;
   std::filesystem::current_path(hostDir, ec);
   const int status = runner.Run(session);
   rtl::SetEnv(nullptr);

@@ -242,6 +242,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CliCase{"good.json good.json", 2, "one session file at a time"},
                       CliCase{"missing.json", 2, "cannot read the session file missing.json"},
                       CliCase{"bad.json", 2, "bad.json: unreadable JSON"},
+                      CliCase{"--host-dir good.json good.json", 2, "good.json cannot be used"},
                       CliCase{"--printer /nonexistent/libfake.so --state x good.json", 2,
                               "need the simulated printer"}));
 
