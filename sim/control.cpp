@@ -83,6 +83,124 @@ json Printer::CouponsSnapshot() {
   return out;
 }
 
+namespace {
+
+// The day's totalizers, with the programmed payment methods and non-fiscal
+// totalizers by name.
+json TotalsSnapshot(const DayTotals& d, const Programming& prog) {
+  json taxed = json::array();
+  for (auto v : d.taxed) taxed.push_back(Amount(v));
+  json payments = json::object(), nf = json::object();
+  for (int i = 0; i < kPaymentSlots; ++i)
+    if (!Trim(prog.payNames[i]).empty()) payments[Cp1252ToUtf8(Trim(prog.payNames[i]))] = Amount(d.payments[i]);
+  for (int i = 0; i < kNamedTotalizers; ++i)
+    if (!Trim(prog.nfNames[i]).empty())
+      nf[Cp1252ToUtf8(Trim(prog.nfNames[i]))] = {{"index", Zeros(i, 2)}, {"value", Amount(d.nf[i].value)},
+                                                 {"count", d.nf[i].count}};
+  return {{"gross", Amount(d.gross)},
+          {"net", Amount(d.gross - d.cancIcms - d.cancIss - d.discIcms - d.discIss)},
+          {"cancellations", Amount(d.cancIcms + d.cancIss)},
+          {"discounts", Amount(d.discIcms + d.discIss)},
+          {"surcharges", Amount(d.acrIcms + d.acrIss)},
+          {"cancellations_icms", Amount(d.cancIcms)},
+          {"cancellations_iss", Amount(d.cancIss)},
+          {"discounts_icms", Amount(d.discIcms)},
+          {"discounts_iss", Amount(d.discIss)},
+          {"surcharges_icms", Amount(d.acrIcms)},
+          {"surcharges_iss", Amount(d.acrIss)},
+          {"items_cancelled", Amount(d.itemsCancelled)},
+          {"taxed", taxed},
+          {"substitution", Amount(d.substitution)},
+          {"exempt", Amount(d.exempt)},
+          {"non_incidence", Amount(d.nonIncidence)},
+          {"non_fiscal", Amount(d.nonFiscal)},
+          {"supply", Amount(d.supply)},
+          {"withdrawal", Amount(d.withdrawal)},
+          {"payments", payments},
+          {"nonfiscal_totalizers", nf}};
+}
+
+// The document being issued, with its items (their rates named by rateLabel).
+template <class RateLabel>
+json OpenDocumentSnapshot(const OpenDoc& doc, const RateLabel& rateLabel) {
+  json items = json::array();
+  for (auto& it : doc.items)
+    items.push_back({{"n", it.n},
+                     {"code", U(it.code)},
+                     {"description", U(it.description)},
+                     {"rate", rateLabel(it.cat)},
+                     {"qty", static_cast<double>(it.qty) / 1000.0},
+                     {"price", static_cast<double>(it.price) / 1000.0},
+                     {"total", Amount(it.total)},
+                     {"discount", Amount(it.discount)},
+                     {"surcharge", Amount(it.surcharge)},
+                     {"cancelled", it.cancelled}});
+  return {{"kind", doc.kind},
+          {"coo", doc.coo},
+          {"ccf", doc.ccf},
+          {"stage", doc.stage == 1 ? "items" : "payment"},
+          {"consumer_id", U(doc.consumerId)},
+          {"consumer_name", U(doc.consumerName)},
+          {"consumer_address", U(doc.consumerAddress)},
+          {"items", items},
+          {"subtotal", Amount(doc.subtotal)},
+          {"discount", Amount(doc.subDiscount)},
+          {"surcharge", Amount(doc.subSurcharge)},
+          {"total", Amount(doc.Total())},
+          {"paid", Amount(doc.paid)},
+          {"payments", PaymentsJson(doc.payments)}};
+}
+
+json LastSaleSnapshot(const LastSale& last) {
+  return {{"kind", last.kind},
+          {"coo", last.coo},
+          {"ccf", last.ccf},
+          {"total", Amount(last.total)},
+          {"cancellable", last.cancellable},
+          {"linkable", last.linkable},
+          {"payments", PaymentsJson(last.payments)}};
+}
+
+// The printer's programming: identification, owner, and the occupied slots
+// of rates, payment methods, non-fiscal totalizers and report names.
+json ProgrammingSnapshot(const Programming& p) {
+  json rates = json::array(), pays = json::array(), nfs = json::array(), reports = json::array();
+  for (int i = 0; i < kRateSlots; ++i)
+    if (p.rates[i]) rates.push_back({{"position", Zeros(i, 2)}, {"rate", p.rates[i] / 100.0}, {"iss", p.iss[i]}});
+  for (int i = 0; i < kPaymentSlots; ++i)
+    if (!Trim(p.payNames[i]).empty())
+      pays.push_back({{"slot", Zeros(i + 1, 2)}, {"name", U(p.payNames[i])}, {"linkable", p.payLinkable[i]}});
+  for (int i = 0; i < kNamedTotalizers; ++i)
+    if (!Trim(p.nfNames[i]).empty()) nfs.push_back({{"index", Zeros(i, 2)}, {"name", U(p.nfNames[i])}});
+  for (int i = 0; i < kReportSlots; ++i)
+    if (!Trim(p.reportNames[i]).empty())
+      reports.push_back({{"slot", Zeros(i + 1, 2)}, {"name", U(p.reportNames[i])}, {"cer", p.reportCer[i]}});
+  return {{"serial", U(p.serial)},
+          {"till", U(p.till)},
+          {"brand", U(p.brand)},
+          {"model", U(p.model)},
+          {"type", U(p.type)},
+          {"firmware", U(p.firmware)},
+          {"owner", OwnerJson(p.owner)},
+          {"rates", rates},
+          {"payment_methods", pays},
+          {"nonfiscal_totalizers", nfs},
+          {"report_names", reports},
+          {"truncation", p.truncation}};
+}
+
+json LastReductionSnapshot(const ZRecord& z) {
+  return {{"crz", z.counters.crz},
+          {"coo", z.counters.coo},
+          {"movement_date", KeyIso(z.movementDate)},
+          {"issued_at", z.issuedAt},
+          {"gross", Amount(z.day.gross)},
+          {"net", Amount(z.net())},
+          {"grand_total", Amount(z.gt)}};
+}
+
+}  // namespace
+
 json Printer::Snapshot() {
   json out;
   if (!MemoryWhole()) {
@@ -94,16 +212,6 @@ json Printer::Snapshot() {
   }
   out["memory_error"] = nullptr;
   Mutate([&] {
-    const DayTotals& d = st_.day;
-    json taxed = json::array();
-    for (auto v : d.taxed) taxed.push_back(Amount(v));
-    json payments = json::object(), nf = json::object();
-    for (int i = 0; i < kPaymentSlots; ++i)
-      if (!Trim(st_.prog.payNames[i]).empty()) payments[Cp1252ToUtf8(Trim(st_.prog.payNames[i]))] = Amount(d.payments[i]);
-    for (int i = 0; i < kNamedTotalizers; ++i)
-      if (!Trim(st_.prog.nfNames[i]).empty())
-        nf[Cp1252ToUtf8(Trim(st_.prog.nfNames[i]))] = {{"index", Zeros(i, 2)}, {"value", Amount(d.nf[i].value)},
-                                                      {"count", d.nf[i].count}};
     std::string dayState = DayClosed() ? "closed" : ZPending() ? "z_pending" : st_.movementDate.empty() ? "not_started" : "open";
     int flags = (doc_ && doc_->kind == "CF" ? 1 : 0) | (doc_ && doc_->kind == "CF" && doc_->stage == 2 ? 2 : 0) |
                 (st_.summerTime ? 4 : 0) | (DayClosed() ? 8 : 0) | (ZPending() ? 16 : 0) |
@@ -124,101 +232,12 @@ json Printer::Snapshot() {
     out["day"] = {{"movement_date", KeyIso(st_.movementDate)}, {"state", dayState}};
     out["counters"] = ToJson(st_.counters);
     out["grand_total"] = Amount(st_.gt);
-    out["totals"] = {{"gross", Amount(d.gross)},
-                     {"net", Amount(d.gross - d.cancIcms - d.cancIss - d.discIcms - d.discIss)},
-                     {"cancellations", Amount(d.cancIcms + d.cancIss)},
-                     {"discounts", Amount(d.discIcms + d.discIss)},
-                     {"surcharges", Amount(d.acrIcms + d.acrIss)},
-                     {"cancellations_icms", Amount(d.cancIcms)},
-                     {"cancellations_iss", Amount(d.cancIss)},
-                     {"discounts_icms", Amount(d.discIcms)},
-                     {"discounts_iss", Amount(d.discIss)},
-                     {"surcharges_icms", Amount(d.acrIcms)},
-                     {"surcharges_iss", Amount(d.acrIss)},
-                     {"items_cancelled", Amount(d.itemsCancelled)},
-                     {"taxed", taxed},
-                     {"substitution", Amount(d.substitution)},
-                     {"exempt", Amount(d.exempt)},
-                     {"non_incidence", Amount(d.nonIncidence)},
-                     {"non_fiscal", Amount(d.nonFiscal)},
-                     {"supply", Amount(d.supply)},
-                     {"withdrawal", Amount(d.withdrawal)},
-                     {"payments", payments},
-                     {"nonfiscal_totalizers", nf}};
-    if (doc_) {
-      json items = json::array();
-      for (auto& it : doc_->items)
-        items.push_back({{"n", it.n},
-                         {"code", U(it.code)},
-                         {"description", U(it.description)},
-                         {"rate", CatLabel(it.cat)},
-                         {"qty", static_cast<double>(it.qty) / 1000.0},
-                         {"price", static_cast<double>(it.price) / 1000.0},
-                         {"total", Amount(it.total)},
-                         {"discount", Amount(it.discount)},
-                         {"surcharge", Amount(it.surcharge)},
-                         {"cancelled", it.cancelled}});
-      out["document"] = {{"kind", doc_->kind},
-                         {"coo", doc_->coo},
-                         {"ccf", doc_->ccf},
-                         {"stage", doc_->stage == 1 ? "items" : "payment"},
-                         {"consumer_id", U(doc_->consumerId)},
-                         {"consumer_name", U(doc_->consumerName)},
-                         {"consumer_address", U(doc_->consumerAddress)},
-                         {"items", items},
-                         {"subtotal", Amount(doc_->subtotal)},
-                         {"discount", Amount(doc_->subDiscount)},
-                         {"surcharge", Amount(doc_->subSurcharge)},
-                         {"total", Amount(doc_->Total())},
-                         {"paid", Amount(doc_->paid)},
-                         {"payments", PaymentsJson(doc_->payments)}};
-    } else {
-      out["document"] = nullptr;
-    }
-    out["last_sale"] = {{"kind", st_.last.kind},
-                        {"coo", st_.last.coo},
-                        {"ccf", st_.last.ccf},
-                        {"total", Amount(st_.last.total)},
-                        {"cancellable", st_.last.cancellable},
-                        {"linkable", st_.last.linkable},
-                        {"payments", PaymentsJson(st_.last.payments)}};
-    const Programming& p = st_.prog;
-    json rates = json::array(), pays = json::array(), nfs = json::array(), reports = json::array();
-    for (int i = 0; i < kRateSlots; ++i)
-      if (p.rates[i]) rates.push_back({{"position", Zeros(i, 2)}, {"rate", p.rates[i] / 100.0}, {"iss", p.iss[i]}});
-    for (int i = 0; i < kPaymentSlots; ++i)
-      if (!Trim(p.payNames[i]).empty())
-        pays.push_back({{"slot", Zeros(i + 1, 2)}, {"name", U(p.payNames[i])}, {"linkable", p.payLinkable[i]}});
-    for (int i = 0; i < kNamedTotalizers; ++i)
-      if (!Trim(p.nfNames[i]).empty()) nfs.push_back({{"index", Zeros(i, 2)}, {"name", U(p.nfNames[i])}});
-    for (int i = 0; i < kReportSlots; ++i)
-      if (!Trim(p.reportNames[i]).empty())
-        reports.push_back({{"slot", Zeros(i + 1, 2)}, {"name", U(p.reportNames[i])}, {"cer", p.reportCer[i]}});
-    out["programming"] = {{"serial", U(p.serial)},
-                          {"till", U(p.till)},
-                          {"brand", U(p.brand)},
-                          {"model", U(p.model)},
-                          {"type", U(p.type)},
-                          {"firmware", U(p.firmware)},
-                          {"owner",
-                           OwnerJson(p.owner)},
-                          {"rates", rates},
-                          {"payment_methods", pays},
-                          {"nonfiscal_totalizers", nfs},
-                          {"report_names", reports},
-                          {"truncation", p.truncation}};
-    if (st_.lastZ) {
-      const ZRecord& z = *st_.lastZ;
-      out["last_reduction"] = {{"crz", z.counters.crz},
-                               {"coo", z.counters.coo},
-                               {"movement_date", KeyIso(z.movementDate)},
-                               {"issued_at", z.issuedAt},
-                               {"gross", Amount(z.day.gross)},
-                               {"net", Amount(z.net())},
-                               {"grand_total", Amount(z.gt)}};
-    } else {
-      out["last_reduction"] = nullptr;
-    }
+    out["totals"] = TotalsSnapshot(st_.day, st_.prog);
+    out["document"] =
+        doc_ ? OpenDocumentSnapshot(*doc_, [this](int cat) { return CatLabel(cat); }) : json(nullptr);
+    out["last_sale"] = LastSaleSnapshot(st_.last);
+    out["programming"] = ProgrammingSnapshot(st_.prog);
+    out["last_reduction"] = st_.lastZ ? LastReductionSnapshot(*st_.lastZ) : json(nullptr);
     out["coupons"] = CouponsSnapshot();
     out["fiscal_memory_records"] = static_cast<int64_t>(store_.Reductions().size());
     out["tape"] = TapePath();
