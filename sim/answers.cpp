@@ -1,6 +1,7 @@
 // Port, status, programming and the query answers in their fixed-width
 // layouts (each layout is documented in sim/README.md).
 #include <stdexcept>
+#include <vector>
 
 #include "sim/core/text.h"
 #include "sim/printer.h"
@@ -429,110 +430,103 @@ int Printer::Elgin_LeNomeRelatorioGerencial(const Call& c) {
 
 // ---------------------------------------------------------------- last reduction
 
-std::string Printer::LastReductionRecord() {
-  ZRecord z;
-  if (st_.lastZ) z = *st_.lastZ;
-  else z.counters.cro = st_.counters.cro;
-  const DayTotals& d = z.day;
-  std::optional<Civil> at = ParseIso(z.issuedAt);
-  Record r;
-  r.At(1, st_.lastZ ? "01" : "00");
-  r.Sep();
-  r.At(4, Zeros(z.counters.cro, 4));
-  r.Sep();
-  r.At(9, Zeros(z.counters.crz, 4));
-  r.Sep();
-  r.At(14, Zeros(z.counters.coo, 6));
-  r.Sep();
-  r.At(21, Zeros(z.counters.gnf, 6));
-  r.Sep();
-  r.At(28, Zeros(z.counters.ccf, 6));
-  r.Sep();
-  r.At(35, Zeros(z.counters.grg, 6));
-  r.Sep();
-  r.At(42, Zeros(z.counters.cdc, 6));
-  r.Sep();
-  r.At(49, Zeros(z.counters.cnc, 4));
-  r.Sep();
-  r.At(54, Zeros(z.counters.cfc, 4));
-  r.Sep();
-  r.At(59, Ddmmyy(z.movementDate));
-  r.Sep();
-  r.At(66, at ? ecfsim::Ddmmyy(*at) : "000000");
-  r.Sep();
-  r.At(73, at ? Hhmmss(*at) : "000000");
-  r.Sep();
+namespace {
+
+// A field of a fixed-width record: its 1-based position and its text.
+struct Field {
+  size_t at;
+  std::string text;
+};
+
+// The counters, the movement date and the moment of issue of a reduction
+// (positions 1 to 73); `present` is false before the first reduction.
+std::vector<Field> ReductionCounterFields(const ZRecord& z, bool present) {
+  const std::optional<Civil> at = ParseIso(z.issuedAt);
+  return {{1, present ? "01" : "00"},
+          {4, Zeros(z.counters.cro, 4)},
+          {9, Zeros(z.counters.crz, 4)},
+          {14, Zeros(z.counters.coo, 6)},
+          {21, Zeros(z.counters.gnf, 6)},
+          {28, Zeros(z.counters.ccf, 6)},
+          {35, Zeros(z.counters.grg, 6)},
+          {42, Zeros(z.counters.cdc, 6)},
+          {49, Zeros(z.counters.cnc, 4)},
+          {54, Zeros(z.counters.cfc, 4)},
+          {59, Ddmmyy(z.movementDate)},
+          {66, at ? ecfsim::Ddmmyy(*at) : "000000"},
+          {73, at ? Hhmmss(*at) : "000000"}};
+}
+
+// The rates (positions 80 and 160): each in hundredths of a percent, and its
+// kind ('T' state tax, 'S' service tax, blank when not programmed).
+std::vector<Field> ReductionRateFields(const ZRecord& z) {
   std::string rates, kinds;
   for (int i = 0; i < kRateSlots; ++i) {
     rates += (i ? "," : "") + Zeros(z.rates[i], 4);
     kinds += z.rates[i] == 0 ? ' ' : (z.iss[i] ? 'S' : 'T');
   }
-  r.At(80, rates);
-  r.Sep();
-  r.At(160, kinds);
-  r.Sep();
-  r.At(177, Zeros(d.gross, 18));
-  r.Sep();
-  r.At(196, Zeros(z.net(), 18));
-  r.Sep();
-  r.At(215, Zeros(d.nonFiscal, 14));
-  r.Sep();
-  r.At(230, Zeros(d.supply, 14));
-  r.Sep();
-  r.At(245, Zeros(d.withdrawal, 14));
-  r.Sep();
+  return {{80, rates}, {160, kinds}};
+}
+
+// The day's totalizers of a reduction (positions 177 to 1265).
+std::vector<Field> ReductionTotalFields(const ZRecord& z) {
+  const DayTotals& d = z.day;
   int64_t icms = 0, iss = 0;
   for (int i = 0; i < kRateSlots; ++i) (z.iss[i] ? iss : icms) += d.taxed[i];
-  r.At(260, Zeros(icms, 14));
-  r.Sep();
-  r.At(275, Zeros(iss, 14));
-  r.Sep();
-  r.At(290, Zeros(d.itemsCancelled, 14));
-  r.Sep();
-  r.At(305, Zeros(d.itemsSold, 10));
-  r.Sep();
-  r.At(316, Zeros(z.gt, 18));
-  r.Sep();
   std::string taxed;
   for (auto v : d.taxed) taxed += Zeros(v, 14);
-  r.At(335, taxed);
-  r.Sep();
-  r.At(560, Zeros(d.exempt, 14));
-  r.Sep();
-  r.At(575, Zeros(d.nonIncidence, 14));
-  r.Sep();
-  r.At(590, Zeros(d.substitution, 14));
-  r.Sep();
-  r.At(605, Zeros(0, 14));
-  r.Sep();
-  r.At(620, Zeros(0, 14));
-  r.Sep();
-  r.At(635, Zeros(0, 14));
-  r.Sep();
-  r.At(650, Zeros(d.discIcms, 14));
-  r.Sep();
-  r.At(665, Zeros(d.discIss, 14));
-  r.Sep();
-  r.At(680, Zeros(d.acrIcms, 14));
-  r.Sep();
-  r.At(695, Zeros(d.acrIss, 14));
-  r.Sep();
-  r.At(710, Zeros(d.cancIcms, 14));
-  r.Sep();
-  r.At(725, Zeros(d.cancIss, 14));
-  r.Sep();
   std::string nfValues, nfCounts;
   for (auto& t : d.nf) {
     nfValues += Zeros(t.value, 14);
     nfCounts += Zeros(t.count, 4);
   }
-  r.At(740, nfValues);
-  r.Sep();
-  r.At(1133, nfCounts);
-  r.Sep();
-  r.At(1246, Zeros(d.gtStart, 18));
-  r.Sep();
-  r.At(1265, Zeros(0, 14));
+  return {{177, Zeros(d.gross, 18)},
+          {196, Zeros(z.net(), 18)},
+          {215, Zeros(d.nonFiscal, 14)},
+          {230, Zeros(d.supply, 14)},
+          {245, Zeros(d.withdrawal, 14)},
+          {260, Zeros(icms, 14)},
+          {275, Zeros(iss, 14)},
+          {290, Zeros(d.itemsCancelled, 14)},
+          {305, Zeros(d.itemsSold, 10)},
+          {316, Zeros(z.gt, 18)},
+          {335, taxed},
+          {560, Zeros(d.exempt, 14)},
+          {575, Zeros(d.nonIncidence, 14)},
+          {590, Zeros(d.substitution, 14)},
+          {605, Zeros(0, 14)},
+          {620, Zeros(0, 14)},
+          {635, Zeros(0, 14)},
+          {650, Zeros(d.discIcms, 14)},
+          {665, Zeros(d.discIss, 14)},
+          {680, Zeros(d.acrIcms, 14)},
+          {695, Zeros(d.acrIss, 14)},
+          {710, Zeros(d.cancIcms, 14)},
+          {725, Zeros(d.cancIss, 14)},
+          {740, nfValues},
+          {1133, nfCounts},
+          {1246, Zeros(d.gtStart, 18)},
+          {1265, Zeros(0, 14)}};
+}
+
+// Writes the fields after those already written, with a comma before each.
+void WriteFields(Record& r, const std::vector<Field>& fields) {
+  for (const Field& f : fields) {
+    if (!r.str().empty()) r.Sep();
+    r.At(f.at, f.text);
+  }
+}
+
+}  // namespace
+
+std::string Printer::LastReductionRecord() {
+  ZRecord z;
+  if (st_.lastZ) z = *st_.lastZ;
+  else z.counters.cro = st_.counters.cro;
+  Record r;
+  WriteFields(r, ReductionCounterFields(z, st_.lastZ.has_value()));
+  WriteFields(r, ReductionRateFields(z));
+  WriteFields(r, ReductionTotalFields(z));
   return r.str();
 }
 
