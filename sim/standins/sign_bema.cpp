@@ -139,6 +139,63 @@ std::string BnHex(const BIGNUM* b, size_t width) {
   return ToHex(bytes.data(), bytes.size());
 }
 
+// A new key pair as the library writes it: the modulus and the private
+// exponent, 256 hexadecimal digits each. False when it cannot be made.
+bool NewKeyHex(std::string& modulus, std::string& privateExponent) {
+  Pkey key(EVP_RSA_gen(1024));
+  if (!key) return false;
+  BIGNUM* n = nullptr;
+  BIGNUM* d = nullptr;
+  if (!EVP_PKEY_get_bn_param(key.get(), OSSL_PKEY_PARAM_RSA_N, &n) ||
+      !EVP_PKEY_get_bn_param(key.get(), OSSL_PKEY_PARAM_RSA_D, &d)) {
+    BN_free(n);
+    BN_free(d);
+    return false;
+  }
+  modulus = BnHex(n, 256);
+  privateExponent = BnHex(d, 256);
+  BN_free(n);
+  BN_clear_free(d);
+  return true;
+}
+
+// The signature of a body (RSA PKCS#1 v1.5 over its MD5 digest) in
+// hexadecimal; nothing when the key cannot sign.
+std::optional<std::string> SignatureHex(EVP_PKEY* key, const std::string& body) {
+  std::vector<unsigned char> digest = Md5(body);
+  Ctx ctx(EVP_PKEY_CTX_new(key, nullptr));
+  unsigned char sig[256];
+  size_t sigLen = sizeof sig;
+  if (!ctx || EVP_PKEY_sign_init(ctx.get()) <= 0 ||
+      EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) <= 0 ||
+      EVP_PKEY_CTX_set_signature_md(ctx.get(), EVP_md5()) <= 0 ||
+      EVP_PKEY_sign(ctx.get(), sig, &sigLen, digest.data(), digest.size()) <= 0 || sigLen != 128)
+    return std::nullopt;
+  return ToHex(sig, sigLen);
+}
+
+// 1 when hex is the signature of body, 0 when not, -2 when the key cannot verify.
+int VerifySignature(EVP_PKEY* key, const std::string& body, const std::string& hex) {
+  std::vector<unsigned char> sig(128);
+  for (size_t i = 0; i < 128; ++i) sig[i] = static_cast<unsigned char>(std::stoi(hex.substr(2 * i, 2), nullptr, 16));
+  std::vector<unsigned char> digest = Md5(body);
+  Ctx ctx(EVP_PKEY_CTX_new(key, nullptr));
+  if (!ctx || EVP_PKEY_verify_init(ctx.get()) <= 0 ||
+      EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) <= 0 ||
+      EVP_PKEY_CTX_set_signature_md(ctx.get(), EVP_md5()) <= 0)
+    return -2;
+  return EVP_PKEY_verify(ctx.get(), sig.data(), sig.size(), digest.data(), digest.size()) == 1 ? 1 : 0;
+}
+
+// Rewrites the file as its body and the EAD record; false when it cannot be written.
+bool WriteSigned(const std::string& path, const std::string& body, const std::string& hex) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  std::string text = body + "EAD" + hex + "\r\n";
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  return static_cast<bool>(out);
+}
+
 }  // namespace
 
 #pragma GCC visibility push(default)
@@ -151,19 +208,8 @@ int setLibType(int kind) {
 
 int genkkey(char* pub, char* priv) {
   if (!pub || !priv || std::strlen(pub) < 256 || std::strlen(priv) < 256) return -2;
-  Pkey key(EVP_RSA_gen(1024));
-  if (!key) return -1;
-  BIGNUM* n = nullptr;
-  BIGNUM* d = nullptr;
-  if (!EVP_PKEY_get_bn_param(key.get(), OSSL_PKEY_PARAM_RSA_N, &n) ||
-      !EVP_PKEY_get_bn_param(key.get(), OSSL_PKEY_PARAM_RSA_D, &d)) {
-    BN_free(n);
-    BN_free(d);
-    return -1;
-  }
-  std::string nh = BnHex(n, 256), dh = BnHex(d, 256);
-  BN_free(n);
-  BN_clear_free(d);
+  std::string nh, dh;
+  if (!NewKeyHex(nh, dh)) return -1;
   std::memcpy(pub, nh.data(), 256);
   std::memcpy(priv, dh.data(), 256);
   return 1;
@@ -179,27 +225,13 @@ int generateEAD(char* file, char* pub, char* priv, char* ead, int sign) {
   std::string body, old;
   SplitRecord(*all, body, old);
   if (!body.empty() && body.back() != '\n') body += "\r\n";
-  std::vector<unsigned char> digest = Md5(body);
-  Ctx ctx(EVP_PKEY_CTX_new(key.get(), nullptr));
-  unsigned char sig[256];
-  size_t sigLen = sizeof sig;
-  if (!ctx || EVP_PKEY_sign_init(ctx.get()) <= 0 ||
-      EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) <= 0 ||
-      EVP_PKEY_CTX_set_signature_md(ctx.get(), EVP_md5()) <= 0 ||
-      EVP_PKEY_sign(ctx.get(), sig, &sigLen, digest.data(), digest.size()) <= 0 || sigLen != 128)
-    return -2;
-  std::string hex = ToHex(sig, sigLen);
+  const std::optional<std::string> hex = SignatureHex(key.get(), body);
+  if (!hex) return -2;
   if (ead) {
     size_t room = std::strlen(ead);
-    std::memcpy(ead, hex.data(), room < hex.size() ? room : hex.size());
+    std::memcpy(ead, hex->data(), room < hex->size() ? room : hex->size());
   }
-  if (sign) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return -1;
-    std::string text = body + "EAD" + hex + "\r\n";
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    if (!out) return -1;
-  }
+  if (sign && !WriteSigned(path, body, *hex)) return -1;
   return 1;
 }
 
@@ -212,15 +244,7 @@ int validateFile(char* file, char* pub, char* priv) {
   if (!all) return -1;
   std::string body, hex;
   if (!SplitRecord(*all, body, hex)) return 0;
-  std::vector<unsigned char> sig(128);
-  for (size_t i = 0; i < 128; ++i) sig[i] = static_cast<unsigned char>(std::stoi(hex.substr(2 * i, 2), nullptr, 16));
-  std::vector<unsigned char> digest = Md5(body);
-  Ctx ctx(EVP_PKEY_CTX_new(key.get(), nullptr));
-  if (!ctx || EVP_PKEY_verify_init(ctx.get()) <= 0 ||
-      EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) <= 0 ||
-      EVP_PKEY_CTX_set_signature_md(ctx.get(), EVP_md5()) <= 0)
-    return -2;
-  return EVP_PKEY_verify(ctx.get(), sig.data(), sig.size(), digest.data(), digest.size()) == 1 ? 1 : 0;
+  return VerifySignature(key.get(), body, hex);
 }
 
 }  // extern "C"

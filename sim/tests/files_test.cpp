@@ -197,6 +197,30 @@ TEST_F(FilesTest, SignatureRecordIsVerifiable) {
   EXPECT_EQ(validate(S(file.string()), pub.p(), priv.p()), 0);
   EXPECT_EQ(sign(S(file.string()), S("XYZ"), priv.p(), ead.p(), 1), -2) << "not a key";
   EXPECT_EQ(sign(S((dir / "missing").string()), pub.p(), priv.p(), ead.p(), 1), -1);
+  EXPECT_EQ(validate(S((dir / "missing").string()), pub.p(), priv.p()), -1);
+  EXPECT_EQ(validate(S(file.string()), S("XYZ"), priv.p()), -2) << "not a key";
+}
+
+TEST_F(FilesTest, SignatureWithoutWritingAndOfATextWithoutLastLineFeed) {
+  std::string err;
+  void* lib = rtl::LoadLibraryByName("sign_bema.dll", &err);
+  ASSERT_NE(lib, nullptr) << err;
+  auto genkey = Sym<int (*)(char*, char*)>(lib, "genkkey");
+  auto sign = Sym<int (*)(char*, char*, char*, char*, int)>(lib, "generateEAD");
+  auto validate = Sym<int (*)(char*, char*, char*)>(lib, "validateFile");
+  Buf pub(256), priv(256), ead(256), shortEad(10);
+  ASSERT_EQ(genkey(pub.p(), priv.p()), 1);
+
+  fs::path file = dir / "sem_fim.txt";
+  std::ofstream(file, std::ios::binary) << "E01TESTE";
+  ASSERT_EQ(sign(S(file.string()), pub.p(), priv.p(), ead.p(), 0), 1);
+  EXPECT_EQ(ReadAll(file), "E01TESTE") << "sign 0 leaves the file as it was";
+  ASSERT_EQ(sign(S(file.string()), pub.p(), priv.p(), shortEad.p(), 0), 1);
+  EXPECT_TRUE(shortEad.intact());
+  EXPECT_EQ(shortEad.str(), ead.str().substr(0, 10)) << "the digits are cut at the buffer's length";
+  ASSERT_EQ(sign(S(file.string()), pub.p(), priv.p(), ead.p(), 1), 1);
+  EXPECT_EQ(ReadAll(file), "E01TESTE\r\nEAD" + ead.str() + "\r\n") << "the text's last line is ended first";
+  EXPECT_EQ(validate(S(file.string()), pub.p(), nullptr), 1);
 }
 
 }  // namespace
