@@ -124,6 +124,25 @@ int Program(const SimControl& s, const SimStep& st) {
   return s.program(DumpUtf8(st.Value()).c_str());
 }
 
+// {"fault_call": N, "kind": "fail", "code": 0}: the N-th printer call from
+// this step on receives the fault.
+int FaultCall(const SimControl& s, const SimStep& st) {
+  if (!s.fault_call) throw SessionError("this simulated printer cannot fault a call by its position");
+  const int32_t n = st.Integer(st.action.c_str(), 0);
+  if (n < 1) throw SessionError("sim \"fault_call\" is the position of a later call, 1 or more");
+  if (!st.j.contains("kind") || !st.j["kind"].is_string())
+    throw SessionError("sim \"fault_call\" needs a \"kind\": \"fail\", \"raise\", \"lost_answer\" or \"not_executed\"");
+  const std::string kind = st.j["kind"].get<std::string>();
+  if (kind == "fail" && !st.j.contains("code")) throw SessionError("sim \"fault_call\" of kind \"fail\" needs the \"code\"");
+  return s.fault_call(n, kind.c_str(), st.Integer("code", 0));
+}
+
+int Note(const SimControl& s, const SimStep& st) {
+  if (!s.journal_note) throw SessionError("this simulated printer keeps no notes in its journal");
+  if (!st.Value().is_string()) throw SessionError("sim \"note\" is a text written to the call journal");
+  return s.journal_note(st.Value().get<std::string>().c_str());
+}
+
 const SimAction kSimActions[] = {
     {"reset", {}, nullptr},
     {"power", {}, Power},
@@ -137,6 +156,8 @@ const SimAction kSimActions[] = {
     {"not_executed", {"times"}, NotExecuted},
     {"clock_offset_s", {}, ClockOffset},
     {"program", {}, Program},
+    {"fault_call", {"kind", "code"}, FaultCall},
+    {"note", {}, Note},
 };
 
 std::string ActionNames() {

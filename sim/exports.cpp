@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/call_fault.h"
 #include "sim/core/text.h"
 #include "sim/printer.h"
 
@@ -139,6 +140,7 @@ struct Control {
   std::mutex mu;
   Injection fail[kFnCount], answer[kFnCount], raise[kFnCount], lostAnswer[kFnCount], notExecuted[kFnCount];
   Injection status;
+  CallFault byPosition;  // takes precedence over the injections by entry point
   std::string lastError;  // why the last control call failed
   int ack = 6, st1 = 0, st2 = 0;
   FILE* journal = nullptr;
@@ -268,34 +270,39 @@ int Invoke(int f, const ArgPack& p) {
   for (int i = 0; i < p.count; ++i) call.args[i] = p.args[i];
   json args = c.journal ? ArgsJson(call) : json();
 
-  if (c.raise[f].Take()) {
+  // A fault armed by position answers this call alone; the injections by
+  // entry point then wait for the next call of theirs.
+  const CallFault::Kind forced = c.byPosition.Take();
+  auto due = [&](Injection& i, CallFault::Kind k) { return forced == CallFault::kNone ? i.Take() : forced == k; };
+  if (due(c.raise[f], CallFault::kRaise)) {
     std::string msg = std::string("simulated fault in ") + call.name;
     Journal(c, call, args, 0, "raise", msg.c_str());
     throw std::runtime_error(msg);
   }
-  if (c.fail[f].Take()) {
-    Journal(c, call, args, c.fail[f].code, "fail", nullptr);
-    return c.fail[f].code;
+  if (due(c.fail[f], CallFault::kFail)) {
+    const int code = forced == CallFault::kFail ? c.byPosition.Code() : c.fail[f].code;
+    Journal(c, call, args, code, "fail", nullptr);
+    return code;
   }
-  if (c.answer[f].Take()) {
+  if (forced == CallFault::kNone && c.answer[f].Take()) {
     WriteOuts(call, c.answer[f].outs);
     Journal(c, call, args, c.answer[f].code, "answer", nullptr);
     return c.answer[f].code;
   }
-  if (f == k_Elgin_VerificaEstadoImpressora && c.status.Take()) {
+  if (forced == CallFault::kNone && f == k_Elgin_VerificaEstadoImpressora && c.status.Take()) {
     call.PutInt(0, c.ack);
     call.PutInt(1, c.st1);
     call.PutInt(2, c.st2);
     Journal(c, call, args, kOk, "status", nullptr);
     return kOk;
   }
-  if (c.notExecuted[f].Take()) {
+  if (due(c.notExecuted[f], CallFault::kNotExecuted)) {
     // Acknowledged but not acted upon: the next status query says so.
     Printer::Get().MarkNotExecuted();
     Journal(c, call, args, kOk, "not_executed", nullptr);
     return kOk;
   }
-  if (c.lostAnswer[f].Take()) {
+  if (due(c.lostAnswer[f], CallFault::kLostAnswer)) {
     // The printer acts; the answer never reaches the caller.
     SavedOutputs saved(call);
     int acted = Printer::Get().Run(call, kFns[f].handler, PortFree(f), ReadOnly(f));
@@ -397,6 +404,7 @@ int ecfsim_reset(void) {
     for (int i = 0; i < ecfsim::kFnCount; ++i)
       c.fail[i] = c.answer[i] = c.raise[i] = c.lostAnswer[i] = c.notExecuted[i] = ecfsim::Injection{};
     c.status = ecfsim::Injection{};
+    c.byPosition = ecfsim::CallFault{};
     Printer::Get().Reset();
     return 0;
   });
@@ -469,6 +477,27 @@ int ecfsim_lost_answer(const char* fn, int times) {
 
 int ecfsim_not_executed(const char* fn, int times) {
   return Guard([&] { return Inject(Ctl().notExecuted, fn, 0, times); });
+}
+
+int ecfsim_fault_call(long n, const char* kind, int code) {
+  return Guard([&] {
+    const ecfsim::CallFault::Kind k = ecfsim::CallFault::KindNamed(kind);
+    if (n < 0 || (n > 0 && k == ecfsim::CallFault::kNone)) return -2;
+    Ctl().byPosition.Arm(n, k, code);
+    return 0;
+  });
+}
+
+int ecfsim_journal_note(const char* text) {
+  return Guard([&] {
+    ecfsim::Control& c = Ctl();
+    ecfsim::InitJournal(c);
+    if (!c.journal) return 0;
+    std::string s = json{{"note", text ? text : ""}}.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+    std::fwrite(s.data(), 1, s.size(), c.journal);
+    std::fflush(c.journal);
+    return 0;
+  });
 }
 
 int ecfsim_set_clock_offset(long long seconds) {

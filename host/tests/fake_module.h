@@ -187,6 +187,10 @@ inline int LostAnswer(const char* fn, int t) { return Record(std::string("lost_a
 inline int NotExecuted(const char* fn, int t) {
   return Record(std::string("not_executed ") + fn + " x" + std::to_string(t));
 }
+inline int FaultCall(long n, const char* kind, int code) {
+  return Record("fault_call " + std::to_string(n) + " " + kind + " " + std::to_string(code));
+}
+inline int JournalNote(const char* text) { return Record(std::string("note ") + text); }
 // A programming naming a document that is open is refused, as the printer does.
 inline int Program(const char* json) {
   int r = Record(std::string("program ") + json);
@@ -225,6 +229,8 @@ inline qorhost::SimControl Sim() {
   s.set_clock = SetClock;
   s.set_journal = SetJournal;
   s.tape_path = TapePath;
+  s.fault_call = FaultCall;
+  s.journal_note = JournalNote;
   return s;
 }
 

@@ -353,7 +353,10 @@ INSTANTIATE_TEST_SUITE_P(
                               "not_executed Elgin_EfetuaFormaPagamento x3"},
                       SimCase{R"({"program": {"payment_methods": [{"slot": 2, "name": "Cartão"}]}})",
                               R"(program {"payment_methods":[{"slot":2,"name":"Cartão"}]})"},
-                      SimCase{R"({"clock_offset_s": -3600})", "clock_offset -3600"}));
+                      SimCase{R"({"clock_offset_s": -3600})", "clock_offset -3600"},
+                      SimCase{R"({"fault_call": 30, "kind": "lost_answer"})", "fault_call 30 lost_answer 0"},
+                      SimCase{R"({"fault_call": 1, "kind": "fail", "code": -1})", "fault_call 1 fail -1"},
+                      SimCase{R"({"note": "step 12"})", "note step 12"}));
 
 class BadSimStepTest : public RunnerTest, public ::testing::WithParamInterface<const char*> {};
 
@@ -375,7 +378,9 @@ INSTANTIATE_TEST_SUITE_P(
                       R"({"reset": true, "times": 2})", R"({"cover": true})", R"({"clock_offset_s": 1.5})",
                       R"("reset")", R"({"lost_answer": ""})", R"({"not_executed": "Elgin_VendeItem", "times": 0})",
                       R"({"lost_answer": "Bogus"})", R"({"program": {}})", R"({"program": [1]})",
-                      R"({"program": {"serial": "X"}, "times": 2})"));
+                      R"({"program": {"serial": "X"}, "times": 2})", R"({"fault_call": 0, "kind": "raise"})",
+                      R"({"fault_call": 3})", R"({"fault_call": 3, "kind": "fail"})",
+                      R"({"fault_call": 3, "kind": "raise", "times": 2})", R"({"note": 7})"));
 
 TEST_F(RunnerTest, RefusedProgrammingSaysWhy) {
   EXPECT_EQ(Run(R"({"steps": [{"sim": {"program": {"refuse": true}}}]})"), 2);

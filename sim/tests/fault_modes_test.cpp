@@ -103,6 +103,72 @@ TEST_F(FaultModeTest, ResetClearsBothModes) {
   EXPECT_FALSE(LastJournal().contains("injected"));
 }
 
+// A fault armed by position: the n-th call from then on, whatever its entry point.
+struct PositionCase {
+  const char* kind;
+  int code;
+  int ret;           // what the faulted item sale returns
+  size_t items;      // items on the coupon after it
+  const char* injected;
+};
+
+class FaultByPositionTest : public FaultModeTest, public ::testing::WithParamInterface<PositionCase> {};
+
+TEST_P(FaultByPositionTest, LandsOnTheNthCallOnly) {
+  const PositionCase& c = GetParam();
+  OpenCouponWith({});
+  ASSERT_EQ(ecfsim_fault_call(3, c.kind, c.code), 0);
+  Buf coo(6);
+  EXPECT_EQ(Elgin_NumeroCupom(coo.p()), 1) << "the first call";
+  EXPECT_EQ(Query().ret, 1) << "the second call, another entry point";
+  if (std::string(c.kind) == "raise") {
+    EXPECT_THROW(SellOne(), std::runtime_error);
+  } else {
+    EXPECT_EQ(SellOne(), c.ret);
+  }
+  EXPECT_EQ(LastJournal()["injected"], c.injected);
+  EXPECT_EQ(State()["document"]["items"].size(), c.items);
+  EXPECT_EQ(SellOne("2"), 1) << "the next call is not faulted";
+  EXPECT_FALSE(LastJournal().contains("injected"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, FaultByPositionTest,
+                         ::testing::Values(PositionCase{"fail", 0, 0, 0, "fail"}, PositionCase{"fail", -27, -27, 0, "fail"},
+                                           PositionCase{"raise", 0, 0, 0, "raise"},
+                                           PositionCase{"lost_answer", 0, 0, 1, "lost_answer"},
+                                           PositionCase{"not_executed", 0, 1, 0, "not_executed"}));
+
+TEST_F(FaultModeTest, FaultByPositionGoesFirstAndTheEntryPointsInjectionWaits) {
+  OpenCouponWith({});
+  ASSERT_EQ(ecfsim_fail("Elgin_VendeItem", -4, 1), 0);
+  ASSERT_EQ(ecfsim_fault_call(1, "lost_answer", 0), 0);
+  EXPECT_EQ(SellOne(), 0);
+  EXPECT_EQ(LastJournal()["injected"], "lost_answer");
+  EXPECT_EQ(SellOne("2"), -4) << "the failure armed for the entry point takes its next call";
+  EXPECT_EQ(State()["document"]["items"].size(), 1u);
+}
+
+TEST_F(FaultModeTest, FaultByPositionRefusesWhatItCannotDoAndIsCleared) {
+  EXPECT_EQ(ecfsim_fault_call(1, "explode", 0), -2);
+  EXPECT_EQ(ecfsim_fault_call(-1, "fail", 0), -2);
+  EXPECT_EQ(ecfsim_fault_call(1, nullptr, 0), -2);
+  ASSERT_EQ(ecfsim_fault_call(1, "fail", 0), 0);
+  ASSERT_EQ(ecfsim_fault_call(0, "", 0), 0) << "n 0 clears";
+  EXPECT_EQ(Elgin_AbrePortaSerial(), 1);
+  ASSERT_EQ(ecfsim_fault_call(1, "fail", 0), 0);
+  ASSERT_EQ(ecfsim_reset(), 0);
+  EXPECT_EQ(Elgin_AbrePortaSerial(), 1) << "a reset clears it";
+}
+
+TEST_F(FaultModeTest, JournalNotesGoBetweenTheCalls) {
+  ASSERT_EQ(ecfsim_journal_note("step 7"), 0);
+  EXPECT_EQ(Elgin_AbrePortaSerial(), 1);
+  const auto lines = Journal();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], json({{"note", "step 7"}}));
+  EXPECT_EQ(lines.back()["fn"], "Elgin_AbrePortaSerial");
+}
+
 TEST_F(FaultModeTest, SnapshotListsTheCouponsWithItemsPaymentsAndChange) {
   Sale("7,50", "10,00");
   OpenCouponWith({{"00", "2,000", "3,00"}, {"01", "1,000", "1,25"}});
