@@ -7,6 +7,7 @@
 //   commands the printer carried out); no step registered a command more
 //   often than the clean day (nothing twice);
 // - a cash movement or reduction reported failed is not on the printer;
+// - the fiscal coupons the printer opened are the openings reported true;
 // - the printer's closed, not cancelled coupons are, one for one, the
 //   closings reported true and not cancelled by a later step reported true,
 //   each holding the items whose sale was reported
@@ -14,6 +15,7 @@
 //   day's change and total; nothing of a coupon whose opening was reported
 //   failed is closed.
 #pragma once
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <string>
@@ -183,12 +185,30 @@ inline void CheckCoupons(const DayRun& clean, const DayRun& run, std::vector<std
   }
 }
 
+// Every fiscal coupon the printer opened (its CCF counter) is a coupon
+// opening the host was told succeeded.
+inline void CheckCouponCounter(const DayRun& clean, const DayRun& run, std::vector<std::string>& out) {
+  auto openings = [](const DayRun& d) {
+    int n = 0;
+    for (const StepRun& s : d.steps) n += s.op == "AbreCupom" && s.True() ? 1 : 0;
+    return n;
+  };
+  const int got = run.state["counters"].value("ccf", -1), want = clean.state["counters"].value("ccf", -1);
+  if (got - want != openings(run) - openings(clean))
+    out.push_back("the printer opened " + std::to_string(got) + " fiscal coupons, the host was told of " +
+                  std::to_string(openings(run)) + " openings (clean day: " + std::to_string(want) + " and " +
+                  std::to_string(openings(clean)) + ")");
+}
+
 inline std::vector<std::string> CheckDay(const DayRun& clean, const DayRun& run) {
   std::vector<std::string> out;
   CheckProcess(run, out);
   if (run.timedOut || run.signal != 0) return out;
   CheckRegistrations(clean, run, out);
-  if (!run.state.is_null()) CheckCoupons(clean, run, out);
+  if (!run.state.is_null()) {
+    CheckCoupons(clean, run, out);
+    CheckCouponCounter(clean, run, out);
+  }
   return out;
 }
 

@@ -100,6 +100,11 @@ const Known kKnownOpen[] = {
     {"Elgin_VerificaEstadoImpressora in step 26 FechaCupom", "the printer kept 3 coupons"},
     {"Elgin_VerificaEstadoImpressora in step 31 FechaCupom", "the printer kept 3 coupons"},
     {"Elgin_VerificaEstadoImpressora in step 69 Reducao_Z_Imp", "yet the printer registered Elgin_ReducaoZ"},
+    {"Elgin_VerificaEstadoImpressora in step 11 AbreCupom", "fiscal coupons, the host was told of"},
+    {"Elgin_VerificaEstadoImpressora in step 22 AbreCupom", "fiscal coupons, the host was told of"},
+    {"Elgin_VerificaEstadoImpressora in step 27 AbreCupom", "fiscal coupons, the host was told of"},
+    {"Elgin_VerificaEstadoImpressora in step 43 AbreCupom", "fiscal coupons, the host was told of"},
+    {"Elgin_VerificaEstadoImpressora in step 58 AbreCupom", "fiscal coupons, the host was told of"},
 };
 
 // The entry of kKnownOpen that a finding is, or -1.
