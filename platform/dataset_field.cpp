@@ -84,7 +84,7 @@ std::string Field::AsString() const {
     case FieldType::String:
     case FieldType::Memo:
     case FieldType::Blob:
-      return c->s;
+      return c->s.str();
     case FieldType::Boolean:
       return c->i ? "True" : "False";
     case FieldType::Integer:

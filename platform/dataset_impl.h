@@ -1,9 +1,9 @@
 // Internals of the client datasets, shared by the dataset_*.cpp files.
 //
 // Storage: a row is one allocation holding a small header and one Cell per
-// field. A cell keeps text in a std::string (short texts stay inside it, so
-// most cells need no heap of their own) and numbers in a union; which member
-// is in use follows the field's type (see Store). Rows live in `rows` in their
+// field (dataset_cell.h). A cell keeps short texts inside itself (most cells
+// need no heap of their own) and numbers in a union; which member is in use
+// follows the field's type (see Store). Rows live in `rows` in their
 // natural order (insertion order); the cursor walks `view`, the visible rows
 // (filter applied) in the active order, rebuilt lazily when it goes stale.
 // The view is a counted tree (dataset_seq.h), so a delete, an append or a
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/dataset.h"
+#include "platform/dataset_cell.h"
 #include "platform/dataset_seq.h"
 
 namespace rtl::dsimpl {
@@ -27,15 +28,6 @@ namespace rtl::dsimpl {
 enum class Store : uint8_t { Text, Int, Real };
 Store StoreOf(FieldType t);
 
-struct Cell {
-  std::string s;  // Store::Text
-  union {
-    int64_t i;  // Store::Int (Integer, LargeInt, Boolean)
-    double d;   // Store::Real (floats and date-times)
-  };
-  bool null = true;
-  Cell() : i(0) {}
-};
 
 class Row {
  public:

@@ -162,7 +162,7 @@ Variant CellToVariant(const Cell& c, FieldType t) {
   if (c.null) return Variant::Null();
   switch (StoreOf(t)) {
     case Store::Text:
-      return Variant(c.s);
+      return Variant(c.s.str());
     case Store::Int:
       if (t == FieldType::Boolean) return Variant(c.i != 0);
       return Variant(c.i);

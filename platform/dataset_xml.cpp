@@ -304,9 +304,11 @@ void ReadValue(const FieldReader& f, const char* raw, Cell& c, size_t row) {
         return;
       }
       if (f.def->type == FieldType::Blob) {
-        if (!Base64Decode(v, c.s)) fail();
+        std::string bytes;
+        if (!Base64Decode(v, bytes)) fail();
+        c.s = bytes;
       } else if (IsAscii(v)) {
-        c.s.assign(v);
+        c.s = v;
       } else {
         c.s = Utf8ToCp1252(v);
       }
