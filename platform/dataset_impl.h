@@ -13,6 +13,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -111,9 +112,24 @@ FilterPtr CompileFilter(std::string_view text, const std::vector<FieldDef>& fiel
 bool EvalFilter(const FilterNode& n, const Cell* cells, bool caseInsensitive);
 
 // ---- XML data packets ----
-// Reads a whole packet (the text is parsed in place); raises EDatabaseError
-// naming what is wrong.
-Table ReadXml(std::string bytes);
+// Reads a whole packet; raises EDatabaseError naming what is wrong. A text
+// longer than pieceBytes has its rows parsed that many bytes at a time
+// (0: the whole text at once); the result is the same either way.
+inline constexpr size_t kXmlPieceBytes = 256 * 1024;
+Table ReadXml(std::string bytes, size_t pieceBytes = kXmlPieceBytes);
+
+// Where the rows of a packet text are: the content of its first
+// "<ROWDATA>...</ROWDATA>", when no comment, processing instruction, CDATA
+// section or declaration ("<!", "<?") is inside it.
+struct RowDataSpan {
+  size_t begin;  // just after "<ROWDATA>"
+  size_t end;    // at "</ROWDATA>"
+};
+inline constexpr size_t kRowDataNameBack = 8;  // from begin back to the element's name
+std::optional<RowDataSpan> FindRowData(std::string_view text);
+// Where a piece of the rows that starts at `from` ends: before the first
+// "<ROW" start tag at least pieceBytes further on, else at `end`.
+size_t PieceEnd(std::string_view text, size_t from, size_t end, size_t pieceBytes);
 std::string WriteXml(const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes,
                      const Params& params, const std::vector<RowPtr>& rows);
 

@@ -26,6 +26,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <pugixml.hpp>
 
 #include "platform/dataset_impl.h"
@@ -42,13 +43,19 @@ constexpr unsigned char kBinarySignature[] = {0x96, 0x19, 0xE0, 0xBD, 0x01};
 [[noreturn]] void Bad(const std::string& what) { throw EDatabaseError("Invalid XML data packet: " + what); }
 
 bool IsAscii(std::string_view s) {
-  // Eight bytes at a time: whole packets pass through here.
+  // Whole packets pass through here: the bytes of a block are or-ed together
+  // (a loop the compiler turns into vector code), then the block is judged.
   const char* p = s.data();
   size_t n = s.size();
-  for (; n >= 8; p += 8, n -= 8) {
-    uint64_t w;
-    std::memcpy(&w, p, 8);
-    if (w & 0x8080808080808080ull) return false;
+  constexpr size_t kBlock = 256;
+  for (; n >= kBlock; p += kBlock, n -= kBlock) {
+    uint64_t acc = 0;
+    for (size_t k = 0; k < kBlock; k += 8) {
+      uint64_t w;
+      std::memcpy(&w, p + k, 8);
+      acc |= w;
+    }
+    if (acc & 0x8080808080808080ull) return false;
   }
   for (; n > 0; ++p, --n)
     if (static_cast<unsigned char>(*p) >= 0x80) return false;
@@ -472,9 +479,8 @@ std::vector<FieldReader> ReadStructure(const pugi::xml_node& meta, Table& t) {
 // The field an attribute of a ROW holds: usually the one after the last
 // (attributes come in field order); -1 for RowState and unknown names.
 bool SameXmlName(const std::string& field, const char* name) {
-  for (char c : field)
-    if (*name++ != c) return false;  // also stops at the end of a shorter name
-  return *name == 0;
+  // strncmp stops at the end of a shorter name, so name[size] is inside it.
+  return std::strncmp(name, field.data(), field.size()) == 0 && name[field.size()] == 0;
 }
 
 int FieldOf(const std::vector<FieldReader>& readers, size_t expect, const char* name) {
@@ -485,70 +491,137 @@ int FieldOf(const std::vector<FieldReader>& readers, size_t expect, const char* 
   return -1;
 }
 
-void ReadRows(const pugi::xml_node& rowData, const std::vector<FieldReader>& readers, Table& t) {
-  const uint32_t n = static_cast<uint32_t>(t.fields.size());
-  Row* lastBase = nullptr;  // the last row an update (RowState bit 8) may apply to
-  size_t number = 0;
-  std::vector<const char*> values(n);
-  for (pugi::xml_node r : rowData.children()) {
-    if (r.type() != pugi::node_element) continue;
-    if (std::strcmp(r.name(), "ROW") != 0) Bad("unexpected element '" + ToAnsi(r.name()) + "' in ROWDATA");
-    ++number;
+// Reads ROW elements into t.rows, one parent element at a time: the rows
+// may come in several pieces, and a modification (RowState bit 8) may
+// follow its original row across them.
+class RowsReader {
+ public:
+  RowsReader(const std::vector<FieldReader>& readers, Table& t)
+      : readers_(readers), t_(t), n_(static_cast<uint32_t>(t.fields.size())), values_(n_) {}
+
+  void Read(const pugi::xml_node& parent) {
+    for (pugi::xml_node r : parent.children()) {
+      if (r.type() != pugi::node_element) continue;
+      if (std::strcmp(r.name(), "ROW") != 0) Bad("unexpected element '" + ToAnsi(r.name()) + "' in ROWDATA");
+      ReadRow(r);
+    }
+  }
+
+ private:
+  void ReadRow(const pugi::xml_node& r) {
+    ++number_;
     // One pass over the attributes: each field's text, and RowState.
-    std::fill(values.begin(), values.end(), nullptr);
+    std::fill(values_.begin(), values_.end(), nullptr);
     const char* rowState = nullptr;
     size_t expect = 0;
     for (pugi::xml_attribute a = r.first_attribute(); a; a = a.next_attribute()) {
       const char* name = a.name();
       if (!rowState && name[0] == 'R' && std::strcmp(name, "RowState") == 0) rowState = a.value();
-      const int f = FieldOf(readers, expect, name);
+      const int f = FieldOf(readers_, expect, name);
       if (f >= 0) {
-        values[f] = a.value();
+        values_[f] = a.value();
         expect = static_cast<size_t>(f) + 1;
       }
     }
     int64_t state = 0;
     if (rowState && !ParseInt(rowState, state))
-      Bad("invalid RowState '" + ToAnsi(rowState) + "' in row " + std::to_string(number));
+      Bad("invalid RowState '" + ToAnsi(rowState) + "' in row " + std::to_string(number_));
     if (state & 2) {  // deleted
-      lastBase = nullptr;
-      continue;
+      lastBase_ = nullptr;
+      return;
     }
     Row* target;
     RowPtr fresh;
-    if ((state & 8) && lastBase) {
-      target = lastBase;  // the modification of the row before
-      lastBase = nullptr;
+    if ((state & 8) && lastBase_) {
+      target = lastBase_;  // the modification of the row before
+      lastBase_ = nullptr;
     } else {
-      fresh.reset(Row::Create(n, 0));
+      fresh.reset(Row::Create(n_, 0));
       target = fresh.get();
-      lastBase = (state & 5) ? target : nullptr;
+      lastBase_ = (state & 5) ? target : nullptr;
     }
-    for (uint32_t f = 0; f < n; ++f)
-      if (values[f]) ReadValue(readers[f], values[f], target->cells()[f], number);
-    if (fresh) t.rows.push_back(std::move(fresh));
+    for (uint32_t f = 0; f < n_; ++f)
+      if (values_[f]) ReadValue(readers_[f], values_[f], target->cells()[f], number_);
+    if (fresh) t_.rows.push_back(std::move(fresh));
   }
-}
 
-}  // namespace
+  const std::vector<FieldReader>& readers_;
+  Table& t_;
+  const uint32_t n_;
+  std::vector<const char*> values_;
+  Row* lastBase_ = nullptr;  // the last row an update (RowState bit 8) may apply to
+  size_t number_ = 0;
+};
 
-Table ReadXml(std::string bytes) {
-  const size_t start = PrepareText(bytes);
-  // Parsed in place: the text is not copied again, and the parser's strings
-  // point into it while the rows are read.
-  pugi::xml_document doc;
-  pugi::xml_parse_result res = doc.load_buffer_inplace(bytes.data() + start, bytes.size() - start,
-                                                       pugi::parse_default, pugi::encoding_utf8);
-  if (!res) Bad(std::string(res.description()) + " at offset " + std::to_string(res.offset));
+// The document element, checked, and the table's structure read from it.
+std::vector<FieldReader> ReadHead(const pugi::xml_document& doc, Table& t) {
   pugi::xml_node root = doc.document_element();
   if (std::strcmp(root.name(), "DATAPACKET") != 0)
     Bad("the root element is '" + ToAnsi(root.name()) + "', not DATAPACKET");
   pugi::xml_node meta = root.child("METADATA");
   if (!meta) Bad("METADATA is missing");
+  return ReadStructure(meta, t);
+}
+
+// The whole text parsed at once (in place: the text is not copied again,
+// and the parser's strings point into it while the rows are read).
+Table ReadWhole(char* text, size_t size) {
+  pugi::xml_document doc;
+  pugi::xml_parse_result res = doc.load_buffer_inplace(text, size, pugi::parse_default, pugi::encoding_utf8);
+  if (!res) Bad(std::string(res.description()) + " at offset " + std::to_string(res.offset));
   Table t;
-  const std::vector<FieldReader> readers = ReadStructure(meta, t);
-  ReadRows(root.child("ROWDATA"), readers, t);
+  const std::vector<FieldReader> readers = ReadHead(doc, t);
+  RowsReader(readers, t).Read(doc.document_element().child("ROWDATA"));
   return t;
+}
+
+// A large packet is parsed in pieces so that the parser's tree of the rows
+// stays small and in the cache: the text without the rows first, then the
+// rows a piece at a time (see dataset_xml_split.cpp for why the pieces read
+// as the whole text would). nullopt when the text is not read this way or a
+// piece fails: the whole text is then parsed at once and decides.
+std::optional<Table> ReadInPieces(std::string_view text, size_t pieceBytes) {
+  const std::optional<RowDataSpan> span = FindRowData(text);
+  if (!span) return std::nullopt;
+  std::string outer(text.substr(0, span->begin));
+  outer.append(text.substr(span->end));
+  pugi::xml_document doc;
+  if (!doc.load_buffer_inplace(outer.data(), outer.size(), pugi::parse_default, pugi::encoding_utf8))
+    return std::nullopt;
+  const pugi::xml_node rowData = doc.document_element().child("ROWDATA");
+  // The element kept empty must be the one whose rows the whole text would read.
+  if (!rowData || rowData.offset_debug() != static_cast<ptrdiff_t>(span->begin - kRowDataNameBack))
+    return std::nullopt;
+  try {
+    Table t;
+    const std::vector<FieldReader> readers = ReadHead(doc, t);
+    RowsReader rows(readers, t);
+    std::string piece;
+    pugi::xml_document pieceDoc;
+    for (size_t at = span->begin; at < span->end;) {
+      const size_t end = PieceEnd(text, at, span->end, pieceBytes);
+      piece.assign(text.data() + at, end - at);
+      at = end;
+      if (!pieceDoc.load_buffer_inplace(piece.data(), piece.size(), pugi::parse_default | pugi::parse_fragment,
+                                        pugi::encoding_utf8))
+        return std::nullopt;
+      rows.Read(pieceDoc);
+    }
+    return t;
+  } catch (const Exception&) {
+    return std::nullopt;  // the whole text gives the error
+  }
+}
+
+}  // namespace
+
+Table ReadXml(std::string bytes, size_t pieceBytes) {
+  const size_t start = PrepareText(bytes);
+  if (pieceBytes > 0 && bytes.size() - start > pieceBytes) {
+    std::optional<Table> t = ReadInPieces(std::string_view(bytes).substr(start), pieceBytes);
+    if (t) return std::move(*t);
+  }
+  return ReadWhole(bytes.data() + start, bytes.size() - start);
 }
 
 // ---- writing ----

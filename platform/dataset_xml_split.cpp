@@ -1,0 +1,58 @@
+// Cutting the rows of an XML data packet into pieces that parse on their own.
+//
+// A piece starts at a "<ROW" start tag and ends before another one (or at
+// "</ROWDATA>"). Outside comments, CDATA sections and processing
+// instructions (FindRowData refuses rows that hold any), a '<' starts a tag
+// or sits inside an attribute value. So a cut made anywhere but between two
+// elements of ROWDATA leaves the piece before it with an unfinished tag,
+// attribute or element, which the parser rejects; the caller then parses
+// the whole text at once. Pieces that all parse are, end to end, exactly
+// the content the whole text holds.
+#include <cstring>
+
+#include "platform/dataset_impl.h"
+
+namespace rtl::dsimpl {
+
+namespace {
+
+constexpr std::string_view kOpen = "<ROWDATA>";
+constexpr std::string_view kClose = "</ROWDATA>";
+static_assert(kOpen.size() - 1 == kRowDataNameBack);
+
+// A "<ROW" start tag at p: the name ends with a blank, '/' or '>'.
+bool RowTagAt(std::string_view text, size_t p) {
+  if (text.compare(p, 4, "<ROW") != 0 || p + 4 >= text.size()) return false;
+  const char c = text[p + 4];
+  return c == ' ' || c == '/' || c == '>' || c == '\t' || c == '\r' || c == '\n';
+}
+
+}  // namespace
+
+std::optional<RowDataSpan> FindRowData(std::string_view text) {
+  const size_t open = text.find(kOpen);
+  if (open == std::string_view::npos) return std::nullopt;
+  const size_t begin = open + kOpen.size();
+  const size_t end = text.find(kClose, begin);
+  if (end == std::string_view::npos) return std::nullopt;
+  const char* p = text.data() + begin;
+  const char* const stop = text.data() + end;
+  while ((p = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(stop - p)))) != nullptr) {
+    if (++p == stop) break;
+    if (*p == '!' || *p == '?') return std::nullopt;
+  }
+  return RowDataSpan{begin, end};
+}
+
+size_t PieceEnd(std::string_view text, size_t from, size_t end, size_t pieceBytes) {
+  if (end - from <= pieceBytes) return end;
+  for (size_t p = from + pieceBytes; p < end; ++p) {
+    const void* lt = std::memchr(text.data() + p, '<', end - p);
+    if (!lt) return end;
+    p = static_cast<size_t>(static_cast<const char*>(lt) - text.data());
+    if (RowTagAt(text, p)) return p;
+  }
+  return end;
+}
+
+}  // namespace rtl::dsimpl

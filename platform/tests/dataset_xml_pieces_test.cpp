@@ -1,0 +1,135 @@
+// XML data packets whose rows are parsed a piece at a time read exactly as
+// when the whole text is parsed at once: the same table, or the same error.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/dataset_impl.h"
+#include "platform/errors.h"
+
+namespace {
+
+using rtl::dsimpl::FindRowData;
+using rtl::dsimpl::PieceEnd;
+using rtl::dsimpl::ReadXml;
+using rtl::dsimpl::Table;
+using rtl::dsimpl::WriteXml;
+
+const std::string kHead =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+    "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+    "<FIELD attrname=\"CODE\" fieldtype=\"string\" WIDTH=\"30\"/>"
+    "<FIELD attrname=\"N\" fieldtype=\"i4\"/>"
+    "<FIELD attrname=\"WHEN\" fieldtype=\"dateTime\"/>"
+    "</FIELDS><PARAMS LCID=\"1046\" INDEXDEF1=\"ixN|N||0\"/></METADATA>";
+const std::string kTail = "</DATAPACKET>\n";
+
+std::string Doc(const std::string& rows) { return kHead + "<ROWDATA>" + rows + "</ROWDATA>" + kTail; }
+
+// The table written back as text, or the error's message.
+std::string Outcome(const std::string& doc, size_t pieceBytes) {
+  try {
+    Table t = ReadXml(doc, pieceBytes);
+    return WriteXml(t.fields, t.indexes, t.params, t.rows);
+  } catch (const rtl::EDatabaseError& e) {
+    return std::string("error: ") + e.what();
+  }
+}
+
+struct Case {
+  const char* what;
+  std::string doc;
+  bool fails;
+};
+
+std::vector<Case> Cases() {
+  const std::string r1 = "<ROW CODE=\"A &amp; B\" N=\"1\" WHEN=\"20240301T10:00:00000\"/>";
+  const std::string r2 = "<ROW N=\"2\" CODE=\"a\xC3\xA7\xC3\xA3o\"/>";  // another order, accents
+  const std::string r3 = "<ROW CODE=\"tab\there\" N=\"3\"/>";
+  return {
+      {"plain rows", Doc(r1 + r2 + r3), false},
+      {"blanks and text between rows", Doc("\r\n " + r1 + "\r\n\t" + r2 + " loose text " + r3 + "\n"), false},
+      {"a change and a deletion across pieces",
+       Doc("<ROW RowState=\"4\" CODE=\"new\" N=\"5\"/><ROW RowState=\"8\" N=\"6\"/>"
+           "<ROW RowState=\"2\" CODE=\"gone\"/>" + r1 + "<ROW RowState=\"1\" CODE=\"old\"/>"
+           "<ROW RowState=\"8\" CODE=\"changed\"/>"),
+       false},
+      {"a comment among the rows", Doc(r1 + "<!-- <ROW CODE=\"no\"/> -->" + r2), false},
+      {"CDATA and a processing instruction", Doc(r1 + "<![CDATA[<ROW CODE=\"no\"/>]]>" + r2 + "<?pi <ROW?>" + r3), false},
+      {"a start tag inside a value", Doc("<ROW CODE=\"x<ROW N='9'/>\" N=\"1\"/>" + r2), false},
+      {"a row inside a row", Doc("<ROW CODE=\"outer\"><ROW CODE=\"inner\"/></ROW>" + r2), false},
+      {"two ROWDATA elements", kHead + "<ROWDATA>" + r1 + "</ROWDATA><ROWDATA>" + r2 + "</ROWDATA>" + kTail, false},
+      {"ROWDATA named in a comment first",
+       kHead + "<!-- <ROWDATA> --><ROWDATA>" + r1 + r2 + "</ROWDATA>" + kTail, false},
+      {"ROWDATA with a blank in its tag", kHead + "<ROWDATA >" + r1 + r2 + "</ROWDATA>" + kTail, false},
+      {"a second ROWDATA written plainly",
+       kHead + "<ROWDATA >" + r1 + "</ROWDATA><ROWDATA>" + r2 + "</ROWDATA>" + kTail, false},
+      {"empty rows", Doc(""), false},
+      {"ROWDATA closed at once", kHead + "<ROWDATA/>" + kTail, false},
+      {"a row cut short", Doc(r1 + "<ROW CODE=\"x" + r2), true},
+      {"a stray end tag", Doc(r1 + "</ROW>" + r2), true},
+      {"an element other than ROW", Doc(r1 + "<ROWS CODE=\"x\"/>" + r2), true},
+      {"a bad value in a later row", Doc(r1 + r2 + "<ROW N=\"x\"/>"), true},
+      {"a bad RowState", Doc(r1 + "<ROW RowState=\"z\"/>"), true},
+      {"no METADATA", "<DATAPACKET><ROWDATA>" + r1 + r2 + "</ROWDATA></DATAPACKET>", true},
+      {"another root", "<PACKET><METADATA/><ROWDATA>" + r1 + "</ROWDATA></PACKET>", true},
+      {"the root left open", kHead + "<ROWDATA>" + r1 + r2 + "</ROWDATA>", true},
+      {"text after ROWDATA badly closed", kHead + "<ROWDATA>" + r1 + "</ROWDATA></METADATA></DATAPACKET>", true},
+  };
+}
+
+TEST(XmlPieces, EveryPieceSizeReadsAsTheWholeText) {
+  for (const Case& c : Cases()) {
+    SCOPED_TRACE(c.what);
+    const std::string whole = Outcome(c.doc, 0);
+    EXPECT_EQ(whole.rfind("error: ", 0) == 0, c.fails) << whole;
+    for (size_t piece : {1, 40, 100}) {
+      SCOPED_TRACE(piece);
+      EXPECT_EQ(Outcome(c.doc, piece), whole);
+    }
+  }
+}
+
+TEST(XmlPieces, RowsAreFoundOnlyWhereNothingHidesMarkup) {
+  struct {
+    std::string text;
+    bool found;
+  } cases[] = {
+      {"<A><ROWDATA><ROW/></ROWDATA></A>", true},
+      {"<A><ROWDATA></ROWDATA></A>", true},
+      {"<A><ROWDATA/></A>", false},
+      {"<A><ROWDATA><ROW/>", false},
+      {"<A><ROWDATA><!-- --></ROWDATA></A>", false},
+      {"<A><ROWDATA><?pi?></ROWDATA></A>", false},
+      {"<A><ROWDATA><![CDATA[x]]></ROWDATA></A>", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    auto span = FindRowData(c.text);
+    ASSERT_EQ(span.has_value(), c.found);
+    if (span) {
+      EXPECT_EQ(c.text.substr(span->begin - 9, 9), "<ROWDATA>");
+      EXPECT_EQ(c.text.compare(span->end, 10, "</ROWDATA>"), 0);
+    }
+  }
+}
+
+TEST(XmlPieces, PiecesEndOnlyBeforeARowStartTag) {
+  const std::string text = "<ROW A=\"1\"/><ROWX/></ROW><ROW\tB=\"2\"/><ROW/><ROW>";
+  struct {
+    size_t from, pieceBytes, end;
+  } cases[] = {
+      {0, 1, 25},             // skips "<ROWX" and "</ROW>", stops at "<ROW\t"
+      {25, 1, 37},            // "<ROW/>"
+      {37, 1, 43},            // "<ROW>"
+      {0, 200, text.size()},  // the rest fits
+      {43, 1, text.size()},   // no start tag further on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.from) + "+" + std::to_string(c.pieceBytes));
+    EXPECT_EQ(PieceEnd(text, c.from, text.size(), c.pieceBytes), c.end);
+  }
+}
+
+}  // namespace
