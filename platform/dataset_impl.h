@@ -116,7 +116,7 @@ bool EvalFilter(const FilterNode& n, const Cell* cells, bool caseInsensitive);
 // longer than pieceBytes has its rows parsed that many bytes at a time
 // (0: the whole text at once); the result is the same either way.
 inline constexpr size_t kXmlPieceBytes = 256 * 1024;
-Table ReadXml(std::string bytes, size_t pieceBytes = kXmlPieceBytes);
+Table ReadXml(std::string_view bytes, size_t pieceBytes = kXmlPieceBytes);
 
 // Where the rows of a packet text are: the content of its first
 // "<ROWDATA>...</ROWDATA>", when no comment, processing instruction, CDATA

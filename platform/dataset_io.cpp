@@ -148,10 +148,10 @@ void ClientDataSet::LoadPacket(const DataPacket& packet) { impl_->Install(TableF
 // ---- files ----
 
 void ClientDataSet::LoadFromFile(const std::string& path) {
-  std::string bytes = ReadFileBytes(NativePath(path));
+  const FileBuffer bytes = ReadFileBuffer(NativePath(path));
   Table t;
   try {
-    t = ReadXml(std::move(bytes));
+    t = ReadXml(bytes.view());
   } catch (const EDatabaseError& e) {
     throw EDatabaseError("Cannot load '" + path + "': " + e.what());
   }

@@ -57,6 +57,11 @@ bool IsAscii(std::string_view s) {
     }
     if (acc & 0x8080808080808080ull) return false;
   }
+  for (; n >= 8; p += 8, n -= 8) {  // the short texts of single values
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (w & 0x8080808080808080ull) return false;
+  }
   for (; n > 0; ++p, --n)
     if (static_cast<unsigned char>(*p) >= 0x80) return false;
   return true;
@@ -277,10 +282,31 @@ bool ParseTime(std::string_view s, TDateTime& out) {
 
 TDateTime Combine(TDateTime date, TDateTime time) { return date >= 0 ? date + time : date - time; }
 
-bool ParseDateTime(std::string_view s, TDateTime& out) {
+// The last date a field read: the rows of a packet mostly share their days.
+class DayCache {
+ public:
+  bool Parse(std::string_view s, TDateTime& out) {
+    if (s.size() == 8 && valid_ && std::memcmp(text_, s.data(), 8) == 0) {
+      out = value_;
+      return true;
+    }
+    if (!ParseDate(s, out)) return false;
+    std::memcpy(text_, s.data(), 8);
+    value_ = out;
+    valid_ = true;
+    return true;
+  }
+
+ private:
+  char text_[8] = {};
+  TDateTime value_ = 0;
+  bool valid_ = false;
+};
+
+bool ParseDateTime(std::string_view s, TDateTime& out, DayCache& days) {
   TDateTime d, t = 0;
-  if (s.size() == 8) return ParseDate(s, out);
-  if (s.size() < 9 || s[8] != 'T' || !ParseDate(s.substr(0, 8), d) || !ParseTime(s.substr(9), t)) return false;
+  if (s.size() == 8) return days.Parse(s, out);
+  if (s.size() < 9 || s[8] != 'T' || !days.Parse(s.substr(0, 8), d) || !ParseTime(s.substr(9), t)) return false;
   out = Combine(d, t);
   return true;
 }
@@ -296,9 +322,10 @@ struct FieldReader {
   const FieldDef* def;
   Store store;
   std::string xmlName;  // UTF-8, as in the ROW attributes
+  DayCache days;        // date and date-time fields
 };
 
-void ReadValue(const FieldReader& f, const char* raw, Cell& c, size_t row) {
+void ReadValue(FieldReader& f, const char* raw, Cell& c, size_t row) {
   std::string_view v(raw);
   auto fail = [&]() {
     Bad("invalid value '" + ToAnsi(raw) + "' for field '" + f.def->name + "' in row " + std::to_string(row));
@@ -333,9 +360,9 @@ void ReadValue(const FieldReader& f, const char* raw, Cell& c, size_t row) {
       double x;
       bool ok;
       switch (f.def->type) {
-        case FieldType::Date: ok = ParseDate(v, x); break;
+        case FieldType::Date: ok = f.days.Parse(v, x); break;
         case FieldType::Time: ok = ParseTime(v, x); break;
-        case FieldType::DateTime: ok = ParseDateTime(v, x); break;
+        case FieldType::DateTime: ok = ParseDateTime(v, x, f.days); break;
         default: ok = ParseDouble(v, x); break;
       }
       if (!ok) fail();
@@ -415,9 +442,9 @@ IndexDef ParseIndexParam(const std::string& value) {
   return ix;
 }
 
-// The packet as UTF-8 text, checked; `bytes` is converted in place when it
-// is code page 1252. Returns where the text starts (after a byte-order mark).
-size_t PrepareText(std::string& bytes) {
+// The packet as UTF-8 text, checked, after any byte-order mark. A text in
+// code page 1252 is converted into `converted`, which the result then views.
+std::string_view PrepareText(std::string_view bytes, std::string& converted) {
   if (bytes.size() >= sizeof kBinarySignature && std::memcmp(bytes.data(), kBinarySignature, sizeof kBinarySignature) == 0)
     throw EDatabaseError(
         "This is a binary client dataset file; only the XML data-packet form can be read (save it as XML)");
@@ -428,23 +455,24 @@ size_t PrepareText(std::string& bytes) {
   } else if (bytes.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
     Bad("UTF-16 text is not supported; write the packet in UTF-8");
   }
-  const std::string_view text = std::string_view(bytes).substr(start);
+  const std::string_view text = bytes.substr(start);
   if (text.empty()) Bad("the packet is empty");
   const std::string enc = DeclaredEncoding(text);
   if (enc.empty() || enc == "utf-8" || enc == "utf8") {
     if (!IsAscii(text) && !ValidUtf8(text)) {
       if (!enc.empty() || start > 0) Bad("the text is not valid UTF-8");
-      bytes = Cp1252ToUtf8(text);
+      converted = Cp1252ToUtf8(text);
+      return converted;
     }
   } else if (SingleByteEncoding(enc)) {
     if (!IsAscii(text)) {
-      bytes = Cp1252ToUtf8(text);
-      start = 0;
+      converted = Cp1252ToUtf8(text);
+      return converted;
     }
   } else {
     Bad("unsupported encoding '" + enc + "'");
   }
-  return start;
+  return text;
 }
 
 // FIELDS and PARAMS into t; one reader per field.
@@ -456,7 +484,7 @@ std::vector<FieldReader> ReadStructure(const pugi::xml_node& meta, Table& t) {
     if (f.type() != pugi::node_element) continue;
     if (std::strcmp(f.name(), "FIELD") != 0) Bad("unexpected element '" + ToAnsi(f.name()) + "' in FIELDS");
     t.fields.push_back(ReadFieldDef(f, t.fields.size() + 1));
-    readers.push_back(FieldReader{nullptr, StoreOf(t.fields.back().type), f.attribute("attrname").value()});
+    readers.push_back(FieldReader{nullptr, StoreOf(t.fields.back().type), f.attribute("attrname").value(), {}});
   }
   ValidateFields(t.fields);
   for (size_t i = 0; i < t.fields.size(); ++i) readers[i].def = &t.fields[i];
@@ -496,7 +524,7 @@ int FieldOf(const std::vector<FieldReader>& readers, size_t expect, const char* 
 // follow its original row across them.
 class RowsReader {
  public:
-  RowsReader(const std::vector<FieldReader>& readers, Table& t)
+  RowsReader(std::vector<FieldReader>& readers, Table& t)
       : readers_(readers), t_(t), n_(static_cast<uint32_t>(t.fields.size())), values_(n_) {}
 
   void Read(const pugi::xml_node& parent) {
@@ -545,7 +573,7 @@ class RowsReader {
     if (fresh) t_.rows.push_back(std::move(fresh));
   }
 
-  const std::vector<FieldReader>& readers_;
+  std::vector<FieldReader>& readers_;
   Table& t_;
   const uint32_t n_;
   std::vector<const char*> values_;
@@ -570,7 +598,7 @@ Table ReadWhole(char* text, size_t size) {
   pugi::xml_parse_result res = doc.load_buffer_inplace(text, size, pugi::parse_default, pugi::encoding_utf8);
   if (!res) Bad(std::string(res.description()) + " at offset " + std::to_string(res.offset));
   Table t;
-  const std::vector<FieldReader> readers = ReadHead(doc, t);
+  std::vector<FieldReader> readers = ReadHead(doc, t);
   RowsReader(readers, t).Read(doc.document_element().child("ROWDATA"));
   return t;
 }
@@ -594,7 +622,7 @@ std::optional<Table> ReadInPieces(std::string_view text, size_t pieceBytes) {
     return std::nullopt;
   try {
     Table t;
-    const std::vector<FieldReader> readers = ReadHead(doc, t);
+    std::vector<FieldReader> readers = ReadHead(doc, t);
     RowsReader rows(readers, t);
     std::string piece;
     pugi::xml_document pieceDoc;
@@ -615,13 +643,16 @@ std::optional<Table> ReadInPieces(std::string_view text, size_t pieceBytes) {
 
 }  // namespace
 
-Table ReadXml(std::string bytes, size_t pieceBytes) {
-  const size_t start = PrepareText(bytes);
-  if (pieceBytes > 0 && bytes.size() - start > pieceBytes) {
-    std::optional<Table> t = ReadInPieces(std::string_view(bytes).substr(start), pieceBytes);
+Table ReadXml(std::string_view bytes, size_t pieceBytes) {
+  std::string converted;
+  const std::string_view text = PrepareText(bytes, converted);
+  if (pieceBytes > 0 && text.size() > pieceBytes) {
+    std::optional<Table> t = ReadInPieces(text, pieceBytes);
     if (t) return std::move(*t);
   }
-  return ReadWhole(bytes.data() + start, bytes.size() - start);
+  // Parsed in place: a copy unless the text was converted already.
+  std::string whole = text.data() == converted.data() ? std::move(converted) : std::string(text);
+  return ReadWhole(whole.data(), whole.size());
 }
 
 // ---- writing ----
@@ -821,7 +852,7 @@ std::string PacketToXml(const DataPacket& p) {
 }
 
 std::shared_ptr<DataPacket> PacketFromXml(std::string_view xml) {
-  dsimpl::Table t = dsimpl::ReadXml(std::string(xml));
+  dsimpl::Table t = dsimpl::ReadXml(xml);
   return dsimpl::PacketFromTable(t.fields, t.indexes, t.params, t.rows);
 }
 

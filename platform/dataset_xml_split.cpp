@@ -35,11 +35,14 @@ std::optional<RowDataSpan> FindRowData(std::string_view text) {
   const size_t begin = open + kOpen.size();
   const size_t end = text.find(kClose, begin);
   if (end == std::string_view::npos) return std::nullopt;
-  const char* p = text.data() + begin;
-  const char* const stop = text.data() + end;
-  while ((p = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(stop - p)))) != nullptr) {
-    if (++p == stop) break;
-    if (*p == '!' || *p == '?') return std::nullopt;
+  // "<!" and "<?" found by their second byte, which rows seldom hold.
+  for (char mark : {'!', '?'}) {
+    const char* p = text.data() + begin;
+    const char* const stop = text.data() + end;
+    while ((p = static_cast<const char*>(std::memchr(p, mark, static_cast<size_t>(stop - p)))) != nullptr) {
+      if (p[-1] == '<') return std::nullopt;
+      ++p;
+    }
   }
   return RowDataSpan{begin, end};
 }

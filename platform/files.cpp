@@ -14,6 +14,7 @@
 #include "platform/files.h"
 
 #include <cerrno>
+#include <cstring>
 
 #include <algorithm>
 #include <atomic>
@@ -205,29 +206,70 @@ int FileSearch::FindNext(SearchRec& rec) {
   return 0;
 }
 
-std::string ReadFileBytes(std::string_view path) {
-  std::string native = NativePath(path);
+namespace {
+
+std::ifstream OpenForReading(std::string_view path, const std::string& native) {
   std::error_code ec;
   if (fs::is_directory(native, ec))
     throw EFOpenError("Cannot open file \"" + std::string(path) + "\": it is a folder");
   std::ifstream in(native, std::ios::binary);
   if (!in) throw EFOpenError("Cannot open file \"" + std::string(path) + "\": not found or not readable");
-  // The whole file in one read when its size is known; whatever follows
-  // (a file that grew meanwhile, or one without a size) in large pieces.
-  std::string data;
+  return in;
+}
+
+// The size the file says it has; -1 when it has none. The stream is back at the start.
+std::streamoff SizeOf(std::ifstream& in) {
   in.seekg(0, std::ios::end);
   const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
   in.clear();
   in.seekg(0);
+  return size;
+}
+
+// Whatever follows (a file that grew meanwhile, or one without a size), in large pieces.
+void ReadRest(std::ifstream& in, std::string_view path, std::string& data) {
+  char piece[65536];
+  while (in && (in.read(piece, sizeof piece), in.gcount() > 0)) data.append(piece, static_cast<size_t>(in.gcount()));
+  if (in.bad()) throw EFOpenError("Cannot read file \"" + std::string(path) + "\"");
+}
+
+}  // namespace
+
+std::string ReadFileBytes(std::string_view path) {
+  std::string native = NativePath(path);
+  std::ifstream in = OpenForReading(path, native);
+  // The whole file in one read when its size is known.
+  std::string data;
+  const std::streamoff size = SizeOf(in);
   if (size > 0) {
     data.resize(static_cast<size_t>(size));
     in.read(data.data(), size);
     data.resize(static_cast<size_t>(in.gcount()));
   }
-  char piece[65536];
-  while (in && (in.read(piece, sizeof piece), in.gcount() > 0)) data.append(piece, static_cast<size_t>(in.gcount()));
-  if (in.bad()) throw EFOpenError("Cannot read file \"" + std::string(path) + "\"");
+  ReadRest(in, path, data);
   return data;
+}
+
+FileBuffer ReadFileBuffer(std::string_view path) {
+  std::string native = NativePath(path);
+  std::ifstream in = OpenForReading(path, native);
+  FileBuffer b;
+  const std::streamoff size = SizeOf(in);
+  if (size > 0) {
+    b.data = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(size));
+    in.read(b.data.get(), size);
+    b.size = static_cast<size_t>(in.gcount());
+  }
+  std::string rest;
+  ReadRest(in, path, rest);
+  if (!rest.empty()) {
+    auto all = std::make_unique_for_overwrite<char[]>(b.size + rest.size());
+    if (b.size) std::memcpy(all.get(), b.data.get(), b.size);
+    std::memcpy(all.get() + b.size, rest.data(), rest.size());
+    b.data = std::move(all);
+    b.size += rest.size();
+  }
+  return b;
 }
 
 void WriteFileBytes(std::string_view path, std::string_view data) {

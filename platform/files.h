@@ -2,6 +2,7 @@
 // do): every routine here accepts both separators.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,14 @@ class FileSearch {
 
 // Whole-file helpers (bytes as they are).
 std::string ReadFileBytes(std::string_view path);           // raises EFOpenError
+// The same bytes in a buffer that is not cleared before the read (large
+// files go straight from the system into it).
+struct FileBuffer {
+  std::unique_ptr<char[]> data;
+  size_t size = 0;
+  std::string_view view() const { return {data.get(), size}; }
+};
+FileBuffer ReadFileBuffer(std::string_view path);  // raises EFOpenError
 void WriteFileBytes(std::string_view path, std::string_view data);  // raises EInOutError
 // Writes a new file beside the target, flushes it to disk and renames it
 // over the target: a reader sees the old or the new contents, never a mix.

@@ -147,16 +147,25 @@ TEST_F(FilesTest, FindFirstWildcards) {
 }
 
 TEST_F(FilesTest, ReadWriteBytes) {
-  std::string bin("a\0b\r\n\xFF", 6);
-  WriteFileBytes(At("bin"), bin);
-  EXPECT_EQ(ReadFileBytes(At("bin")), bin);
-  WriteFileBytes(At("bin"), "x");
-  EXPECT_EQ(ReadFileBytes(At("bin")), "x");
-  WriteFileBytes(At("empty"), "");
-  EXPECT_EQ(ReadFileBytes(At("empty")), "");
+  const std::string cases[] = {std::string("a\0b\r\n\xFF", 6), "x", "", std::string(200000, '\0') + "end"};
+  for (const std::string& bytes : cases) {
+    SCOPED_TRACE(bytes.size());
+    WriteFileBytes(At("bin"), bytes);
+    EXPECT_EQ(ReadFileBytes(At("bin")), bytes);
+    EXPECT_EQ(ReadFileBuffer(At("bin")).view(), bytes);
+  }
   EXPECT_THROW(ReadFileBytes(At("missing")), EFOpenError);
   EXPECT_THROW(ReadFileBytes(d_), EFOpenError);
+  EXPECT_THROW(ReadFileBuffer(At("missing")), EFOpenError);
+  EXPECT_THROW(ReadFileBuffer(d_), EFOpenError);
   EXPECT_THROW(WriteFileBytes(At("nodir/x"), "x"), EInOutError);
+}
+
+// Files without a size of their own are read to their end as well.
+TEST_F(FilesTest, ReadsFilesWithoutASize) {
+  if (!std::filesystem::exists("/proc/self/status")) GTEST_SKIP() << "no /proc here";
+  EXPECT_NE(ReadFileBuffer("/proc/self/status").view().find("Name:"), std::string_view::npos);
+  EXPECT_NE(ReadFileBytes("/proc/self/status").find("Name:"), std::string::npos);
 }
 
 TEST_F(FilesTest, WriteFileAtomicReplacesWholeFile) {
