@@ -30,6 +30,8 @@ enum class Store : uint8_t { Text, Int, Real };
 Store StoreOf(FieldType t);
 
 
+class RowBlock;
+
 class Row {
  public:
   static Row* Create(uint32_t count, uint64_t seq);
@@ -42,8 +44,27 @@ class Row {
   bool dead = false;  // deleted, still in `rows` until they are compacted
 
  private:
+  friend class RowArena;
   explicit Row(uint32_t n) : count_(n) {}
   uint32_t count_;
+  RowBlock* block_ = nullptr;  // the shared block it lives in; null: a block of its own
+};
+
+// Rows made in bulk (a table being loaded): many rows share one block, so
+// a row costs no allocation of its own. A block is freed with the last of
+// its rows (or with the arena, when no row is left in it).
+class RowArena {
+ public:
+  RowArena() = default;
+  RowArena(const RowArena&) = delete;
+  RowArena& operator=(const RowArena&) = delete;
+  ~RowArena();
+  Row* Create(uint32_t count);
+
+ private:
+  RowBlock* block_ = nullptr;
+  char* next_ = nullptr;
+  char* end_ = nullptr;
 };
 static_assert(sizeof(Row) % alignof(Cell) == 0, "cells follow the header");
 

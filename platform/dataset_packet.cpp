@@ -29,12 +29,13 @@ Table TableFromPacket(const DataPacket& p) {
 
   const size_t n = t.fields.size();
   t.rows.reserve(p.rows.size());
+  RowArena arena;
   for (size_t r = 0; r < p.rows.size(); ++r) {
     const std::vector<Variant>& src = p.rows[r];
     if (src.size() != n)
       throw EDatabaseError("Row " + std::to_string(r + 1) + " of the data packet has " + std::to_string(src.size()) +
                            " values for " + std::to_string(n) + " fields");
-    RowPtr row(Row::Create(static_cast<uint32_t>(n), 0));
+    RowPtr row(arena.Create(static_cast<uint32_t>(n)));
     for (size_t f = 0; f < n; ++f) {
       try {
         VariantToCell(src[f], t.fields[f], row->cells()[f], false);

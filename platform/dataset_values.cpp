@@ -43,12 +43,61 @@ Row* Row::Clone(const Row& src) {
   return r;
 }
 
+// A block of rows: how many rows (and the arena, while it fills it) still use it.
+class RowBlock {
+ public:
+  static RowBlock* Create(size_t bytes) {
+    void* mem = ::operator new(sizeof(RowBlock) + bytes);
+    return new (mem) RowBlock();
+  }
+  char* space() { return reinterpret_cast<char*>(this + 1); }
+  void Acquire() { ++users_; }
+  void Release() {
+    if (--users_ == 0) {
+      this->~RowBlock();
+      ::operator delete(this);
+    }
+  }
+
+ private:
+  size_t users_ = 1;  // the arena
+};
+static_assert(sizeof(RowBlock) % alignof(Row) == 0, "rows follow the block header");
+
 void Row::Destroy(Row* r) {
   if (!r) return;
   Cell* c = r->cells();
   for (uint32_t i = 0; i < r->count_; ++i) c[i].~Cell();
+  RowBlock* block = r->block_;
   r->~Row();
-  ::operator delete(r);
+  if (block) block->Release();
+  else ::operator delete(r);
+}
+
+namespace {
+constexpr size_t kRowBlockBytes = 32 * 1024 - 64;  // a little under 32 KB with the allocator's own words
+}
+
+RowArena::~RowArena() {
+  if (block_) block_->Release();
+}
+
+Row* RowArena::Create(uint32_t count) {
+  const size_t bytes = sizeof(Row) + sizeof(Cell) * count;
+  if (bytes > static_cast<size_t>(end_ - next_)) {
+    if (bytes * 4 > kRowBlockBytes) return Row::Create(count, 0);  // wide rows: one block each
+    if (block_) block_->Release();
+    block_ = RowBlock::Create(kRowBlockBytes);
+    next_ = block_->space();
+    end_ = next_ + kRowBlockBytes;
+  }
+  Row* r = new (next_) Row(count);
+  next_ += bytes;
+  r->block_ = block_;
+  block_->Acquire();
+  Cell* c = r->cells();
+  for (uint32_t i = 0; i < count; ++i) new (c + i) Cell();
+  return r;
 }
 
 // ---- text ----

@@ -564,7 +564,7 @@ class RowsReader {
       target = lastBase_;  // the modification of the row before
       lastBase_ = nullptr;
     } else {
-      fresh.reset(Row::Create(n_, 0));
+      fresh.reset(arena_.Create(n_));
       target = fresh.get();
       lastBase_ = (state & 5) ? target : nullptr;
     }
@@ -577,6 +577,7 @@ class RowsReader {
   Table& t_;
   const uint32_t n_;
   std::vector<const char*> values_;
+  RowArena arena_;
   Row* lastBase_ = nullptr;  // the last row an update (RowState bit 8) may apply to
   size_t number_ = 0;
 };

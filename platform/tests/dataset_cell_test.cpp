@@ -165,4 +165,41 @@ TEST_F(CellDataSetTest, LongAndShortTextsSortFilterAndTravelThroughFiles) {
   EXPECT_TRUE(back.FieldByName("CODE").IsNull());
 }
 
+// Rows loaded in bulk share storage blocks; each row still lives and dies
+// on its own: deleted, edited, copied, replaced by another load.
+TEST_F(CellDataSetTest, RowsLoadedInBulkLiveAndDieOneByOne) {
+  const int n = 1000;  // many blocks' worth
+  for (int i = 0; i < n; ++i) Add(Text(static_cast<size_t>(i % 40), 'a' + i % 7), i, Text(30));
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("qor_bulk_" + std::to_string(getpid()) + ".xml")).string();
+  ds.SaveToFile(path);
+  for (const char* how : {"file", "packet"}) {
+    SCOPED_TRACE(how);
+    ClientDataSet back;
+    if (std::string(how) == "file") back.LoadFromFile(path);
+    else back.SetData(ds.Data());
+    // Every other row deleted, the rest lengthened.
+    std::vector<std::string> expect;
+    back.First();
+    for (int i = 0; i < n; ++i) {
+      if (i % 2 == 0) {
+        back.Delete();
+        continue;
+      }
+      back.Edit();
+      back.FieldByName("CODE").SetAsString(Text(60 + i % 5, 'A'));
+      back.Post();
+      expect.push_back(std::to_string(i));
+      back.Next();
+    }
+    ClientDataSet copy;
+    copy.CopyFrom(back);
+    back.LoadFromFile(path);  // the old rows go, the copy keeps its own
+    EXPECT_EQ(back.RecordCount(), n);
+    EXPECT_EQ(Column(copy, "N"), expect);
+    EXPECT_EQ(Column(copy, "CODE").front(), Text(61, 'A'));
+  }
+  std::filesystem::remove(path);
+}
+
 }  // namespace
