@@ -140,8 +140,7 @@ inline constexpr size_t kXmlPieceBytes = 256 * 1024;
 Table ReadXml(std::string_view bytes, size_t pieceBytes = kXmlPieceBytes);
 
 // Where the rows of a packet text are: the content of its first
-// "<ROWDATA>...</ROWDATA>", when no comment, processing instruction, CDATA
-// section or declaration ("<!", "<?") is inside it.
+// "<ROWDATA>...</ROWDATA>".
 struct RowDataSpan {
   size_t begin;  // just after "<ROWDATA>"
   size_t end;    // at "</ROWDATA>"
@@ -151,6 +150,9 @@ std::optional<RowDataSpan> FindRowData(std::string_view text);
 // Where a piece of the rows that starts at `from` ends: before the first
 // "<ROW" start tag at least pieceBytes further on, else at `end`.
 size_t PieceEnd(std::string_view text, size_t from, size_t end, size_t pieceBytes);
+// Whether text[from, to) holds a comment, processing instruction, CDATA
+// section or declaration ("<!", "<?"): such rows are parsed whole.
+bool HidesMarkup(std::string_view text, size_t from, size_t to);
 std::string WriteXml(const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes,
                      const Params& params, const std::vector<RowPtr>& rows);
 

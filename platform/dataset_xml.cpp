@@ -244,9 +244,38 @@ bool ParseInt(std::string_view s, int64_t& out) {
   return r.ec == std::errc() && r.ptr == s.data() + s.size();
 }
 
+// Plain decimals ("-12.34", up to 15 digits) read as from_chars reads them:
+// the digits and the power of ten are exact doubles, and one division
+// rounds correctly. False for any other form.
+bool PlainDecimal(std::string_view s, double& out) {
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  size_t i = s.size() > 0 && s[0] == '-' ? 1 : 0;
+  const bool negative = i == 1;
+  if (i >= s.size() || s[i] == '.') return false;
+  uint64_t m = 0;
+  int digits = 0, decimals = -1;  // -1: no point yet
+  for (; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c >= '0' && c <= '9') {
+      m = m * 10 + static_cast<uint64_t>(c - '0');
+      if (++digits > 15) return false;
+      if (decimals >= 0) ++decimals;
+    } else if (c == '.' && decimals < 0) {
+      decimals = 0;
+    } else {
+      return false;
+    }
+  }
+  if (decimals == 0) return false;  // "5."
+  const double v = static_cast<double>(m) / kPow10[decimals < 0 ? 0 : decimals];
+  out = negative ? -v : v;
+  return true;
+}
+
 bool ParseDouble(std::string_view s, double& out) {
   if (!s.empty() && s[0] == '+') s.remove_prefix(1);
   if (s.empty()) return false;
+  if (PlainDecimal(s, out)) return true;
   for (char c : s)
     if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == 'e' || c == 'E' || c == '+')) return false;
   auto r = std::from_chars(s.data(), s.data() + s.size(), out);
@@ -318,11 +347,26 @@ bool ParseBool(std::string_view s, int64_t& out) {
   return true;
 }
 
+// Bytes readable after the end of a parsed text: a ROW attribute's name is
+// compared 16 bytes at a time.
+constexpr size_t kNamePad = 16;
+
 struct FieldReader {
+  FieldReader(const FieldDef* d, Store s, std::string name) : def(d), store(s), xmlName(std::move(name)) {
+    shortName = xmlName.size() < kNamePad;
+    if (!shortName) return;
+    unsigned char word[kNamePad] = {}, mask[kNamePad] = {};
+    std::memcpy(word, xmlName.data(), xmlName.size());
+    std::memset(mask, 0xFF, xmlName.size() + 1);  // the terminator too
+    std::memcpy(nameWord, word, sizeof word);
+    std::memcpy(nameMask, mask, sizeof mask);
+  }
   const FieldDef* def;
   Store store;
   std::string xmlName;  // UTF-8, as in the ROW attributes
-  DayCache days;        // date and date-time fields
+  bool shortName;       // with its terminator, within kNamePad bytes
+  uint64_t nameWord[2] = {}, nameMask[2] = {};
+  DayCache days;  // date and date-time fields
 };
 
 void ReadValue(FieldReader& f, const char* raw, Cell& c, size_t row) {
@@ -484,7 +528,7 @@ std::vector<FieldReader> ReadStructure(const pugi::xml_node& meta, Table& t) {
     if (f.type() != pugi::node_element) continue;
     if (std::strcmp(f.name(), "FIELD") != 0) Bad("unexpected element '" + ToAnsi(f.name()) + "' in FIELDS");
     t.fields.push_back(ReadFieldDef(f, t.fields.size() + 1));
-    readers.push_back(FieldReader{nullptr, StoreOf(t.fields.back().type), f.attribute("attrname").value(), {}});
+    readers.emplace_back(nullptr, StoreOf(t.fields.back().type), f.attribute("attrname").value());
   }
   ValidateFields(t.fields);
   for (size_t i = 0; i < t.fields.size(); ++i) readers[i].def = &t.fields[i];
@@ -506,16 +550,23 @@ std::vector<FieldReader> ReadStructure(const pugi::xml_node& meta, Table& t) {
 
 // The field an attribute of a ROW holds: usually the one after the last
 // (attributes come in field order); -1 for RowState and unknown names.
-bool SameXmlName(const std::string& field, const char* name) {
+bool SameXmlName(const FieldReader& f, const char* name) {
+  if (f.shortName) {
+    // The name's first 16 bytes (the text parsed is followed by kNamePad
+    // more), compared with the field's name and its terminator.
+    uint64_t w[2];
+    std::memcpy(w, name, sizeof w);
+    return ((w[0] ^ f.nameWord[0]) & f.nameMask[0]) == 0 && ((w[1] ^ f.nameWord[1]) & f.nameMask[1]) == 0;
+  }
   // strncmp stops at the end of a shorter name, so name[size] is inside it.
-  return std::strncmp(name, field.data(), field.size()) == 0 && name[field.size()] == 0;
+  return std::strncmp(name, f.xmlName.data(), f.xmlName.size()) == 0 && name[f.xmlName.size()] == 0;
 }
 
 int FieldOf(const std::vector<FieldReader>& readers, size_t expect, const char* name) {
   const size_t n = readers.size();
-  if (expect < n && SameXmlName(readers[expect].xmlName, name)) return static_cast<int>(expect);
+  if (expect < n && SameXmlName(readers[expect], name)) return static_cast<int>(expect);
   for (size_t k = 0; k < n; ++k)
-    if (SameXmlName(readers[k].xmlName, name)) return static_cast<int>(k);
+    if (SameXmlName(readers[k], name)) return static_cast<int>(k);
   return -1;
 }
 
@@ -592,8 +643,8 @@ std::vector<FieldReader> ReadHead(const pugi::xml_document& doc, Table& t) {
   return ReadStructure(meta, t);
 }
 
-// The whole text parsed at once (in place: the text is not copied again,
-// and the parser's strings point into it while the rows are read).
+// The whole text parsed at once (in place: the parser's strings point into
+// it while the rows are read). kNamePad bytes follow `size`.
 Table ReadWhole(char* text, size_t size) {
   pugi::xml_document doc;
   pugi::xml_parse_result res = doc.load_buffer_inplace(text, size, pugi::parse_default, pugi::encoding_utf8);
@@ -630,9 +681,11 @@ std::optional<Table> ReadInPieces(std::string_view text, size_t pieceBytes) {
     for (size_t at = span->begin; at < span->end;) {
       const size_t end = PieceEnd(text, at, span->end, pieceBytes);
       piece.assign(text.data() + at, end - at);
+      piece.append(kNamePad, '\0');
+      if (HidesMarkup(text, at, end)) return std::nullopt;
       at = end;
-      if (!pieceDoc.load_buffer_inplace(piece.data(), piece.size(), pugi::parse_default | pugi::parse_fragment,
-                                        pugi::encoding_utf8))
+      if (!pieceDoc.load_buffer_inplace(piece.data(), piece.size() - kNamePad,
+                                        pugi::parse_default | pugi::parse_fragment, pugi::encoding_utf8))
         return std::nullopt;
       rows.Read(pieceDoc);
     }
@@ -653,7 +706,8 @@ Table ReadXml(std::string_view bytes, size_t pieceBytes) {
   }
   // Parsed in place: a copy unless the text was converted already.
   std::string whole = text.data() == converted.data() ? std::move(converted) : std::string(text);
-  return ReadWhole(whole.data(), whole.size());
+  whole.append(kNamePad, '\0');
+  return ReadWhole(whole.data(), whole.size() - kNamePad);
 }
 
 // ---- writing ----

@@ -2,7 +2,7 @@
 //
 // A piece starts at a "<ROW" start tag and ends before another one (or at
 // "</ROWDATA>"). Outside comments, CDATA sections and processing
-// instructions (FindRowData refuses rows that hold any), a '<' starts a tag
+// instructions (HidesMarkup finds pieces that hold any), a '<' starts a tag
 // or sits inside an attribute value. So a cut made anywhere but between two
 // elements of ROWDATA leaves the piece before it with an unfinished tag,
 // attribute or element, which the parser rejects; the caller then parses
@@ -29,21 +29,25 @@ bool RowTagAt(std::string_view text, size_t p) {
 
 }  // namespace
 
+bool HidesMarkup(std::string_view text, size_t from, size_t to) {
+  // Found by their second byte, which rows seldom hold.
+  for (char mark : {'!', '?'}) {
+    const char* p = text.data() + from;
+    const char* const stop = text.data() + to;
+    while ((p = static_cast<const char*>(std::memchr(p, mark, static_cast<size_t>(stop - p)))) != nullptr) {
+      if (p > text.data() && p[-1] == '<') return true;
+      ++p;
+    }
+  }
+  return false;
+}
+
 std::optional<RowDataSpan> FindRowData(std::string_view text) {
   const size_t open = text.find(kOpen);
   if (open == std::string_view::npos) return std::nullopt;
   const size_t begin = open + kOpen.size();
   const size_t end = text.find(kClose, begin);
   if (end == std::string_view::npos) return std::nullopt;
-  // "<!" and "<?" found by their second byte, which rows seldom hold.
-  for (char mark : {'!', '?'}) {
-    const char* p = text.data() + begin;
-    const char* const stop = text.data() + end;
-    while ((p = static_cast<const char*>(std::memchr(p, mark, static_cast<size_t>(stop - p)))) != nullptr) {
-      if (p[-1] == '<') return std::nullopt;
-      ++p;
-    }
-  }
   return RowDataSpan{begin, end};
 }
 

@@ -1,6 +1,11 @@
-// XML data packets whose rows are parsed a piece at a time read exactly as
-// when the whole text is parsed at once: the same table, or the same error.
+// Reading XML data packets: rows parsed a piece at a time read exactly as
+// when the whole text is parsed at once (the same table, or the same error);
+// attribute names and numbers read by their quick paths as by the slow ones.
 #include <gtest/gtest.h>
+
+#include <charconv>
+#include <cstring>
+#include <random>
 
 #include <string>
 #include <vector>
@@ -11,6 +16,7 @@
 namespace {
 
 using rtl::dsimpl::FindRowData;
+using rtl::dsimpl::HidesMarkup;
 using rtl::dsimpl::PieceEnd;
 using rtl::dsimpl::ReadXml;
 using rtl::dsimpl::Table;
@@ -91,7 +97,7 @@ TEST(XmlPieces, EveryPieceSizeReadsAsTheWholeText) {
   }
 }
 
-TEST(XmlPieces, RowsAreFoundOnlyWhereNothingHidesMarkup) {
+TEST(XmlPieces, RowsAreFoundBetweenTheirTags) {
   struct {
     std::string text;
     bool found;
@@ -100,9 +106,6 @@ TEST(XmlPieces, RowsAreFoundOnlyWhereNothingHidesMarkup) {
       {"<A><ROWDATA></ROWDATA></A>", true},
       {"<A><ROWDATA/></A>", false},
       {"<A><ROWDATA><ROW/>", false},
-      {"<A><ROWDATA><!-- --></ROWDATA></A>", false},
-      {"<A><ROWDATA><?pi?></ROWDATA></A>", false},
-      {"<A><ROWDATA><![CDATA[x]]></ROWDATA></A>", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -113,6 +116,26 @@ TEST(XmlPieces, RowsAreFoundOnlyWhereNothingHidesMarkup) {
       EXPECT_EQ(c.text.compare(span->end, 10, "</ROWDATA>"), 0);
     }
   }
+}
+
+TEST(XmlPieces, MarkupThatPiecesWouldHideIsFound) {
+  struct {
+    std::string text;
+    bool hides;
+  } cases[] = {
+      {"<ROW A=\"why? yes!\"/>", false},
+      {"<ROW/><!-- -->", true},
+      {"<ROW/><?pi?>", true},
+      {"<![CDATA[x]]>", true},
+      {"!<ROW/>", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(HidesMarkup(c.text, 0, c.text.size()), c.hides);
+  }
+  // Only the range is looked at.
+  EXPECT_FALSE(HidesMarkup("<!--<ROW/>", 4, 10));
+  EXPECT_TRUE(HidesMarkup("<ROW/><!", 7, 8));
 }
 
 TEST(XmlPieces, PiecesEndOnlyBeforeARowStartTag) {
@@ -129,6 +152,64 @@ TEST(XmlPieces, PiecesEndOnlyBeforeARowStartTag) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.from) + "+" + std::to_string(c.pieceBytes));
     EXPECT_EQ(PieceEnd(text, c.from, text.size(), c.pieceBytes), c.end);
+  }
+}
+
+// Names of every length around the 16 bytes compared at once, sharing
+// their beginnings, in and out of the fields' order.
+TEST(XmlRead, AttributesFindTheirFieldsWhateverTheNamesLength) {
+  const std::vector<std::string> names = {"N", "NR", "NRX", "ABCDEFGHIJKLMNO", "ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOPQ",
+                                          "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"};
+  std::string fields, inOrder, reversed;
+  for (size_t i = 0; i < names.size(); ++i) {
+    fields += "<FIELD attrname=\"" + names[i] + "\" fieldtype=\"i4\"/>";
+    inOrder += " " + names[i] + "=\"" + std::to_string(i) + "\"";
+    reversed = " " + names[i] + "=\"" + std::to_string(i) + "\"" + reversed;
+  }
+  const std::string doc = "<DATAPACKET><METADATA><FIELDS>" + fields + "</FIELDS></METADATA><ROWDATA><ROW" + inOrder +
+                          "/><ROW" + reversed + "/><ROW NRXY=\"9\" ABCDEFGHIJKLMN=\"9\" NR=\"7\"/></ROWDATA></DATAPACKET>";
+  for (size_t piece : {0, 1}) {
+    SCOPED_TRACE(piece);
+    Table t = ReadXml(doc, piece);
+    ASSERT_EQ(t.rows.size(), 3u);
+    for (size_t r = 0; r < 2; ++r)
+      for (size_t f = 0; f < names.size(); ++f) {
+        SCOPED_TRACE(names[f]);
+        ASSERT_FALSE(t.rows[r]->cells()[f].null);
+        EXPECT_EQ(t.rows[r]->cells()[f].i, static_cast<int64_t>(f));
+      }
+    for (size_t f = 0; f < names.size(); ++f) EXPECT_EQ(t.rows[2]->cells()[f].null, f != 1) << names[f];
+  }
+}
+
+// Float values read bit for bit as the standard conversion reads them.
+TEST(XmlRead, FloatsReadExactly) {
+  std::vector<std::string> texts = {"0",     "-0",          "0.1",       "-12.34",          "007.50",
+                                    "5.",    ".5",          "1e5",       "-1.5E-3",         "123456789012345",
+                                    "1234567890123456",     "0.30000000000000004",          "99999999999999.9",
+                                    "0.000000000000001",    "-999999999999999", "+2.5"};
+  std::mt19937_64 rng(12345);
+  for (int i = 0; i < 2000; ++i) {
+    std::string digits = std::to_string(rng() % 1000000000000000ull);
+    const size_t point = rng() % (digits.size() + 1);
+    if (point > 0 && point < digits.size()) digits.insert(point, ".");
+    texts.push_back((rng() % 2 ? "-" : "") + digits);
+  }
+  std::string rows;
+  for (const std::string& x : texts) rows += "<ROW F=\"" + x + "\"/>";
+  const std::string doc =
+      "<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"F\" fieldtype=\"r8\"/></FIELDS></METADATA><ROWDATA>" + rows +
+      "</ROWDATA></DATAPACKET>";
+  Table t = ReadXml(doc);
+  ASSERT_EQ(t.rows.size(), texts.size());
+  for (size_t i = 0; i < texts.size(); ++i) {
+    SCOPED_TRACE(texts[i]);
+    std::string_view s = texts[i];
+    if (s[0] == '+') s.remove_prefix(1);
+    double expect = 0;
+    std::from_chars(s.data(), s.data() + s.size(), expect);
+    const double got = t.rows[i]->cells()[0].d;
+    EXPECT_EQ(std::memcmp(&got, &expect, sizeof got), 0) << got << " " << expect;
   }
 }
 
