@@ -22,6 +22,7 @@
 // Index definitions travel as PARAMS attributes INDEXDEF1, INDEXDEF2, ...
 // whose value is "name|fields|descending fields|case-insensitive (0/1)";
 // other PARAMS attributes are kept as they came.
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -369,8 +370,24 @@ struct FieldReader {
   DayCache days;  // date and date-time fields
 };
 
+// The length of a value of a parsed ROW, eight bytes at a time (the text
+// parsed is followed by kNamePad more bytes, so no read leaves the buffer).
+size_t ValueLength(const char* p) {
+  if constexpr (std::endian::native != std::endian::little) {
+    return std::strlen(p);
+  } else {
+    for (size_t n = 0;; n += 8) {
+      uint64_t w;
+      std::memcpy(&w, p + n, 8);
+      // The lowest byte flagged is the first zero byte.
+      const uint64_t zero = (w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull;
+      if (zero) return n + static_cast<size_t>(std::countr_zero(zero) >> 3);
+    }
+  }
+}
+
 void ReadValue(FieldReader& f, const char* raw, Cell& c, size_t row) {
-  std::string_view v(raw);
+  const std::string_view v(raw, ValueLength(raw));
   auto fail = [&]() {
     Bad("invalid value '" + ToAnsi(raw) + "' for field '" + f.def->name + "' in row " + std::to_string(row));
   };
