@@ -115,6 +115,10 @@ bool Step::Decide(Outcome o) {
       return false;
     case Outcome::Executed:
       state_ = State::Registered;
+      // Code 1 with a status query that got no answer: the printer acted, so
+      // its status is asked once more before the step is called failed (a
+      // step reported false must leave nothing on the printer).
+      if (!status::LastStatus().answered) return Run();
       return false;
     case Outcome::NoAnswer:
       break;

@@ -154,14 +154,23 @@ TEST_F(StepTest, NoAnswerAndNothingRegisteredIsSentAgain) {
 }
 
 TEST_F(StepTest, AnUnansweredStatusAfterCodeOneIsExecuted) {
-  // The printer answered 1: it acted, whatever the status query after it says.
+  // The printer answered 1: it acted, whatever the status query after it
+  // says. The status is asked once more at once; answered, the step is done.
   sim.fail("Elgin_VerificaEstadoImpressora", 0, 1);
   Step s(Item());
-  EXPECT_FALSE(s.Run());
-  EXPECT_TRUE(s.Registered());
   EXPECT_TRUE(s.Run());
+  EXPECT_TRUE(s.Done());
   EXPECT_EQ(Calls("Elgin_VendeItem").size(), 1u);
+  EXPECT_EQ(Calls("Elgin_VerificaEstadoImpressora").size(), 2u);
   EXPECT_EQ(Items(), 1u);
+  // Still unanswered the second time: registered, failed; a retry only asks the status.
+  sim.fail("Elgin_VerificaEstadoImpressora", 0, 2);
+  Step t(Item());
+  EXPECT_FALSE(t.Run());
+  EXPECT_TRUE(t.Registered());
+  EXPECT_TRUE(t.Run());
+  EXPECT_EQ(Calls("Elgin_VendeItem").size(), 2u);
+  EXPECT_EQ(Items(), 2u);
 }
 
 TEST_F(StepTest, ALostAnswerOfARegisteredCommandSucceedsWithoutSendingAgain) {
