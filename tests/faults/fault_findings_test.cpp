@@ -53,7 +53,8 @@ TEST_F(FaultCaseTest, TheFaultLandsOnTheCallItNames) {
 }
 
 // The printer accepts an item but the status query that follows gets no
-// answer; the operator is asked whether to print again and says yes. The
+// answer, nor does the one asked again at once; the operator is asked
+// whether to print again and says yes. The
 // item is on the coupon already: the retry must not sell it a second time
 // (which leaves a first copy without its discount or surcharge, charges the
 // customer twice, and still answers true).
@@ -67,7 +68,9 @@ TEST_F(FaultCaseTest, ARetriedItemWhoseStatusAnswerWasLostIsSoldOnce) {
       // The item's printer check comes first (a status query and its
       // analysis), then the sale and the status query of its analysis.
       const int status = Seen(k_Elgin_VerificaEstadoImpressora);
-      Interposer::Get().armed = Injection{k_Elgin_VerificaEstadoImpressora, status + 3, Fault::Fail, 0, false};
+      Injection lost{k_Elgin_VerificaEstadoImpressora, status + 3, Fault::Fail, 0, false};
+      lost.times = 2;
+      Interposer::Get().armed = lost;
       EXPECT_TRUE(Sell(kItems[i], sc.tef));
       EXPECT_EQ(op_.saidYes, 1);
       const json items = SimState()["document"]["items"];
@@ -85,7 +88,7 @@ TEST_F(FaultCaseTest, ARetriedItemWhoseStatusAnswerWasLostIsSoldOnce) {
 }
 
 // The same in the closing of an electronic-funds-transfer sale: the card
-// payment is accepted, its status answer is lost, the operator says yes. The
+// payment is accepted, its status answer is lost twice, the operator says yes. The
 // payment must not be registered again (a second card payment covers the
 // total, the cash payment is then refused and the coupon cannot be closed).
 TEST_F(FaultCaseTest, ARetriedPaymentWhoseStatusAnswerWasLostIsRegisteredOnce) {
@@ -94,8 +97,9 @@ TEST_F(FaultCaseTest, ARetriedPaymentWhoseStatusAnswerWasLostIsRegisteredOnce) {
   for (const Item& it : kItems) ASSERT_TRUE(Sell(it, true));
   // The closing's printer check (a status query and its analysis), the start
   // of the closing and its analysis, then the card payment and its analysis.
-  Interposer::Get().armed =
-      Injection{k_Elgin_VerificaEstadoImpressora, Seen(k_Elgin_VerificaEstadoImpressora) + 4, Fault::Fail, 0, false};
+  Injection lost{k_Elgin_VerificaEstadoImpressora, Seen(k_Elgin_VerificaEstadoImpressora) + 4, Fault::Fail, 0, false};
+  lost.times = 2;
+  Interposer::Get().armed = lost;
   Variant ret = Variant::CreateArray(4);
   rtl::StringList voucher;
   const bool closed = Qor01100::FechaCupom(FechaCupomList(true), &voucher, ret);

@@ -78,6 +78,7 @@ struct Injection {
   Fault fault = Fault::Fail;
   int code = 0;
   bool persistent = false;  // that call and every later call of the entry point
+  int times = 1;            // else: that call and the next times-1 calls of the entry point
 };
 
 // Thrown into the module when a run goes on far beyond the clean session
@@ -112,7 +113,7 @@ class Interposer {
       throw RunawayLoop{"more than " + std::to_string(callCap) + " printer calls"};
     if (armed && firedAt == 0 && f == armed->fn && n == armed->occurrence) {
       firedAt = static_cast<long>(sequence.size());
-      const int times = armed->persistent ? -1 : 1;
+      const int times = armed->persistent ? -1 : armed->times;
       switch (armed->fault) {
         case Fault::Fail: sim->fail(kFnNames[f], armed->code, times); break;
         case Fault::Raise: sim->raise(kFnNames[f], times); break;

@@ -87,24 +87,6 @@ const Known kKnownOpen[] = {
     // the closing's result: refused, or skipped because the voucher's
     // totalizer was not loaded, the coupon still closes true.
     {"", "step 26 FechaCupom: reported true, the printer carried out Elgin_RecebimentoNaoFiscal only"},
-    // The printer answered 1 to the registering command, then the status
-    // query right after it failed (or threw): the operation reports false
-    // while the printer holds the coupon opening, the closing or the Z
-    // reduction. Nothing is registered twice; the host is told less than
-    // happened.
-    {"Elgin_VerificaEstadoImpressora in step 22 AbreCupom", "whose opening (step 22 AbreCupom) was reported failed"},
-    {"Elgin_VerificaEstadoImpressora in step 27 AbreCupom", "whose opening (step 27 AbreCupom) was reported failed"},
-    {"Elgin_VerificaEstadoImpressora in step 43 AbreCupom", "the printer kept 3 coupons"},
-    {"Elgin_VerificaEstadoImpressora in step 58 AbreCupom", "whose opening (step 58 AbreCupom) was reported failed"},
-    {"Elgin_VerificaEstadoImpressora in step 60 FechaCupom", "the printer kept 3 coupons"},
-    {"Elgin_VerificaEstadoImpressora in step 26 FechaCupom", "the printer kept 3 coupons"},
-    {"Elgin_VerificaEstadoImpressora in step 31 FechaCupom", "the printer kept 3 coupons"},
-    {"Elgin_VerificaEstadoImpressora in step 69 Reducao_Z_Imp", "yet the printer registered Elgin_ReducaoZ"},
-    {"Elgin_VerificaEstadoImpressora in step 11 AbreCupom", "fiscal coupons, the host was told of"},
-    {"Elgin_VerificaEstadoImpressora in step 22 AbreCupom", "fiscal coupons, the host was told of"},
-    {"Elgin_VerificaEstadoImpressora in step 27 AbreCupom", "fiscal coupons, the host was told of"},
-    {"Elgin_VerificaEstadoImpressora in step 43 AbreCupom", "fiscal coupons, the host was told of"},
-    {"Elgin_VerificaEstadoImpressora in step 58 AbreCupom", "fiscal coupons, the host was told of"},
 };
 
 // The entry of kKnownOpen that a finding is, or -1.
