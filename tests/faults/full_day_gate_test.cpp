@@ -61,8 +61,10 @@ const FaultClass kClasses[] = {
     {"NotExecuted", "not_executed", 0, true, 0},
 };
 
-// Findings of the gate left open, each matched by the faulted call (entry
-// point, step and class as the run's label says) and the finding's text.
+// Findings the gate reports where an operation's result is defined not to
+// follow the printer's answer (kept: hosts rely on these results), each
+// matched by the faulted call (entry point, step and class as the run's label
+// says) and the finding's text. Anything else is a violation.
 struct Known {
   const char* faulted;  // part of the run's label; "" any faulted call
   const char* finding;  // part of the finding
@@ -70,9 +72,11 @@ struct Known {
 
 const Known kKnownOpen[] = {
     // The printed lines of a management report or linked voucher, and the
-    // closing of some of them, are sent without examining their answer, so a
-    // line the printer did not print (or a report that could not open, e.g.
-    // behind a coupon left open) still ends in true.
+    // closing of some of them, are sent without examining their answer (the
+    // report's opening and closing carry the printer's messages), and these
+    // operations answer true whenever they ran to the end: a line the printer
+    // did not print (or a report that could not open, e.g. behind a coupon
+    // left open) still ends in true. Nothing fiscal is registered by them.
     {"", "step 51 RegistroVenda: reported true, the printer carried out Elgin_RelatorioGerencial only"},
     {"", "step 51 RegistroVenda: reported true, the printer carried out Elgin_FechaRelatorioGerencial only"},
     {"", "step 53 ImprimeMesasAbertas: reported true, the printer carried out Elgin_RelatorioGerencial only"},
