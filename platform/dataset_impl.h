@@ -139,8 +139,8 @@ bool EvalFilter(const FilterNode& n, const Cell* cells, bool caseInsensitive);
 inline constexpr size_t kXmlPieceBytes = 256 * 1024;
 Table ReadXml(std::string_view bytes, size_t pieceBytes = kXmlPieceBytes);
 
-// Where the rows of a packet text are: the content of its first
-// "<ROWDATA>...</ROWDATA>".
+// Where the rows of a packet text are: from its first "<ROWDATA>" to its
+// last "</ROWDATA>".
 struct RowDataSpan {
   size_t begin;  // just after "<ROWDATA>"
   size_t end;    // at "</ROWDATA>"

@@ -46,8 +46,11 @@ std::optional<RowDataSpan> FindRowData(std::string_view text) {
   const size_t open = text.find(kOpen);
   if (open == std::string_view::npos) return std::nullopt;
   const size_t begin = open + kOpen.size();
-  const size_t end = text.find(kClose, begin);
-  if (end == std::string_view::npos) return std::nullopt;
+  // The last close tag, found from the end without a pass over the rows;
+  // should rows of a later ROWDATA come between, a piece holds the stray
+  // tags and fails, and the whole text decides.
+  const size_t end = text.rfind(kClose);
+  if (end == std::string_view::npos || end < begin) return std::nullopt;
   return RowDataSpan{begin, end};
 }
 
