@@ -6,6 +6,7 @@
 #include "coupon/sale.h"
 #include "driver/family_balance.h"
 #include "driver/frame.h"
+#include "driver/text_blocks.h"
 #include "hostlib/consiste.h"
 #include "platform/format.h"
 #include "platform/text.h"
@@ -67,16 +68,11 @@ struct Rodape {
 // without a line feed is printed as a line of its own.
 void AdicionaTefReduzido(Rodape& r, const rtl::StringList& stlImpTefRed) {
   for (const std::string& entrada : stlImpTefRed.Lines()) {
-    if (entrada.empty()) continue;  // an empty entry adds nothing and takes no line
-    size_t inicio = 0;
-    while (inicio < entrada.size()) {
-      const size_t lf = entrada.find('\n', inicio);
-      if (lf == std::string::npos) {
-        r.Adiciona(entrada.substr(inicio));
-        break;
-      }
-      r.Adiciona(entrada.substr(inicio, lf - inicio));
-      inicio = lf + 1;
+    // An empty entry adds nothing and takes no line.
+    for (std::string resto = entrada; !resto.empty();) {
+      std::string linha = TakeLine(resto);
+      if (!linha.empty() && linha.back() == '\n') linha.pop_back();
+      r.Adiciona(linha);
     }
   }
 }
