@@ -89,7 +89,10 @@ class CellText {
     return v;
   }
   void SetHeapField(size_t at, uint32_t v) { std::memcpy(b_ + at, &v, sizeof v); }
-  void ToHeap(std::string_view v) {
+  // Kept out of line: inlined where the text may point into this cell (a
+  // piece of itself, always inline-sized when it does), the optimiser cannot
+  // see that the long-text path never copies from the 23-byte buffer.
+  [[gnu::noinline]] void ToHeap(std::string_view v) {
     if (v.size() > UINT32_MAX) throw std::length_error("text too long for a dataset field");
     char* p = static_cast<char*>(::operator new(v.size()));
     std::memcpy(p, v.data(), v.size());
