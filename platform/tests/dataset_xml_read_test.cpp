@@ -12,6 +12,7 @@
 
 #include "platform/dataset_impl.h"
 #include "platform/errors.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -183,6 +184,32 @@ TEST(XmlRead, AttributesFindTheirFieldsWhateverTheNamesLength) {
         EXPECT_EQ(t.rows[r]->cells()[f].i, static_cast<int64_t>(f));
       }
     for (size_t f = 0; f < names.size(); ++f) EXPECT_EQ(t.rows[2]->cells()[f].null, f != 1) << names[f];
+  }
+}
+
+// Character references make non-ASCII values out of an all-ASCII text:
+// they reach code page 1252 as the characters written out would.
+TEST(XmlRead, CharacterReferencesConvertInAnAsciiText) {
+  const std::string expect = rtl::Utf8ToCp1252("a\xC3\xA7\xC3\xA3o & <b>");
+  const struct {
+    const char* what;
+    const char* value;
+  } cases[] = {
+      {"decimal references", "a&#231;&#227;o &amp; &lt;b&gt;"},
+      {"hexadecimal references", "a&#xE7;&#xe3;o &amp; &lt;b&gt;"},
+      {"characters written out", "a\xC3\xA7\xC3\xA3o &amp; &lt;b&gt;"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // A long plain row first, so the text is read in pieces too.
+    const std::string doc =
+        Doc("<ROW CODE=\"" + std::string(200, 'x') + "\" N=\"1\"/><ROW CODE=\"" + c.value + "\" N=\"2\"/>");
+    for (size_t piece : {0, 64}) {
+      SCOPED_TRACE(piece);
+      Table t = ReadXml(doc, piece);
+      ASSERT_EQ(t.rows.size(), 2u);
+      EXPECT_EQ(t.rows[1]->cells()[0].s.str(), expect);
+    }
   }
 }
 
