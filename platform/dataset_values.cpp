@@ -67,7 +67,8 @@ static_assert(sizeof(RowBlock) % alignof(Row) == 0, "rows follow the block heade
 void Row::Destroy(Row* r) {
   if (!r) return;
   Cell* c = r->cells();
-  for (uint32_t i = 0; i < r->count_; ++i) c[i].~Cell();
+  if (!r->inlineTexts)
+    for (uint32_t i = 0; i < r->count_; ++i) c[i].~Cell();
   RowBlock* block = r->block_;
   r->~Row();
   if (block) block->Release();

@@ -641,8 +641,14 @@ class RowsReader {
       target = fresh.get();
       lastBase_ = (state & 5) ? target : nullptr;
     }
-    for (uint32_t f = 0; f < n_; ++f)
-      if (values_[f]) ReadValue(readers_[f], values_[f], target->cells()[f], number_, ascii_);
+    target->inlineTexts = false;  // until every value is in
+    bool inlineTexts = true;
+    for (uint32_t f = 0; f < n_; ++f) {
+      Cell& c = target->cells()[f];
+      if (values_[f]) ReadValue(readers_[f], values_[f], c, number_, ascii_);
+      inlineTexts = inlineTexts && !c.s.OnHeap();
+    }
+    target->inlineTexts = inlineTexts;
     if (fresh) t_.rows.push_back(std::move(fresh));
   }
 
