@@ -42,13 +42,9 @@ class Row {
   uint32_t count() const { return count_; }
   uint64_t seq = 0;  // natural order: rows sort by it when keys are equal
   bool dead = false;  // deleted, still in `rows` until they are compacted
-  // The cells whose text may be on the heap, the only ones looked at when
-  // the row is freed: bit k for cell k, the top bit for cell 15 and those
-  // after it. Worked out by the XML reader; whatever else writes into a
-  // row's cells sets them all.
-  static constexpr uint16_t kAllCells = 0xFFFF;
-  static uint16_t HeapCellBit(uint32_t k) { return static_cast<uint16_t>(k < 15 ? 1u << k : 0x8000u); }
-  uint16_t heapCells = kAllCells;
+  // No cell's text is on the heap, so the row is freed without a look at its
+  // cells. Set by the XML reader; whatever writes into a row's cells clears it.
+  bool inlineTexts = false;
 
  private:
   friend class RowArena;

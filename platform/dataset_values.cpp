@@ -1,6 +1,5 @@
 // Rows, cells, text comparison and value conversion for the client datasets.
 #include <algorithm>
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <new>
@@ -68,11 +67,8 @@ static_assert(sizeof(RowBlock) % alignof(Row) == 0, "rows follow the block heade
 void Row::Destroy(Row* r) {
   if (!r) return;
   Cell* c = r->cells();
-  if (r->heapCells & HeapCellBit(15)) {
+  if (!r->inlineTexts)
     for (uint32_t i = 0; i < r->count_; ++i) c[i].~Cell();
-  } else {
-    for (uint32_t m = r->heapCells; m; m &= m - 1) c[std::countr_zero(m)].~Cell();
-  }
   RowBlock* block = r->block_;
   r->~Row();
   if (block) block->Release();

@@ -641,14 +641,14 @@ class RowsReader {
       target = fresh.get();
       lastBase_ = (state & 5) ? target : nullptr;
     }
-    target->heapCells = Row::kAllCells;  // until every value is in
-    uint16_t heapCells = 0;
+    target->inlineTexts = false;  // until every value is in
+    bool inlineTexts = true;
     for (uint32_t f = 0; f < n_; ++f) {
       Cell& c = target->cells()[f];
       if (values_[f]) ReadValue(readers_[f], values_[f], c, number_, ascii_);
-      if (c.s.OnHeap()) heapCells |= Row::HeapCellBit(f);
+      inlineTexts = inlineTexts && !c.s.OnHeap();
     }
-    target->heapCells = heapCells;
+    target->inlineTexts = inlineTexts;
     if (fresh) t_.rows.push_back(std::move(fresh));
   }
 
