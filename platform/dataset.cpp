@@ -534,7 +534,6 @@ void ClientDataSet::Post() {
   } else {
     Row* r = d.editRow;
     const bool keyChanged = !SameKey(d.buf.data(), r->cells(), d.order);
-    r->inlineTexts = false;
     std::move(d.buf.begin(), d.buf.end(), r->cells());
     const bool visible = d.Visible(r);
     if (d.viewValid) {

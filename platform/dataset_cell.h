@@ -64,7 +64,6 @@ class CellText {
   }
   size_t size() const { return Heap() ? HeapField(kSizeAt) : static_cast<unsigned char>(b_[kTag]); }
   bool empty() const { return size() == 0; }
-  bool OnHeap() const { return Heap(); }
   const char* data() const { return Heap() ? Ptr() : b_; }
   char operator[](size_t i) const { return data()[i]; }
   std::string_view view() const { return {data(), size()}; }

@@ -42,9 +42,6 @@ class Row {
   uint32_t count() const { return count_; }
   uint64_t seq = 0;  // natural order: rows sort by it when keys are equal
   bool dead = false;  // deleted, still in `rows` until they are compacted
-  // No cell's text is on the heap, so the row is freed without a look at its
-  // cells. Set by the XML reader; whatever writes into a row's cells clears it.
-  bool inlineTexts = false;
 
  private:
   friend class RowArena;

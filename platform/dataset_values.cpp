@@ -67,8 +67,7 @@ static_assert(sizeof(RowBlock) % alignof(Row) == 0, "rows follow the block heade
 void Row::Destroy(Row* r) {
   if (!r) return;
   Cell* c = r->cells();
-  if (!r->inlineTexts)
-    for (uint32_t i = 0; i < r->count_; ++i) c[i].~Cell();
+  for (uint32_t i = 0; i < r->count_; ++i) c[i].~Cell();
   RowBlock* block = r->block_;
   r->~Row();
   if (block) block->Release();

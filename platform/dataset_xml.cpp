@@ -641,14 +641,8 @@ class RowsReader {
       target = fresh.get();
       lastBase_ = (state & 5) ? target : nullptr;
     }
-    target->inlineTexts = false;  // until every value is in
-    bool inlineTexts = true;
-    for (uint32_t f = 0; f < n_; ++f) {
-      Cell& c = target->cells()[f];
-      if (values_[f]) ReadValue(readers_[f], values_[f], c, number_, ascii_);
-      inlineTexts = inlineTexts && !c.s.OnHeap();
-    }
-    target->inlineTexts = inlineTexts;
+    for (uint32_t f = 0; f < n_; ++f)
+      if (values_[f]) ReadValue(readers_[f], values_[f], target->cells()[f], number_, ascii_);
     if (fresh) t_.rows.push_back(std::move(fresh));
   }
 

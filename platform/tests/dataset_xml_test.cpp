@@ -498,34 +498,6 @@ TEST_F(XmlTest, MalformedPacketsRaiseAndLeaveTheDatasetUntouched) {
   EXPECT_THROW(ds.Open(), EDatabaseError);
 }
 
-// Rows loaded with short texts only are freed without a look at their
-// cells: a long text that reaches such a row later (an edit, a modification
-// further on in the packet) must still be freed with it (the leak checker
-// of the sanitizer build sees it otherwise).
-TEST_F(XmlTest, LongTextsReachingLoadedRowsAreFreedWithThem) {
-  const std::string longText(40, 'L');
-  const std::string file = Path("rows.xml");
-  WriteAll(file,
-           "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS><FIELD attrname=\"S\" fieldtype=\"string\" WIDTH=\"60\"/>"
-           "</FIELDS></METADATA><ROWDATA><ROW S=\"short\"/>"
-           "<ROW RowState=\"4\" S=\"new\"/><ROW RowState=\"8\" S=\"" + longText + "\"/>"
-           "<ROW RowState=\"1\" S=\"old\"/><ROW RowState=\"8\" S=\"x\"/>"
-           "</ROWDATA></DATAPACKET>");
-  ClientDataSet ds;
-  ds.LoadFromFile(file);
-  const std::vector<std::string> loaded = {"short", longText, "x"};
-  std::vector<std::string> seen;
-  for (ds.First(); !ds.Eof(); ds.Next()) seen.push_back(ds.FieldByName("S").AsString());
-  EXPECT_EQ(seen, loaded);
-  ds.First();
-  ds.Edit();
-  ds.FieldByName("S").SetAsString(longText + "!");
-  ds.Post();
-  EXPECT_EQ(ds.FieldByName("S").AsString(), longText + "!");
-  ds.LoadFromFile(file);  // the old rows go
-  EXPECT_EQ(ds.FieldByName("S").AsString(), "short");
-}
-
 TEST_F(XmlTest, LoadedTextsLongerThanTheirWidthAreKeptWhole) {
   auto p = rtl::PacketFromXml(
       "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS><FIELD attrname=\"S\" fieldtype=\"string\" WIDTH=\"3\"/>"
