@@ -386,8 +386,7 @@ size_t ValueLength(const char* p) {
   }
 }
 
-// `ascii`: every value of the packet is known to be ASCII (see PlainValues).
-void ReadValue(FieldReader& f, const char* raw, Cell& c, size_t row, bool ascii) {
+void ReadValue(FieldReader& f, const char* raw, Cell& c, size_t row) {
   const std::string_view v(raw, ValueLength(raw));
   auto fail = [&]() {
     Bad("invalid value '" + ToAnsi(raw) + "' for field '" + f.def->name + "' in row " + std::to_string(row));
@@ -403,7 +402,7 @@ void ReadValue(FieldReader& f, const char* raw, Cell& c, size_t row, bool ascii)
         std::string bytes;
         if (!Base64Decode(v, bytes)) fail();
         c.s = bytes;
-      } else if (ascii || IsAscii(v)) {
+      } else if (IsAscii(v)) {
         c.s = v;
       } else {
         c.s = Utf8ToCp1252(v);
@@ -506,8 +505,7 @@ IndexDef ParseIndexParam(const std::string& value) {
 
 // The packet as UTF-8 text, checked, after any byte-order mark. A text in
 // code page 1252 is converted into `converted`, which the result then views.
-// `ascii` tells whether the text returned is all ASCII.
-std::string_view PrepareText(std::string_view bytes, std::string& converted, bool& ascii) {
+std::string_view PrepareText(std::string_view bytes, std::string& converted) {
   if (bytes.size() >= sizeof kBinarySignature && std::memcmp(bytes.data(), kBinarySignature, sizeof kBinarySignature) == 0)
     throw EDatabaseError(
         "This is a binary client dataset file; only the XML data-packet form can be read (save it as XML)");
@@ -521,17 +519,14 @@ std::string_view PrepareText(std::string_view bytes, std::string& converted, boo
   const std::string_view text = bytes.substr(start);
   if (text.empty()) Bad("the packet is empty");
   const std::string enc = DeclaredEncoding(text);
-  ascii = false;
   if (enc.empty() || enc == "utf-8" || enc == "utf8") {
-    ascii = IsAscii(text);
-    if (!ascii && !ValidUtf8(text)) {
+    if (!IsAscii(text) && !ValidUtf8(text)) {
       if (!enc.empty() || start > 0) Bad("the text is not valid UTF-8");
       converted = Cp1252ToUtf8(text);
       return converted;
     }
   } else if (SingleByteEncoding(enc)) {
-    ascii = IsAscii(text);
-    if (!ascii) {
+    if (!IsAscii(text)) {
       converted = Cp1252ToUtf8(text);
       return converted;
     }
@@ -597,8 +592,8 @@ int FieldOf(const std::vector<FieldReader>& readers, size_t expect, const char* 
 // follow its original row across them.
 class RowsReader {
  public:
-  RowsReader(std::vector<FieldReader>& readers, Table& t, bool ascii)
-      : readers_(readers), t_(t), n_(static_cast<uint32_t>(t.fields.size())), values_(n_), ascii_(ascii) {}
+  RowsReader(std::vector<FieldReader>& readers, Table& t)
+      : readers_(readers), t_(t), n_(static_cast<uint32_t>(t.fields.size())), values_(n_) {}
 
   void Read(const pugi::xml_node& parent) {
     for (pugi::xml_node r : parent.children()) {
@@ -642,7 +637,7 @@ class RowsReader {
       lastBase_ = (state & 5) ? target : nullptr;
     }
     for (uint32_t f = 0; f < n_; ++f)
-      if (values_[f]) ReadValue(readers_[f], values_[f], target->cells()[f], number_, ascii_);
+      if (values_[f]) ReadValue(readers_[f], values_[f], target->cells()[f], number_);
     if (fresh) t_.rows.push_back(std::move(fresh));
   }
 
@@ -651,7 +646,6 @@ class RowsReader {
   const uint32_t n_;
   std::vector<const char*> values_;
   RowArena arena_;
-  const bool ascii_;          // no value needs converting
   Row* lastBase_ = nullptr;  // the last row an update (RowState bit 8) may apply to
   size_t number_ = 0;
 };
@@ -668,13 +662,13 @@ std::vector<FieldReader> ReadHead(const pugi::xml_document& doc, Table& t) {
 
 // The whole text parsed at once (in place: the parser's strings point into
 // it while the rows are read). kNamePad bytes follow `size`.
-Table ReadWhole(char* text, size_t size, bool ascii) {
+Table ReadWhole(char* text, size_t size) {
   pugi::xml_document doc;
   pugi::xml_parse_result res = doc.load_buffer_inplace(text, size, pugi::parse_default, pugi::encoding_utf8);
   if (!res) Bad(std::string(res.description()) + " at offset " + std::to_string(res.offset));
   Table t;
   std::vector<FieldReader> readers = ReadHead(doc, t);
-  RowsReader(readers, t, ascii).Read(doc.document_element().child("ROWDATA"));
+  RowsReader(readers, t).Read(doc.document_element().child("ROWDATA"));
   return t;
 }
 
@@ -683,7 +677,7 @@ Table ReadWhole(char* text, size_t size, bool ascii) {
 // rows a piece at a time (see dataset_xml_split.cpp for why the pieces read
 // as the whole text would). nullopt when the text is not read this way or a
 // piece fails: the whole text is then parsed at once and decides.
-std::optional<Table> ReadInPieces(std::string_view text, size_t pieceBytes, bool ascii) {
+std::optional<Table> ReadInPieces(std::string_view text, size_t pieceBytes) {
   const std::optional<RowDataSpan> span = FindRowData(text);
   if (!span) return std::nullopt;
   std::string outer(text.substr(0, span->begin));
@@ -698,7 +692,7 @@ std::optional<Table> ReadInPieces(std::string_view text, size_t pieceBytes, bool
   try {
     Table t;
     std::vector<FieldReader> readers = ReadHead(doc, t);
-    RowsReader rows(readers, t, ascii);
+    RowsReader rows(readers, t);
     std::string piece;
     pugi::xml_document pieceDoc;
     for (size_t at = span->begin; at < span->end;) {
@@ -718,26 +712,19 @@ std::optional<Table> ReadInPieces(std::string_view text, size_t pieceBytes, bool
   }
 }
 
-// Whether every value parsed from the text is ASCII, known from one pass
-// over the whole of it: an ASCII text yields non-ASCII values only through
-// character references (the named entities stand for ASCII characters).
-bool PlainValues(std::string_view text, bool ascii) { return ascii && text.find("&#") == std::string_view::npos; }
-
 }  // namespace
 
 Table ReadXml(std::string_view bytes, size_t pieceBytes) {
   std::string converted;
-  bool ascii;
-  const std::string_view text = PrepareText(bytes, converted, ascii);
-  const bool plain = PlainValues(text, ascii);
+  const std::string_view text = PrepareText(bytes, converted);
   if (pieceBytes > 0 && text.size() > pieceBytes) {
-    std::optional<Table> t = ReadInPieces(text, pieceBytes, plain);
+    std::optional<Table> t = ReadInPieces(text, pieceBytes);
     if (t) return std::move(*t);
   }
   // Parsed in place: a copy unless the text was converted already.
   std::string whole = text.data() == converted.data() ? std::move(converted) : std::string(text);
   whole.append(kNamePad, '\0');
-  return ReadWhole(whole.data(), whole.size() - kNamePad, plain);
+  return ReadWhole(whole.data(), whole.size() - kNamePad);
 }
 
 // ---- writing ----
