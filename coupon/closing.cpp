@@ -99,10 +99,11 @@ Fechamento LeArgumentos(const rtl::Variant& ar) {
       } catch (const rtl::Exception&) {
       }
   };
-  for (const auto& [i, m] : kTextos) le(i, [&](const rtl::Variant& v) { a.*m = v.AsString(); });
-  for (const auto& [i, m] : kValores) le(i, [&](const rtl::Variant& v) { a.*m = v.AsDouble(); });
-  for (const auto& [i, m] : kFlags) le(i, [&](const rtl::Variant& v) { a.*m = v.AsBoolean(); });
-  for (const auto& [i, m] : kPacotes) le(i, [&](const rtl::Variant& v) { a.*m = v; });
+  // (Plain pairs, not structured bindings: some compilers refuse a binding captured by a lambda.)
+  for (const auto& e : kTextos) le(e.first, [&](const rtl::Variant& v) { a.*e.second = v.AsString(); });
+  for (const auto& e : kValores) le(e.first, [&](const rtl::Variant& v) { a.*e.second = v.AsDouble(); });
+  for (const auto& e : kFlags) le(e.first, [&](const rtl::Variant& v) { a.*e.second = v.AsBoolean(); });
+  for (const auto& e : kPacotes) le(e.first, [&](const rtl::Variant& v) { a.*e.second = v; });
   if (const rtl::Variant* v = elem(60); v && !v->IsNull() && !v->IsEmpty())
     le(60, [&](const rtl::Variant& x) { a.linhaConsumidor = x.AsBoolean(); });
   return a;
