@@ -133,9 +133,9 @@ FilterPtr CompileFilter(std::string_view text, const std::vector<FieldDef>& fiel
 bool EvalFilter(const FilterNode& n, const Cell* cells, bool caseInsensitive);
 
 // ---- XML data packets ----
-// Reads a whole packet; raises EDatabaseError naming what is wrong. A text
-// longer than pieceBytes has its rows parsed that many bytes at a time
-// (0: the whole text at once); the result is the same either way.
+// Reads a whole packet; raises EDatabaseError naming what is wrong. The
+// rows are read about pieceBytes at a time, plain rows without the parser
+// (0: the whole text parsed at once); the result is the same either way.
 inline constexpr size_t kXmlPieceBytes = 256 * 1024;
 Table ReadXml(std::string_view bytes, size_t pieceBytes = kXmlPieceBytes);
 
@@ -151,8 +151,33 @@ std::optional<RowDataSpan> FindRowData(std::string_view text);
 // "<ROW" start tag at least pieceBytes further on, else at `end`.
 size_t PieceEnd(std::string_view text, size_t from, size_t end, size_t pieceBytes);
 // Whether text[from, to) holds a comment, processing instruction, CDATA
-// section or declaration ("<!", "<?"): such rows are parsed whole.
+// section or declaration ("<!", "<?") or a NUL byte: such rows are parsed
+// whole.
 bool HidesMarkup(std::string_view text, size_t from, size_t to);
+
+// Rows of ROWDATA content in the plain form a writer gives them, read
+// without the parser (dataset_xml_plain.cpp says which form): each row's
+// attributes as they stand in the text. Reading stops before the first
+// row or text outside that form; the parser reads from there.
+struct PlainAttr {
+  std::string_view name, value;
+  bool escaped;  // the value holds references: PlainRows::Unescape gives its text
+};
+class PlainRows {
+ public:
+  explicit PlainRows(std::string_view content) : text_(content) {}
+  // The next row's attributes, in their order; false at the end of the
+  // content or at anything outside the plain form.
+  bool Next(std::vector<PlainAttr>& attrs);
+  // Where reading stopped (the content's size when every row was read).
+  size_t Stopped() const { return at_; }
+  // A value that holds references, expanded into `out`.
+  static std::string_view Unescape(std::string_view value, std::string& out);
+
+ private:
+  std::string_view text_;
+  size_t at_ = 0;
+};
 std::string WriteXml(const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes,
                      const Params& params, const std::vector<RowPtr>& rows);
 

@@ -27,6 +27,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <optional>
 #include <pugixml.hpp>
 
@@ -127,8 +128,7 @@ bool SingleByteEncoding(const std::string& e) {
          e == "iso_8859-1" || e == "windows-1252" || e == "cp1252" || e == "us-ascii" || e == "ascii";
 }
 
-std::string ToAnsi(const char* utf8) {
-  std::string_view v(utf8);
+std::string ToAnsi(std::string_view v) {
   return IsAscii(v) ? std::string(v) : Utf8ToCp1252(v);
 }
 
@@ -386,10 +386,9 @@ size_t ValueLength(const char* p) {
   }
 }
 
-void ReadValue(FieldReader& f, const char* raw, Cell& c, size_t row) {
-  const std::string_view v(raw, ValueLength(raw));
+void ReadValue(FieldReader& f, std::string_view v, Cell& c, size_t row) {
   auto fail = [&]() {
-    Bad("invalid value '" + ToAnsi(raw) + "' for field '" + f.def->name + "' in row " + std::to_string(row));
+    Bad("invalid value '" + ToAnsi(v) + "' for field '" + f.def->name + "' in row " + std::to_string(row));
   };
   switch (f.store) {
     case Store::Text:
@@ -579,7 +578,13 @@ bool SameXmlName(const FieldReader& f, const char* name) {
   return std::strncmp(name, f.xmlName.data(), f.xmlName.size()) == 0 && name[f.xmlName.size()] == 0;
 }
 
-int FieldOf(const std::vector<FieldReader>& readers, size_t expect, const char* name) {
+// The same for a name as it stands in the text of a plain row.
+bool SameXmlName(const FieldReader& f, std::string_view name) {
+  return name.size() == f.xmlName.size() && std::memcmp(name.data(), f.xmlName.data(), name.size()) == 0;
+}
+
+template <class Name>
+int FieldOf(const std::vector<FieldReader>& readers, size_t expect, Name name) {
   const size_t n = readers.size();
   if (expect < n && SameXmlName(readers[expect], name)) return static_cast<int>(expect);
   for (size_t k = 0; k < n; ++k)
@@ -587,9 +592,12 @@ int FieldOf(const std::vector<FieldReader>& readers, size_t expect, const char* 
   return -1;
 }
 
+bool IsRowState(const char* name) { return name[0] == 'R' && std::strcmp(name, "RowState") == 0; }
+bool IsRowState(std::string_view name) { return name == "RowState"; }
+
 // Reads ROW elements into t.rows, one parent element at a time: the rows
-// may come in several pieces, and a modification (RowState bit 8) may
-// follow its original row across them.
+// may come in several pieces, parsed or plain, and a modification
+// (RowState bit 8) may follow its original row across them.
 class RowsReader {
  public:
   RowsReader(std::vector<FieldReader>& readers, Table& t)
@@ -599,29 +607,60 @@ class RowsReader {
     for (pugi::xml_node r : parent.children()) {
       if (r.type() != pugi::node_element) continue;
       if (std::strcmp(r.name(), "ROW") != 0) Bad("unexpected element '" + ToAnsi(r.name()) + "' in ROWDATA");
-      ReadRow(r);
+      Begin();
+      for (pugi::xml_attribute a = r.first_attribute(); a; a = a.next_attribute()) {
+        const char* value = a.value();
+        Take(a.name(), std::string_view(value, ValueLength(value)));
+      }
+      End();
     }
   }
 
- private:
-  void ReadRow(const pugi::xml_node& r) {
-    ++number_;
-    // One pass over the attributes: each field's text, and RowState.
-    std::fill(values_.begin(), values_.end(), nullptr);
-    const char* rowState = nullptr;
-    size_t expect = 0;
-    for (pugi::xml_attribute a = r.first_attribute(); a; a = a.next_attribute()) {
-      const char* name = a.name();
-      if (!rowState && name[0] == 'R' && std::strcmp(name, "RowState") == 0) rowState = a.value();
-      const int f = FieldOf(readers_, expect, name);
-      if (f >= 0) {
-        values_[f] = a.value();
-        expect = static_cast<size_t>(f) + 1;
+  // Rows of ROWDATA content in the plain form; returns where they stop
+  // (the content's size when all were read).
+  size_t ReadPlain(std::string_view content) {
+    PlainRows rows(content);
+    while (rows.Next(attrs_)) {
+      Begin();
+      for (const PlainAttr& a : attrs_) {
+        if (!a.escaped) {
+          Take(a.name, a.value);
+          continue;
+        }
+        // Expanded into a buffer of its own until the row is read.
+        if (escapedUsed_ == escaped_.size()) escaped_.emplace_back();
+        Take(a.name, PlainRows::Unescape(a.value, escaped_[escapedUsed_++]));
       }
+      End();
     }
+    return rows.Stopped();
+  }
+
+ private:
+  void Begin() {
+    ++number_;
+    std::fill(values_.begin(), values_.end(), std::string_view());
+    rowState_ = {};
+    expect_ = 0;
+    escapedUsed_ = 0;
+  }
+
+  // One attribute: a field's text (the field after the last one taken is
+  // tried first: attributes come in field order), or RowState.
+  template <class Name>
+  void Take(Name name, std::string_view value) {
+    if (!rowState_.data() && IsRowState(name)) rowState_ = value;
+    const int f = FieldOf(readers_, expect_, name);
+    if (f >= 0) {
+      values_[f] = value;
+      expect_ = static_cast<size_t>(f) + 1;
+    }
+  }
+
+  void End() {
     int64_t state = 0;
-    if (rowState && !ParseInt(rowState, state))
-      Bad("invalid RowState '" + ToAnsi(rowState) + "' in row " + std::to_string(number_));
+    if (rowState_.data() && !ParseInt(rowState_, state))
+      Bad("invalid RowState '" + ToAnsi(rowState_) + "' in row " + std::to_string(number_));
     if (state & 2) {  // deleted
       lastBase_ = nullptr;
       return;
@@ -637,14 +676,19 @@ class RowsReader {
       lastBase_ = (state & 5) ? target : nullptr;
     }
     for (uint32_t f = 0; f < n_; ++f)
-      if (values_[f]) ReadValue(readers_[f], values_[f], target->cells()[f], number_);
+      if (values_[f].data()) ReadValue(readers_[f], values_[f], target->cells()[f], number_);
     if (fresh) t_.rows.push_back(std::move(fresh));
   }
 
   std::vector<FieldReader>& readers_;
   Table& t_;
   const uint32_t n_;
-  std::vector<const char*> values_;
+  std::vector<std::string_view> values_;  // null: the row has no attribute for the field
+  std::string_view rowState_;
+  size_t expect_ = 0;
+  std::vector<PlainAttr> attrs_;
+  std::deque<std::string> escaped_;  // expanded values of the row being read (kept in place as it grows)
+  size_t escapedUsed_ = 0;
   RowArena arena_;
   Row* lastBase_ = nullptr;  // the last row an update (RowState bit 8) may apply to
   size_t number_ = 0;
@@ -672,11 +716,13 @@ Table ReadWhole(char* text, size_t size) {
   return t;
 }
 
-// A large packet is parsed in pieces so that the parser's tree of the rows
-// stays small and in the cache: the text without the rows first, then the
-// rows a piece at a time (see dataset_xml_split.cpp for why the pieces read
-// as the whole text would). nullopt when the text is not read this way or a
-// piece fails: the whole text is then parsed at once and decides.
+// A packet is read in pieces: the text without the rows parsed first, then
+// the rows a piece at a time, the plain rows at the start of each piece
+// straight from the text and the rest of it by the parser, whose tree then
+// stays small and in the cache (see dataset_xml_split.cpp for why the
+// pieces read as the whole text would). nullopt when the text is not read
+// this way or a piece fails: the whole text is then parsed at once and
+// decides.
 std::optional<Table> ReadInPieces(std::string_view text, size_t pieceBytes) {
   const std::optional<RowDataSpan> span = FindRowData(text);
   if (!span) return std::nullopt;
@@ -697,14 +743,22 @@ std::optional<Table> ReadInPieces(std::string_view text, size_t pieceBytes) {
     pugi::xml_document pieceDoc;
     for (size_t at = span->begin; at < span->end;) {
       const size_t end = PieceEnd(text, at, span->end, pieceBytes);
-      piece.assign(text.data() + at, end - at);
-      piece.append(kNamePad, '\0');
-      if (HidesMarkup(text, at, end)) return std::nullopt;
+      // Plain rows straight from the text; the parser takes the rest of the piece.
+      const size_t from = at + rows.ReadPlain(text.substr(at, end - at));
       at = end;
-      if (!pieceDoc.load_buffer_inplace(piece.data(), piece.size() - kNamePad,
-                                        pugi::parse_default | pugi::parse_fragment, pugi::encoding_utf8))
+      if (from == end) continue;
+      if (HidesMarkup(text, from, end)) return std::nullopt;
+      // Inside a ROWDATA element, as in the whole text.
+      piece.assign("<ROWDATA>");
+      piece.append(text.data() + from, end - from);
+      piece.append("</ROWDATA>");
+      piece.append(kNamePad, '\0');
+      if (!pieceDoc.load_buffer_inplace(piece.data(), piece.size() - kNamePad, pugi::parse_default, pugi::encoding_utf8))
         return std::nullopt;
-      rows.Read(pieceDoc);
+      // The element must be the only node: a "</ROWDATA>" among the rows would have closed it early.
+      const pugi::xml_node own = pieceDoc.first_child();
+      if (own != pieceDoc.last_child() || own.type() != pugi::node_element) return std::nullopt;
+      rows.Read(own);
     }
     return t;
   } catch (const Exception&) {
@@ -717,7 +771,7 @@ std::optional<Table> ReadInPieces(std::string_view text, size_t pieceBytes) {
 Table ReadXml(std::string_view bytes, size_t pieceBytes) {
   std::string converted;
   const std::string_view text = PrepareText(bytes, converted);
-  if (pieceBytes > 0 && text.size() > pieceBytes) {
+  if (pieceBytes > 0) {
     std::optional<Table> t = ReadInPieces(text, pieceBytes);
     if (t) return std::move(*t);
   }

@@ -2,12 +2,18 @@
 //
 // A piece starts at a "<ROW" start tag and ends before another one (or at
 // "</ROWDATA>"). Outside comments, CDATA sections and processing
-// instructions (HidesMarkup finds pieces that hold any), a '<' starts a tag
+// instructions (HidesMarkup finds pieces that hold any, and NUL bytes,
+// where the parser stops as at the end of the text), a '<' starts a tag
 // or sits inside an attribute value. So a cut made anywhere but between two
 // elements of ROWDATA leaves the piece before it with an unfinished tag,
 // attribute or element, which the parser rejects; the caller then parses
-// the whole text at once. Pieces that all parse are, end to end, exactly
-// the content the whole text holds.
+// the whole text at once. (A piece is parsed inside a ROWDATA element of
+// its own, as its rows stand in the whole text: parsed on its own, the
+// parser would take text followed by an unfinished tag at its very end
+// for text.) Pieces that all parse are, end to end, exactly the content
+// the whole text holds. Rows in the plain form at the start
+// of a piece are read without the parser (dataset_xml_plain.cpp), which
+// stops before any of this: the parser reads the rest of the piece.
 #include <cstring>
 
 #include "platform/dataset_impl.h"
@@ -30,6 +36,9 @@ bool RowTagAt(std::string_view text, size_t p) {
 }  // namespace
 
 bool HidesMarkup(std::string_view text, size_t from, size_t to) {
+  // The parser takes a NUL byte for the end of the text: a piece would end
+  // there quietly where the whole text is left unfinished.
+  if (std::memchr(text.data() + from, '\0', to - from)) return true;
   // Found by their second byte, which rows seldom hold.
   for (char mark : {'!', '?'}) {
     const char* p = text.data() + from;

@@ -87,6 +87,34 @@ std::vector<Case> Cases() {
       {"another root", "<PACKET><METADATA/><ROWDATA>" + r1 + "</ROWDATA></PACKET>", true},
       {"the root left open", kHead + "<ROWDATA>" + r1 + r2 + "</ROWDATA>", true},
       {"text after ROWDATA badly closed", kHead + "<ROWDATA>" + r1 + "</ROWDATA></METADATA></DATAPACKET>", true},
+      // Rows the plain reading takes, and rows next to them it leaves to the parser.
+      {"named references and quotes", Doc("<ROW CODE=\"&lt;&amp;&gt;&quot;&apos;'>\" N='1'/><ROW CODE='\"x\"'/>"), false},
+      {"references the parser expands", Doc("<ROW CODE=\"&#65;&#x42;\"/>" + r2 + "<ROW CODE=\"&#;&#x;&#12a;\"/>"), false},
+      {"references the parser leaves", Doc("<ROW CODE=\"&foo; &amp &\"/>" + r2), false},
+      {"blanks in a tag", Doc("<ROW\r\n CODE = \"a\"\tN=\"1\" />" + r2 + "<ROW\n/>"), false},
+      {"line breaks in a value", Doc(r2 + "<ROW CODE=\"a\r\nb\rc\nd\"/>"), false},
+      {"rows without attributes", Doc("<ROW/><ROW />" + r2), false},
+      {"RowState with a reference", Doc("<ROW RowState=\"&#52;\" CODE=\"a\"/><ROW RowState=\"8\" N=\"2\"/>"), false},
+      {"an attribute twice", Doc("<ROW N=\"1\" N=\"2\" RowState=\"0\" RowState=\"x\"/>"), false},
+      {"an empty value", Doc("<ROW CODE=\"\" N=\"1\"/>" + r2), false},
+      {"a name the plain form does not hold", Doc(r2 + "<ROW \xC3\xA7=\"1\" N=\"1\"/>"), false},
+      {"no blank between attributes", Doc(r2 + "<ROW CODE=\"a\"N=\"1\"/>"), true},
+      {"a name after the element's without a blank", Doc(r2 + "<ROW:CODE=\"a\"/>"), true},
+      {"a name starting with a digit", Doc(r2 + "<ROW 1N=\"1\"/>"), true},
+      {"a name without a value", Doc(r2 + "<ROW CODE/>"), true},
+      {"an unquoted value", Doc(r2 + "<ROW N=1/>"), true},
+      {"a tag closed badly", Doc(r2 + "<ROW N=\"1\"/ >"), true},
+      {"a reference in a bad RowState", Doc(r2 + "<ROW RowState=\"&amp;\"/>"), true},
+      {"a bad value after a reference", Doc(r2 + "<ROW CODE=\"&amp;\" N=\"&lt;\"/>"), true},
+      {"a NUL byte after the rows", Doc(r1 + r2 + std::string("\xC3\xBF\0\x02", 4)), true},
+      {"an end tag begun before the rows' end", Doc(r1 + r2 + "x</"), true},
+      {"a start tag begun before a row", Doc(r1 + "x<R" + r2), true},
+      {"markup begun before a row", Doc(r1 + "x<!" + r2 + "x<?" + r3), true},
+      {"text after the last row", Doc(r1 + r2 + " text"), false},
+      {"text and an empty tag after the last row", Doc(r1 + r2 + "x/R<>"), true},
+      {"the rows closed and opened again", Doc(r1 + "</ROWDATA><ROWDATA>" + r2 + "</ROWDATA>x<ROWDATA>" + r3), false},
+      {"the rows closed early", Doc(r1 + "</ROWDATA>x" + r2), true},
+      {"a NUL byte in a value", Doc(r2 + std::string("<ROW CODE=\"a\0b\"/>", 17)), true},
   };
 }
 
@@ -95,7 +123,7 @@ TEST(XmlPieces, EveryPieceSizeReadsAsTheWholeText) {
     SCOPED_TRACE(c.what);
     const std::string whole = Outcome(c.doc, 0);
     EXPECT_EQ(whole.rfind("error: ", 0) == 0, c.fails) << whole;
-    for (size_t piece : {1, 40, 100}) {
+    for (size_t piece : {size_t{1}, size_t{40}, size_t{100}, rtl::dsimpl::kXmlPieceBytes}) {
       SCOPED_TRACE(piece);
       EXPECT_EQ(Outcome(c.doc, piece), whole);
     }
@@ -133,6 +161,7 @@ TEST(XmlPieces, MarkupThatPiecesWouldHideIsFound) {
       {"<ROW/><?pi?>", true},
       {"<![CDATA[x]]>", true},
       {"!<ROW/>", false},
+      {std::string("<ROW/>\0<ROW/>", 13), true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -245,3 +274,111 @@ TEST(XmlRead, FloatsReadExactly) {
 }
 
 }  // namespace
+
+namespace rowsplain {
+
+using rtl::dsimpl::PlainAttr;
+using rtl::dsimpl::PlainRows;
+
+// What the plain reading makes of ROWDATA content: each row as
+// "name=value;..." (values expanded), then where it stopped.
+std::string Plain(const std::string& content) {
+  PlainRows rows(content);
+  std::vector<PlainAttr> attrs;
+  std::string out, buffer;
+  while (rows.Next(attrs)) {
+    out += '[';
+    for (const PlainAttr& a : attrs)
+      out += std::string(a.name) + "=" + std::string(a.escaped ? PlainRows::Unescape(a.value, buffer) : a.value) + ";";
+    out += ']';
+  }
+  return out + " @" + std::to_string(rows.Stopped());
+}
+
+TEST(XmlPlainRows, TakeTheWritersFormAndStopBeforeAnythingElse) {
+  const struct {
+    std::string content, read;
+  } cases[] = {
+      {"", " @0"},
+      {" \r\n\t", " @4"},
+      {"<ROW/><ROW />", "[][] @13"},
+      {"<ROW A=\"1\" b:c-d.e_='x y'/>", "[A=1;b:c-d.e_=x y;] @27"},
+      {"<ROW A=\"&lt;&gt;&amp;&quot;&apos;\"/>", "[A=<>&\"';] @36"},
+      {"<ROW A=\"'>\" B='\"'/>", "[A='>;B=\";] @19"},
+      {"<ROW A=\"\"/> x", "[A=;] @12"},
+      // stops, before the row it cannot take
+      {"<ROW A=\"1\"/><ROW A=\"&#65;\"/>", "[A=1;] @12"},
+      {"<ROW A=\"&amp\"/>", " @0"},
+      {"<ROW A=\"&foo;\"/>", " @0"},
+      {"<ROW A=\"a<b\"/>", " @0"},
+      {"<ROW A=\"a\tb\"/>", " @0"},
+      {"<ROW A=\"a\nb\"/>", " @0"},
+      {std::string("<ROW A=\"a\0b\"/>", 14), " @0"},
+      {"<ROW A = \"1\"/>", " @0"},
+      {"<ROW A=\"1\"B=\"2\"/>", " @0"},
+      {"<ROWA=\"1\"/>", " @0"},
+      {"<ROW:A=\"1\"/>", " @0"},
+      {"<ROW 1A=\"1\"/>", " @0"},
+      {"<ROW -A=\"1\"/>", " @0"},
+      {"<ROW \xC3\xA7=\"1\"/>", " @0"},
+      {"<ROW A=\"1\"></ROW>", " @0"},
+      {"<ROW A=\"1\"/ >", " @0"},
+      {"<ROW A=\"1\"", " @0"},
+      {"<ROW A=\"1", " @0"},
+      {"<ROWS/>", " @0"},
+      {"<!-- --><ROW/>", " @0"},
+      {"  text<ROW/>", " @2"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.content);
+    EXPECT_EQ(Plain(c.content), c.read);
+  }
+}
+
+// Values long enough for the 16-byte scan, with the byte that ends them at
+// every place in it.
+TEST(XmlPlainRows, ValuesEndWhereverTheirStopFalls) {
+  for (size_t len = 0; len < 40; ++len)
+    for (const char* stop : {"\"", "<", "\t", "&#1;"}) {
+      const std::string value = std::string(len, 'v') + stop;
+      const std::string content = "<ROW A=\"" + value + (std::string(stop) == "\"" ? "" : "\"") + "/>";
+      SCOPED_TRACE(std::to_string(len) + stop);
+      EXPECT_EQ(Plain(content), std::string(stop) == "\"" ? "[A=" + std::string(len, 'v') + ";] @" +
+                                                              std::to_string(content.size())
+                                                        : " @0");
+    }
+}
+
+// Rows put together at random from pieces the parser treats in special
+// ways: read in pieces (the plain reading first) they read as the whole
+// text parsed at once, table or error.
+TEST(XmlPlainRows, RandomRowsReadAsTheParserReadsThem) {
+  const std::vector<std::string> blanks = {" ", "  ", "\t", "\r\n", "\n", ""};
+  const std::vector<std::string> names = {"CODE", "N", "WHEN", "RowState", "X", "1A", "\xC3\xA7", "CODE:X", ""};
+  const std::vector<std::string> equals = {"=", "=", "=", " = ", "= "};
+  const std::vector<std::string> bits = {"a", "12", "1", "4", "8", "2", "20240301T10:00:00000", "&amp;", "&lt;", "&gt;",
+                                         "&quot;", "&apos;", "&#65;", "&#x41;", "&#231;", "&foo;", "&amp", "&", "<",
+                                         ">", "'", "\"", "\t", "\r\n", "\xC3\xA7", "-1.5", ""};
+  const std::vector<std::string> ends = {"/>", "/>", "/>", " />", "\t/>", "></ROW>", "/ >", ">", ""};
+  std::mt19937 rng(20261210);
+  auto pick = [&](const std::vector<std::string>& v) { return v[rng() % v.size()]; };
+  for (int doc = 0; doc < 1500; ++doc) {
+    std::string rows;
+    for (int r = 0, nr = 1 + static_cast<int>(rng() % 4); r < nr; ++r) {
+      rows += pick(blanks) + "<ROW";
+      for (int a = 0, na = static_cast<int>(rng() % 4); a < na; ++a) {
+        const char quote = rng() % 4 ? '"' : '\'';
+        rows += (rng() % 8 ? " " : pick(blanks)) + pick(names) + pick(equals) + quote;
+        for (int b = 0, nb = static_cast<int>(rng() % 3); b < nb; ++b) rows += pick(bits);
+        rows += quote;
+      }
+      rows += pick(ends);
+    }
+    const std::string text = Doc(rows);
+    SCOPED_TRACE(rows);
+    const std::string whole = Outcome(text, 0);
+    for (size_t piece : {size_t{1}, size_t{64}, rtl::dsimpl::kXmlPieceBytes}) ASSERT_EQ(Outcome(text, piece), whole);
+  }
+}
+
+}  // namespace rowsplain
