@@ -5,6 +5,7 @@
 // how the whole-table operations grow with ten times the rows (about 10x
 // for O(n log n), 100x for a quadratic cost).
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <pugixml.hpp>
@@ -379,6 +380,11 @@ void PrintSummary(const SummaryReporter& rep) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // One allocator policy for the whole run: whether freed memory went back
+  // to the system (and is taken again page by page) would otherwise depend
+  // on the benchmarks that ran before, changing a load's time by half.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 1 << 30);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   SummaryReporter rep;
