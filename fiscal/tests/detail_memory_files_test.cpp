@@ -39,22 +39,12 @@ class HidingEnv : public rtl::EnvWrapper {
   }
 };
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using qortest::ReadAll;
 
-class FiscalFilesTest : public qortest::PrinterTest {
+class FiscalFilesTest : public qortest::FiscalFolderTest {
  protected:
   void SetUp() override {
-    PrinterTest::SetUp();
-    vendorDir = tmp / "elgin";
-    menuDir = hostDir / "Dados" / "MenuFiscal";
-    fs::create_directories(vendorDir);
-    fs::create_directories(menuDir);
-    std::ofstream(hostDir / "ELGIN.INI") << "[Elgin]\nPath=" << vendorDir.string() << "\n";
+    FiscalFolderTest::SetUp();
     // Two documents of the day in the printer's memories.
     ASSERT_EQ(reinterpret_cast<int (*)()>(sim.Entry("Elgin_LeituraX"))(), 1);
     ASSERT_EQ(reinterpret_cast<int (*)()>(sim.Entry("Elgin_LeituraX"))(), 1);
@@ -84,7 +74,6 @@ class FiscalFilesTest : public qortest::PrinterTest {
   }
   std::string VendorPath(const std::string& name) const { return vendorDir.string() + "\\" + name; }
 
-  fs::path vendorDir, menuDir;
   Variant ret = Variant::CreateArray(1);
 };
 

@@ -14,22 +14,12 @@ namespace {
 namespace fs = std::filesystem;
 using rtl::Variant;
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using qortest::ReadAll;
 
-class FiscalMemoryReadingTest : public qortest::PrinterTest {
+class FiscalMemoryReadingTest : public qortest::FiscalFolderTest {
  protected:
   void SetUp() override {
-    PrinterTest::SetUp();
-    vendorDir = tmp / "elgin";
-    menuDir = hostDir / "Dados" / "MenuFiscal";
-    fs::create_directories(vendorDir);
-    fs::create_directories(menuDir);
-    std::ofstream(hostDir / "ELGIN.INI") << "[Elgin]\nPath=" << vendorDir.string() << "\n";
+    FiscalFolderTest::SetUp();
     SetClock(2024, 3, 1, 9, 5, 7);
   }
   size_t Recorded(const std::string& type) {
@@ -46,7 +36,6 @@ class FiscalMemoryReadingTest : public qortest::PrinterTest {
     for (const auto& e : fs::directory_iterator(menuDir)) out.push_back(e.path().filename().string());
     return out;
   }
-  fs::path vendorDir, menuDir;
 };
 
 TEST_F(FiscalMemoryReadingTest, APrintedReadingGoesByDateOrByReductionNumberAndIsRecorded) {

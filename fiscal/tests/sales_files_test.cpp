@@ -14,12 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using rtl::Variant;
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using qortest::ReadAll;
 
 class SalesFilesTest : public qortest::PrinterTest {
  protected:

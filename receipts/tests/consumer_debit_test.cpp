@@ -67,34 +67,7 @@ TEST_F(ConsumerDebitTest, AHeaderLongerThanTheShortBlockGoesOnInASecondBlock) {
 }
 
 TEST_F(ConsumerDebitTest, EarlyReturns) {
-  struct Case {
-    const char* name;
-    double valor;
-    const char* falha;  // entry point refused once
-    bool result;
-    size_t opened, prints;
-  };
-  const Case cases[] = {
-      {"amount rounding to zero", 0.004, "", true, 0, 0},
-      {"opening refused", 10, "Elgin_AbreComprovanteNaoFiscalVinculado", false, 1, 0},
-      {"header refused", 10, "Elgin_UsaComprovanteNaoFiscalVinculado", false, 1, 1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    AccountReceipt();
-    if (*c.falha) {
-      ASSERT_EQ(sim.fail(c.falha, -1, 1), 0);
-    }
-    EXPECT_EQ(Debito(c.valor), c.result);
-    EXPECT_EQ(Calls("Elgin_AbreComprovanteNaoFiscalVinculado").size(), c.opened);
-    EXPECT_EQ(Calls("Elgin_UsaComprovanteNaoFiscalVinculado").size(), c.prints);
-    // Nothing is closed: a voucher that failed stays as it is.
-    EXPECT_TRUE(Calls("Elgin_FechaRelatorioGerencial").empty());
-    if (c.valor < 0.005) {
-      EXPECT_TRUE(CallNames().empty());
-    }
-    Qor01100::FechRelatGerenc("", false, false);
-  }
+  ExpectEarlyReturns([&](double valor) { return Debito(valor); });
 }
 
 }  // namespace

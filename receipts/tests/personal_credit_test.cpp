@@ -203,30 +203,7 @@ TEST_F(CreditSaleTest, BalanceModeTwoAndOthersPrintNoBalance) {
 }
 
 TEST_F(CreditSaleTest, EarlyReturns) {
-  struct Case {
-    const char* name;
-    double valor;
-    const char* falha;
-    bool result;
-    size_t opened, prints;
-  };
-  const Case cases[] = {
-      {"amount rounding to zero", 0.004, "", true, 0, 0},
-      {"opening refused", 10, "Elgin_AbreComprovanteNaoFiscalVinculado", false, 1, 0},
-      {"header refused", 10, "Elgin_UsaComprovanteNaoFiscalVinculado", false, 1, 1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    AccountReceipt();
-    if (*c.falha) {
-      ASSERT_EQ(sim.fail(c.falha, -1, 1), 0);
-    }
-    EXPECT_EQ(Venda(c.valor, "0"), c.result);
-    EXPECT_EQ(Calls("Elgin_AbreComprovanteNaoFiscalVinculado").size(), c.opened);
-    EXPECT_EQ(Calls("Elgin_UsaComprovanteNaoFiscalVinculado").size(), c.prints);
-    EXPECT_TRUE(Calls("Elgin_FechaRelatorioGerencial").empty());
-    Qor01100::FechRelatGerenc("", false, false);
-  }
+  ExpectEarlyReturns([&](double valor) { return Venda(valor, "0"); });
 }
 
 }  // namespace

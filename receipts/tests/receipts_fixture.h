@@ -2,6 +2,7 @@
 // linkable account payment and the two credit totalizers, the document a
 // voucher links to, and the host's tables of products and balances.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,40 @@ class ReceiptTest : public qortest::PrinterTest {
   }
   // Journal texts are UTF-8; the module's texts are 1252.
   static std::string Latin(const std::string& utf8) { return A(utf8); }
+
+  // A receipt that returns early: an amount rounding to zero sends nothing
+  // and answers true; a refused opening or header answers false, and the
+  // voucher is not closed (a voucher that failed stays as it is).
+  // `receipt(valor)` prints one receipt of that amount.
+  void ExpectEarlyReturns(const std::function<bool(double)>& receipt) {
+    struct Case {
+      const char* name;
+      double valor;
+      const char* falha;  // entry point refused once
+      bool result;
+      size_t opened, prints;
+    };
+    const Case cases[] = {
+        {"amount rounding to zero", 0.004, "", true, 0, 0},
+        {"opening refused", 10, "Elgin_AbreComprovanteNaoFiscalVinculado", false, 1, 0},
+        {"header refused", 10, "Elgin_UsaComprovanteNaoFiscalVinculado", false, 1, 1},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      AccountReceipt();
+      if (*c.falha) {
+        ASSERT_EQ(sim.fail(c.falha, -1, 1), 0);
+      }
+      EXPECT_EQ(receipt(c.valor), c.result);
+      EXPECT_EQ(Calls("Elgin_AbreComprovanteNaoFiscalVinculado").size(), c.opened);
+      EXPECT_EQ(Calls("Elgin_UsaComprovanteNaoFiscalVinculado").size(), c.prints);
+      EXPECT_TRUE(Calls("Elgin_FechaRelatorioGerencial").empty());
+      if (c.valor < 0.005) {
+        EXPECT_TRUE(CallNames().empty());
+      }
+      Qor01100::FechRelatGerenc("", false, false);
+    }
+  }
 };
 
 // The products of a sale as the host's data packet.

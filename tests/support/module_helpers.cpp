@@ -1,5 +1,8 @@
 #include "tests/support/module_helpers.h"
 
+#include <fstream>
+#include <sstream>
+
 namespace qortest {
 namespace {
 
@@ -37,6 +40,22 @@ void PrinterTest::SetUp() {
   ModuleTest::SetUp();
   ASSERT_TRUE(BindPrinter());
   ClearJournal();
+}
+
+void FiscalFolderTest::SetUp() {
+  PrinterTest::SetUp();
+  vendorDir = tmp / "elgin";
+  menuDir = hostDir / "Dados" / "MenuFiscal";
+  std::filesystem::create_directories(vendorDir);
+  std::filesystem::create_directories(menuDir);
+  std::ofstream(hostDir / "ELGIN.INI") << "[Elgin]\nPath=" << vendorDir.string() << "\n";
+}
+
+std::string ReadAll(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
 }
 
 std::vector<std::string> Lines(const std::string& text) {

@@ -1,12 +1,14 @@
 // Pieces the module's tests share beside ModuleTest: a fixture whose
-// printer is ready, a line splitter, the item record of a sale, and the
-// host's datasets built from rows.
+// printer is ready (and one with the fiscal-file folders), a file reader,
+// a line splitter, the item record of a sale, and the host's datasets
+// built from rows.
 //
 //   class MyTest : public qortest::PrinterTest {};
 //   rtl::ClientDataSet ds;
 //   qortest::MakeTable(ds, {{"CDTIPORECE", rtl::FieldType::String, 3}, {"VRMOV", rtl::FieldType::Float}},
 //                      {{"001", 10.5}, {"002", 3}});
 #pragma once
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -24,6 +26,18 @@ class PrinterTest : public ModuleTest {
  protected:
   void SetUp() override;
 };
+
+// A printer test for the fiscal files: the vendor library's folder
+// (`vendorDir`, named by "Path" in "ELGIN.INI") and the host's fiscal-menu
+// folder (`menuDir`, "Dados\MenuFiscal" below the host's folder), both made.
+class FiscalFolderTest : public PrinterTest {
+ protected:
+  void SetUp() override;
+  std::filesystem::path vendorDir, menuDir;
+};
+
+// A whole file's bytes; "" when it cannot be read.
+std::string ReadAll(const std::filesystem::path& p);
 
 // The lines of a text split at its line feeds; a last piece without one is
 // a line too ("a\nb" and "a\nb\n" both give a, b).
