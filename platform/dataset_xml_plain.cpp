@@ -4,15 +4,16 @@
 // The plain form is what a writer of data packets gives: '<ROW', each
 // attribute after one or more blanks as name="value" (or with single
 // quotes), optional blanks, '/>', and blanks between rows. A name is ASCII
-// letters, digits, '_', ':', '-' and '.', not starting with a digit, '-' or
-// '.'; a value holds no '<', control character or its own quote, and no
+// letters, digits, '_', ':', '-' and '.', not starting with a digit, '-'
+// or '.'; a value holds no '<', control character or its own quote, and no
 // '&' but in the five named references (&amp; &lt; &gt; &quot; &apos;).
 // Read by the XML parser, such a row gives exactly these names and values
-// (those references expanded, no blank to normalise, no other reference),
-// and whitespace between elements gives nothing. Anything else (a reference, a tab or line break
-// in a value, a comment, text, a row with content, a non-ASCII name, a
-// malformed tag, a character reference) stops the reading before the row that holds it, so the
-// parser reads the rest and decides what it means or which error it is.
+// (those references expanded, no blank to normalise), and blanks between
+// elements give nothing. Anything else (a character or unknown reference,
+// a tab or line break in a value, a comment, text, a row with content, a
+// non-ASCII name, a malformed tag) stops the reading before the row that
+// holds it, so the parser reads the rest and decides what it means or
+// which error it is.
 #include <cstring>
 
 #ifdef __SSE2__
@@ -69,14 +70,14 @@ const char* ValueEnd(const char* p, const char* end, char quote) {
   return p;
 }
 
-// The five named references: the length of the one at p (0 for any other
-// reference, which the parser reads), and the character it stands for.
+// The five named references and the characters they stand for.
 struct Entity {
   std::string_view text;
   char stands;
 };
 constexpr Entity kEntities[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
 
+// The named reference at p; null for any other (which the parser reads).
 const Entity* EntityAt(const char* p, const char* end) {
   for (const Entity& e : kEntities)
     if (static_cast<size_t>(end - p) >= e.text.size() && std::memcmp(p, e.text.data(), e.text.size()) == 0) return &e;
