@@ -19,7 +19,8 @@
 //       exported; qorhost lists it as not available.
 // `args` repeats the parameter names (the plain export forwards them);
 // the kinds are explained in host/adapter.h. The folder's operations.h
-// turns its list into declarations with the QOR_DECLARE_* macros below.
+// turns its list into declarations with the QOR_DECLARE_* macros below
+// (through driver/declare_operations.h).
 #pragma once
 #include <cstdint>
 #include <string>

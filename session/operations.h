@@ -1,11 +1,4 @@
 // Declares the operations listed in session/operations.def.
 #pragma once
-#include "driver/export.h"
-
-#define QOR_OP QOR_DECLARE_OP
-#define QOR_DECORATED QOR_DECLARE_DECORATED
-#define QOR_PLANNED QOR_DECLARE_PLANNED
-#include "session/operations.def"
-#undef QOR_OP
-#undef QOR_DECORATED
-#undef QOR_PLANNED
+#define QOR_OPERATIONS "session/operations.def"
+#include "driver/declare_operations.h"
