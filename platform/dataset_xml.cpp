@@ -348,29 +348,19 @@ bool ParseBool(std::string_view s, int64_t& out) {
   return true;
 }
 
-// Bytes readable after the end of a parsed text: a ROW attribute's name is
-// compared 16 bytes at a time.
+// Bytes readable after the end of a parsed text: the lengths of a parsed
+// ROW's names and values are found eight bytes at a time.
 constexpr size_t kNamePad = 16;
 
 struct FieldReader {
-  FieldReader(const FieldDef* d, Store s, std::string name) : def(d), store(s), xmlName(std::move(name)) {
-    shortName = xmlName.size() < kNamePad;
-    if (!shortName) return;
-    unsigned char word[kNamePad] = {}, mask[kNamePad] = {};
-    std::memcpy(word, xmlName.data(), xmlName.size());
-    std::memset(mask, 0xFF, xmlName.size() + 1);  // the terminator too
-    std::memcpy(nameWord, word, sizeof word);
-    std::memcpy(nameMask, mask, sizeof mask);
-  }
+  FieldReader(const FieldDef* d, Store s, std::string name) : def(d), store(s), xmlName(std::move(name)) {}
   const FieldDef* def;
   Store store;
   std::string xmlName;  // UTF-8, as in the ROW attributes
-  bool shortName;       // with its terminator, within kNamePad bytes
-  uint64_t nameWord[2] = {}, nameMask[2] = {};
-  DayCache days;  // date and date-time fields
+  DayCache days;        // date and date-time fields
 };
 
-// The length of a value of a parsed ROW, eight bytes at a time (the text
+// The length of a name or value of a parsed ROW, eight bytes at a time (the text
 // parsed is followed by kNamePad more bytes, so no read leaves the buffer).
 size_t ValueLength(const char* p) {
   if constexpr (std::endian::native != std::endian::little) {
@@ -566,34 +556,17 @@ std::vector<FieldReader> ReadStructure(const pugi::xml_node& meta, Table& t) {
 
 // The field an attribute of a ROW holds: usually the one after the last
 // (attributes come in field order); -1 for RowState and unknown names.
-bool SameXmlName(const FieldReader& f, const char* name) {
-  if (f.shortName) {
-    // The name's first 16 bytes (the text parsed is followed by kNamePad
-    // more), compared with the field's name and its terminator.
-    uint64_t w[2];
-    std::memcpy(w, name, sizeof w);
-    return ((w[0] ^ f.nameWord[0]) & f.nameMask[0]) == 0 && ((w[1] ^ f.nameWord[1]) & f.nameMask[1]) == 0;
-  }
-  // strncmp stops at the end of a shorter name, so name[size] is inside it.
-  return std::strncmp(name, f.xmlName.data(), f.xmlName.size()) == 0 && name[f.xmlName.size()] == 0;
-}
-
-// The same for a name as it stands in the text of a plain row.
 bool SameXmlName(const FieldReader& f, std::string_view name) {
   return name.size() == f.xmlName.size() && std::memcmp(name.data(), f.xmlName.data(), name.size()) == 0;
 }
 
-template <class Name>
-int FieldOf(const std::vector<FieldReader>& readers, size_t expect, Name name) {
+int FieldOf(const std::vector<FieldReader>& readers, size_t expect, std::string_view name) {
   const size_t n = readers.size();
   if (expect < n && SameXmlName(readers[expect], name)) return static_cast<int>(expect);
   for (size_t k = 0; k < n; ++k)
     if (SameXmlName(readers[k], name)) return static_cast<int>(k);
   return -1;
 }
-
-bool IsRowState(const char* name) { return name[0] == 'R' && std::strcmp(name, "RowState") == 0; }
-bool IsRowState(std::string_view name) { return name == "RowState"; }
 
 // Reads ROW elements into t.rows, one parent element at a time: the rows
 // may come in several pieces, parsed or plain, and a modification
@@ -609,8 +582,9 @@ class RowsReader {
       if (std::strcmp(r.name(), "ROW") != 0) Bad("unexpected element '" + ToAnsi(r.name()) + "' in ROWDATA");
       Begin();
       for (pugi::xml_attribute a = r.first_attribute(); a; a = a.next_attribute()) {
+        const char* name = a.name();
         const char* value = a.value();
-        Take(a.name(), std::string_view(value, ValueLength(value)));
+        Take(std::string_view(name, ValueLength(name)), std::string_view(value, ValueLength(value)));
       }
       End();
     }
@@ -647,9 +621,8 @@ class RowsReader {
 
   // One attribute: a field's text (the field after the last one taken is
   // tried first: attributes come in field order), or RowState.
-  template <class Name>
-  void Take(Name name, std::string_view value) {
-    if (!rowState_.data() && IsRowState(name)) rowState_ = value;
+  void Take(std::string_view name, std::string_view value) {
+    if (!rowState_.data() && name == "RowState") rowState_ = value;
     const int f = FieldOf(readers_, expect_, name);
     if (f >= 0) {
       values_[f] = value;

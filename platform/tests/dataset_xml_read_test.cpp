@@ -189,8 +189,8 @@ TEST(XmlPieces, PiecesEndOnlyBeforeARowStartTag) {
   }
 }
 
-// Names of every length around the 16 bytes compared at once, sharing
-// their beginnings, in and out of the fields' order.
+// Names of lengths around the words their ends are found in, sharing
+// their beginnings, in and out of the fields' order, parsed and plain.
 TEST(XmlRead, AttributesFindTheirFieldsWhateverTheNamesLength) {
   const std::vector<std::string> names = {"N", "NR", "NRX", "ABCDEFGHIJKLMNO", "ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOPQ",
                                           "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"};
