@@ -145,7 +145,8 @@ struct RowDataSpan {
   size_t begin;  // just after "<ROWDATA>"
   size_t end;    // at "</ROWDATA>"
 };
-inline constexpr size_t kRowDataNameBack = 8;  // from begin back to the element's name
+inline constexpr std::string_view kRowDataOpen = "<ROWDATA>", kRowDataClose = "</ROWDATA>";
+inline constexpr size_t kRowDataNameBack = kRowDataOpen.size() - 1;  // from begin back to the element's name
 std::optional<RowDataSpan> FindRowData(std::string_view text);
 // Where a piece of the rows that starts at `from` ends: before the first
 // "<ROW" start tag at least pieceBytes further on, else at `end`.

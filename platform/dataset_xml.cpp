@@ -722,9 +722,9 @@ std::optional<Table> ReadInPieces(std::string_view text, size_t pieceBytes) {
       if (from == end) continue;
       if (HidesMarkup(text, from, end)) return std::nullopt;
       // Inside a ROWDATA element, as in the whole text.
-      piece.assign("<ROWDATA>");
+      piece.assign(kRowDataOpen);
       piece.append(text.data() + from, end - from);
-      piece.append("</ROWDATA>");
+      piece.append(kRowDataClose);
       piece.append(kNamePad, '\0');
       if (!pieceDoc.load_buffer_inplace(piece.data(), piece.size() - kNamePad, pugi::parse_default, pugi::encoding_utf8))
         return std::nullopt;

@@ -22,10 +22,6 @@ namespace rtl::dsimpl {
 
 namespace {
 
-constexpr std::string_view kOpen = "<ROWDATA>";
-constexpr std::string_view kClose = "</ROWDATA>";
-static_assert(kOpen.size() - 1 == kRowDataNameBack);
-
 // A "<ROW" start tag at p: the name ends with a blank, '/' or '>'.
 bool RowTagAt(std::string_view text, size_t p) {
   if (text.compare(p, 4, "<ROW") != 0 || p + 4 >= text.size()) return false;
@@ -52,13 +48,13 @@ bool HidesMarkup(std::string_view text, size_t from, size_t to) {
 }
 
 std::optional<RowDataSpan> FindRowData(std::string_view text) {
-  const size_t open = text.find(kOpen);
+  const size_t open = text.find(kRowDataOpen);
   if (open == std::string_view::npos) return std::nullopt;
-  const size_t begin = open + kOpen.size();
+  const size_t begin = open + kRowDataOpen.size();
   // The last close tag, found from the end without a pass over the rows;
   // should rows of a later ROWDATA come between, a piece holds the stray
   // tags and fails, and the whole text decides.
-  const size_t end = text.rfind(kClose);
+  const size_t end = text.rfind(kRowDataClose);
   if (end == std::string_view::npos || end < begin) return std::nullopt;
   return RowDataSpan{begin, end};
 }
