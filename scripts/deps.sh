@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, only when one is missing.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-      libpugixml-dev nlohmann-json3-dev libsqlite3-dev libssl-dev openssl)
+      libpugixml-dev nlohmann-json3-dev libsqlite3-dev libssl-dev openssl ccache)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
