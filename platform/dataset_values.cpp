@@ -44,7 +44,9 @@ Row* Row::Clone(const Row& src) {
 }
 
 // A block of rows: how many rows (and the arena, while it fills it) still use it.
-class RowBlock {
+// Aligned as a row, so that the rows right after its header are (its count
+// alone is 4 bytes on a 32-bit system, and a row holds 8-byte values).
+class alignas(Row) RowBlock {
  public:
   static RowBlock* Create(size_t bytes) {
     void* mem = ::operator new(sizeof(RowBlock) + bytes);

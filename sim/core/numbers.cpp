@@ -53,11 +53,46 @@ std::optional<int64_t> ParseInt(std::string_view text, int maxDigits) {
   return std::stoll(t);
 }
 
+namespace {
+// The 128-bit product of two 64-bit numbers, as its high and low halves.
+void Mul128(uint64_t a, uint64_t b, uint64_t& hi, uint64_t& lo) {
+  const uint64_t aL = a & 0xFFFFFFFFu, aH = a >> 32, bL = b & 0xFFFFFFFFu, bH = b >> 32;
+  const uint64_t ll = aL * bL, lh = aL * bH, hl = aH * bL, hh = aH * bH;
+  const uint64_t mid = (ll >> 32) + (lh & 0xFFFFFFFFu) + (hl & 0xFFFFFFFFu);
+  lo = (mid << 32) | (ll & 0xFFFFFFFFu);
+  hi = hh + (lh >> 32) + (hl >> 32) + (mid >> 32);
+}
+
+// hi:lo divided by d (d > 0), a bit at a time: the quotient's low 64 bits
+// and the remainder.
+void Div128(uint64_t hi, uint64_t lo, uint64_t d, uint64_t& q, uint64_t& r) {
+  q = 0;
+  r = 0;
+  for (int i = 127; i >= 0; --i) {
+    const bool top = (r >> 63) != 0;
+    r = (r << 1) | ((i >= 64 ? hi >> (i - 64) : lo >> i) & 1);
+    q <<= 1;
+    if (top || r >= d) {
+      r -= d;
+      q |= 1;
+    }
+  }
+}
+}  // namespace
+
 int64_t MulDiv(int64_t a, int64_t b, int64_t div, bool round) {
-  __int128 p = static_cast<__int128>(a) * b;
-  __int128 q = p / div, r = p % div;
-  if (round && r * 2 >= div) ++q;
-  return static_cast<int64_t>(q);
+  // On the magnitudes, with the sign put back (the quotient truncated toward
+  // zero, as the division of the signed product does; only a positive
+  // quotient's remainder rounds it up).
+  const bool negative = (a < 0) != (b < 0) && a != 0 && b != 0;
+  const bool negDiv = div < 0;
+  auto mag = [](int64_t v) { return v < 0 ? uint64_t{0} - static_cast<uint64_t>(v) : static_cast<uint64_t>(v); };
+  uint64_t hi, lo, q, r;
+  Mul128(mag(a), mag(b), hi, lo);
+  Div128(hi, lo, mag(div), q, r);
+  const bool positive = negative == negDiv;
+  if (round && positive && r >= mag(div) - r) ++q;
+  return positive ? static_cast<int64_t>(q) : static_cast<int64_t>(uint64_t{0} - q);
 }
 
 int64_t DayNumber(int y, int m, int d) {
