@@ -30,7 +30,13 @@
 #include "platform/stringlist.h"
 #include "platform/variant.h"
 
+// Exported from the module: on Windows the DLL's export table holds these
+// names only; elsewhere they are the symbols the module shows.
+#ifdef _WIN32
+#define QOR_API __declspec(dllexport)
+#else
 #define QOR_API __attribute__((visibility("default")))
+#endif
 
 #define QOR_DECLARE_OP(ret, name, params, args, kinds) \
   namespace Qor01100 {                                 \

@@ -13,7 +13,13 @@
 extern "C" {
 #endif
 
-#define ECFSIM_CONTROL(name, ret, params) ret ecfsim_##name params;
+#ifdef _WIN32
+#define ECFSIM_API __declspec(dllexport)
+#else
+#define ECFSIM_API __attribute__((visibility("default")))
+#endif
+
+#define ECFSIM_CONTROL(name, ret, params) ECFSIM_API ret ecfsim_##name params;
 #include "sim/ecfsim_controls.def"
 #undef ECFSIM_CONTROL
 

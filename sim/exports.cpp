@@ -16,7 +16,9 @@
 
 #include "sim/call_fault.h"
 #include "sim/core/text.h"
+#include "sim/ecfsim.h"
 #include "sim/printer.h"
+#include "vendor/calling_convention.h"
 
 using nlohmann::json;
 
@@ -319,15 +321,12 @@ int Invoke(int f, const ArgPack& p) {
 
 // ---------------------------------------------------------------- exports
 
-#pragma GCC visibility push(default)
 extern "C" {
 #define ELGIN_ENTRY(name, types, params, args, kinds) \
-  int name params { return ::ecfsim::Invoke(::ecfsim::k_##name, ::ecfsim::Pack args); }
+  QOR_VENDOR_EXPORT int QOR_STDCALL name params { return ::ecfsim::Invoke(::ecfsim::k_##name, ::ecfsim::Pack args); }
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
 }
-#include "sim/ecfsim.h"
-#pragma GCC visibility pop
 
 namespace {
 

@@ -2,9 +2,8 @@
 // point, named like the entry point, null until bound; the binding and
 // StopImpFiscal; and the further vendor libraries loaded for fiscal files.
 #pragma once
+#include "vendor/calling_convention.h"
 #include "vendor/operations.h"
-
-#define QOR_STDCALL /* the platform's standard library calling convention */
 
 namespace Qor01100 {
 extern "C" {

@@ -19,9 +19,9 @@
 #include "sim/core/atocotepe.h"
 #include "sim/core/numbers.h"
 #include "sim/core/text.h"
+#include "vendor/calling_convention.h"
 
-#pragma GCC visibility push(default)
-extern "C" int DLLATO17GeraArquivo(char* in, char* out, char* start, char* end, char kind, char* user,
+extern "C" QOR_VENDOR_EXPORT int QOR_STDCALL DLLATO17GeraArquivo(char* in, char* out, char* start, char* end, char kind, char* user,
                                    char* source) {
   using ecfsim::Trim;
   if (!in || !out || Trim(in).empty() || Trim(out).empty()) return -2;
@@ -67,4 +67,3 @@ extern "C" int DLLATO17GeraArquivo(char* in, char* out, char* start, char* end, 
   o.write(text.data(), static_cast<std::streamsize>(text.size()));
   return o ? 0 : -3;
 }
-#pragma GCC visibility pop

@@ -12,15 +12,15 @@
 #include "platform/files.h"
 #include "platform/library.h"
 #include "sim/core/text.h"
+#include "vendor/calling_convention.h"
 
 namespace {
 int g_baud = 115200;
 }
 
-#pragma GCC visibility push(default)
 extern "C" {
 
-int DLLReadDefineBaudRate(int baud) {
+QOR_VENDOR_EXPORT int QOR_STDCALL DLLReadDefineBaudRate(int baud) {
   switch (baud) {
     case 9600:
     case 19200:
@@ -34,7 +34,7 @@ int DLLReadDefineBaudRate(int baud) {
   }
 }
 
-int DLLReadLeMemorias(char* port, char* file, char* serial, int flag) {
+QOR_VENDOR_EXPORT int QOR_STDCALL DLLReadLeMemorias(char* port, char* file, char* serial, int flag) {
   (void)flag;
   if (!port || ecfsim::Trim(port).empty()) return -1;
   if (!file || ecfsim::Trim(file).empty()) return -2;
@@ -49,4 +49,3 @@ int DLLReadLeMemorias(char* port, char* file, char* serial, int flag) {
 }
 
 }  // extern "C"
-#pragma GCC visibility pop
