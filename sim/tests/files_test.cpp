@@ -4,6 +4,7 @@
 // the electronic signature.
 #include <cstdlib>
 
+#include "fiscal/signature_keys.h"
 #include "platform/env.h"
 #include "platform/library.h"
 #include "sim/tests/sim_fixture.h"
@@ -221,6 +222,28 @@ TEST_F(FilesTest, SignatureWithoutWritingAndOfATextWithoutLastLineFeed) {
   ASSERT_EQ(sign(S(file.string()), pub.p(), priv.p(), ead.p(), 1), 1);
   EXPECT_EQ(ReadAll(file), "E01TESTE\r\nEAD" + ead.str() + "\r\n") << "the text's last line is ended first";
   EXPECT_EQ(validate(S(file.string()), pub.p(), nullptr), 1);
+}
+
+// The signature is a function of the key and the text alone: the same bytes
+// on every platform, whichever library computes it (OpenSSL on Linux,
+// libgcrypt on Windows). These digits were worked out apart from both.
+TEST_F(FilesTest, SignatureOfAGivenKeyAndTextIsTheSameOnEveryPlatform) {
+  std::string err;
+  void* lib = rtl::LoadLibraryByName("sign_bema.dll", &err);
+  ASSERT_NE(lib, nullptr) << err;
+  auto sign = Sym<int (*)(char*, char*, char*, char*, int)>(lib, "generateEAD");
+  auto validate = Sym<int (*)(char*, char*, char*)>(lib, "validateFile");
+  const std::string expected =
+      "AAE4DEBF42B463EF48A52722AD84CB97A87327C8B576502D385F13A6B477EDDEE4228B9E1C080CC85AA0C6A873017E30"
+      "2AAB66E5F8F761D5C2F16FFFA3D53ED91DE0826F9CF31CF92FA9361FE752149DAF39C96F1D51B5A7FB9DC83A7CEE9DCE"
+      "72735B2F95C112EE8A65737C0A6B82F74D93B42AAEE89ABA9D3AC31353EE7837";
+  fs::path file = dir / "fixo.txt";
+  std::ofstream(file, std::ios::binary) << "E01TESTE\r\nE02LINHA\r\n";
+  Buf ead(256);
+  ASSERT_EQ(sign(S(file.string()), S(Qor01100::RSA_KEY_PUBLICA), S(Qor01100::RSA_KEY_PRIVADA), ead.p(), 1), 1);
+  EXPECT_EQ(ead.str(), expected);
+  EXPECT_EQ(ReadAll(file), "E01TESTE\r\nE02LINHA\r\nEAD" + expected + "\r\n");
+  EXPECT_EQ(validate(S(file.string()), S(Qor01100::RSA_KEY_PUBLICA), nullptr), 1);
 }
 
 }  // namespace
