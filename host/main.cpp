@@ -1,8 +1,5 @@
 // qorhost: loads the driver module like a point-of-sale host and runs a
 // session script against it (see host/README.md).
-#include <signal.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +9,7 @@
 
 #include "host/session.h"
 #include "platform/library.h"
+#include "platform/process.h"
 #include "platform/text.h"
 
 namespace {
@@ -129,7 +127,8 @@ std::optional<bool> AskTerminal(const hostlib::DialogRequest& r) {
 }
 
 // The host's environment. For crash tests, QORHOST_KILL_AT="POINT:TEXT:N"
-// ends the process with SIGKILL the N-th time the run-time reaches POINT
+// ends the process at once, as a crash would (SIGKILL; TerminateProcess on
+// Windows), the N-th time the run-time reaches POINT
 // (see rtl::Env::Reached) for a target whose path holds TEXT, e.g.
 // "WriteFileAtomic:Kalvora.cds:2": inside the second rewrite of that file.
 class HostEnv : public rtl::ConfigurableEnv {
@@ -146,7 +145,7 @@ class HostEnv : public rtl::ConfigurableEnv {
   }
   void Reached(const char* point, const std::string& detail) override {
     if (count_ > 0 && point_ == point && detail.find(text_) != std::string::npos && ++seen_ == count_)
-      ::raise(SIGKILL);
+      rtl::KillProcessNow();
   }
 
  private:
@@ -267,7 +266,7 @@ int main(int argc, char** argv) {
 
   qorhost::SessionRunner runner([module](const std::string& name) { return rtl::GetLibrarySymbol(module, name); },
                                 sim, env, OptionsFrom(cl), std::cout, std::cerr);
-  if (::isatty(STDIN_FILENO)) runner.SetAsker(AskTerminal);
+  if (rtl::StdinIsTerminal()) runner.SetAsker(AskTerminal);
   // The host folder is also the working folder, as for a point-of-sale
   // program started from its own folder: relative names (a library folder
   // in "ELGIN.INI", a file named in a session's arguments) are read from

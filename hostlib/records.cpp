@@ -15,11 +15,6 @@
 //    "docType":..,"saleNumber":..,"now":..,"movementDate":..,"extra":..,"recordedAt":..}
 #include "hostlib/records.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -45,26 +40,11 @@ nlohmann::json IsoOrNull(rtl::TDateTime dt) {
   }
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// True when the file is empty or its last byte is a line feed (the file is
-// opened for reading too, so that the last byte can be read).
-bool EndsWithLineFeed(int fd) {
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || st.st_size == 0) return true;
+// True when the file is empty or its last byte is a line feed.
+bool EndsWithLineFeed(const rtl::ReadWriteFile& f) {
+  const int64_t size = f.Size();
   char last = '\n';
-  if (::pread(fd, &last, 1, st.st_size - 1) != 1) return true;
+  if (size <= 0 || !f.ReadAt(size - 1, &last, 1)) return true;
   return last == '\n';
 }
 
@@ -74,12 +54,10 @@ bool AppendRecord(nlohmann::json record) {
     std::string line = record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     line.push_back('\n');
     std::string path = RecordsPath();
-    int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    if (!EndsWithLineFeed(fd)) line.insert(line.begin(), '\n');
-    bool ok = WriteAll(fd, line.data(), line.size());
-    ok = (::fsync(fd) == 0) && ok;
-    ok = (::close(fd) == 0) && ok;
+    rtl::ReadWriteFile file(path, /*append=*/true);
+    if (!EndsWithLineFeed(file)) line.insert(line.begin(), '\n');
+    bool ok = file.Append(line);
+    ok = file.Sync() && ok;
     return ok;
   } catch (...) {
     return false;

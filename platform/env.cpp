@@ -25,9 +25,9 @@ class DefaultEnvImpl final : public Env {
   std::string ProgramPath() override { return os::ExecutablePath(); }
   std::string SystemDirectory() override {
     std::string d = os::GetEnvVar("QOR_SYSTEM_DIR");
-    return d.empty() ? std::string("/etc") : d;
+    return d.empty() ? os::SystemDirectory() : d;
   }
-  std::string ShortPath(const std::string& path) override { return path; }
+  std::string ShortPath(const std::string& path) override { return os::ShortPath(path); }
   void* LoadLibrary(const std::string& name) override { return LoadLibraryByName(name); }
   void* GetProcAddress(void* lib, const std::string& name) override { return GetLibrarySymbol(lib, name); }
   void Sleep(int ms) override {

@@ -124,20 +124,8 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
 }
 
 bool CopyFile(std::string_view from, std::string_view to, bool failIfExists, int& error) {
-  std::error_code ec;
-  fs::path f = P(from), t = P(to);
-  error = 0;
-  if (!fs::is_regular_file(f, ec)) {
-    error = ec ? ec.value() : ENOENT;
-    return false;
-  }
-  if (failIfExists && fs::exists(t, ec)) {
-    error = EEXIST;
-    return false;
-  }
-  fs::copy_file(f, t, fs::copy_options::overwrite_existing, ec);
-  error = ec.value();
-  return !ec;
+  error = os::CopyFileOver(NativePath(from), NativePath(to), failIfExists);
+  return error == 0;
 }
 
 int64_t FileSize(std::string_view path) {
@@ -208,60 +196,72 @@ int FileSearch::FindNext(SearchRec& rec) {
 
 namespace {
 
-std::ifstream OpenForReading(std::string_view path, const std::string& native) {
-  std::error_code ec;
-  if (fs::is_directory(native, ec))
-    throw EFOpenError("Cannot open file \"" + std::string(path) + "\": it is a folder");
-  std::ifstream in(native, std::ios::binary);
-  if (!in) throw EFOpenError("Cannot open file \"" + std::string(path) + "\": not found or not readable");
-  return in;
-}
+// A file open for reading (on Windows with delete sharing, so that a writer
+// may replace it meanwhile), closed on every way out.
+class Reading {
+ public:
+  Reading(std::string_view path, const std::string& native) : path_(path) {
+    std::error_code ec;
+    if (fs::is_directory(native, ec))
+      throw EFOpenError("Cannot open file \"" + std::string(path) + "\": it is a folder");
+    fd_ = os::OpenRead(native, nullptr);
+    if (fd_ < 0) throw EFOpenError("Cannot open file \"" + std::string(path) + "\": not found or not readable");
+  }
+  ~Reading() { os::CloseFile(fd_); }
+  Reading(const Reading&) = delete;
+  Reading& operator=(const Reading&) = delete;
 
-// The size the file says it has; -1 when it has none. The stream is back at the start.
-std::streamoff SizeOf(std::ifstream& in) {
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
-  in.clear();
-  in.seekg(0);
-  return size;
-}
+  // The size the file says it has; -1 when it has none.
+  int64_t Size() const { return os::OpenFileSize(fd_); }
+  // Up to n bytes into buf (fewer only at the end of the file).
+  size_t Read(char* buf, size_t n) {
+    size_t got = 0;
+    while (got < n) {
+      const int64_t r = os::ReadAt(fd_, offset_, buf + got, n - got);
+      if (r < 0) throw EFOpenError("Cannot read file \"" + path_ + "\"");
+      if (r == 0) break;
+      got += static_cast<size_t>(r);
+      offset_ += r;
+    }
+    return got;
+  }
+  // Whatever follows (a file that grew meanwhile, or one without a size), in large pieces.
+  void ReadRest(std::string& data) {
+    char piece[65536];
+    for (size_t n; (n = Read(piece, sizeof piece)) > 0;) data.append(piece, n);
+  }
 
-// Whatever follows (a file that grew meanwhile, or one without a size), in large pieces.
-void ReadRest(std::ifstream& in, std::string_view path, std::string& data) {
-  char piece[65536];
-  while (in && (in.read(piece, sizeof piece), in.gcount() > 0)) data.append(piece, static_cast<size_t>(in.gcount()));
-  if (in.bad()) throw EFOpenError("Cannot read file \"" + std::string(path) + "\"");
-}
+ private:
+  std::string path_;
+  int fd_ = -1;
+  int64_t offset_ = 0;
+};
 
 }  // namespace
 
 std::string ReadFileBytes(std::string_view path) {
-  std::string native = NativePath(path);
-  std::ifstream in = OpenForReading(path, native);
+  Reading in(path, NativePath(path));
   // The whole file in one read when its size is known.
   std::string data;
-  const std::streamoff size = SizeOf(in);
+  const int64_t size = in.Size();
   if (size > 0) {
     data.resize(static_cast<size_t>(size));
-    in.read(data.data(), size);
-    data.resize(static_cast<size_t>(in.gcount()));
+    data.resize(in.Read(data.data(), data.size()));
   }
-  ReadRest(in, path, data);
+  in.ReadRest(data);
   return data;
 }
 
 FileBuffer ReadFileBuffer(std::string_view path) {
-  std::string native = NativePath(path);
-  std::ifstream in = OpenForReading(path, native);
+  Reading in(path, NativePath(path));
   FileBuffer b;
-  const std::streamoff size = SizeOf(in);
+  const int64_t size = in.Size();
   if (size > 0) {
     b.data = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(size));
-    in.read(b.data.get(), size);
-    b.size = static_cast<size_t>(in.gcount());
+    b.size = in.Read(b.data.get(), static_cast<size_t>(size));
   }
   std::string rest;
-  ReadRest(in, path, rest);
+  in.ReadRest(rest);
   if (!rest.empty()) {
     auto all = std::make_unique_for_overwrite<char[]>(b.size + rest.size());
     if (b.size) std::memcpy(all.get(), b.data.get(), b.size);
@@ -313,12 +313,10 @@ void WriteFileAtomic(std::string_view path, std::string_view data) {
     throw EInOutError(err);
   }
   CurrentEnv()->Reached("WriteFileAtomic", target);
-  std::error_code ec;
-  fs::rename(tmp, t, ec);
-  if (ec) {
-    std::error_code ec2;
-    fs::remove(tmp, ec2);
-    throw EInOutError("Cannot replace file \"" + std::string(path) + "\": " + ec.message());
+  if (!os::RenameOver(tmp, target, &err)) {
+    std::error_code ec;
+    fs::remove(tmp, ec);
+    throw EInOutError(err);
   }
   os::SyncDirectory(dir);
 }
@@ -349,6 +347,41 @@ void AppendingFile::Append(std::string_view path, std::string_view data) {
     Close();
     throw EInOutError(err);
   }
+}
+
+std::string Utf8Path(std::string_view path) { return os::Utf8Path(NativePath(path)); }
+
+ReadWriteFile::ReadWriteFile(std::string_view path, bool append) : path_(NativePath(path)) {
+  std::string err;
+  fd_ = os::OpenReadWrite(path_, append, &err);
+  if (fd_ < 0) throw EInOutError(err);
+}
+
+ReadWriteFile::~ReadWriteFile() { Close(); }
+
+int64_t ReadWriteFile::Size() const { return fd_ < 0 ? -1 : os::OpenFileSize(fd_); }
+
+bool ReadWriteFile::ReadAt(int64_t offset, char* buf, size_t n) const {
+  while (n > 0) {
+    if (fd_ < 0) return false;
+    const int64_t r = os::ReadAt(fd_, offset, buf, n);
+    if (r <= 0) return false;
+    buf += r;
+    offset += r;
+    n -= static_cast<size_t>(r);
+  }
+  return true;
+}
+
+bool ReadWriteFile::Append(std::string_view data) { return fd_ >= 0 && os::WriteAppend(fd_, data, path_, nullptr); }
+
+bool ReadWriteFile::WriteAt(int64_t offset, std::string_view data) { return fd_ >= 0 && os::WriteAt(fd_, offset, data); }
+
+bool ReadWriteFile::Sync() { return fd_ >= 0 && os::SyncFile(fd_); }
+
+void ReadWriteFile::Close() {
+  os::CloseFile(fd_);
+  fd_ = -1;
 }
 
 }  // namespace rtl

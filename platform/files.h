@@ -91,4 +91,33 @@ class AppendingFile {
   std::string path_;  // as given
 };
 
+// The path in UTF-8, for libraries that take UTF-8 file names (SQLite): on
+// Windows the ANSI code page's text converted; elsewhere unchanged.
+std::string Utf8Path(std::string_view path);
+
+// A file open for reading and writing, created when missing and closed
+// with the object (or by Close). With append, every write lands at the
+// file's end, whoever else appends to it. On Windows the file is shared for
+// reading, writing and deletion, and never translates line ends.
+class ReadWriteFile {
+ public:
+  // Raises EInOutError when the file cannot be opened.
+  ReadWriteFile(std::string_view path, bool append);
+  ~ReadWriteFile();
+  ReadWriteFile(const ReadWriteFile&) = delete;
+  ReadWriteFile& operator=(const ReadWriteFile&) = delete;
+
+  int64_t Size() const;  // -1 when it cannot be examined
+  // Exactly n bytes at offset; false when the file has fewer or cannot be read.
+  bool ReadAt(int64_t offset, char* buf, size_t n) const;
+  bool Append(std::string_view data);                   // a file opened to append
+  bool WriteAt(int64_t offset, std::string_view data);  // a file opened without append
+  bool Sync();                                          // flushes it to the disk
+  void Close();
+
+ private:
+  int fd_ = -1;
+  std::string path_;  // native
+};
+
 }  // namespace rtl

@@ -55,3 +55,51 @@ bool StillNamed(int fd);
 void CloseFile(int fd);
 
 }  // namespace rtl::os
+
+// ---- Below: the calls the Windows port moved behind this seam (files kept
+// open at offsets, copies, replacing renames, the system's folders, the
+// terminal, the end of the process).
+
+namespace rtl::os {
+
+// The system folder: GetSystemDirectoryA on Windows, "/etc" on POSIX.
+std::string SystemDirectory();
+// The short (8.3) form of an existing path (GetShortPathNameA); the path
+// unchanged where there is none (POSIX, or a path that does not exist).
+std::string ShortPath(const std::string& path);
+// The path in UTF-8, as libraries taking UTF-8 file names (SQLite) want it:
+// on Windows converted from the ANSI code page, in which this layer's
+// paths are; unchanged on POSIX.
+std::string Utf8Path(const std::string& path);
+
+// Copies a file, over an existing target unless failIfExists. 0 on success,
+// else the system's error number (errno on POSIX, GetLastError on Windows).
+int CopyFileOver(const std::string& from, const std::string& to, bool failIfExists);
+// Renames from over an existing to in one step (readers see the old or
+// the new file). On Windows a target held open by another process without
+// delete sharing (a reader, a backup program, an antivirus) is retried for
+// a short while. False with a text in *error on failure.
+bool RenameOver(const std::string& from, const std::string& to, std::string* error);
+
+// A file opened for reading and writing, created when missing; with append,
+// every write lands at the end. -1 with a text in *error on failure. Readers
+// and writers of this layer share files with delete sharing on Windows, so
+// that another process may replace or delete a file they hold open.
+int OpenReadWrite(const std::string& path, bool append, std::string* error);
+// A file opened for reading only; -1 with a text in *error on failure.
+int OpenRead(const std::string& path, std::string* error);
+// The size of an open file; -1 when it cannot be examined.
+int64_t OpenFileSize(int fd);
+// Reads up to n bytes at offset: the number read (0 at the end), -1 on failure.
+int64_t ReadAt(int fd, int64_t offset, char* buf, size_t n);
+// Writes all of data at offset (a file opened without append).
+bool WriteAt(int fd, int64_t offset, std::string_view data);
+// Flushes an open file to the disk.
+bool SyncFile(int fd);
+
+// True when the standard input is a terminal (a person may answer).
+bool StdinIsTerminal();
+// Ends the process at once, as a crash would: no handlers, no flushing.
+[[noreturn]] void KillProcessNow();
+
+}  // namespace rtl::os

@@ -173,3 +173,110 @@ void SyncDirectory(const std::string& dir) {
 }
 
 }  // namespace rtl::os
+
+// ---- The calls the Windows port moved behind the seam.
+
+namespace rtl::os {
+
+std::string SystemDirectory() { return "/etc"; }
+
+std::string ShortPath(const std::string& path) { return path; }
+
+std::string Utf8Path(const std::string& path) { return path; }
+
+int CopyFileOver(const std::string& from, const std::string& to, bool failIfExists) {
+  int in;
+  do {
+    in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (in < 0 && errno == EINTR);
+  if (in < 0) return errno;
+  struct stat st;
+  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int e = ::fstat(in, &st) != 0 ? errno : ENOENT;  // not a file: as if missing
+    ::close(in);
+    return e;
+  }
+  int out;
+  do {
+    out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC), 0666);
+  } while (out < 0 && errno == EINTR);
+  if (out < 0) {
+    const int e = errno;
+    ::close(in);
+    return e;
+  }
+  char buf[65536];
+  int error = 0;
+  for (;;) {
+    ssize_t n = ::read(in, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error = errno;
+    if (n <= 0) break;
+    if (!WriteAll(out, std::string_view(buf, static_cast<size_t>(n)))) {
+      error = errno;
+      break;
+    }
+  }
+  ::close(in);
+  if (::close(out) != 0 && error == 0) error = errno;
+  return error;
+}
+
+bool RenameOver(const std::string& from, const std::string& to, std::string* error) {
+  if (::rename(from.c_str(), to.c_str()) == 0) return true;
+  if (error) *error = ErrnoText("Cannot replace file", to);
+  return false;
+}
+
+int OpenReadWrite(const std::string& path, bool append, std::string* error) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (append ? O_APPEND : 0), 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0 && error) *error = ErrnoText("Cannot open file", path);
+  return fd;
+}
+
+int OpenRead(const std::string& path, std::string* error) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0 && error) *error = ErrnoText("Cannot open file", path);
+  return fd;
+}
+
+int64_t OpenFileSize(int fd) {
+  struct stat st;
+  return ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+int64_t ReadAt(int fd, int64_t offset, char* buf, size_t n) {
+  for (;;) {
+    ssize_t r = ::pread(fd, buf, n, static_cast<off_t>(offset));
+    if (r < 0 && errno == EINTR) continue;
+    return static_cast<int64_t>(r);
+  }
+}
+
+bool WriteAt(int fd, int64_t offset, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::pwrite(fd, data.data(), data.size(), static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data.remove_prefix(static_cast<size_t>(n));
+    offset += n;
+  }
+  return true;
+}
+
+bool SyncFile(int fd) { return ::fsync(fd) == 0; }
+
+bool StdinIsTerminal() { return ::isatty(STDIN_FILENO) != 0; }
+
+void KillProcessNow() {
+  ::raise(SIGKILL);
+  std::_Exit(137);
+}
+
+}  // namespace rtl::os

@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "platform/env.h"
 #include "sim/core/text.h"
@@ -174,25 +172,16 @@ void Printer::EndCall(bool readOnly) {
 // The tape stays open (appending) while the state folder is the same; each
 // call's lines go to the system in one write.
 void Printer::AppendTape() {
-  std::string path = TapePath();
-  if (tapeFd_ < 0 || path != tapeFdPath_) {
-    if (tapeFd_ >= 0) ::close(tapeFd_);
-    tapeFd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    tapeFdPath_ = path;
-    if (tapeFd_ < 0) return;
-  }
   std::string text;
   for (auto& l : tapeOut_) {
     text += l;
     text += '\n';
   }
-  const char* p = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    ssize_t n = ::write(tapeFd_, p, left);
-    if (n <= 0) break;
-    p += n;
-    left -= static_cast<size_t>(n);
+  try {
+    tape_.Append(TapePath(), text);
+  } catch (const std::exception&) {
+    // The tape is the printer's paper: a folder that cannot take it loses
+    // the lines, the printer's memory keeps the documents.
   }
 }
 

@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/files.h"
 #include "sim/call.h"
 #include "sim/core/numbers.h"
 #include "sim/state.h"
@@ -192,8 +193,7 @@ class Printer {
   std::vector<DocumentRow> newDocs_;
   std::vector<ZRecord> newReductions_;
   std::vector<std::string> tapeOut_;  // UTF-8 lines to append after commit
-  int tapeFd_ = -1;                   // the tape, open for appending
-  std::string tapeFdPath_;
+  rtl::AppendingFile tape_;           // the tape, open for appending
 };
 
 }  // namespace ecfsim

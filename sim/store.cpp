@@ -1,13 +1,13 @@
 #include "sim/store.h"
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <unordered_map>
+
+#include "platform/files.h"
 
 namespace ecfsim {
 
@@ -112,7 +112,7 @@ void Store::Open(const std::string& dir) {
   const int64_t sealedChanges = ReadSeal(seal);
   const bool held = NonEmptyFile(db) || NonEmptyFile(db.string() + "-wal") || sealed;
   if (held && !NonEmptyFile(db)) throw MemoryError("the memory database " + db.string() + " is missing");
-  if (sqlite3_open_v2(db.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+  if (sqlite3_open_v2(rtl::Utf8Path(db.string()).c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                       nullptr) != SQLITE_OK) {
     std::string msg = "cannot open " + db.string() + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
     if (db_) sqlite3_close(db_);
@@ -152,8 +152,9 @@ void Store::Open(const std::string& dir) {
     db_ = nullptr;
     throw;
   }
-  sealFd_ = ::open(seal.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (sealFd_ < 0) {
+  try {
+    seal_ = std::make_unique<rtl::ReadWriteFile>(seal.string(), /*append=*/false);
+  } catch (const std::exception&) {
     Close();
     throw StoreError("cannot open " + seal.string());
   }
@@ -177,7 +178,7 @@ void Store::CheckWhole(const std::string& dir, bool sealed, int64_t sealedChange
 void Store::WriteSeal() {
   char buf[kSealWidth + 1];
   std::snprintf(buf, sizeof buf, "%020lld\n", static_cast<long long>(changes_));
-  if (sealFd_ >= 0 && ::pwrite(sealFd_, buf, kSealWidth, 0) != static_cast<ssize_t>(kSealWidth))
+  if (seal_ && !seal_->WriteAt(0, std::string_view(buf, kSealWidth)))
     throw StoreError("cannot write the seal of the memory");
 }
 
@@ -188,8 +189,7 @@ void Store::Close() {
   if (sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
   sqlite3_close_v2(db_);
   db_ = nullptr;
-  if (sealFd_ >= 0) ::close(sealFd_);
-  sealFd_ = -1;
+  seal_.reset();
 }
 
 void Store::Discard(const std::string& dir) {

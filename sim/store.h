@@ -31,6 +31,9 @@
 #include <string>
 #include <vector>
 
+namespace rtl {
+class ReadWriteFile;
+}
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -115,7 +118,7 @@ class Store {
 
   sqlite3* db_ = nullptr;
   std::unique_ptr<Statements> st_;
-  int sealFd_ = -1;
+  std::unique_ptr<rtl::ReadWriteFile> seal_;  // the seal, kept open
   int64_t changes_ = 0;  // the database's count of committed changes
   bool wrote_ = false;   // the open transaction wrote something
 };

@@ -1,0 +1,350 @@
+// The Windows side of os.h: every direct Windows call of the project lives
+// here, and <windows.h> is included nowhere else (its CopyFile, DeleteFile
+// and LoadLibrary macros would clash with the run-time layer's names).
+//
+// Paths are texts in the ANSI code page and go to the ANSI ("A") calls.
+// Files are opened with read, write and delete sharing, so that another
+// process (a reader, a backup program, an antivirus, a cleanup tool) may
+// read, replace or delete a file this process holds open; an open file is
+// a C run-time descriptor over the Windows handle (binary mode: no byte is
+// ever translated), and reads and writes go to the handle.
+#include "platform/os.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace rtl::os {
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::string ErrorText(DWORD code) {
+  char* buf = nullptr;
+  DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, code, 0, reinterpret_cast<char*>(&buf), 0, nullptr);
+  std::string text = n && buf ? std::string(buf, n) : "error " + std::to_string(code);
+  if (buf) ::LocalFree(buf);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+std::string LastErrorText(const std::string& what, const std::string& path) {
+  return what + " \"" + path + "\": " + ErrorText(::GetLastError());
+}
+
+HANDLE Handle(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
+
+// A descriptor over a handle (closing the descriptor closes the handle).
+int Descriptor(HANDLE h, int flags) {
+  int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), flags | _O_BINARY);
+  if (fd < 0) ::CloseHandle(h);
+  return fd;
+}
+
+bool WriteAll(HANDLE h, std::string_view data, OVERLAPPED* at) {
+  while (!data.empty()) {
+    DWORD chunk = data.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(data.size());
+    DWORD n = 0;
+    if (!::WriteFile(h, data.data(), chunk, &n, at) || n == 0) return false;
+    data.remove_prefix(n);
+    if (at) {
+      ULARGE_INTEGER off;
+      off.LowPart = at->Offset;
+      off.HighPart = at->OffsetHigh;
+      off.QuadPart += n;
+      at->Offset = off.LowPart;
+      at->OffsetHigh = off.HighPart;
+    }
+  }
+  return true;
+}
+
+OVERLAPPED At(int64_t offset) {
+  OVERLAPPED o{};
+  ULARGE_INTEGER off;
+  off.QuadPart = static_cast<ULONGLONG>(offset);
+  o.Offset = off.LowPart;
+  o.OffsetHigh = off.HighPart;
+  return o;
+}
+
+bool WriteAndSync(const std::string& path, std::string_view data, bool append, std::string* error) {
+  HANDLE h = ::CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, kShareAll, nullptr,
+                           append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    if (error) *error = LastErrorText("Cannot open file", path);
+    return false;
+  }
+  bool ok = WriteAll(h, data, nullptr) && ::FlushFileBuffers(h);
+  if (!ok && error) *error = LastErrorText("Cannot write file", path);
+  ::CloseHandle(h);
+  return ok;
+}
+
+CalendarTime FromTm(const struct tm& tm, int msec) {
+  CalendarTime t;
+  t.year = tm.tm_year + 1900;
+  t.month = tm.tm_mon + 1;
+  t.day = tm.tm_mday;
+  t.hour = tm.tm_hour;
+  t.minute = tm.tm_min;
+  t.second = tm.tm_sec > 59 ? 59 : tm.tm_sec;
+  t.msec = msec;
+  return t;
+}
+
+// The identity of an open file: its volume and its index there.
+bool Identity(HANDLE h, BY_HANDLE_FILE_INFORMATION& info) { return ::GetFileInformationByHandle(h, &info) != 0; }
+
+}  // namespace
+
+CalendarTime LocalNow() {
+  SYSTEMTIME st;
+  ::GetLocalTime(&st);
+  CalendarTime t;
+  t.year = st.wYear;
+  t.month = st.wMonth;
+  t.day = st.wDay;
+  t.hour = st.wHour;
+  t.minute = st.wMinute;
+  t.second = st.wSecond > 59 ? 59 : st.wSecond;
+  t.msec = st.wMilliseconds;
+  return t;
+}
+
+CalendarTime LocalFromUnix(int64_t secs) {
+  __time64_t t = static_cast<__time64_t>(secs);
+  struct tm tm;
+  if (::_localtime64_s(&tm, &t) != 0) return CalendarTime{};
+  return FromTm(tm, 0);
+}
+
+int64_t UnixFromLocal(const CalendarTime& t) {
+  struct tm tm {};
+  tm.tm_year = t.year - 1900;
+  tm.tm_mon = t.month - 1;
+  tm.tm_mday = t.day;
+  tm.tm_hour = t.hour;
+  tm.tm_min = t.minute;
+  tm.tm_sec = t.second;
+  tm.tm_isdst = -1;
+  return static_cast<int64_t>(::_mktime64(&tm));
+}
+
+std::string ExecutablePath() {
+  char buf[MAX_PATH * 4];
+  DWORD n = ::GetModuleFileNameA(nullptr, buf, sizeof buf);
+  if (n == 0 || n >= sizeof buf) return std::string();
+  return std::string(buf, n);
+}
+
+std::string GetEnvVar(const char* name) {
+  char small[512];
+  DWORD n = ::GetEnvironmentVariableA(name, small, sizeof small);
+  if (n == 0) return std::string();
+  if (n < sizeof small) return std::string(small, n);
+  std::string big(n, '\0');
+  n = ::GetEnvironmentVariableA(name, big.data(), static_cast<DWORD>(big.size()));
+  big.resize(n < big.size() ? n : 0);
+  return big;
+}
+
+int ProcessId() { return static_cast<int>(::GetCurrentProcessId()); }
+
+bool ProcessAlive(int pid) {
+  if (pid <= 0) return false;
+  HANDLE h = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+  if (!h) return ::GetLastError() == ERROR_ACCESS_DENIED;  // exists, someone else's
+  const bool running = ::WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+  ::CloseHandle(h);
+  return running;
+}
+
+void* OpenLibrary(const std::string& path, std::string* error) {
+  // A path with a folder: the libraries it needs are looked for beside it first.
+  const bool hasFolder = path.find_first_of("\\/") != std::string::npos;
+  HMODULE h = ::LoadLibraryExA(path.c_str(), nullptr, hasFolder ? LOAD_WITH_ALTERED_SEARCH_PATH : 0);
+  if (!h && error) *error = ErrorText(::GetLastError());
+  return reinterpret_cast<void*>(h);
+}
+
+void* LibrarySymbol(void* lib, const std::string& name) {
+  if (!lib) return nullptr;
+  return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(lib), name.c_str()));
+}
+
+const char* SharedLibraryPrefix() { return ""; }
+const char* SharedLibrarySuffix() { return ".dll"; }
+char PathListSeparator() { return ';'; }
+
+bool WriteFileSynced(const std::string& path, std::string_view data, std::string* error) {
+  return WriteAndSync(path, data, false, error);
+}
+
+bool AppendFileSynced(const std::string& path, std::string_view data, std::string* error) {
+  return WriteAndSync(path, data, true, error);
+}
+
+// A folder's entries are written through by the file system's own journal;
+// there is nothing to flush.
+void SyncDirectory(const std::string&) {}
+
+int OpenAppend(const std::string& path, std::string* error) {
+  HANDLE h = ::CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    if (error) *error = LastErrorText("Cannot open file", path);
+    return -1;
+  }
+  int fd = Descriptor(h, _O_APPEND | _O_WRONLY);
+  if (fd < 0 && error) *error = "Cannot open file \"" + path + "\": no descriptor left";
+  return fd;
+}
+
+bool WriteAppend(int fd, std::string_view data, const std::string& path, std::string* error) {
+  if (WriteAll(Handle(fd), data, nullptr)) return true;
+  if (error) *error = LastErrorText("Cannot write file", path);
+  return false;
+}
+
+// A file deleted while open is only marked for deletion while it is held
+// (its name may even stay until the last handle closes), and a file renamed
+// away keeps its handle: the open file is still named only when it is not
+// marked for deletion and its path's file is the very same file.
+bool StillNamed(int fd) {
+  HANDLE h = Handle(fd);
+  FILE_STANDARD_INFO standard{};
+  if (!::GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof standard) || standard.DeletePending)
+    return false;
+  char name[MAX_PATH * 4];
+  DWORD n = ::GetFinalPathNameByHandleA(h, name, sizeof name, FILE_NAME_NORMALIZED);
+  if (n == 0 || n >= sizeof name) return false;
+  HANDLE byName = ::CreateFileA(name, FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (byName == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION a, b;
+  const bool same = Identity(h, a) && Identity(byName, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+                    a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  ::CloseHandle(byName);
+  return same;
+}
+
+void CloseFile(int fd) {
+  if (fd >= 0) ::_close(fd);
+}
+
+// ---- The calls the Windows port moved behind the seam.
+
+std::string SystemDirectory() {
+  char buf[MAX_PATH];
+  UINT n = ::GetSystemDirectoryA(buf, sizeof buf);
+  if (n == 0 || n >= sizeof buf) return std::string();
+  return std::string(buf, n);
+}
+
+std::string ShortPath(const std::string& path) {
+  DWORD n = ::GetShortPathNameA(path.c_str(), nullptr, 0);
+  if (n == 0) return path;
+  std::string s(n, '\0');
+  n = ::GetShortPathNameA(path.c_str(), s.data(), n);
+  if (n == 0 || n >= s.size()) return path;
+  s.resize(n);
+  return s;
+}
+
+std::string Utf8Path(const std::string& path) {
+  if (path.empty()) return path;
+  int wn = ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+  if (wn <= 0) return path;
+  std::wstring w(static_cast<size_t>(wn), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), w.data(), wn);
+  int un = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), wn, nullptr, 0, nullptr, nullptr);
+  if (un <= 0) return path;
+  std::string u(static_cast<size_t>(un), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, w.data(), wn, u.data(), un, nullptr, nullptr);
+  return u;
+}
+
+int CopyFileOver(const std::string& from, const std::string& to, bool failIfExists) {
+  if (::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE)) return 0;
+  return static_cast<int>(::GetLastError());
+}
+
+bool RenameOver(const std::string& from, const std::string& to, std::string* error) {
+  // Held open without delete sharing by someone else: a short retry (about
+  // a second in all) before giving up.
+  for (int attempt = 0;; ++attempt) {
+    if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD code = ::GetLastError();
+    if ((code != ERROR_ACCESS_DENIED && code != ERROR_SHARING_VIOLATION) || attempt == 20) {
+      if (error) *error = "Cannot replace file \"" + to + "\": " + ErrorText(code);
+      return false;
+    }
+    ::Sleep(50);
+  }
+}
+
+int OpenReadWrite(const std::string& path, bool append, std::string* error) {
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | (append ? FILE_APPEND_DATA : GENERIC_WRITE), kShareAll,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    if (error) *error = LastErrorText("Cannot open file", path);
+    return -1;
+  }
+  int fd = Descriptor(h, _O_RDWR | (append ? _O_APPEND : 0));
+  if (fd < 0 && error) *error = "Cannot open file \"" + path + "\": no descriptor left";
+  return fd;
+}
+
+int OpenRead(const std::string& path, std::string* error) {
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    if (error) *error = LastErrorText("Cannot open file", path);
+    return -1;
+  }
+  int fd = Descriptor(h, _O_RDONLY);
+  if (fd < 0 && error) *error = "Cannot open file \"" + path + "\": no descriptor left";
+  return fd;
+}
+
+int64_t OpenFileSize(int fd) {
+  LARGE_INTEGER size;
+  return ::GetFileSizeEx(Handle(fd), &size) ? static_cast<int64_t>(size.QuadPart) : -1;
+}
+
+int64_t ReadAt(int fd, int64_t offset, char* buf, size_t n) {
+  OVERLAPPED at = At(offset);
+  DWORD got = 0;
+  DWORD want = n > 0x40000000u ? 0x40000000u : static_cast<DWORD>(n);
+  if (!::ReadFile(Handle(fd), buf, want, &got, &at)) return ::GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+  return static_cast<int64_t>(got);
+}
+
+bool WriteAt(int fd, int64_t offset, std::string_view data) {
+  OVERLAPPED at = At(offset);
+  return WriteAll(Handle(fd), data, &at);
+}
+
+bool SyncFile(int fd) { return ::FlushFileBuffers(Handle(fd)) != 0; }
+
+bool StdinIsTerminal() {
+  DWORD mode;
+  return ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+void KillProcessNow() {
+  ::TerminateProcess(::GetCurrentProcess(), 137);
+  std::_Exit(137);
+}
+
+}  // namespace rtl::os
