@@ -235,6 +235,9 @@ class SignatureTest : public FiscalFilesTest {
 };
 
 TEST_F(SignatureTest, TheProducedFileVerifiesWithOpenssl) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no openssl command here: sim/tests/files_test.cpp pins the signature bytes OpenSSL gives";
+#endif
   ASSERT_TRUE(Qor01100::Gera_ArquivoMFD(Arquivo("D", "05/03/2026", "05/03/2026", "ATO"), ret));
   const fs::path file = menuDir / "AtoCotepe.txt";
   const std::string before = ReadAll(file);

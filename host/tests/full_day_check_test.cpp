@@ -2,8 +2,6 @@
 // the end of examples/full-day.json agrees with the fiscal coupons the
 // simulated printer registered during that day.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -17,6 +15,7 @@
 
 #include "platform/library.h"
 #include "sim/ecfsim_table.h"
+#include "tests/support/portable.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -41,14 +40,19 @@ double SumOf(const json& ds, const std::string& name) {
 }
 
 TEST(FullDayCheck, ExportedReductionAgreesWithTheDaysCoupons) {
-  const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
-  static std::mt19937_64 rng(std::random_device{}());
-  const fs::path tmp = fs::temp_directory_path() / ("full-day-check-" + std::to_string(::getpid()) + "-" +
-                                                    std::to_string(rng()));
-  fs::create_directories(tmp);
-  const std::string cmd = "cd '" + tmp.string() + "' && '" + (bin / "qorhost").string() + "' --state ecf --host-dir host '" +
-                          (fs::path(QOR_SOURCE_DIR) / "examples" / "full-day.json").string() + "' </dev/null >out.txt 2>err.txt";
-  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  using qortest::Quote;
+  const fs::path bin = qortest::ProgramDir();
+  const fs::path tmp = qortest::MakeTempDir("full-day-check");
+#ifdef _WIN32
+  const char* kNoInput = "NUL";
+#else
+  const char* kNoInput = "/dev/null";
+#endif
+  const std::string cmd = qortest::ChangeDirCommand(tmp.string()) + " && " + Quote((bin / "qorhost").string()) +
+                          " --state ecf --host-dir host " +
+                          Quote(fs::absolute(fs::path(QOR_SOURCE_DIR) / "examples" / "full-day.json").string()) + " <" + kNoInput +
+                          " >out.txt 2>err.txt";
+  ASSERT_EQ(qortest::RunCommand(cmd), 0);
 
   // The last end-of-day step: its four exported tables.
   json step;

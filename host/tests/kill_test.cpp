@@ -5,6 +5,10 @@
 // still holds its record, the check raises no false alarm, and no temporary
 // file is left in the host folder.
 #include <gtest/gtest.h>
+// The till is a forked process killed with a signal: POSIX only for now (on
+// Windows qorhost's crash point ends the process with TerminateProcess, but
+// these tests have no Windows form yet).
+#ifndef _WIN32
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -217,3 +221,4 @@ TEST_F(KillTest, KilledAtRandomMomentsOfTheDayLosesNothing) {
 }
 
 }  // namespace
+#endif  // _WIN32

@@ -1,8 +1,6 @@
 // qorhost as a program, with the real module and the simulated printer:
 // every example script runs clean, and the command line's errors are clear.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -14,12 +12,14 @@
 #include <nlohmann/json.hpp>
 
 #include "host/adapter.h"
+#include "tests/support/portable.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path BinDir() { return fs::read_symlink("/proc/self/exe").parent_path(); }
+fs::path BinDir() { return qortest::ProgramDir(); }
+using qortest::Quote;
 
 std::string ReadFile(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -28,18 +28,10 @@ std::string ReadFile(const fs::path& p) {
   return ss.str();
 }
 
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
 class QorhostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    static std::mt19937_64 rng(std::random_device{}());
-    tmp = fs::temp_directory_path() / ("qorhost-cli-" + std::to_string(::getpid()) + "-" + std::to_string(rng()));
-    fs::create_directories(tmp);
+    tmp = qortest::MakeTempDir("qorhost-cli");
     hostDir = tmp / "host";
     stateDir = tmp / "ecf";
   }
@@ -51,12 +43,17 @@ class QorhostTest : public ::testing::Test {
 
   // Runs qorhost with the given arguments (standard input is not a terminal).
   int Qorhost(const std::string& args) {
-    const std::string cmd = "cd " + Quote(tmp.string()) + " && " + Quote((BinDir() / "qorhost").string()) + " " +
-                            args + " </dev/null >out.txt 2>err.txt";
-    const int rc = std::system(cmd.c_str());
+#ifdef _WIN32
+    const char* kNoInput = "NUL";
+#else
+    const char* kNoInput = "/dev/null";
+#endif
+    const std::string cmd = qortest::ChangeDirCommand(tmp.string()) + " && " + Quote((BinDir() / "qorhost").string()) +
+                            " " + args + " <" + kNoInput + " >out.txt 2>err.txt";
+    const int rc = qortest::RunCommand(cmd);
     out = ReadFile(tmp / "out.txt");
     err = ReadFile(tmp / "err.txt");
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return rc;
   }
   // Runs a session with a fresh printer and host folder.
   int Session(const fs::path& file, const std::string& extra = "") {
@@ -90,10 +87,13 @@ class QorhostTest : public ::testing::Test {
   std::string out, err;
 };
 
+// With its drive on Windows: qorhost runs in another folder, maybe on another drive.
+fs::path ExamplesDir() { return fs::absolute(fs::path(QOR_SOURCE_DIR) / "examples"); }
+
 std::vector<fs::path> ExampleScripts() {
   std::vector<fs::path> v;
   std::error_code ec;
-  for (const auto& e : fs::directory_iterator(fs::path(QOR_SOURCE_DIR) / "examples", ec))
+  for (const auto& e : fs::directory_iterator(ExamplesDir(), ec))
     if (e.path().extension() == ".json") v.push_back(e.path());
   std::sort(v.begin(), v.end());
   return v;
@@ -124,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, ::testing::ValuesIn(ExampleScrip
 TEST(Examples, TheBasicsAndTheFullDayExist) {
   const auto scripts = ExampleScripts();
   for (const char* name : {"basics.json", "full-day.json"})
-    EXPECT_NE(std::find(scripts.begin(), scripts.end(), fs::path(QOR_SOURCE_DIR) / "examples" / name), scripts.end())
+    EXPECT_NE(std::find(scripts.begin(), scripts.end(), ExamplesDir() / name), scripts.end())
         << name;
 }
 
@@ -212,8 +212,8 @@ TEST_F(QorhostTest, TapeShowsOnlyWhatThisSessionPrintedAndTheJournalRecordsTheCa
 
 TEST_F(QorhostTest, AnotherVendorLibraryIsTakenByItsPath) {
   auto file = Write("s.json", kSale);
-  EXPECT_EQ(Session(file, "--printer " + Quote((BinDir() / "libElgin.so").string())), 0) << err;
-  EXPECT_EQ(Qorhost("--printer " + Quote((tmp / "nao-existe.so").string()) + " --host-dir h " + Quote(file.string())),
+  EXPECT_EQ(Session(file, "--printer " + Quote((BinDir() / qortest::SharedLibraryFile("Elgin")).string())), 0) << err;
+  EXPECT_EQ(Qorhost("--printer " + Quote((tmp / qortest::SharedLibraryFile("nao-existe")).string()) + " --host-dir h " + Quote(file.string())),
             1);
   EXPECT_NE(err.find("cannot load the printer library"), std::string::npos) << err;
 }

@@ -11,6 +11,7 @@
 #include "hostlib/messages.h"
 #include "platform/errors.h"
 #include "platform/text.h"
+#include "tests/support/portable.h"
 
 namespace {
 
@@ -129,9 +130,7 @@ TEST(MessagesText, SetTextReplacesTheWholeTable) {
 class MessagesFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "qor_msg_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
+    dir_ = qortest::MakeTempDir("qor_msg");
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
   std::filesystem::path dir_;

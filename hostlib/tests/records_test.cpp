@@ -15,6 +15,7 @@
 #include "platform/datetime.h"
 #include "platform/env.h"
 #include "platform/text.h"
+#include "tests/support/portable.h"
 
 namespace {
 
@@ -28,9 +29,7 @@ using nlohmann::json;
 class Records : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "qor_records_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
+    dir_ = qortest::MakeTempDir("qor_records");
     env_.programPath = (dir_ / "qorhost").string();
     env_.clockFrozen = true;
     env_.frozenNow = rtl::EncodeDate(2026, 7, 15) + rtl::EncodeTime(9, 30, 0, 0);

@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include <unistd.h>
 
 #include "platform/dataset.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -103,7 +103,7 @@ TEST_F(BulkTest, DeletingThroughAFilterLeavesTheOtherRowsInTheirOrder) {
   fromPacket.SetData(ds.Data());
   EXPECT_EQ(fromPacket.RecordCount(), static_cast<int>(expected.size()));
   const std::string path =
-      (std::filesystem::temp_directory_path() / ("bulk-" + std::to_string(::getpid()) + ".xml")).string();
+      (std::filesystem::temp_directory_path() / ("bulk-" + std::to_string(rtl::ProcessId()) + ".xml")).string();
   ds.SaveToFile(path);
   ClientDataSet loaded;
   loaded.LoadFromFile(path);

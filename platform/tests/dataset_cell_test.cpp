@@ -1,7 +1,6 @@
 // Client datasets: texts kept inside a row's cells or on the heap, whatever
 // their length, through every path that writes or copies them.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "platform/dataset.h"
+#include "platform/process.h"
 #include "platform/dataset_cell.h"
 
 namespace {
@@ -150,7 +150,7 @@ TEST_F(CellDataSetTest, LongAndShortTextsSortFilterAndTravelThroughFiles) {
   ds.SetFiltered(false);
 
   const std::string path = (std::filesystem::temp_directory_path() /
-                            ("qor_cells_" + std::to_string(getpid()) + ".xml")).string();
+                            ("qor_cells_" + std::to_string(rtl::ProcessId()) + ".xml")).string();
   ds.SaveToFile(path);
   ClientDataSet back;
   back.LoadFromFile(path);
@@ -171,7 +171,7 @@ TEST_F(CellDataSetTest, RowsLoadedInBulkLiveAndDieOneByOne) {
   const int n = 1000;  // many blocks' worth
   for (int i = 0; i < n; ++i) Add(Text(static_cast<size_t>(i % 40), 'a' + i % 7), i, Text(30));
   const std::string path = (std::filesystem::temp_directory_path() /
-                            ("qor_bulk_" + std::to_string(getpid()) + ".xml")).string();
+                            ("qor_bulk_" + std::to_string(rtl::ProcessId()) + ".xml")).string();
   ds.SaveToFile(path);
   for (const char* how : {"file", "packet"}) {
     SCOPED_TRACE(how);

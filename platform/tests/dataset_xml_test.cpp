@@ -1,6 +1,5 @@
 // Client datasets: data packets, XML data-packet text and files.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "platform/dataset.h"
+#include "platform/process.h"
 #include "platform/datetime.h"
 #include "platform/errors.h"
 #include "platform/locale.h"
@@ -38,7 +38,7 @@ class XmlTest : public ::testing::Test {
  protected:
   void SetUp() override {
     static int counter = 0;
-    dir = fs::temp_directory_path() / ("qor_dataset_" + std::to_string(getpid()) + "_" + std::to_string(++counter));
+    dir = fs::temp_directory_path() / ("qor_dataset_" + std::to_string(rtl::ProcessId()) + "_" + std::to_string(++counter));
     fs::create_directories(dir);
   }
   void TearDown() override { fs::remove_all(dir); }

@@ -10,6 +10,7 @@
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/locale.h"
+#include "tests/support/portable.h"
 
 using namespace rtl;
 
@@ -378,21 +379,36 @@ TEST_F(DateTimeTest, Iso) {
   EXPECT_EQ(back, DT(1999, 12, 31, 23, 59, 59, 999));
 }
 
+// The C run-time reads TZ again.
+void SetZone() {
+#ifdef _WIN32
+  ::_tzset();
+#else
+  ::tzset();
+#endif
+}
+
 TEST_F(DateTimeTest, UnixSecondsInLocalTime) {
   const char* old = std::getenv("TZ");
   std::string saved = old ? old : "";
-  setenv("TZ", "UTC", 1);
-  tzset();
+  qortest::SetEnvVar("TZ", "UTC");
+  SetZone();
   EXPECT_EQ(FromUnixSeconds(0), DT(1970, 1, 1));
   EXPECT_EQ(FromUnixSeconds(1709283907, 123), DT(2024, 3, 1, 9, 5, 7, 123));
   EXPECT_EQ(ToUnixSeconds(DT(2024, 3, 1, 9, 5, 7)), 1709283907);
-  setenv("TZ", "America/Sao_Paulo", 1);  // UTC-3 (no daylight saving since 2019)
-  tzset();
+  // UTC-3 (no daylight saving since 2019); the C run-time of Windows knows
+  // zones by offset only.
+#ifdef _WIN32
+  qortest::SetEnvVar("TZ", "BRT3");
+#else
+  qortest::SetEnvVar("TZ", "America/Sao_Paulo");
+#endif
+  SetZone();
   EXPECT_EQ(FromUnixSeconds(1709283907), DT(2024, 3, 1, 6, 5, 7));
   EXPECT_EQ(ToUnixSeconds(DT(2024, 3, 1, 6, 5, 7)), 1709283907);
-  if (old) setenv("TZ", saved.c_str(), 1);
-  else unsetenv("TZ");
-  tzset();
+  if (old) qortest::SetEnvVar("TZ", saved);
+  else qortest::UnsetEnvVar("TZ");
+  SetZone();
   EXPECT_EQ(ToUnixSeconds(FromUnixSeconds(1709283907)), 1709283907);
 }
 

@@ -3,10 +3,12 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/datetime.h"
 #include "platform/env.h"
 #include "platform/files.h"
+#include "tests/support/portable.h"
 
 using namespace rtl;
 
@@ -23,21 +25,39 @@ TEST(Env, DefaultPaths) {
   Env* e = DefaultEnv();
   std::string exe = e->ProgramPath();
   ASSERT_FALSE(exe.empty());
-  EXPECT_EQ(exe[0], '/') << exe;
+  EXPECT_TRUE(std::filesystem::path(exe).is_absolute()) << exe;
   EXPECT_TRUE(FileExists(exe)) << exe;
   EXPECT_NE(exe.find("_tests"), std::string::npos) << exe;  // this test program
   EXPECT_EQ(ParamStr0(), exe);
   std::string dir = ProgramDir();
-  EXPECT_EQ(dir + "/" + exe.substr(exe.rfind('/') + 1), exe);
-  EXPECT_NE(dir.back(), '/');
+  const size_t sep = exe.find_last_of("/\\");
+  EXPECT_EQ(dir + exe[sep] + exe.substr(sep + 1), exe);
+  EXPECT_NE(dir.back(), exe[sep]);
   EXPECT_EQ(e->ShortPath("C:\\Arquivos de Programas\\x"), "C:\\Arquivos de Programas\\x");
 
-  unsetenv("QOR_SYSTEM_DIR");
+  qortest::UnsetEnvVar("QOR_SYSTEM_DIR");
+#ifdef _WIN32
+  const std::string system = e->SystemDirectory();  // GetSystemDirectoryA: "C:\windows\system32" or so
+  EXPECT_TRUE(DirectoryExists(system)) << system;
+  EXPECT_NE(AnsiLowerCase(system).find("system32"), std::string::npos) << system;
+#else
   EXPECT_EQ(e->SystemDirectory(), "/etc");
-  setenv("QOR_SYSTEM_DIR", "/tmp/sys", 1);
+#endif
+  qortest::SetEnvVar("QOR_SYSTEM_DIR", "/tmp/sys");
   EXPECT_EQ(e->SystemDirectory(), "/tmp/sys");
-  unsetenv("QOR_SYSTEM_DIR");
+  qortest::UnsetEnvVar("QOR_SYSTEM_DIR");
 }
+
+#ifdef _WIN32
+// The short form of an existing path has no blanks and names the same folder.
+TEST(Env, ShortPathOfAnExistingFolder) {
+  const std::filesystem::path dir = qortest::MakeTempDir("Arquivos de Programas");
+  const std::string shortPath = DefaultEnv()->ShortPath(dir.string());
+  EXPECT_TRUE(DirectoryExists(shortPath)) << shortPath;
+  EXPECT_EQ(shortPath.find(' '), std::string::npos) << shortPath;
+  std::filesystem::remove_all(dir);
+}
+#endif
 
 TEST(Env, SleepAndMessages) {
   TDateTime t0 = DefaultEnv()->Now();

@@ -1,8 +1,6 @@
 // Loading shared libraries by the module's names.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 
@@ -10,13 +8,20 @@
 #include "platform/files.h"
 #include "platform/library.h"
 #include "platform/text.h"
+#include "tests/support/portable.h"
 
 using namespace rtl;
 
 namespace {
 
 // The run-time layer's own library (built beside the tests) serves as a
-// library to load: its file name is libqorrtl.so.
+// library to load: its file name is libqorrtl.so (qorrtl.dll on Windows).
+#ifdef _WIN32
+constexpr char kListSeparator = ';';
+#else
+constexpr char kListSeparator = ':';
+#endif
+
 std::string BinDir() {
   const char* b = std::getenv("QOR_BUILD_BIN");
   if (b && *b) return b;
@@ -27,7 +32,7 @@ class LibraryTest : public ::testing::Test {
  protected:
   void TearDown() override {
     ClearLibraryOverrides();
-    unsetenv("QOR_LIBRARY_PATH");
+    qortest::UnsetEnvVar("QOR_LIBRARY_PATH");
   }
 };
 
@@ -35,8 +40,7 @@ TEST_F(LibraryTest, MissingLibraryGivesAClearError) {
   std::string err;
   EXPECT_EQ(LoadLibraryByName("NoSuchVendor.dll", &err), nullptr);
   EXPECT_NE(err.find("Cannot load library \"NoSuchVendor.dll\""), std::string::npos) << err;
-  EXPECT_NE(err.find("libNoSuchVendor.so"), std::string::npos) << err;
-  EXPECT_NE(err.find("NoSuchVendor.so"), std::string::npos) << err;
+  EXPECT_NE(err.find(qortest::SharedLibraryFile("NoSuchVendor")), std::string::npos) << err;
   EXPECT_EQ(LoadLibraryByName("NoSuchVendor.dll"), nullptr);  // no error pointer: fine too
   EXPECT_EQ(LoadLibraryByName("", &err), nullptr);
   EXPECT_EQ(CurrentEnv()->LoadLibrary("NoSuchVendor.dll"), nullptr);
@@ -49,7 +53,7 @@ TEST_F(LibraryTest, MissingLibraryWithAFolder) {
 }
 
 TEST_F(LibraryTest, DllNameFindsLibSoInTheSearchPath) {
-  setenv("QOR_LIBRARY_PATH", ("/nonexistent:" + BinDir()).c_str(), 1);
+  qortest::SetEnvVar("QOR_LIBRARY_PATH", "/nonexistent" + std::string(1, kListSeparator) + BinDir());
   std::string err;
   void* h = LoadLibraryByName("qorrtl.dll", &err);
   ASSERT_NE(h, nullptr) << err;
@@ -65,7 +69,7 @@ TEST_F(LibraryTest, DllNameFindsLibSoInTheSearchPath) {
 }
 
 TEST_F(LibraryTest, OverrideComesFirst) {
-  std::string lib = BinDir() + "/libqorrtl.so";
+  std::string lib = BinDir() + "/" + qortest::SharedLibraryFile("qorrtl");
   ASSERT_TRUE(FileExists(lib));
   SetLibraryOverride("QorOverrideOnly.dll", lib);
   std::string err;
@@ -74,25 +78,24 @@ TEST_F(LibraryTest, OverrideComesFirst) {
   EXPECT_EQ(LoadLibraryByName("QorOverrideOnly.dll", &err), h);
   SetLibraryOverride("QorOverrideOnly.dll", "");
   EXPECT_EQ(LoadLibraryByName("QorOverrideOnly.dll", &err), nullptr);
-  SetLibraryOverride("Broken.dll", "/nonexistent/libBroken.so");
+  SetLibraryOverride("Broken.dll", "/nonexistent/" + qortest::SharedLibraryFile("Broken"));
   EXPECT_EQ(LoadLibraryByName("Broken.dll", &err), nullptr);
   EXPECT_NE(err.find("override"), std::string::npos) << err;
 }
 
 TEST_F(LibraryTest, ABrokenFileStopsTheSearch) {
-  auto dir = std::filesystem::temp_directory_path() / ("rtl-lib-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  WriteFileBytes((dir / "libBad.so").string(), "not an ELF file");
-  setenv("QOR_LIBRARY_PATH", dir.string().c_str(), 1);
+  auto dir = qortest::MakeTempDir("rtl-lib");
+  WriteFileBytes((dir / qortest::SharedLibraryFile("Bad")).string(), "not a library file");
+  qortest::SetEnvVar("QOR_LIBRARY_PATH", dir.string());
   std::string err;
   EXPECT_EQ(LoadLibraryByName("Bad.dll", &err), nullptr);
-  EXPECT_NE(err.find("libBad.so"), std::string::npos) << err;
+  EXPECT_NE(err.find(qortest::SharedLibraryFile("Bad")), std::string::npos) << err;
   std::filesystem::remove_all(dir);
 }
 
 TEST_F(LibraryTest, PathWithFolderLoadsAsGiven) {
   std::string err;
-  void* h = LoadLibraryByName(BinDir() + "/libqorrtl.so", &err);
+  void* h = LoadLibraryByName(BinDir() + "/" + qortest::SharedLibraryFile("qorrtl"), &err);
   ASSERT_NE(h, nullptr) << err;
   EXPECT_EQ(LoadLibraryByName(BinDir() + "/qorrtl.dll", &err), h) << err;
 }

@@ -1,11 +1,11 @@
 // String lists: lines, Text with CR LF, SetText with every line break, name=value, files.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "platform/errors.h"
+#include "platform/process.h"
 #include "platform/files.h"
 #include "platform/stringlist.h"
 
@@ -101,7 +101,7 @@ TEST(StringList, NameValue) {
 }
 
 TEST(StringList, LoadAndSave) {
-  auto dir = std::filesystem::temp_directory_path() / ("rtl-sl-" + std::to_string(::getpid()));
+  auto dir = std::filesystem::temp_directory_path() / ("rtl-sl-" + std::to_string(rtl::ProcessId()));
   std::filesystem::create_directories(dir);
   std::string path = (dir / "l.txt").string();
   StringList l;

@@ -1,7 +1,6 @@
 // Fixture of the printer's own tests: a fresh printer in its own state
 // folder, a frozen clock, the port open, a call journal.
 #pragma once
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/ecfsim.h"
+#include "platform/process.h"
 
 // The entry points, as the printer exports them.
 extern "C" {
@@ -71,7 +71,7 @@ class SimTest : public ::testing::Test {
   void SetUp() override {
     static std::mt19937_64 rng(std::random_device{}());
     dir = std::filesystem::temp_directory_path() /
-          ("ecfsim-test-" + std::to_string(::getpid()) + "-" + std::to_string(rng()));
+          ("ecfsim-test-" + std::to_string(rtl::ProcessId()) + "-" + std::to_string(rng()));
     std::filesystem::create_directories(dir);
     ASSERT_EQ(ecfsim_set_state_dir((dir / "ecf").string().c_str()), 0);
     ASSERT_EQ(ecfsim_reset(), 0);

@@ -8,11 +8,13 @@
 // printer call of the day receives the fault. A faulted run drops the
 // example's `expect` checks (after a fault they cannot all hold).
 #pragma once
+#ifndef _WIN32
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstring>
@@ -28,6 +30,7 @@
 
 #include "platform/library.h"
 #include "sim/ecfsim_table.h"
+#include "tests/support/portable.h"
 
 extern char** environ;
 
@@ -154,6 +157,21 @@ class DayRunner {
     return script;
   }
 
+#ifdef _WIN32
+  // qorhost in a process of its own, through the command interpreter (a
+  // run is not ended at the limit here: the command waits for it).
+  void Spawn(const fs::path& dir, std::chrono::seconds, DayRun& run) const {
+    using qortest::Quote;
+    const std::string cmd = Quote((bin_ / "qorhost.exe").string()) + " --state " + Quote((dir / "ecf").string()) +
+                            " --host-dir " + Quote((dir / "host").string()) + " --journal " +
+                            Quote((dir / "journal.jsonl").string()) + " " + Quote((dir / "day.json").string()) +
+                            " < NUL > " + Quote((dir / "out.jsonl").string()) + " 2> " + Quote((dir / "err.txt").string());
+    run.exitCode = qortest::RunCommand(cmd);
+    std::ifstream err(dir / "err.txt");
+    std::string text((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+    run.errors += text.substr(0, 2000);
+  }
+#else
   // qorhost in a process of its own, ended when it outlives the limit.
   void Spawn(const fs::path& dir, std::chrono::seconds limit, DayRun& run) const {
     const std::string exe = (bin_ / "qorhost").string();
@@ -191,6 +209,7 @@ class DayRunner {
     std::string text((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
     run.errors += text.substr(0, 2000);
   }
+#endif
 
   // Each step's line follows the line of its note.
   void ReadOutput(const fs::path& file, DayRun& run) const {

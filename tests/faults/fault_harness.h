@@ -13,7 +13,9 @@
 // ecfsim_fail / ecfsim_raise for that call (times 1) or for it and every
 // later call (times -1), and then forwards the call to the printer.
 #pragma once
+#ifndef _WIN32
 #include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -30,6 +32,7 @@
 #include <nlohmann/json.hpp>
 
 #include "module/Qor01100.h"
+#include "platform/library.h"
 #include "hostlib/cripto.h"
 #include "hostlib/dialogs.h"
 #include "platform/dataset.h"
@@ -181,8 +184,13 @@ class InterposingEnv : public rtl::EnvWrapper {
 // The module's shared variables as the module itself sees them.
 template <class T>
 T& Shared(const char* name) {
+#ifdef _WIN32
+  static void* modulo = rtl::LoadLibraryByName("Pkg_Qor01100.dll");  // the one already loaded
+  void* p = modulo ? rtl::GetLibrarySymbol(modulo, name) : nullptr;
+#else
   static void* modulo = dlopen("Pkg_Qor01100.so", RTLD_NOW | RTLD_NOLOAD);
   void* p = modulo ? dlsym(modulo, name) : nullptr;
+#endif
   if (!p) throw std::runtime_error(std::string("module variable not found: ") + name);
   return *static_cast<T*>(p);
 }

@@ -1,6 +1,6 @@
 #include "tests/support/module_fixture.h"
+#include "platform/process.h"
 
-#include <unistd.h>
 
 #include <chrono>
 #include <iostream>
@@ -39,7 +39,7 @@ std::string ModuleTest::A(const std::string& utf8) { return rtl::Utf8ToCp1252(ut
 void ModuleTest::SetUp() {
   static std::mt19937_64 rng(std::random_device{}());
   tmp = std::filesystem::temp_directory_path() /
-        ("qortest-" + std::to_string(::getpid()) + "-" + std::to_string(rng()));
+        ("qortest-" + std::to_string(rtl::ProcessId()) + "-" + std::to_string(rng()));
   hostDir = tmp / "host";
   stateDir = tmp / "ecf";
   journalPath = tmp / "journal.jsonl";

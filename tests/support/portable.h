@@ -1,0 +1,116 @@
+// What the tests need of the operating system, written once for POSIX and
+// Windows: the test program's folder, environment variables, temporary
+// folders, shared-library file names, running a command line. Header-only,
+// so that every test binary can use it whatever it links.
+#pragma once
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "platform/env.h"
+#include "platform/process.h"
+
+namespace qortest {
+
+// The folder of the running test program (where the build puts every
+// program and library).
+inline std::filesystem::path ProgramDir() {
+  return std::filesystem::path(rtl::DefaultEnv()->ProgramPath()).parent_path();
+}
+
+inline void SetEnvVar(const char* name, const std::string& value) {
+#ifdef _WIN32
+  ::_putenv_s(name, value.c_str());
+#else
+  ::setenv(name, value.c_str(), 1);
+#endif
+}
+
+inline void UnsetEnvVar(const char* name) {
+#ifdef _WIN32
+  ::_putenv_s(name, "");
+#else
+  ::unsetenv(name);
+#endif
+}
+
+// A new empty folder under the system's temporary folder, named
+// prefix-<process>-<counter>-<random>.
+inline std::filesystem::path MakeTempDir(const std::string& prefix) {
+  static std::atomic<unsigned> counter{0};
+  static std::mt19937_64 rng{std::random_device{}()};
+  for (;;) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      (prefix + "-" + std::to_string(rtl::ProcessId()) + "-" +
+                                       std::to_string(counter++) + "-" + std::to_string(rng() % 1000000));
+    std::error_code ec;
+    if (std::filesystem::create_directories(dir, ec)) return dir;
+    if (ec) throw std::filesystem::filesystem_error("cannot make a temporary folder", dir, ec);
+  }
+}
+
+// The file name of the shared library the build makes of `name`
+// ("libX.so" here, "X.dll" on Windows; the vendor libraries and the module
+// have no "lib" on Windows, and the project's own libraries keep it).
+inline std::string SharedLibraryFile(const std::string& name, bool vendor = true) {
+#ifdef _WIN32
+  return (vendor ? "" : "lib") + name + ".dll";
+#else
+  (void)vendor;
+  return "lib" + name + ".so";
+#endif
+}
+
+// The id of a process that no longer runs: a child that has ended (POSIX),
+// or an id no process has (Windows, whose ids are multiples of 4).
+inline int DeadProcessId() {
+#ifdef _WIN32
+  for (int pid = 0x3FFFFC;; pid -= 4)
+    if (!rtl::ProcessAlive(pid)) return pid;
+#else
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return static_cast<int>(child);
+#endif
+}
+
+// A path or argument quoted for the system's command interpreter.
+inline std::string Quote(const std::string& s) {
+#ifdef _WIN32
+  return "\"" + s + "\"";
+#else
+  std::string r = "'";
+  for (char c : s) r += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return r + "'";
+#endif
+}
+
+// The command that makes dir the current folder (on Windows also its drive).
+inline std::string ChangeDirCommand(const std::string& dir) {
+#ifdef _WIN32
+  return "cd /d " + Quote(dir);
+#else
+  return "cd " + Quote(dir);
+#endif
+}
+
+// Runs a command line through the system's interpreter; its exit code.
+inline int RunCommand(const std::string& command) {
+#ifdef _WIN32
+  // cmd /c takes off one pair of outer quotes.
+  return std::system(("\"" + command + "\"").c_str());
+#else
+  const int status = std::system(command.c_str());
+  return status == -1 ? -1 : WEXITSTATUS(status);
+#endif
+}
+
+}  // namespace qortest
