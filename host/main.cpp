@@ -228,6 +228,7 @@ qorhost::HostOptions OptionsFrom(const CommandLine& cl) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  rtl::BinaryStandardStreams();  // the same bytes on every system
   CommandLine cl;
   std::string error;
   if (!Parse(argc, argv, cl, error)) {

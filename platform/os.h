@@ -101,5 +101,8 @@ bool SyncFile(int fd);
 bool StdinIsTerminal();
 // Ends the process at once, as a crash would: no handlers, no flushing.
 [[noreturn]] void KillProcessNow();
+// Standard output and error written as bytes, without the C run-time's
+// line-end translation (Windows); nothing to do on POSIX.
+void BinaryStandardStreams();
 
 }  // namespace rtl::os

@@ -279,4 +279,6 @@ void KillProcessNow() {
   std::_Exit(137);
 }
 
+void BinaryStandardStreams() {}
+
 }  // namespace rtl::os

@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
@@ -345,6 +346,13 @@ bool StdinIsTerminal() {
 void KillProcessNow() {
   ::TerminateProcess(::GetCurrentProcess(), 137);
   std::_Exit(137);
+}
+
+void BinaryStandardStreams() {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  ::_setmode(::_fileno(stdout), _O_BINARY);
+  ::_setmode(::_fileno(stderr), _O_BINARY);
 }
 
 }  // namespace rtl::os

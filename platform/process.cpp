@@ -9,4 +9,14 @@ bool StdinIsTerminal() { return os::StdinIsTerminal(); }
 
 void KillProcessNow() { os::KillProcessNow(); }
 
+void BinaryStandardStreams() { os::BinaryStandardStreams(); }
+
+}  // namespace rtl
+
+namespace rtl {
+
+int ProcessId() { return os::ProcessId(); }
+
+bool ProcessAlive(int pid) { return os::ProcessAlive(pid); }
+
 }  // namespace rtl

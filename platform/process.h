@@ -8,5 +8,17 @@ namespace rtl {
 bool StdinIsTerminal();
 // Ends the process at once: no handlers run, nothing is flushed.
 [[noreturn]] void KillProcessNow();
+// Standard output and error as bytes: a line feed stays a line feed on
+// Windows too, so a program's output is the same on every system.
+void BinaryStandardStreams();
+
+}  // namespace rtl
+
+namespace rtl {
+
+// This process's id.
+int ProcessId();
+// True while a process with this id exists.
+bool ProcessAlive(int pid);
 
 }  // namespace rtl
