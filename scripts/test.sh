@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once in the normal build, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer; then each fuzz target for
-# a short fixed time when clang is installed (scripts/fuzz.sh).
+# AddressSanitizer and UndefinedBehaviorSanitizer; then the Windows lane
+# (scripts/test-windows.sh: both Windows architectures built and checked,
+# the 64-bit tests under wine); then each fuzz target for a short fixed time
+# when clang is installed (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -12,5 +14,6 @@ ctest --preset default -j "$jobs"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan -j "$jobs"
+bash scripts/test-windows.sh
 # The fuzz targets, 15 seconds each, when clang and its libFuzzer run-time are installed.
 bash scripts/fuzz.sh 15
