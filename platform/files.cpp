@@ -335,7 +335,7 @@ void AppendingFile::Close() {
 }
 
 void AppendingFile::Append(std::string_view path, std::string_view data) {
-  if (fd_ >= 0 && (path != path_ || !os::StillNamed(fd_))) Close();
+  if (fd_ >= 0 && (path != path_ || !os::StillNamed(fd_, NativePath(path)))) Close();
   std::string err;
   if (fd_ < 0) {
     const int fd = os::OpenAppend(NativePath(path), &err);

@@ -72,9 +72,10 @@ void AppendFileBytes(std::string_view path, std::string_view data);  // raises E
 // A log file kept open between appends. Each Append hands its data to the
 // operating system in one write before it returns, so a crash of the process
 // loses nothing already appended; there is no flush to the disk. The file is
-// opened again when the path changes, and when the open file was deleted or
-// replaced since the last append (the next line then creates it anew, as
-// opening per line would). One writer object per log; not thread-safe.
+// opened again when the path changes, and when the open file was deleted,
+// renamed away or replaced since the last append (the next line then goes
+// to the file at the path, created anew if need be, as opening per line
+// would). One writer object per log; not thread-safe.
 class AppendingFile {
  public:
   AppendingFile() = default;

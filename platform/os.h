@@ -49,9 +49,10 @@ void SyncDirectory(const std::string& dir);
 int OpenAppend(const std::string& path, std::string* error);
 // Hands all of data to the operating system (no flush to the disk).
 bool WriteAppend(int fd, std::string_view data, const std::string& path, std::string* error);
-// False when the open file no longer has a name (deleted, or replaced by
-// another file of its name), or cannot be examined.
-bool StillNamed(int fd);
+// False when the open file is no longer the file at path (deleted, renamed
+// away, or replaced by another file of its name: compared by file identity),
+// or cannot be examined.
+bool StillNamed(int fd, const std::string& path);
 void CloseFile(int fd);
 
 }  // namespace rtl::os

@@ -156,9 +156,10 @@ bool WriteAppend(int fd, std::string_view data, const std::string& path, std::st
   return false;
 }
 
-bool StillNamed(int fd) {
-  struct stat st;
-  return ::fstat(fd, &st) == 0 && st.st_nlink > 0;
+bool StillNamed(int fd, const std::string& path) {
+  struct stat open, named;
+  return ::fstat(fd, &open) == 0 && open.st_nlink > 0 && ::stat(path.c_str(), &named) == 0 &&
+         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
 void CloseFile(int fd) {

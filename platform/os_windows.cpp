@@ -219,17 +219,14 @@ bool WriteAppend(int fd, std::string_view data, const std::string& path, std::st
 
 // A file deleted while open is only marked for deletion while it is held
 // (its name may even stay until the last handle closes), and a file renamed
-// away keeps its handle: the open file is still named only when it is not
-// marked for deletion and its path's file is the very same file.
-bool StillNamed(int fd) {
+// away keeps its handle: the open file is still the file at path only when
+// it is not marked for deletion and the path's file is the very same file.
+bool StillNamed(int fd, const std::string& path) {
   HANDLE h = Handle(fd);
   FILE_STANDARD_INFO standard{};
   if (!::GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof standard) || standard.DeletePending)
     return false;
-  char name[MAX_PATH * 4];
-  DWORD n = ::GetFinalPathNameByHandleA(h, name, sizeof name, FILE_NAME_NORMALIZED);
-  if (n == 0 || n >= sizeof name) return false;
-  HANDLE byName = ::CreateFileA(name, FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+  HANDLE byName = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (byName == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION a, b;

@@ -290,6 +290,12 @@ TEST_F(FilesTest, AppendingFileFollowsPathAndDeletedFiles) {
   WriteFileAtomic(At("b"), "new\n");
   log.Append(At("b"), "4\n");
   EXPECT_EQ(ReadFileBytes(At("b")), "new\n4\n");
+  // Renamed away while open (a cleanup tool keeping old logs): the next
+  // line goes to a new file of the name, not to the renamed one.
+  ASSERT_TRUE(RenameFile(At("b"), At("b.old")));
+  log.Append(At("b"), "5\n");
+  EXPECT_EQ(ReadFileBytes(At("b")), "5\n");
+  EXPECT_EQ(ReadFileBytes(At("b.old")), "new\n4\n");
 }
 
 TEST_F(FilesTest, AppendingFileFailureRaisesAndRecovers) {
