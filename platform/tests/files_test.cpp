@@ -261,8 +261,9 @@ TEST_F(FilesTest, ReadFileBytesReadsFilesOfEverySize) {
     WriteFileBytes(At("sized"), data);
     EXPECT_EQ(ReadFileBytes(At("sized")), data) << n;
   }
-  if (std::filesystem::exists("/proc/self/status"))
+  if (std::filesystem::exists("/proc/self/status")) {
     EXPECT_NE(ReadFileBytes("/proc/self/status").find("Pid:"), std::string::npos);
+  }
 }
 
 TEST_F(FilesTest, AppendingFileKeepsEveryLineInOrder) {
