@@ -8,6 +8,7 @@
 #include "platform/datetime.h"
 #include "platform/env.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "tests/support/portable.h"
 
 using namespace rtl;
