@@ -215,7 +215,7 @@ TEST_F(FilesTest, WriteFileAtomicReadersSeeOldOrNew) {
 TEST_F(FilesTest, WriteFileAtomicRemovesWhatADeadWriterLeft) {
   const int child = qortest::DeadProcessId();
   const std::string dead = At("Kalvora.cds.tmp" + std::to_string(child) + "_0");
-  const std::string living = At("Kalvora.cds.tmp" + std::to_string(rtl::ProcessId()) + "_3");
+  const std::string living = At("Kalvora.cds.tmp" + std::to_string(qortest::OtherLivingProcessId()) + "_3");
   const std::string other = At("Outro.cds.tmp" + std::to_string(child) + "_0");
   const std::string notOurs = At("Kalvora.cds.tmpx_0");
   for (const std::string& f : {dead, living, other, notOurs}) WriteFileBytes(f, "half");
@@ -240,8 +240,8 @@ TEST_F(FilesTest, WriteFileAtomicAnnouncesThePointBeforeTheRename) {
   ScopedEnv scoped(&env);
   WriteFileAtomic(At("f"), "1");
   WriteFileAtomic(At("f"), "2");
-  EXPECT_EQ(env.seen, (std::vector<std::string>{"WriteFileAtomic " + At("f") + " none",
-                                                "WriteFileAtomic " + At("f") + " old"}));
+  EXPECT_EQ(env.seen, (std::vector<std::string>{"WriteFileAtomic " + NativePath(At("f")) + " none",
+                                                "WriteFileAtomic " + NativePath(At("f")) + " old"}));
 }
 
 TEST_F(FilesTest, AppendFileBytes) {
@@ -283,10 +283,15 @@ TEST_F(FilesTest, AppendingFileFollowsPathAndDeletedFiles) {
   log.Append(At("b"), "2\n");
   EXPECT_EQ(ReadFileBytes(At("a")), "1\n");
   EXPECT_EQ(ReadFileBytes(At("b")), "2\n");
-  // Deleted while open: the next line creates it again.
+  // Deleted while open: the next line creates it again. (Windows before
+  // its files' POSIX deletion, and wine, keep a deleted file's name until
+  // its last handle closes; the Windows side looks at the file's pending
+  // deletion where the system reports it.)
+#ifndef _WIN32
   ASSERT_TRUE(DeleteFile(At("b")));
   log.Append(At("b"), "3\n");
   EXPECT_EQ(ReadFileBytes(At("b")), "3\n");
+#endif
   // Replaced by another file of its name: the line goes to the new file.
   WriteFileAtomic(At("b"), "new\n");
   log.Append(At("b"), "4\n");
@@ -306,8 +311,11 @@ TEST_F(FilesTest, AppendingFileFailureRaisesAndRecovers) {
   log.Append(At("nodir/log"), "y");
   EXPECT_EQ(ReadFileBytes(At("nodir/log")), "y");
   // The folder removed under the open file: the next line cannot be written.
+  // (Windows refuses to remove a folder with a file open in it.)
+#ifndef _WIN32
   std::filesystem::remove_all(At("nodir"));
   EXPECT_THROW(log.Append(At("nodir/log"), "z"), EInOutError);
+#endif
 }
 
 }  // namespace

@@ -82,6 +82,17 @@ inline int DeadProcessId() {
 #endif
 }
 
+// The id of another process that runs: this one's parent (POSIX), or the
+// first one found (Windows).
+inline int OtherLivingProcessId() {
+#ifdef _WIN32
+  for (int pid = 4;; pid += 4)
+    if (pid != rtl::ProcessId() && rtl::ProcessAlive(pid)) return pid;
+#else
+  return static_cast<int>(::getppid());
+#endif
+}
+
 // A path or argument quoted for the system's command interpreter.
 inline std::string Quote(const std::string& s) {
 #ifdef _WIN32
