@@ -14,6 +14,7 @@
 #endif
 
 #include "platform/env.h"
+#include "platform/library.h"
 #include "platform/process.h"
 
 namespace qortest {
@@ -90,6 +91,18 @@ inline int OtherLivingProcessId() {
     if (pid != rtl::ProcessId() && rtl::ProcessAlive(pid)) return pid;
 #else
   return static_cast<int>(::getppid());
+#endif
+}
+
+// True when this Windows program runs under wine, which refuses to replace
+// or rename over a file that another handle holds open even when that
+// handle shares deletion (Windows allows it).
+inline bool UnderWine() {
+#ifdef _WIN32
+  void* ntdll = rtl::LoadLibraryByName("ntdll.dll");
+  return ntdll && rtl::GetLibrarySymbol(ntdll, "wine_get_version");
+#else
+  return false;
 #endif
 }
 
