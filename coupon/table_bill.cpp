@@ -4,9 +4,11 @@
 #include "coupon/operations.h"
 #include "driver/amounts.h"
 #include "driver/datamodule/dtmElgin01100.h"
+#include "driver/document_guard.h"
 #include "driver/frame.h"
 #include "driver/loaded_dataset.h"
 #include "driver/report_text.h"
+#include "driver/text_blocks.h"
 #include "fiscal/operations.h"
 #include "hostlib/consiste.h"
 #include "nonfiscal/operations.h"
@@ -89,6 +91,7 @@ bool Abertura_Mesa(const std::string& stIgnorado1, const std::string& stEsquemaC
                    const rtl::Variant& DADOS, double doVrDesc, double doConsMin, double doCouver, double doVrTxSer,
                    double doQtPessoas, double doTotal, double doAcresci) {
   TdtmElgin01100& dm = DataModule();
+  DocumentGuard doc;
   const std::string valor = DigitAmount(0.01);
   LoadedDataset itens(dm.cdsParcProdutos, DADOS);
   const std::string forma = Msg("RelGerencial").substr(0, 16);
@@ -98,7 +101,10 @@ bool Abertura_Mesa(const std::string& stIgnorado1, const std::string& stEsquemaC
   const std::string recibo = Nr_Cupom("", stEsquemaCor);
   const bool aberto = Abre_Comp_NFiscalVinc(stEsquemaCor, forma, valor, recibo);
 
-  auto imprime = [&](const std::string& bloco) { Usa_CompNFis(stEsquemaCor, bloco.substr(0, kReportBlock)); };
+  // Every block is sent, in pieces the voucher takes (nothing cut off).
+  auto imprime = [&](const std::string& bloco) {
+    for (const std::string& peca : LimitedBlocks(bloco, kReportBlock)) Usa_CompNFis(stEsquemaCor, peca);
+  };
   imprime(BillHeading(stMesa, stEmissao));
   imprime(BillColumns());
   rtl::ClientDataSet& ds = dm.cdsParcProdutos;
@@ -106,19 +112,22 @@ bool Abertura_Mesa(const std::string& stIgnorado1, const std::string& stEsquemaC
   imprime(BillAdjustments(doVrTxSer, doAcresci, doVrDesc));
   imprime(BillTotal(doTotal));
   FechRelatGerenc(stEsquemaCor, true, false);
-  return aberto;
+  // A bill the printer did not take whole is not a printed bill.
+  return aberto && doc.TextPrinted();
 }
 
 bool ImprimeMesasAbertas(rtl::ClientDataSet* cdsParams, const std::string& stCdFilial, const std::string& stCdCaixa,
                          const std::string& stEsquemaCor, const std::string& stNrSerie,
                          const rtl::Variant& oleMesasAbertas) {
+  // Declared first: an error after the report opened closes it before the answer.
+  DocumentGuard doc;
   try {
     rtl::ClientDataSet& ds = DataModule().cdsMesaAberQor;
     LoadedDataset mesas(ds, oleMesasAbertas);
     Relatorio_Gerencial_Imp(stEsquemaCor, stCdFilial, stCdCaixa, "", "");
     // "Emissão" in code page 1252.
     ReportBlock("               Mesas Abertas\n\nData Emiss\xE3o: " +
-                     rtl::FormatDateTime("dd/mm/yyyy hh:nn:ss", rtl::Now()) + kLf);
+                rtl::FormatDateTime("dd/mm/yyyy hh:nn:ss", rtl::Now()) + kLf);
     Section atual = Section::None;
     for (ds.First(); !ds.Eof(); ds.Next()) {
       const Section s = SectionOf(ds.FieldByName("DSCOMANDA").AsString());
@@ -130,6 +139,8 @@ bool ImprimeMesasAbertas(rtl::ClientDataSet* cdsParams, const std::string& stCdF
     }
     ReportBlock(kLf);
     FechRelatGerenc(stEsquemaCor, true, false);
+    // A list the printer did not take whole is neither reported nor registered as printed.
+    if (!doc.TextPrinted()) return false;
     GravaDocumentosNaoFiscais(stNrSerie, stEsquemaCor, "RG", "");
     return true;
   } catch (...) {

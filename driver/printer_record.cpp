@@ -39,4 +39,18 @@ Reading DocumentNumber() { return Text(Elgin_NumeroCupom, 6); }
 Reading Payments() { return Text(Elgin_VerificaFormasPagamento, 3016); }
 Reading CancelledCoupons() { return Text(Elgin_NumeroCuponsCancelados, 4); }
 
+std::optional<OpenDocument> NonFiscalDocument() {
+  // Indicator bits: 4 a management report open, 8 a linked voucher open.
+  constexpr int kReportOpen = 4, kVoucherOpen = 8;
+  int indicators = 0;
+  try {
+    if (Vendor(Elgin_LeIndicadores, &indicators) != 1) return std::nullopt;
+  } catch (...) {
+    return std::nullopt;
+  }
+  if ((indicators & kReportOpen) != 0) return OpenDocument::Report;
+  if ((indicators & kVoucherOpen) != 0) return OpenDocument::Voucher;
+  return OpenDocument::None;
+}
+
 }  // namespace Qor01100::record

@@ -30,4 +30,10 @@ QOR_API Reading Payments();
 // The count of cancelled fiscal coupons (CFC): changes when a coupon is cancelled, open or closed.
 QOR_API Reading CancelledCoupons();
 
+// The non-fiscal document the printer holds open, from its indicators: a
+// management report or a linked voucher; nullopt when the printer does not
+// answer (or its library throws).
+enum class OpenDocument { None, Report, Voucher };
+QOR_API std::optional<OpenDocument> NonFiscalDocument();
+
 }  // namespace Qor01100::record

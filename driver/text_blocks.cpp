@@ -1,6 +1,8 @@
 // Printed texts sent in pieces (see text_blocks.h).
 #include "driver/text_blocks.h"
 
+#include <algorithm>
+
 namespace Qor01100 {
 
 std::string TakeLine(std::string& text) {
@@ -31,6 +33,22 @@ std::vector<std::string> LineGroups(const std::string& text, std::size_t lines) 
     groups.push_back(std::move(group));
   }
   return groups;
+}
+
+std::vector<std::string> LimitedBlocks(const std::string& text, std::size_t limit) {
+  std::vector<std::string> blocks;
+  if (limit == 0) limit = text.size();
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t len = std::min(limit, text.size() - pos);
+    if (pos + len < text.size()) {
+      const std::size_t lf = text.rfind('\n', pos + len - 1);
+      if (lf != std::string::npos && lf >= pos) len = lf - pos + 1;
+    }
+    blocks.push_back(text.substr(pos, len));
+    pos += len;
+  }
+  return blocks;
 }
 
 }  // namespace Qor01100

@@ -22,4 +22,11 @@ QOR_API std::vector<std::string> LineBlocks(const std::string& text, std::size_t
 // feed is a line too, so every character of the text is in one group.
 QOR_API std::vector<std::string> LineGroups(const std::string& text, std::size_t lines);
 
+// `text` in pieces of at most `limit` characters (the most a printer call
+// takes), each ending with a line feed unless a line is longer than `limit`
+// or the text ends without one: nothing is cut off, what does not fit goes
+// on in the next piece. One piece (the text itself) when it fits; none for
+// an empty text; `limit` 0 means no limit.
+QOR_API std::vector<std::string> LimitedBlocks(const std::string& text, std::size_t limit);
+
 }  // namespace Qor01100

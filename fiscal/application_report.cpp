@@ -6,8 +6,8 @@
 #include <exception>
 #include <string>
 
-#include "driver/command.h"
 #include "driver/datamodule/dtmElgin01100.h"
+#include "driver/document_guard.h"
 #include "driver/frame.h"
 #include "driver/loaded_dataset.h"
 #include "driver/report_text.h"
@@ -18,7 +18,6 @@
 #include "nonfiscal/operations.h"
 #include "platform/files.h"
 #include "platform/format.h"
-#include "vendor/elgin.h"
 
 namespace Qor01100 {
 
@@ -89,6 +88,7 @@ std::string Checksums(rtl::ClientDataSet& md5, rtl::ClientDataSet& ecfs) {
 
 void ImprimeDadosPaf(const rtl::Variant& arParams, rtl::Variant& oleRetorno) {
   std::string stEsquemaCor;
+  DocumentGuard doc;
   bool aberto = false;
   try {
     stEsquemaCor = arParams[2].AsString();
@@ -96,15 +96,17 @@ void ImprimeDadosPaf(const rtl::Variant& arParams, rtl::Variant& oleRetorno) {
     LoadedDataset paf(dm.cdsDadosPaf, arParams[3]);
     LoadedDataset ecfs(dm.cdsBuscaNrSerieEcf, arParams[4]);
     LoadedDataset md5(dm.cdsArquivosKvxMd5);  // the checksum files are loaded into it below
-    CallOnly(Call("", Elgin_AbreRelatorioGerencial));
+    ReportOpening("");
     aberto = true;
+    // Each text in pieces the printer takes, cut at line ends: a long list
+    // of files or printers goes on in the next piece.
     ReportBlock(Identification(dm.cdsDadosPaf, dm.cdsArquivosKvxMd5));
     ReportBlock(Checksums(dm.cdsArquivosKvxMd5, dm.cdsBuscaNrSerieEcf));
   } catch (const std::exception& e) {
     Notice(e.what(), hostlib::tmAviso, stEsquemaCor);
   }
-  // Closed also after an error, so no report is left open on the printer to
-  // block the next document.
+  // Closed also after an error, as the contract says; the guard closes what
+  // this close did not.
   if (aberto) FechRelatGerenc(stEsquemaCor, true, false);
 }
 

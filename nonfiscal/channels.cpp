@@ -2,9 +2,12 @@
 // report (opened by a first call with an empty text, filled with text
 // blocks, closed) and the voucher linked to a payment of the last coupon or
 // receipt (opened against the payment, filled, closed with the same call
-// that closes a report).
+// that closes a report). What they send is told to the operation's
+// DocumentGuard (driver/document_guard.h), so that a document an operation
+// opened is closed on every way out.
 #include "coupon/operations.h"
 #include "driver/command.h"
+#include "driver/document_guard.h"
 #include "driver/frame.h"
 #include "driver/printer_record.h"
 #include "fiscal/operations.h"
@@ -18,21 +21,23 @@ bool Relatorio_Gerencial_Imp(const std::string& stEsquemaCor, const std::string&
                              const std::string& stCdCaixa, const std::string& stTexto, const std::string& stIncCer) {
   Command c = Call("Elgin_RelatorioGerencial", Elgin_RelatorioGerencial, RemoveAcentos(stTexto)).Show(boNUtilTaa);
   // The opening call (no text) starts a document: when its answer is lost,
-  // the document number tells whether the report is open.
+  // the document number tells whether the report is open. A text opens one
+  // too when none is open.
+  document::Used();
   const bool ok = stTexto.empty() ? Step(c.Probe(record::DocumentNumber)).Run() : Send(c);
+  if (!ok && !stTexto.empty()) document::TextRefused();
   // The report counter is recorded only once the printer has taken the text.
   if (ok && !stIncCer.empty()) hostlib::GravaCER(stCdFilial, stCdCaixa, DataMoviFiscal(stEsquemaCor));
   return ok;
 }
 
 bool FechRelatGerenc(const std::string& stIgnorado, bool boParam1, bool boParam2) {
-  return Send(Call("Elgin_FechaRelatorioGerencial", Elgin_FechaRelatorioGerencial)
-                  .Show(boParam1)
-                  .CancelOpenCoupon(boParam2));
+  return document::Close(boParam1, boParam2);
 }
 
 bool Abre_Comp_NFiscalVinc(const std::string& stIgnorado, const std::string& stParam1, const std::string& stParam2,
                            const std::string& stParam3) {
+  document::Used();
   return Step(Call("Elgin_AbreComprovanteNaoFiscalVinculado : " + stParam1 + " - " + " - ",
                    Elgin_AbreComprovanteNaoFiscalVinculado, stParam1, stParam2, stParam3)
                   .Show(true)
@@ -41,8 +46,11 @@ bool Abre_Comp_NFiscalVinc(const std::string& stIgnorado, const std::string& stP
 }
 
 bool Usa_CompNFis(const std::string& stIgnorado, const std::string& stParam1) {
-  return Send(Call("Elgin_UsaComprovanteNaoFiscalVinculado", Elgin_UsaComprovanteNaoFiscalVinculado, stParam1)
-                  .Show(boNUtilTaa));
+  document::Used();
+  const bool ok = Send(Call("Elgin_UsaComprovanteNaoFiscalVinculado", Elgin_UsaComprovanteNaoFiscalVinculado, stParam1)
+                           .Show(boNUtilTaa));
+  if (!ok) document::TextRefused();
+  return ok;
 }
 
 }  // namespace Qor01100

@@ -18,8 +18,17 @@
 // again in a new management report; the new pass prints in fallback mode
 // when the failed pass printed in the linked voucher, since that voucher is
 // no longer open to print in.
+//
+// A voucher whose text the printer did not take is not a printed voucher:
+// when the last pass left one (the operator declined to print again, or a
+// transaction before the last failed and the pass went on), the answer is
+// false, whatever the coupon number, so the host never confirms a card
+// transaction on a voucher that is not on paper. The voucher or report
+// opened here is closed on every way out (DocumentGuard), the operator's
+// "no" included.
 #include "coupon/operations.h"
 #include "driver/amounts.h"
+#include "driver/document_guard.h"
 #include "driver/frame.h"
 #include "driver/text_blocks.h"
 #include "driver/vendor_call.h"
@@ -59,6 +68,7 @@ class TefPrint {
   bool failed_ = false;     // boErroImp
   bool mayEnd_ = true;      // boGerencial
   bool done_ = false;       // the last transaction left the pass
+  bool refused_ = false;    // a copy of the current pass was not printed whole
   int handled_ = 0;         // inCont
   bool result_ = false;
 };
@@ -77,7 +87,7 @@ bool TefPrint::Run(const std::string& descricao, double doTotRec, int32_t inErro
     Pass();
     if (failed_) AfterFailure();
   } while (failed_ || !mayEnd_);
-  return result_;
+  return result_ && !refused_;
 }
 
 // Opens the document the vouchers print in; a failed opening retried on the
@@ -104,6 +114,7 @@ bool TefPrint::Open(const std::string& descricao, const std::string& valor) {
 void TefPrint::Pass() {
   const int count = primeira_->Count();
   done_ = false;
+  refused_ = false;
   for (int i = 0; i < count && !done_; ++i) Transaction(i, count);
 }
 
@@ -147,6 +158,7 @@ void TefPrint::PrintCopy(const std::string& text, Channel channel) {
     if (!ok) {
       failed_ = true;
       open_ = true;
+      refused_ = true;
       return;
     }
   }
@@ -158,7 +170,7 @@ void TefPrint::AfterFailure() {
     failed_ = false;
     open_ = false;
     mayEnd_ = true;
-    if (!hostlib::EmptyString(cupom_)) result_ = false;
+    result_ = false;
     return;
   }
   failed_ = true;
@@ -181,6 +193,7 @@ bool ImprimeTef(const std::string& stIgnorado, const std::string& stCdFilial, co
                 rtl::StringList* stlData, rtl::StringList* stlHora, const std::string& stCupom,
                 const std::string& stDescricao, const std::string& stTipo, double doTotal, double doTotRec,
                 int32_t inErro, const std::string& stIdUtilCupTefRed, const std::string& stTipSis) {
+  DocumentGuard doc;
   TefPrint tef(stCdFilial, stCdCaixa, stEsquemaCor, stlPrimeira, stlSegunda, stCupom, stIdUtilCupTefRed, stTipSis);
   return tef.Run(stDescricao, doTotRec, inErro);
 }

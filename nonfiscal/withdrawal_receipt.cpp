@@ -3,6 +3,7 @@
 // closing reports of the day and the export of the Z-reduction data.
 #include "coupon/operations.h"
 #include "driver/datamodule/dtmElgin01100.h"
+#include "driver/document_guard.h"
 #include "driver/frame.h"
 #include "driver/packets.h"
 #include "driver/report_text.h"
@@ -187,6 +188,10 @@ bool GeraReciboSangria(const std::string& stCdPortaImpFis, const std::string& st
                        const std::string& stIdEsquema, bool boSangria, bool boFechDiaAnterior,
                        bool boAccessImpRedz, const std::string& stTipoSangria, const std::string& stDescSangria) {
   TdtmElgin01100& dm = DataModule();
+  // Every report opened here (the receipt's, the closing reports) is closed
+  // on every way out: an error from the host's tables, or a receipt's report
+  // left open when the product report was declined.
+  DocumentGuard doc;
   boReduziu = false;
   if (!boFechDiaAnterior) {
     CopyPacket(cdsMovFechaAux, &dm.cdsMovFecha);

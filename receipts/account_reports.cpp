@@ -2,6 +2,7 @@
 // has open: the header, the family balance inquiry, the negative balances
 // per consumer type, the blocked products and a free statement.
 #include "driver/dataset_scope.h"
+#include "driver/document_guard.h"
 #include "driver/frame.h"
 #include "driver/text_blocks.h"
 #include "hostlib/consiste.h"
@@ -34,23 +35,24 @@ void ImprimeTipo(rtl::ClientDataSet& tipos, rtl::ClientDataSet& saldos, std::str
     const double saldo = Valor(saldos, "SALDONEGATIVO");
     texto += BalanceLine("  " + Texto(saldos, "NMCONSUMIDOR"), saldo, 37, 10);
     total += saldo;
-    ReportPrint(texto);
+    ReportBlock(texto);
     texto.clear();
   }
-  ReportPrint(BalanceTotalText(total));
+  ReportBlock(BalanceTotalText(total));
 }
 
 }  // namespace
 
 bool Cabecalho(const std::string& stIgnorado, const std::string& stEsquemaCor, const std::string& stNomeFilial,
                const std::string& stCaixa, const std::string& stCracCOns, const std::string& stNmCons) {
-  ReportPrint(ReportHeaderText(stNomeFilial, stCaixa));
+  ReportBlock(ReportHeaderText(stNomeFilial, stCaixa));
   return true;
 }
 
 bool ImpSaldo(const std::string& stIgnorado, rtl::ClientDataSet* cdsSaldFam, const std::string& stCracCOns,
               const std::string& stNmCons) {
-  ReportPrint(BalanceTitleText(stCracCOns, stNmCons));
+  DocumentGuard doc;  // the report is closed here, also after an error in the host's table
+  ReportBlock(BalanceTitleText(stCracCOns, stNmCons));
   std::string linhas;
   double soma = 0;
   if (Usavel(cdsSaldFam)) {
@@ -62,7 +64,7 @@ bool ImpSaldo(const std::string& stIgnorado, rtl::ClientDataSet* cdsSaldFam, con
     }
   }
   // One block as long as it fits; a long family goes on in further blocks.
-  ReportPrint(linhas + BalanceTotalText(soma));
+  ReportBlock(linhas + BalanceTotalText(soma));
   FechRelatGerenc("", true, false);
   return true;
 }
@@ -71,6 +73,7 @@ bool SaldoNegativo(const std::string& stCdFilial, const std::string& stEsquemaCo
                    rtl::ClientDataSet* cdsSaldoNeg, const std::string& stNomeFilial, const std::string& stCaixa,
                    const std::string& stCracCOns, const std::string& stNmCons) {
   if (!Usavel(cdsTipoCons) || !Usavel(cdsSaldoNeg)) return false;
+  DocumentGuard doc;
   bool impresso = false;
   CursorScope cursorTipos(*cdsTipoCons);
   CursorScope cursorSaldos(*cdsSaldoNeg);
@@ -94,6 +97,7 @@ bool SaldoNegativo(const std::string& stCdFilial, const std::string& stEsquemaCo
 
 bool ImprimeProdBloq(const std::string& stIgnorado, const std::string& stIgnorado2, const std::string& stEsquemaCor,
                      rtl::ClientDataSet* cdsProdutoblq) {
+  DocumentGuard doc;  // the host's open voucher is closed here, also after an error
   const bool comDados = Usavel(cdsProdutoblq) && !cdsProdutoblq->IsEmpty();
   VoucherPrint(stEsquemaCor, BlockedBranchText(comDados ? Texto(*cdsProdutoblq, "NMFILIAL") : ""));
   VoucherPrint(stEsquemaCor, BlockedCaptionText(comDados ? Texto(*cdsProdutoblq, "CDLOJA") : ""));
@@ -110,10 +114,11 @@ bool ImprimeProdBloq(const std::string& stIgnorado, const std::string& stIgnorad
 }
 
 bool Extrato(const std::string& stRelat, const std::string& stEsquemaCor) {
+  DocumentGuard doc;
   // Whole lines, a block as soon as it holds 442 characters, as the formatted
   // check prints; a block that grew past what the printer takes goes on in
   // the next call instead of being refused or cut.
-  for (const std::string& bloco : LineBlocks(stRelat, 442)) ReportPrint(bloco);
+  for (const std::string& bloco : LineBlocks(stRelat, 442)) ReportBlock(bloco);
   return FechRelatGerenc(stEsquemaCor, boNUtilTaa, false);
 }
 

@@ -3,6 +3,7 @@
 #include "coupon/operations.h"
 #include "driver/amounts.h"
 #include "driver/datamodule/dtmElgin01100.h"
+#include "driver/document_guard.h"
 #include "driver/frame.h"
 #include "hostlib/consiste.h"
 #include "nonfiscal/operations.h"
@@ -21,6 +22,9 @@ bool Comp_DebitoCons(const std::string& stEsquemaCor, const rtl::Variant& olePro
                      const std::string& stIdParImpRLimVDC, const std::string& stVrMaxDeb,
                      const std::string& stVrLimDeb, const rtl::Variant& oleVrSaldConsumi) {
   rtl::ClientDataSet& produtos = DataModule().cdsProdDeb;
+  // A voucher that stops at a refused line or an error in the host's
+  // products is closed before the answer.
+  DocumentGuard doc;
   produtos.SetData(oleProdutos);
   DebitClosing fecho;
   fecho.doValor = doValor;

@@ -9,6 +9,7 @@
 #include "driver/amounts.h"
 #include "driver/dataset_scope.h"
 #include "driver/datamodule/dtmElgin01100.h"
+#include "driver/document_guard.h"
 #include "driver/frame.h"
 #include "driver/vendor_call.h"
 #include "hostlib/consiste.h"
@@ -61,6 +62,7 @@ bool Compr_CredPessoal(const std::string& stIgnorado, const std::string& stIgnor
                        const std::string& stCdInscMuni, const std::string& stNRSERIEECF,
                        const std::string& stDsObsCupFis, bool boUtilizaImpFiscal, const std::string& stNmFamilia,
                        const std::string& stCartao, const std::string& stPrxDocNFiscEcf) {
+  DocumentGuard doc;
   const bool temPagamentos = Usavel(cdsMovCaixaCred);
   std::optional<CursorScope> cursor;
   if (temPagamentos) cursor.emplace(*cdsMovCaixaCred);
@@ -76,9 +78,9 @@ bool Compr_CredPessoal(const std::string& stIgnorado, const std::string& stIgnor
     Notice(Msg("ComandoNExec"), hostlib::tmAviso, stEsquemacor);
   }
   if (aberto) {
-    ReportPrint(PurchaseCopyText(via), kShortBlock);
+    ReportBlock(PurchaseCopyText(via), kShortBlock);
     via.primeira = false;
-    ReportPrint(PurchaseCopyText(via), kShortBlock);
+    ReportBlock(PurchaseCopyText(via), kShortBlock);
   }
   FechRelatGerenc("", boNUtilTaa, false);
   if (!aberto || !temPagamentos) return false;
@@ -90,9 +92,10 @@ bool Cancela_Cred_Pessoal(const std::string& stIgnorado, const std::string& stIg
                           const std::string& stDeposito, const std::string& stCliente, const std::string& stConsumidor,
                           const std::string& stCdTpRece, const std::string& stNmTpRece, double doValor,
                           double doValorSald, const std::string& stNmFamilia) {
+  DocumentGuard doc;
   const bool aberto = Relatorio_Gerencial_Imp(stEsquemaCor, stCdFilial, stCdCaixa, "", "");
   stCupomDia = Nr_Cupom("", stEsquemaCor);
-  if (aberto) ReportPrint(CancellationText({stDeposito, stCliente, stConsumidor, stNmFamilia, doValor, doValorSald}));
+  if (aberto) ReportBlock(CancellationText({stDeposito, stCliente, stConsumidor, stNmFamilia, doValor, doValorSald}));
   FechRelatGerenc("", true, false);
   // Registered even when the copy could not be printed; the name goes whole.
   return Cupom_NFiscNVinc(stEsquemaCor, DataModule().IdTotCancCred, DigitAmount(doValor), stNmTpRece, "");
@@ -100,6 +103,7 @@ bool Cancela_Cred_Pessoal(const std::string& stIgnorado, const std::string& stIg
 
 bool Saldo_CredPessoal(const std::string& stIgnorado, const std::string& stIgnorado2, const std::string& stEsquemaCor,
                        const std::string& stNmCons, rtl::ClientDataSet* cdsSaldCred) {
+  DocumentGuard doc;  // the host's open voucher is closed here, also after an error
   std::optional<CursorScope> cursor;
   if (Usavel(cdsSaldCred)) cursor.emplace(*cdsSaldCred);
   bool achou = false;
@@ -115,6 +119,7 @@ bool Imp_CompVenCred(const std::string& stEsquemaCor, const rtl::Variant& olePro
                      const std::string& stSenhaCupom, double doVrSaldo, double doPrecoSubsidio, double doVrComplemento,
                      const std::string& stAuxImpSaldCup) {
   TdtmElgin01100& dm = DataModule();
+  DocumentGuard doc;
   rtl::ClientDataSet& produtos = dm.cdsProdCred;
   produtos.SetData(oleProdutos);
   dm.cdsSaldCred.SetData(oleSaldCred);

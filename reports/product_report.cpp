@@ -6,9 +6,11 @@
 #include "coupon/operations.h"
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/dataset_scope.h"
+#include "driver/document_guard.h"
 #include "driver/frame.h"
 #include "driver/packets.h"
 #include "driver/report_text.h"
+#include "driver/vendor_call.h"
 #include "hostlib/consiste.h"
 #include "hostlib/dialogs.h"
 #include "nonfiscal/operations.h"
@@ -160,6 +162,7 @@ void Relatorio_Produto(const std::string& stIgnorado1, const std::string& stIgno
   boCtrlCupom = true;
   if (!produtos.Active() || produtos.IsEmpty()) return;
 
+  DocumentGuard doc;  // the report opened here is closed on every way out
   Relatorio_Gerencial_Imp(stIdEsquema, stCdFilial, stCdCaixa, "", "");
   stCupomDia = Nr_Cupom("", stIdEsquema);
   if (stTribRelPro == "S")

@@ -1,15 +1,17 @@
 // The restaurant flow's small management reports: the sale registry printed
 // when a table or tab opens, the products moved between tables, and the
-// receipt-types text the host composes. None examines the printer's answer
-// to a block; the report's closing decides.
+// receipt-types text the host composes. Each closes the report it opened
+// on every way out (DocumentGuard); a list or text the printer did not take
+// whole is not registered as printed, and the receipt-types text then
+// answers false.
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "coupon/operations.h"
 #include "driver/amounts.h"
-#include "driver/command.h"
 #include "driver/datamodule/dtmElgin01100.h"
+#include "driver/document_guard.h"
 #include "driver/frame.h"
 #include "driver/loaded_dataset.h"
 #include "driver/report_text.h"
@@ -19,7 +21,6 @@
 #include "nonfiscal/operations.h"
 #include "platform/format.h"
 #include "reports/operations.h"
-#include "vendor/elgin.h"
 
 namespace Qor01100 {
 
@@ -66,6 +67,7 @@ std::string TransferLine(rtl::ClientDataSet& ds) {
 bool RegistroVenda(const std::string& stIgnorado1, const std::string& stIgnorado2, const std::string& stEsquemaCor,
                    rtl::ClientDataSet* cdsItems, const std::string& stAuxMesa) {
   TdtmElgin01100& dm = DataModule();
+  DocumentGuard doc;  // an error from the host's items closes the report before it reaches the host
   rtl::ClientDataSet& itens = dm.cdsItemsReg;
   LoadedDataset loaded(itens, cdsItems != nullptr ? cdsItems->Data() : rtl::Variant());
   Nr_Cupom("", stEsquemaCor);  // read as the registry always did; not printed
@@ -81,6 +83,7 @@ void imprimeProdutosTransf(const std::string& stCdFilial, const std::string& stC
                            const std::string& stEsquemaCor, const std::string& stNrSerie,
                            const rtl::Variant& oleProdTransf) {
   rtl::ClientDataSet& produtos = DataModule().cdsProdutoTransf;
+  DocumentGuard doc;
   LoadedDataset loaded(produtos, oleProdTransf);
   Relatorio_Gerencial_Imp(stEsquemaCor, stCdFilial, stCdCaixa, "", "");
   // "Emissão" in code page 1252.
@@ -104,14 +107,15 @@ void imprimeProdutosTransf(const std::string& stCdFilial, const std::string& stC
   }
   ReportBlock(kLf);
   FechRelatGerenc(stEsquemaCor, true, false);
-  GravaDocumentosNaoFiscais(stNrSerie, stEsquemaCor, "RG", "");
+  if (doc.TextPrinted()) GravaDocumentosNaoFiscais(stNrSerie, stEsquemaCor, "RG", "");
 }
 
 bool imprimeTipoRece(const std::string& stIgnorado1, const std::string& stIgnorado2, const std::string& stEsquemaCor,
                      const std::string& stNrSerie, const std::string& stRelat) {
-  CallOnly(Call("", Elgin_AbreRelatorioGerencial));
+  DocumentGuard doc;
+  ReportOpening("");
   for (const std::string& peca : LineBlocks(stRelat, 50)) ReportBlock(RemoveAcentos(peca));
-  const bool ok = FechRelatGerenc(stEsquemaCor, boNUtilTaa, false);
+  const bool ok = FechRelatGerenc(stEsquemaCor, boNUtilTaa, false) && doc.TextPrinted();
   if (ok) GravaDocumentosNaoFiscais(stNrSerie, stEsquemaCor, "RG", "");
   return ok;
 }

@@ -53,7 +53,8 @@ TEST_F(ExchangeVoucherTest, LastLineWithoutLineFeedIsSent) {
 
 TEST_F(ExchangeVoucherTest, LongBlocksReachThePrinterWhole) {
   // A long line after 420 characters makes a block of 720: the printer
-  // takes 620 characters a call, and no character of the voucher is lost.
+  // takes 620 characters a call, so the block goes in two calls cut at a
+  // line end, and no character of the voucher is lost.
   const std::string texto = Lines(42, 10) + std::string(299, 'y') + "\n" + "FIM\n";
   EXPECT_TRUE(Qor01100::Cupom_Troca("001", "0001", "01", texto));
   const std::vector<std::string> sent = Sent();
@@ -63,16 +64,37 @@ TEST_F(ExchangeVoucherTest, LongBlocksReachThePrinterWhole) {
     all += sent[i];
   }
   EXPECT_EQ(all, texto);
-  EXPECT_EQ(sent[1], texto.substr(0, 620));
+  EXPECT_EQ(sent[1], texto.substr(0, 420));
+  EXPECT_EQ(sent[2], std::string(299, 'y') + "\n");
 }
 
-TEST_F(ExchangeVoucherTest, ARefusedBlockIsNotReportedAsPrinted) {
-  // The opening and the first block are refused: the voucher would lack
-  // its beginning, so nothing more is printed and the host gets false.
-  ASSERT_EQ(sim.fail("Elgin_RelatorioGerencial", -1, 2), 0);
-  EXPECT_FALSE(Qor01100::Cupom_Troca("001", "0001", "01", Lines(100, 10)));
-  EXPECT_EQ(Sent().size(), 2u);
-  EXPECT_EQ(Calls("Elgin_FechaRelatorioGerencial").size(), 1u);
+TEST_F(ExchangeVoucherTest, EveryBlockIsSentAndARefusedOneIsNotReportedAsPrinted) {
+  // The first text block refused in different ways: the blocks after it
+  // still go to the printer, each with one call and no status query of its
+  // own, the report is closed, and the host is told the voucher was not
+  // printed.
+  const std::string texto = Lines(100, 10);
+  const std::vector<std::string> blocks = {"", texto.substr(0, 430), texto.substr(430, 430), texto.substr(860)};
+  ASSERT_TRUE(Qor01100::Cupom_Troca("001", "0001", "01", texto));
+  // Which call of the voucher is its first text block.
+  const std::vector<std::string> names = CallNames();
+  size_t lines = 0, at = 0;
+  for (size_t i = 0; i < names.size() && at == 0; ++i)
+    if (names[i] == "Elgin_RelatorioGerencial" && ++lines == 2) at = i + 1;
+  ASSERT_GT(at, 0u);
+  struct Case { const char* name; const char* kind; int code; };
+  for (const Case& c : {Case{"execution error", "fail", -1}, Case{"no answer", "fail", 0},
+                        Case{"the library throws", "raise", 0}}) {
+    SCOPED_TRACE(c.name);
+    ClearJournal();
+    ASSERT_EQ(sim.fault_call(static_cast<int>(at), c.kind, c.code), 0);
+    EXPECT_FALSE(Qor01100::Cupom_Troca("001", "0001", "01", texto));
+    EXPECT_EQ(Sent(), blocks);
+    // Status queries: the opening's and the closing's analyses only.
+    EXPECT_EQ(Calls("Elgin_VerificaEstadoImpressora").size(), 2u);
+    EXPECT_EQ(Calls("Elgin_FechaRelatorioGerencial").size(), 1u);
+    EXPECT_TRUE(SimState()["document"].is_null()) << SimState()["document"].dump();
+  }
 }
 
 TEST_F(ExchangeVoucherTest, RefusedClosingShowsItsDialog) {

@@ -75,6 +75,23 @@ TEST_F(TableBillTest, TheBillPrintsEvenWhenTheVoucherCannotOpenAndAnswersThat) {
   EXPECT_FALSE(Qor01100::DataModule().cdsParcProdutos.Active());
 }
 
+TEST_F(TableBillTest, ABillBlockThePrinterRefusesIsNotAPrintedBillButEveryBlockIsSent) {
+  // The second block (the column titles) refused: the blocks after it still
+  // go to the voucher, the voucher is closed, and the host is told false.
+  ASSERT_TRUE(Bill({{"1", "X", 1, 1}}, 0, 0, 1, 0));
+  const std::vector<std::string> names = CallNames();
+  size_t at = 0, seen = 0;
+  for (size_t i = 0; i < names.size() && at == 0; ++i)
+    if (names[i] == "Elgin_UsaComprovanteNaoFiscalVinculado" && ++seen == 2) at = i + 1;
+  ASSERT_GT(at, 0u);
+  ClearJournal();
+  ASSERT_EQ(sim.fault_call(static_cast<long>(at), "fail", -1), 0);
+  EXPECT_FALSE(Bill({{"1", "X", 1, 1}}, 0, 0, 1, 0));
+  EXPECT_EQ(Calls("Elgin_UsaComprovanteNaoFiscalVinculado").size(), 5u);
+  EXPECT_EQ(Calls("Elgin_FechaRelatorioGerencial").size(), 1u);
+  EXPECT_TRUE(SimState()["document"].is_null());
+}
+
 rtl::Variant OpenTables(const std::vector<qortest::Row>& rows) {
   rtl::ClientDataSet ds;
   MakeTable(ds,
@@ -114,6 +131,42 @@ TEST_F(TableBillTest, OpenTablesAreListedUnderAHeadingEachTimeTheirKindChanges) 
   size_t rg = 0;
   for (const std::string& r : hostlib::ReadRecords()) rg += r.find("\"docType\":\"RG\"") != std::string::npos;
   EXPECT_EQ(rg, 1u);
+}
+
+TEST_F(TableBillTest, AnErrorAfterTheListOpenedClosesItBeforeTheAnswer) {
+  // A packet without NRMESA: the report is open when its first table line
+  // fails; it is closed before ImprimeMesasAbertas answers false, so the
+  // next coupon opens.
+  rtl::ClientDataSet ds;
+  MakeTable(ds, {{"DSCOMANDA", rtl::FieldType::String, 20}, {"DTHRABERMESA", rtl::FieldType::String, 20}},
+            {{"RES 4", "05/03/2026 19:00"}});
+  EXPECT_FALSE(Qor01100::ImprimeMesasAbertas(nullptr, "0001", "002", "", "SERIE1", ds.Data()));
+  EXPECT_TRUE(SimState()["document"].is_null()) << SimState()["document"].dump();
+  EXPECT_EQ(Calls("Elgin_FechaRelatorioGerencial").size(), 1u);
+  EXPECT_TRUE(hostlib::ReadRecords().empty());
+  rtl::Variant cupom = qortest::CouponRecord();
+  EXPECT_TRUE(Qor01100::AbreCupom(cupom));
+}
+
+TEST_F(TableBillTest, AListLineThePrinterRefusesIsNeitherReportedNorRegisteredAsPrinted) {
+  const rtl::Variant mesas = OpenTables({{"RES 4", "0004", "05/03/2026 19:00"}, {"RES 6", "0006", "05/03/2026 21:00"}});
+  ASSERT_TRUE(Qor01100::ImprimeMesasAbertas(nullptr, "0001", "002", "", "SERIE1", mesas));
+  ASSERT_EQ(hostlib::ReadRecords().size(), 1u);
+  // The fault on the first table line, in a second run.
+  const std::vector<std::string> names = CallNames();
+  size_t at = 0, seen = 0;
+  for (size_t i = 0; i < names.size() && at == 0; ++i)
+    if (names[i] == "Elgin_RelatorioGerencial" && ++seen == 4) at = i + 1;
+  ASSERT_GT(at, 0u);
+  for (const char* kind : {"fail", "raise"}) {
+    SCOPED_TRACE(kind);
+    ClearJournal();
+    ASSERT_EQ(sim.fault_call(static_cast<long>(at), kind, -1), 0);
+    EXPECT_FALSE(Qor01100::ImprimeMesasAbertas(nullptr, "0001", "002", "", "SERIE1", mesas));
+    EXPECT_EQ(Calls("Elgin_RelatorioGerencial").size(), seen + 2);  // every line still sent
+    EXPECT_EQ(hostlib::ReadRecords().size(), 1u);
+    EXPECT_TRUE(SimState()["document"].is_null());
+  }
 }
 
 TEST_F(TableBillTest, AnOpenTablesPacketThatCannotBeReadAnswersFalseAndRecordsNothing) {

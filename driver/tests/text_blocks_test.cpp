@@ -57,4 +57,22 @@ TEST(TextBlocks, GroupsHoldAtMostTheLinesAskedAndEveryCharacter) {
   }
 }
 
+TEST(TextBlocks, LimitedBlocksKeepATextThatFitsWholeAndGoOnAtLineEnds) {
+  EXPECT_TRUE(Qor01100::LimitedBlocks("", 10).empty());
+  EXPECT_EQ(Qor01100::LimitedBlocks("abc\ndef\n", 8), (std::vector<std::string>{"abc\ndef\n"}));
+  EXPECT_EQ(Qor01100::LimitedBlocks("abc\ndef\ngh", 8), (std::vector<std::string>{"abc\ndef\n", "gh"}));
+  // A line longer than the limit is cut into pieces of the limit.
+  EXPECT_EQ(Qor01100::LimitedBlocks("abcdefghij\nk\n", 4), (std::vector<std::string>{"abcd", "efgh", "ij\n", "k\n"}));
+  // Nothing lost, no block over the limit, each ending at a line end where one fits.
+  std::string texto;
+  for (int i = 0; i < 30; ++i) texto += std::string(10 + i % 40, 'a' + i % 26) + "\n";
+  std::string junto;
+  for (const std::string& b : Qor01100::LimitedBlocks(texto, 492)) {
+    EXPECT_LE(b.size(), 492u);
+    EXPECT_EQ(b.back(), '\n');
+    junto += b;
+  }
+  EXPECT_EQ(junto, texto);
+}
+
 }  // namespace

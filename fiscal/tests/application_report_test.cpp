@@ -102,14 +102,32 @@ TEST_F(ApplicationReportTest, WithoutChecksumFilesOrPrintersTheReportStillComple
   EXPECT_TRUE(Dialogs().empty());
 }
 
-TEST_F(ApplicationReportTest, ALongFileListIsCutAtThePrintersBlockSize) {
+TEST_F(ApplicationReportTest, ALongFileListAndPrinterListGoOnInTheNextPiecesWithNoLineCutOff) {
+  // Twenty checksum files (more than eight no longer fit one printing call)
+  // and twelve printers: every line reaches the printer whole, in order,
+  // each call at most 620 characters and ending at a line end.
   std::vector<qortest::Row> rows;
-  for (int i = 0; i < 20; ++i) rows.push_back({"ARQUIVO" + std::to_string(i) + ".DLL", std::string(32, 'a')});
+  for (int i = 0; i < 20; ++i) rows.push_back({"ARQUIVO" + std::to_string(i) + ".DLL", std::string(32, 'a' + i % 26)});
   ChecksumList(rows);
-  Print(Printers({}));
+  std::vector<qortest::Row> ecfs;
+  for (int i = 0; i < 12; ++i) ecfs.push_back({"ECFSIM0000000000" + std::to_string(1000 + i)});
+  Print(Printers(ecfs));
   const auto texts = Texts();
-  ASSERT_EQ(texts.size(), 2u);
-  EXPECT_EQ(texts[1].size(), 620u);
+  ASSERT_GT(texts.size(), 3u);
+  std::string lista;
+  for (size_t i = 1; i < texts.size(); ++i) {
+    EXPECT_LE(texts[i].size(), 620u);
+    EXPECT_EQ(texts[i].back(), '\n');
+    lista += texts[i];
+  }
+  std::string esperado = A("Relação de Arquivos\n") + std::string(48, '-') + "\n\n";
+  for (int i = 0; i < 20; ++i)
+    esperado += "Arquivo: ARQUIVO" + std::to_string(i) + ".DLL\nMD5    : " + std::string(32, 'a' + i % 26) + "\n\n";
+  esperado += "Versao ER PAF-ECF: 02.06\n\n\n\n" + A("Relação de Ecf's") + "\n\n";
+  for (int i = 0; i < 12; ++i) esperado += "ECFSIM0000000000" + std::to_string(1000 + i) + "\n";
+  EXPECT_EQ(lista, esperado + "\n");
+  EXPECT_NE(Tape().find("ECFSIM00000000001011"), std::string::npos);
+  EXPECT_EQ(Calls("Elgin_FechaRelatorioGerencial").size(), 1u);
 }
 
 TEST_F(ApplicationReportTest, AnErrorIsShownAndTheReportOpenedIsClosedAgain) {

@@ -1,5 +1,6 @@
 // Whole texts printed as management reports: the generic report and the
 // formatted check.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,17 +49,34 @@ TEST_F(FreeTextTest, TheGenericReportSendsBlocksOfWholeLinesOfAtLeastFiftyCharac
   EXPECT_NE(Tape().find("C:|DADOS"), std::string::npos);
 }
 
-TEST_F(FreeTextTest, TheGenericReportIsRegisteredOnlyWhenItClosed) {
-  ASSERT_EQ(sim.fail("Elgin_FechaRelatorioGerencial", -1, 1), 0);
-  EXPECT_FALSE(Qor01100::Relatorio_Generico("001", "", "", "TEXTO\n", "SERIE", ""));
-  EXPECT_EQ(Registered("RG"), 0u);
-  // The block prints are not examined: a refused block still ends in the closing.
-  ASSERT_EQ(sim.fail("Elgin_RelatorioGerencial", -1, 1), 0);
-  EXPECT_TRUE(Qor01100::Relatorio_Generico("001", "", "", "TEXTO\n", "SERIE", ""));
+TEST_F(FreeTextTest, TheGenericReportIsRegisteredOnlyWhenPrintedWholeAndClosed) {
+  // A refused closing, or a block the printer did not take (refused, not
+  // answered, the library throwing): false, nothing registered, every
+  // block still sent, and no report left open.
+  const std::string texto = Line('a', 60) + Line('b', 60) + Line('c', 10);
+  struct Case { const char* name; const char* fn; std::function<void(qortest::Sim&, const char*)> fault; };
+  const Case cases[] = {
+      {"closing refused", "Elgin_FechaRelatorioGerencial", [](qortest::Sim& s, const char* f) { s.fail(f, -1, 1); }},
+      {"block refused", "Elgin_RelatorioGerencial", [](qortest::Sim& s, const char* f) { s.fail(f, -1, 1); }},
+      {"block not answered", "Elgin_RelatorioGerencial", [](qortest::Sim& s, const char* f) { s.fail(f, 0, 1); }},
+      {"the library throws on a block", "Elgin_RelatorioGerencial",
+       [](qortest::Sim& s, const char* f) { s.raise(f, 1); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ClearJournal();
+    c.fault(sim, c.fn);
+    EXPECT_FALSE(Qor01100::Relatorio_Generico("001", "", "", texto, "SERIE", ""));
+    EXPECT_EQ(Registered("RG"), 0u);
+    EXPECT_EQ(Blocks(), (Strings{Line('a', 60), Line('b', 60), Line('c', 10)}));
+    EXPECT_TRUE(SimState()["document"].is_null()) << SimState()["document"].dump();
+  }
+  ClearJournal();
+  EXPECT_TRUE(Qor01100::Relatorio_Generico("001", "", "", texto, "SERIE", ""));
   EXPECT_EQ(Registered("RG"), 1u);
 }
 
-TEST_F(FreeTextTest, TheFormattedCheckSendsBlocksOf442CharactersCutAt620) {
+TEST_F(FreeTextTest, TheFormattedCheckSendsBlocksOf442CharactersInPiecesOfAt620) {
   struct Case { const char* name; std::string text; Strings blocks; };
   const std::string l100 = Line('x', 100), l300 = Line('y', 300);
   const std::string big = l300 + l100 + Line('z', 250);  // 650: past the printer's limit
@@ -66,7 +84,9 @@ TEST_F(FreeTextTest, TheFormattedCheckSendsBlocksOf442CharactersCutAt620) {
       {"short text", "Conferência\\OK\n", {"Conferência\\OK\n"}},
       {"five lines of a hundred reach 442 on the fifth", l100 + l100 + l100 + l100 + l100 + l100,
        {l100 + l100 + l100 + l100 + l100, l100}},
-      {"a block past 620 loses its tail", big + "fim\n", {big.substr(0, 620), "fim\n"}},
+      // The printer takes 620 characters a call: the rest goes in the next
+      // call, cut at a line end, and nothing is lost.
+      {"a block past 620 goes on in the next call", big + "fim\n", {l300 + l100, Line('z', 250), "fim\n"}},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);

@@ -327,3 +327,48 @@ TEST_F(WithdrawalReceiptTest, ReceiptReportThatDoesNotOpen) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WithdrawalReceiptTest, NoWayOutLeavesTheReceiptsReportOpen) {
+  // The shift's receipt report stays open for the product report to close;
+  // when the operator declines that report and there are no movements to
+  // close the shift with, or the host's operator table lacks the field of
+  // the receipt's signature line, the report is closed before GeraReciboSangria ends, and the
+  // next coupon opens.
+  struct Case { const char* name; std::string emiRelProd; bool answer; bool emptyMovements; bool badTable; };
+  const Case cases[] = {
+      {"product report declined, no movements", "S", false, true, false},
+      {"product report not asked for, no movements", "X", false, true, false},
+      {"an operator table without the supervisor's code", "N", false, false, true},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    ClearJournal();
+    dialogs.clear();
+    answers = {k.answer};
+    if (k.emptyMovements) Movimentos(movTot, {});
+    if (k.badTable) {
+      operSup.Close();
+      operSup.ClearFieldDefs();
+      qortest::MakeTable(operSup, {{"NMSUPERVISOR", S, 40}}, {{"MARIA"}});
+    }
+    Call c;
+    c.sangria = false;
+    c.imprimeRedZ = false;
+    c.emiRelProd = k.emiRelProd;
+    if (k.badTable) {
+      EXPECT_ANY_THROW(Run(c));
+    } else {
+      Run(c);
+    }
+    EXPECT_GE(Calls("Elgin_FechaRelatorioGerencial").size(), 1u);
+    EXPECT_TRUE(SimState()["document"].is_null()) << SimState()["document"].dump();
+    rtl::Variant cupom = qortest::CouponRecord();
+    EXPECT_TRUE(Qor01100::AbreCupom(cupom));
+    ASSERT_EQ(Qor01100::Elgin_CancelaCupom(), 1);  // the sale is not part of this test
+    Movimentos(movTot, {{"1", "SANGRIA DINHEIRO", 80}});
+  }
+}
+
+}  // namespace

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "receipts/print_blocks.h"
 #include "receipts/receipt_texts.h"
 #include "receipts/tests/receipts_fixture.h"
 
@@ -198,24 +197,6 @@ TEST_F(TextsTest, ReportPieces) {
                                           Pad(">>> Produtos Bloqueados <<<", 10, 11) + "\n" + Dashes() +
                                           "CODIGO     COD. TECLADO NOME\n");
   EXPECT_EQ(BlockedProductLine("123", "45", "SORVETE"), "123        45           SORVETE" + std::string(17, ' ') + "\n");
-}
-
-TEST(LimitedBlocks, ATextThatFitsIsOneBlockALongOneGoesOnAtLineEnds) {
-  EXPECT_TRUE(LimitedBlocks("", 10).empty());
-  EXPECT_EQ(LimitedBlocks("abc\ndef\n", 8), (std::vector<std::string>{"abc\ndef\n"}));
-  EXPECT_EQ(LimitedBlocks("abc\ndef\ngh", 8), (std::vector<std::string>{"abc\ndef\n", "gh"}));
-  // A line longer than the limit is cut into pieces of the limit.
-  EXPECT_EQ(LimitedBlocks("abcdefghij\nk\n", 4), (std::vector<std::string>{"abcd", "efgh", "ij\n", "k\n"}));
-  // Nothing lost, no block over the limit, each ending at a line end where one fits.
-  std::string texto;
-  for (int i = 0; i < 30; ++i) texto += std::string(10 + i % 40, 'a' + i % 26) + "\n";
-  std::string junto;
-  for (const std::string& b : LimitedBlocks(texto, 492)) {
-    EXPECT_LE(b.size(), 492u);
-    EXPECT_EQ(b.back(), '\n');
-    junto += b;
-  }
-  EXPECT_EQ(junto, texto);
 }
 
 }  // namespace

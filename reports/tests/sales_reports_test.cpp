@@ -62,6 +62,28 @@ TEST_F(SalesReportTest, TheRegistryNamesATableOrATabByTheLengthOfItsNumber) {
   }
 }
 
+TEST_F(SalesReportTest, AnErrorFromTheHostsDataClosesTheReportBeforeItReachesTheHost) {
+  // Items without their price, transfers without their product name: the
+  // report is open when the row fails; the error still reaches the host (the
+  // registry's contract), but the report is closed first and the next
+  // coupon opens. The transfers' list is not registered as printed.
+  rtl::ClientDataSet itens;
+  MakeTable(itens, {{"CDPROD", rtl::FieldType::String, 10}, {"NMPROD", rtl::FieldType::String, 30},
+                    {"STQTDE", rtl::FieldType::Float}},
+            {{"101", "CAFE", 2.0}});
+  EXPECT_ANY_THROW(Qor01100::RegistroVenda("", "", "", &itens, "0001"));
+  EXPECT_TRUE(SimState()["document"].is_null()) << SimState()["document"].dump();
+  rtl::ClientDataSet transf;
+  MakeTable(transf, {{"NRMESA", rtl::FieldType::String, 10}, {"NRMESADSCOMORIT", rtl::FieldType::String, 10},
+                     {"CDPRODUTO", rtl::FieldType::String, 10}},
+            {{"1", "2", "101"}});
+  EXPECT_ANY_THROW(Qor01100::imprimeProdutosTransf("0001", "01", "", "SERIE1", transf.Data()));
+  EXPECT_TRUE(SimState()["document"].is_null()) << SimState()["document"].dump();
+  EXPECT_EQ(Registered("RG"), 0u);
+  rtl::Variant cupom = qortest::CouponRecord();
+  EXPECT_TRUE(Qor01100::AbreCupom(cupom));
+}
+
 TEST_F(SalesReportTest, TheRegistryListsEachItemWithItsTotal) {
   rtl::ClientDataSet itens;
   MakeTable(itens, {{"CDPROD", rtl::FieldType::String, 10}, {"NMPROD", rtl::FieldType::String, 30},
@@ -120,8 +142,9 @@ TEST_F(SalesReportTest, ReceiptTypesArePrintedInPiecesOfWholeLinesAndRecordedWhe
       {"", {}},
       {l20 + l20 + l20 + l20, {l20 + l20 + l20, l20}},
       {"C:\\caixa\n", {"C:|caixa\n"}},
-      // One line longer than a piece is a piece of its own, cut at the printer's block size.
-      {longa, {longa.substr(0, 620)}},
+      // One line longer than a piece is a piece of its own, in as many
+      // printing calls as it needs: nothing of it is lost.
+      {longa, {longa.substr(0, 620), longa.substr(620)}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.relat.size());
@@ -132,11 +155,18 @@ TEST_F(SalesReportTest, ReceiptTypesArePrintedInPiecesOfWholeLinesAndRecordedWhe
     EXPECT_EQ(Blocks(), c.pieces);
     EXPECT_EQ(Registered("RG"), before + 1);
   }
-  // A closing the printer refuses is the answer, and nothing is recorded.
-  const size_t before = Registered("RG");
-  ASSERT_EQ(sim.fail("Elgin_FechaRelatorioGerencial", -1, 1), 0);
-  EXPECT_FALSE(Qor01100::imprimeTipoRece("", "", "", "SERIE1", "X\n"));
-  EXPECT_EQ(Registered("RG"), before);
+  // A closing the printer refuses, or a piece it did not take, is the
+  // answer, and nothing is recorded; every piece is still sent.
+  for (const char* refused : {"Elgin_FechaRelatorioGerencial", "Elgin_RelatorioGerencial"}) {
+    SCOPED_TRACE(refused);
+    ClearJournal();
+    const size_t before = Registered("RG");
+    ASSERT_EQ(sim.fail(refused, -1, 1), 0);
+    EXPECT_FALSE(Qor01100::imprimeTipoRece("", "", "", "SERIE1", l20 + l20 + l20 + "X\n"));
+    EXPECT_EQ(Blocks(), (std::vector<std::string>{l20 + l20 + l20, "X\n"}));
+    EXPECT_EQ(Registered("RG"), before);
+    EXPECT_TRUE(SimState()["document"].is_null());
+  }
 }
 
 }  // namespace

@@ -85,6 +85,17 @@ rtl::Variant ItemRecord(const std::string& cod, const std::string& nome, double 
   return record;
 }
 
+rtl::Variant CouponRecord() {
+  return rtl::Variant::Record({{"ESQUEMACOR", rtl::Variant("001")}, {"INCLUICPF", rtl::Variant("")},
+                               {"INCLUINOME", rtl::Variant("")},    {"INCLUIENDERECO", rtl::Variant("")},
+                               {"CUPNR", rtl::Variant("")},         {"CONTCUPOM", rtl::Variant("")},
+                               {"TIPOTICKET", rtl::Variant("1")},   {"IVACOMP", rtl::Variant("")},
+                               {"IVAPROP", rtl::Variant("")},       {"TIPODOC", rtl::Variant("")},
+                               {"NRDOC", rtl::Variant("")},         {"MESA", rtl::Variant("")},
+                               {"IDUTILTEF", rtl::Variant("N")},    {"INTTEFERRO", rtl::Variant(0)},
+                               {"UTILTEF", rtl::Variant(false)}});
+}
+
 void AppendRecord(rtl::ClientDataSet& ds, const std::vector<std::pair<std::string, rtl::Variant>>& values) {
   ds.Append();
   for (const auto& [name, value] : values) SetField(ds.FieldByName(name), value);

@@ -48,6 +48,10 @@ std::vector<std::string> Lines(const std::string& text);
 rtl::Variant ItemRecord(const std::string& cod, const std::string& nome, double qtde, double valor,
                         std::initializer_list<std::pair<std::string, rtl::Variant>> more = {});
 
+// AbreCupom's record for a coupon without consumer identification (the
+// operation replaces it, so each call takes a fresh one).
+rtl::Variant CouponRecord();
+
 // A column of a dataset made for a test.
 struct Column {
   const char* name;
