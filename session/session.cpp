@@ -1,5 +1,6 @@
 // The printer session: driver start, the port opening sequence (clock,
-// power, a coupon left open), the status-only printer check, the printer's
+// power, a management report or linked voucher left open, a coupon left
+// open), the status-only printer check, the printer's
 // identification at cash opening, and the vendor library's "ELGIN.INI".
 #include "session/operations.h"
 
@@ -8,6 +9,7 @@
 #include "driver/command.h"
 #include "driver/frame.h"
 #include "driver/datamodule/dtmElgin01100.h"
+#include "driver/document_guard.h"
 #include "driver/status_tables.h"
 #include "driver/vendor_call.h"
 #include "fiscal/clock.h"
@@ -110,6 +112,10 @@ bool AbrePorta(const rtl::Variant& Params) {
   }
 
   const std::string dir = HostDirectory();
+  // A management report or linked voucher that the printer still holds (the
+  // host died while printing it) would refuse every sale: closed and logged.
+  // Before the coupon checks, so that a cancellation is not refused behind it.
+  document::CloseLeftOpen(rtl::Utf8ToCp1252("na abertura da porta (documento deixado aberto por uma execução interrompida)"));
   int flags = 0;
   CallOnly(Call("", Elgin_FlagsFiscais, &flags));
 

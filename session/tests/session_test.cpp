@@ -84,8 +84,8 @@ TEST_F(SessionTest, StartBindsOpensThePortAndChecksThePrinter) {
   EXPECT_TRUE(params == given);  // handed on unchanged
   EXPECT_EQ(CallNames(), (std::vector<std::string>{"Elgin_AbrePortaSerial", "Elgin_VerificaEstadoImpressora",
                                                    "Elgin_DataHoraImpressora", "Elgin_VerificaEstadoImpressora",
-                                                   "Elgin_VerificaImpressoraLigada", "Elgin_FlagsFiscais",
-                                                   "Elgin_VerificaEstadoImpressora"}));
+                                                   "Elgin_VerificaImpressoraLigada", "Elgin_LeIndicadores",
+                                                   "Elgin_FlagsFiscais", "Elgin_VerificaEstadoImpressora"}));
   EXPECT_TRUE(Dialogs().empty());
 }
 
@@ -264,6 +264,54 @@ TEST_F(SessionTest, AStatusShowingOnlyAnOpenCouponCancelsIt) {
     EXPECT_TRUE(Qor01100::AbrePorta(StartParams()));
     EXPECT_EQ(Calls("Elgin_CancelaCupom").size(), c.cancels);
     EXPECT_EQ(Calls("Elgin_FlagsFiscais").size(), 1u);
+  }
+}
+
+TEST_F(SessionTest, TheStartClosesAReportOrVoucherLeftOpenAndLogsIt) {
+  // A host that died while printing left a management report or a linked
+  // voucher open: every sale would be refused. The start closes it, says so
+  // in the debug log, and the next coupon opens. Nothing open, or a printer
+  // that cannot tell: nothing is closed and the start goes on.
+  struct Case { const char* name; const char* left; const char* logged; bool unreadable; };
+  const Case cases[] = {
+      {"a management report", "report", "Relatório gerencial", false},
+      {"a linked voucher", "voucher", "Comprovante não fiscal vinculado", false},
+      {"nothing open", "", nullptr, false},
+      {"a printer that cannot tell", "", nullptr, true},
+  };
+  ASSERT_TRUE(BindPrinter());
+  ASSERT_EQ(sim.program(R"({"payment_methods": [{"slot": 2, "name": "Cartao", "linkable": true}],
+                           "nonfiscal_totalizers": [{"index": 0, "name": "RECEBIMENTO"}]})"),
+            0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (std::string(c.left) == "report") {
+      ASSERT_TRUE(Qor01100::Relatorio_Gerencial_Imp("004", "0001", "01", "", ""));
+      ASSERT_TRUE(Qor01100::Relatorio_Gerencial_Imp("004", "0001", "01", "LINHA\n", ""));
+    } else if (std::string(c.left) == "voucher") {
+      ASSERT_TRUE(Qor01100::Cupom_NFiscNVinc("", "00", "00000000001000", "Cartao", ""));
+      ASSERT_TRUE(Qor01100::Abre_Comp_NFiscalVinc("", "Cartao", "00000000001000", ""));
+    }
+    ClearJournal();
+    const size_t logBefore = LogMessages().size();
+    if (c.unreadable) {
+      ASSERT_EQ(sim.fail("Elgin_LeIndicadores", 0, 1), 0);
+    }
+    EXPECT_TRUE(Qor01100::AbrePorta(StartParams()));
+    EXPECT_EQ(Calls("Elgin_FechaRelatorioGerencial").size(), c.logged ? 1u : 0u);
+    EXPECT_TRUE(SimState()["document"].is_null()) << SimState()["document"].dump();
+    const auto log = LogMessages();
+    bool said = false;
+    for (size_t i = logBefore; i < log.size(); ++i)
+      said = said || log[i].find(A(" aberto na impressora: fechado na abertura da porta")) != std::string::npos;
+    EXPECT_EQ(said, c.logged != nullptr);
+    if (c.logged) {
+      EXPECT_TRUE(Logged(A(c.logged) + A(" aberto na impressora: fechado na abertura da porta (documento "
+                                         "deixado aberto por uma execução interrompida)")));
+    }
+    rtl::Variant cupom = qortest::CouponRecord();
+    EXPECT_TRUE(Qor01100::AbreCupom(cupom));
+    ASSERT_EQ(Qor01100::Elgin_CancelaCupom(), 1);
   }
 }
 
