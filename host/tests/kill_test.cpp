@@ -3,7 +3,8 @@
 // at random ones; then the host starts again as it would after a crash
 // (start, grand-total check). Whatever the moment: the configuration file
 // still holds its record, the check raises no false alarm, and no temporary
-// file is left in the host folder.
+// file is left in the host folder. And a till killed while a management
+// report or linked voucher is open sells again after its next start.
 #include <gtest/gtest.h>
 // The till is a forked process killed with a signal: POSIX only for now (on
 // Windows qorhost's crash point ends the process with TerminateProcess, but
@@ -216,6 +217,72 @@ TEST_F(KillTest, KilledAtRandomMomentsOfTheDayLosesNothing) {
     waitpid(pid, &status, 0);
     if (WIFSIGNALED(status)) ++kills;
     Recover(JsonLines(out).size() < kStepsBeforeFirstSale);
+  }
+  RecordProperty("kills", kills);
+}
+
+// A till killed while the printer holds a management report or a linked
+// voucher open (the kill lands inside the grand-total check the host makes
+// between the document's lines): the next run's start closes the document,
+// says so in the debug log, and the first coupon opens.
+TEST_F(KillTest, KilledWhileADocumentIsOpenTheNextStartClosesItAndTheTillSells) {
+  const Json day = Json::parse(ReadFile(kFullDay));
+  Json files, set;
+  for (const Json& s : day["steps"]) {
+    if (s.contains("files") && files.is_null()) files = Json{{"files", s["files"]}};
+    if (s.contains("set") && set.is_null()) set = Json{{"set", s["set"]}};
+  }
+  const Json start = {{"op", "StartImpFiscal"}, {"args", StepOf("StartImpFiscal")["args"]}};
+  const Json check = {{"op", "Atu_TotGeral"}, {"args", StepOf("Atu_TotGeral")["args"]}};
+  const Json line = {{"op", "Relatorio_Gerencial_Imp"}, {"args", {"001", "0001", "01", "LINHA DO RELATORIO\n", ""}}};
+  struct Case { const char* name; Json opening; const char* logged; };
+  const Case cases[] = {
+      {"a management report",
+       Json::array({{{"op", "Relatorio_Gerencial_Imp"}, {"args", {"001", "0001", "01", "", ""}}}, line}),
+       "Relat\xF3rio gerencial aberto na impressora: fechado na abertura da porta"},
+      {"a linked voucher",
+       Json::array({{{"sim", {{"program", {{"payment_methods", {{{"slot", 2}, {"name", "Cartao"}, {"linkable", true}}}},
+                                           {"nonfiscal_totalizers", {{{"index", 0}, {"name", "RECEBIMENTO"}}}}}}}}},
+                    {{"op", "Cupom_NFiscNVinc"}, {"args", {"", "00", "00000000001000", "Cartao", ""}}},
+                    {{"op", "Abre_Comp_NFiscalVinc"}, {"args", {"", "Cartao", "00000000001000", ""}}},
+                    {{"op", "Usa_CompNFis"}, {"args", {"", "LINHA DO COMPROVANTE\n"}}}}),
+       "Comprovante n\xE3o fiscal vinculado aberto na impressora: fechado na abertura da porta"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    NewRound(++n);
+    Json steps = Json::array({files, set, start});
+    for (const Json& s : c.opening) steps.push_back(s);
+    steps.push_back(check);  // killed inside its first rewrite of the configuration file
+    const fs::path killed = round / "killed.json";
+    std::ofstream(killed) << Json{{"locale", day["locale"]}, {"clock", day["clock"]}, {"steps", steps}}.dump(1);
+    int status = 0;
+    const fs::path out = round / "killed.out";
+    waitpid(Start(killed, out, "WriteFileAtomic:Kalvora.cds:1"), &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "not killed; output:\n" << ReadFile(out);
+    ++kills;
+    for (const Json& l : JsonLines(out)) {
+      if (l.contains("result")) {
+        EXPECT_EQ(l["result"], true) << l.dump();
+      }
+    }
+
+    // The restart, an hour later: the start, then the first sale's coupon.
+    Json again = Json::array({set, start, {{"op", "AbreCupom"}, {"args", StepOf("AbreCupom")["args"]}}});
+    const fs::path restart = round / "restart.json";
+    std::ofstream(restart) << Json{{"locale", day["locale"]}, {"clock", "2026-03-05T09:00:00"}, {"steps", again}}.dump(1);
+    const fs::path out2 = round / "restart.out";
+    waitpid(Start(restart, out2), &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << ReadFile(out2);
+    const auto lines = JsonLines(out2);
+    ASSERT_EQ(lines.size(), 3u) << ReadFile(out2);
+    EXPECT_EQ(lines[1].value("result", Json()), true) << lines[1].dump();
+    EXPECT_EQ(lines[2].value("result", Json()), true) << "the till cannot sell: " << lines[2].dump();
+    std::string log;
+    for (const auto& e : fs::directory_iterator(round / "host"))
+      if (e.path().filename().string().rfind("impdebug", 0) == 0) log += ReadFile(e.path());
+    EXPECT_NE(log.find(c.logged), std::string::npos) << "the start did not log the closing";
   }
   RecordProperty("kills", kills);
 }
