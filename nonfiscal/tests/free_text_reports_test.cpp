@@ -101,6 +101,28 @@ TEST_F(FreeTextTest, TheFormattedCheckSendsBlocksOf442CharactersInPiecesOfAt620)
   EXPECT_EQ(Registered("RG"), 0u);
 }
 
+TEST_F(FreeTextTest, TheFormattedCheckIsFalseWhenABlockWasNotTaken) {
+  // The first of two blocks refused: the second is still sent, the report
+  // closes, the coupon number is answered, and the check is not reported
+  // as printed.
+  const std::string texto = Line('x', 450) + "fim\n";
+  std::string cupom;
+  ASSERT_TRUE(Qor01100::Conferencia_Formatada("001", "0001", "002", "", "", cupom, texto));
+  const Strings names = CallNames();
+  size_t at = 0, seen = 0;
+  for (size_t i = 0; i < names.size() && at == 0; ++i)
+    if (names[i] == "Elgin_RelatorioGerencial" && ++seen == 2) at = i + 1;
+  ASSERT_GT(at, 0u);
+  ClearJournal();
+  cupom.clear();
+  ASSERT_EQ(sim.fault_call(static_cast<long>(at), "fail", -1), 0);
+  EXPECT_FALSE(Qor01100::Conferencia_Formatada("001", "0001", "002", "", "", cupom, texto));
+  EXPECT_EQ(Blocks(), (Strings{"", Line('x', 450), "fim\n"}));
+  EXPECT_EQ(cupom.size(), 6u);
+  EXPECT_EQ(Calls("Elgin_FechaRelatorioGerencial").size(), 1u);
+  EXPECT_TRUE(SimState()["document"].is_null());
+}
+
 TEST_F(FreeTextTest, TheFormattedCheckAnswersTheCouponNumberEvenWhenPrintingFails) {
   ASSERT_TRUE(Qor01100::Suprimento("", "", 10, false));  // COO 1
   ASSERT_EQ(sim.fail("Elgin_RelatorioGerencial", -1, -1), 0);
