@@ -11,7 +11,8 @@
 // opening failed and the operator asked to print again) prints both copies
 // of every transaction in a management report.
 //
-// Texts go to the printer four lines at a time. A voucher whose last line
+// Texts go to the printer four lines at a time (a group longer than one
+// printing call takes goes on in the next call). A voucher whose last line
 // has no line feed prints that line with its group, once.
 //
 // After a print failure and a yes to the question, the vouchers are printed
@@ -30,6 +31,7 @@
 #include "driver/amounts.h"
 #include "driver/document_guard.h"
 #include "driver/frame.h"
+#include "driver/report_text.h"
 #include "driver/text_blocks.h"
 #include "driver/vendor_call.h"
 #include "hostlib/consiste.h"
@@ -152,16 +154,18 @@ void TefPrint::Transaction(int i, int count) {
 }
 
 void TefPrint::PrintCopy(const std::string& text, Channel channel) {
-  for (const std::string& group : LineGroups(text, 4)) {
-    const bool ok = channel == Channel::Voucher ? Usa_CompNFis(esquema_, group)
-                                                : Relatorio_Gerencial_Imp(esquema_, filial_, caixa_, group, "");
-    if (!ok) {
-      failed_ = true;
-      open_ = true;
-      refused_ = true;
-      return;
+  for (const std::string& group : LineGroups(text, 4))
+    // A group longer than one printing call takes goes on in the next call.
+    for (const std::string& piece : LimitedBlocks(group, kReportBlock)) {
+      const bool ok = channel == Channel::Voucher ? Usa_CompNFis(esquema_, piece)
+                                                  : Relatorio_Gerencial_Imp(esquema_, filial_, caixa_, piece, "");
+      if (!ok) {
+        failed_ = true;
+        open_ = true;
+        refused_ = true;
+        return;
+      }
     }
-  }
 }
 
 // The retry question after the last transaction failed.

@@ -155,6 +155,33 @@ TEST_F(TefTest, AVoucherWhoseLastLineHasNoLineFeedIsPrintedOnceAndTheCopyEnds) {
   EXPECT_EQ(Count("Elgin_FechaRelatorioGerencial"), 1u);
 }
 
+TEST_F(TefTest, AGroupLongerThanAPrintingCallGoesOnInTheNextCall) {
+  // Four lines of 200 characters (one group of 800): the printer takes 620
+  // a call, so the group goes in two calls cut at a line end, in the voucher
+  // and in a report alike, and every character is printed.
+  const std::string linha = std::string(199, 'v') + "\n";
+  const std::string via = linha + linha + linha + linha;
+  for (const char* tefRed : {"N", "S"}) {
+    SCOPED_TRACE(tefRed);
+    ASSERT_TRUE(Qor01100::Cupom_NFiscNVinc("", "00", "00000000002500", "Cartao de credit", ""));
+    ClearJournal();
+    Tef t;
+    t.primeira = {via};
+    t.segunda = {via};
+    t.tefRed = tefRed;
+    t.cupom = "000001";
+    EXPECT_TRUE(Print(t));
+    const Strings sent = std::string(tefRed) == "N" ? VoucherTexts() : ReportTexts();
+    std::string all;
+    for (const std::string& piece : sent) {
+      EXPECT_LE(piece.size(), 620u);
+      all += piece;
+    }
+    EXPECT_EQ(all, std::string(tefRed) == "N" ? via + via : via);
+    EXPECT_TRUE(SimState()["document"].is_null());
+  }
+}
+
 TEST_F(TefTest, AVoucherThatCannotOpenIsPrintedInAReportWhenTheOperatorAsks) {
   ASSERT_EQ(sim.fail("Elgin_AbreComprovanteNaoFiscalVinculado", 0, 1), 0);
   answers.push_back(true);
