@@ -124,14 +124,18 @@ void TefPrint::Transaction(int i, int count) {
   ++handled_;
   mayEnd_ = true;
   const Channel copies = fallback_ || !linked_ ? Channel::Report : Channel::Voucher;
+  const bool firstWanted = fallback_ || linked_;
+  const bool secondWanted = (fallback_ || secondCopies_) && segunda_ != nullptr && segunda_->Count() >= handled_;
+  // Copies skipped because an earlier step of the pass failed (a closing
+  // tried again without success) are not printed vouchers either.
+  if (failed_ && (firstWanted || secondWanted)) refused_ = true;
   try {
-    if (!failed_ && (fallback_ || linked_)) PrintCopy((*primeira_)[i], copies);
+    if (!failed_ && firstWanted) PrintCopy((*primeira_)[i], copies);
   } catch (...) {
     // A copy whose printing raised counts as printed.
   }
   try {
-    const bool wanted = fallback_ || secondCopies_;
-    if (wanted && segunda_ != nullptr && segunda_->Count() >= handled_ && !failed_) {
+    if (secondWanted && !failed_) {
       const std::string segundaVia = (*segunda_)[i];
       hostlib::Delay(4);
       PrintCopy(segundaVia, copies);

@@ -316,6 +316,33 @@ TEST_F(TefTest, ADeclinedRetryClosesWhatWasOpenedAndIsNotAPrintedVoucher) {
   }
 }
 
+TEST_F(TefTest, APassThatSkipsATransactionAfterAFailedClosingIsNotAPrintedVoucher) {
+  // Two transactions in a report: the last one's first copy is refused, the
+  // operator asks to print again, and closing the report for the new pass
+  // fails. The new pass then skips the first transaction (its copies wait
+  // for the failure) and prints the second: the first transaction's vouchers
+  // are not on paper, so the answer is false.
+  Tef t;
+  t.primeira = {"A1\n", "B1\n"};
+  t.segunda = {"A2\n", "B2\n"};
+  t.erro = 2;
+  t.cupom = "000001";
+  ASSERT_TRUE(Print(t));
+  const Strings names = CallNames();
+  size_t at = 0, seen = 0;
+  for (size_t i = 0; i < names.size() && at == 0; ++i)
+    if (names[i] == "Elgin_RelatorioGerencial" && ++seen == 4) at = i + 1;  // "B1\n"
+  ASSERT_GT(at, 0u);
+  ClearJournal();
+  dialogs.clear();
+  ASSERT_EQ(sim.fault_call(static_cast<long>(at), "fail", -1), 0);
+  ASSERT_EQ(sim.fail("Elgin_FechaRelatorioGerencial", -1, 1), 0);
+  answers.push_back(true);
+  EXPECT_FALSE(Print(t));
+  EXPECT_EQ(ReportTexts(), (Strings{"A1\n", "A2\n", "B1\n", "B1\n", "B2\n"}));
+  EXPECT_TRUE(SimState()["document"].is_null());
+}
+
 TEST_F(TefTest, AClosingThatFailsIsRetriedByPrintingAgainInAReport) {
   ASSERT_EQ(sim.fail("Elgin_FechaRelatorioGerencial", -1, 1), 0);
   answers.push_back(true);
