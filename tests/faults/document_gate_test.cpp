@@ -183,8 +183,11 @@ struct Scenario {
   bool takesPacket;                           // the operation reads a host packet that may lack a field
 };
 
-std::vector<Scenario> Scenarios() {
-  const std::string texto = Lines(12, 48, 'a');
+const std::string kText = Lines(12, 48, 'a');
+
+// The card vouchers and the whole texts printed as one report.
+std::vector<Scenario> VoucherAndReportScenarios() {
+  const std::string texto = kText;
   return {
       {"ImprimeTef, linked voucher", CardReceipt, [](bool) { Tef("N", "", 0); }, false},
       {"ImprimeTef, management report", [] {}, [](bool) { Tef("S", "000001", 0); }, false},
@@ -206,6 +209,12 @@ std::vector<Scenario> Scenarios() {
                                  0.5);
        },
        true},
+  };
+}
+
+// The withdrawal receipt, the closing reports and the product report.
+std::vector<Scenario> ClosingScenarios() {
+  return {
       {"GeraReciboSangria, withdrawal receipt", [] {},
        [](bool whole) { Shift(whole).Run(true, ""); }, true},
       {"GeraReciboSangria, shift closing with the product report", [] {},
@@ -219,6 +228,13 @@ std::vector<Scenario> Scenarios() {
          Qor01100::Relatorio_Produto("", "A", "SERIE", "0001", "01", cupom, &produtos, "S", "S", "001", ctrl);
        },
        true},
+  };
+}
+
+// The customer account documents, some printed into the host's own document.
+std::vector<Scenario> AccountScenarios() {
+  const std::string texto = kText;
+  return {
       {"Comp_DebitoCons", AccountReceipt,
        [](bool whole) {
          Qor01100::Comp_DebitoCons("", SaleProducts(whole), 10, "Conta Consumidor Empresa", "12345", "MARIA", "0042",
@@ -288,6 +304,13 @@ std::vector<Scenario> Scenarios() {
        false},
       {"Extrato, into the host's report", HostReport,
        [texto](bool) { Qor01100::Extrato(texto + texto, "001"); }, false},
+  };
+}
+
+// The restaurant's reports and the fiscal application's identification.
+std::vector<Scenario> RestaurantScenarios() {
+  const std::string texto = kText;
+  return {
       {"RegistroVenda", [] {},
        [](bool whole) {
          ClientDataSet itens;
@@ -313,6 +336,12 @@ std::vector<Scenario> Scenarios() {
   };
 }
 
+std::vector<Scenario> Scenarios() {
+  std::vector<Scenario> all;
+  for (auto group : {VoucherAndReportScenarios, ClosingScenarios, AccountScenarios, RestaurantScenarios})
+    for (Scenario& sc : group()) all.push_back(std::move(sc));
+  return all;
+}
 // ---------------------------------------------------------------- the gate
 
 struct FaultClass {
