@@ -14,7 +14,7 @@ namespace {
 
 // An error entry: log, collect for the host, show when asked, fail.
 void ReportError(const std::string& text, bool boMsg, const char* scheme, bool& result) {
-  ImpFisDebug("ERRO!!! " + text);
+  DebugLog("ERRO!!! " + text);
   stMensagemTaa += " " + text;
   if (boMsg) Notice(text, hostlib::tmInformacao, scheme);
   result = false;
@@ -39,13 +39,13 @@ const status::ReadStatus& status::LastStatus() { return lastStatus; }
 // code of the command whose status reported the coupon (a query that leaves
 // inRetorno alone leaves it alone also when it cancels).
 void status::CancelCouponReportedOpen(const std::string& text, bool boFechaCupom) {
-  ImpFisDebug("ERRO!!! " + text);
+  DebugLog("ERRO!!! " + text);
   if (boFechaCupom) Send(Call("", Elgin_CancelaCupom).KeepInRetorno(false));
 }
 
 bool AnalisaRetorno(int inRetorno, bool boMsg, bool boFechaCupom, bool boAbreCupom) {
   bool result = true;
-  ImpFisDebug(stImpDebug);
+  DebugLog(stImpDebug);
   stImpDebug.clear();
 
   for (const status::ReturnCodeEntry& e : status::kReturnCodes) {
@@ -62,7 +62,7 @@ bool AnalisaRetorno(int inRetorno, bool boMsg, bool boFechaCupom, bool boAbreCup
   const int rc = QueryStatus(ack, st1, st2);
   lastStatus = {rc == 1 && ack != status::kNak, st1, st2};
   if (!lastStatus.answered) {
-    ImpFisDebug(rc != 1 ? "ERRO!!! Ret recebido" : "ERRO!!! NAK recebido");
+    DebugLog(rc != 1 ? "ERRO!!! Ret recebido" : "ERRO!!! NAK recebido");
     const std::string text = Msg("ImpErro");
     stMensagemTaa += " " + text;
     if (boMsg) Notice(text, hostlib::tmInformacao, "");
@@ -77,7 +77,7 @@ bool AnalisaRetorno(int inRetorno, bool boMsg, bool boFechaCupom, bool boAbreCup
         ReportError(text, boMsg, "", result);
         break;
       case status::BitHandling::LowPaper:
-        ImpFisDebug("ERRO!!! " + text);
+        DebugLog("ERRO!!! " + text);
         if (boMsg && boAbreCupom) Notice(text, hostlib::tmInformacao, "");
         break;
       case status::BitHandling::CouponOpen:

@@ -21,7 +21,7 @@ struct CommandPath {
     } catch (...) {
       what = Msg("ComandoNExec");
     }
-    ImpFisDebug("ERRO!!! " + what);
+    DebugLog("ERRO!!! " + what);
     stMensagemTaa += " " + what;
     if (c.showThrow_) Notice(what, hostlib::tmAviso, c.throwScheme_);
     return c.throwCode_;

@@ -195,7 +195,7 @@ bool ExportRedZ(const std::string& stIgnorado, const std::string& stEsquemaCor, 
     PaymentRows(dm.cdsFormPgtoRedZ, dm.cdsTipoRece, key);
   } catch (const std::exception& e) {
     // The tables go back as far as they were filled.
-    ImpFisDebug(std::string("ERRO!!! ExportRedZ: ") + e.what());
+    DebugLog(std::string("ERRO!!! ExportRedZ: ") + e.what());
   }
 
   // In the role order of the parameters: reduction, payments, tax rates, non-fiscal totalizers.
@@ -210,7 +210,7 @@ bool ExportRedZ(const std::string& stIgnorado, const std::string& stEsquemaCor, 
     try {
       CopyPacket(&b.from, b.to);
     } catch (const std::exception& e) {
-      ImpFisDebug(std::string("ERRO!!! ExportRedZ: ") + e.what());
+      DebugLog(std::string("ERRO!!! ExportRedZ: ") + e.what());
     }
   }
   return true;

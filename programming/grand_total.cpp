@@ -97,8 +97,8 @@ bool LoadRecord(rtl::ClientDataSet& ds, const Check& c, bool strict, bool logMis
     throw;
   } catch (const std::exception&) {
     if (logMissing && !rtl::FileExists(c.mainFile) && !rtl::FileExists(c.fallbackFile))
-      ImpFisDebug(rtl::Utf8ToCp1252("Atu_TotGeral: verificação do totalizador geral não executada: ") + c.mainFile +
-                  rtl::Utf8ToCp1252(" e ") + c.fallbackFile + rtl::Utf8ToCp1252(" não encontrados"));
+      DebugLog(rtl::Utf8ToCp1252("Atu_TotGeral: verificação do totalizador geral não executada: ") + c.mainFile +
+               rtl::Utf8ToCp1252(" e ") + c.fallbackFile + rtl::Utf8ToCp1252(" não encontrados"));
     fromMain = false;
     LoadFile(ds, c.fallbackFile, strict);
     if (strict) RequireFields(ds, c.fallbackFile, true);
@@ -132,7 +132,7 @@ bool ReadPrinterTotal(std::string& printerText, const Check& c) {
     BuscaTotGer("", printerText);
     return true;
   } catch (const std::exception& e) {
-    ImpFisDebug("ERRO!!! Elgin_GrandeTotal: " + std::string(e.what()));
+    DebugLog("ERRO!!! Elgin_GrandeTotal: " + std::string(e.what()));
     Notice(rtl::Utf8ToCp1252("Não foi possível ler o totalizador geral da impressora fiscal."), hostlib::tmAviso,
            c.esquemaCor);
     return false;
