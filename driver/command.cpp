@@ -23,13 +23,6 @@ std::string CurrentText() {
   }
 }
 
-// An exception of a command is reported as the failures of the analysis
-// are: an "ERRO!!! " line in the debug log and its text in stMensagemTaa.
-void ReportThrow(const std::string& what) {
-  DebugLog("ERRO!!! " + what);
-  stMensagemTaa += " " + what;
-}
-
 }  // namespace
 
 struct CommandPath {
@@ -42,7 +35,7 @@ struct CommandPath {
     } catch (...) {
       what = CurrentText();
     }
-    ReportThrow(what);
+    ReportFailure(what);
     if (c.showThrow_) Notice(what, hostlib::tmAviso, c.throwScheme_);
     return c.throwCode_;
   }
@@ -74,7 +67,7 @@ struct CommandPath {
     try {
       return status::Judge(code, c.boMsg_, c.boFechaCupom_, c.boAbreCupom_);
     } catch (...) {
-      ReportThrow(CurrentText());
+      ReportFailure(CurrentText());
       return std::nullopt;
     }
   }
@@ -94,7 +87,7 @@ struct CommandPath {
     try {
       Keep(c, code);
     } catch (...) {
-      ReportThrow(CurrentText());
+      ReportFailure(CurrentText());
       return {};
     }
     v = Judge(c, code);

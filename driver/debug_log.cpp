@@ -92,4 +92,9 @@ bool DebugLog(const std::string& line) {
   return false;
 }
 
+void ReportFailure(const std::string& text) {
+  DebugLog("ERRO!!! " + text);
+  stMensagemTaa += " " + text;
+}
+
 }  // namespace Qor01100

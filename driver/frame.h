@@ -21,6 +21,9 @@ QOR_API std::string HostDirectory();
 // caller goes on either way. True when the line was written. (ImpFisDebug,
 // the host's call, raises the run-time's I/O error instead.)
 QOR_API bool DebugLog(const std::string& line);
+// A failure the host is told of without a dialog: an "ERRO!!! " line in the
+// debug log and the text, after a blank, in stMensagemTaa.
+QOR_API void ReportFailure(const std::string& text);
 // Text of a key of the first / second message table.
 QOR_API std::string Msg(const std::string& key);
 QOR_API std::string Msg2(const std::string& key);

@@ -21,7 +21,12 @@ bool Relatorio_Gerencial_Imp(const std::string& stEsquemaCor, const std::string&
   // the document number tells whether the report is open.
   const bool ok = stTexto.empty() ? Step(c.Probe(record::DocumentNumber)).Run() : Send(c);
   // The report counter is recorded only once the printer has taken the text.
-  if (ok && !stIncCer.empty()) hostlib::GravaCER(stCdFilial, stCdCaixa, DataMoviFiscal(stEsquemaCor));
+  if (ok && !stIncCer.empty()) {
+    std::string why;
+    // "relatórios" and "não" in code page 1252.
+    if (!hostlib::GravaCER(stCdFilial, stCdCaixa, DataMoviFiscal(stEsquemaCor), &why))
+      ReportFailure("Contador de relat\xF3rios gerenciais n\xE3o gravado no registro do host: " + why);
+  }
   return ok;
 }
 
