@@ -141,7 +141,7 @@ bool ReadPrinterTotal(std::string& printerText, const Check& c) {
 
 }  // namespace
 
-bool BuscaTotGer(const std::string& stIgnorado, std::string& stValTotGer) {
+bool ReadGrandTotal(std::string& stValTotGer) {
   const Command leitura = Query("Elgin_GrandeTotal", Elgin_GrandeTotal, 18, stValTotGer);
   const int codigo = CallOnly(leitura);
   double value = 0;
@@ -154,7 +154,11 @@ bool BuscaTotGer(const std::string& stIgnorado, std::string& stValTotGer) {
     throw;
   }
   stValTotGer = rtl::FloatToStr(value);
-  Analyse(leitura, codigo);
+  return Analyse(leitura, codigo);
+}
+
+bool BuscaTotGer(const std::string& stIgnorado, std::string& stValTotGer) {
+  ReadGrandTotal(stValTotGer);
   return true;
 }
 
