@@ -180,6 +180,14 @@ bool Atu_TotGeral(const rtl::Variant& Params) {
     Notice(rtl::StringReplace(Msg(key), "%s", file, false), hostlib::tmAviso, c.esquemaCor);
     result = false;
   };
+  // Writing the printer's total: a file that cannot be written does not
+  // hold it, so the update has failed (see the catch below).
+  bool storing = false;
+  auto store = [&](const std::string& total) {
+    storing = true;
+    Store(ds, c.mainFile, total);
+    storing = false;
+  };
 
   try {
     LoadRecord(ds, c, validating, true);
@@ -195,13 +203,13 @@ bool Atu_TotGeral(const rtl::Variant& Params) {
       const double printer = hostlib::RoundDec(rtl::StrToFloat(printerText), 2);
       double storedValue = 0;
       if (!validating) {
-        Store(ds, c.mainFile, printerText);
+        store(printerText);
       } else if (hostlib::EmptyString(stored) || !rtl::TryStrToFloat(stored, storedValue)) {
         // An empty record, or one that does not hold an amount, is an
         // invalid file: the check cannot pass on it.
         invalid("ArqConfig_Inv4", c.mainFile);
       } else if (hostlib::RoundDec(storedValue, 2) == hostlib::RoundDec(kUninitialised, 2)) {
-        Store(ds, c.mainFile, printerText);
+        store(printerText);
       } else if (printer != hostlib::RoundDec(storedValue, 2)) {
         invalid("ArqConfig_Inv4", c.mainFile);
       }
@@ -209,7 +217,13 @@ bool Atu_TotGeral(const rtl::Variant& Params) {
   } catch (const UnusableFile& u) {
     // Checking against a file that cannot be read would pass on nothing.
     invalid("ArqConfig_Inv", u.file);
+    ReportFailure(rtl::StringReplace(Msg("ArqConfig_Inv"), "%s", u.file, false));
   } catch (const std::exception& e) {
+    if (storing) {
+      // "não" in code page 1252.
+      ReportFailure("Atu_TotGeral: totalizador geral n\xE3o gravado em " + c.mainFile + ": " + e.what());
+      result = false;
+    }
     Notice(e.what(), hostlib::tmAviso, c.esquemaCor);
   }
   return result;
