@@ -352,7 +352,7 @@ std::string PreparaPagamentos(bool vendaTef, Pagamentos& p) {
 // the printer's refusals are; the coupon stays in its sale stage.
 void RecusaPacotes(const Fechamento& a, const std::string& problema) {
   const std::string text = "FechaCupom: " + problema + "; nada foi enviado a impressora.";
-  ImpFisDebug("ERRO!!! " + text);
+  DebugLog("ERRO!!! " + text);
   stMensagemTaa += " " + text;
   if (a.mostraErros) Notice(text, hostlib::tmInformacao, a.esquemaCor);
   boClieUtil = false;

@@ -9,18 +9,15 @@
 #include "vendor/elgin.h"
 
 namespace Qor01100 {
-using status::ReadStatus;
 namespace {
 
 // An error entry: log, collect for the host, show when asked, fail.
 void ReportError(const std::string& text, bool boMsg, const char* scheme, bool& result) {
-  ImpFisDebug("ERRO!!! " + text);
+  DebugLog("ERRO!!! " + text);
   stMensagemTaa += " " + text;
   if (boMsg) Notice(text, hostlib::tmInformacao, scheme);
   result = false;
 }
-
-ReadStatus lastStatus;
 
 // The status query; a library that throws counts as a query that failed.
 int QueryStatus(int& ack, int& st1, int& st2) {
@@ -33,24 +30,23 @@ int QueryStatus(int& ack, int& st1, int& st2) {
 
 }  // namespace
 
-const status::ReadStatus& status::LastStatus() { return lastStatus; }
-
 // The cancellation's code is analysed but not stored: inRetorno keeps the
 // code of the command whose status reported the coupon (a query that leaves
 // inRetorno alone leaves it alone also when it cancels).
 void status::CancelCouponReportedOpen(const std::string& text, bool boFechaCupom) {
-  ImpFisDebug("ERRO!!! " + text);
+  DebugLog("ERRO!!! " + text);
   if (boFechaCupom) Send(Call("", Elgin_CancelaCupom).KeepInRetorno(false));
 }
 
-bool AnalisaRetorno(int inRetorno, bool boMsg, bool boFechaCupom, bool boAbreCupom) {
-  bool result = true;
-  ImpFisDebug(stImpDebug);
+status::Verdict status::Judge(int code, bool boMsg, bool boFechaCupom, bool boAbreCupom) {
+  Verdict v;
+  v.ok = true;
+  DebugLog(stImpDebug);
   stImpDebug.clear();
 
-  for (const status::ReturnCodeEntry& e : status::kReturnCodes) {
-    if (e.code == inRetorno) {
-      ReportError(Msg(e.key), boMsg, e.scheme, result);
+  for (const ReturnCodeEntry& e : kReturnCodes) {
+    if (e.code == code) {
+      ReportError(Msg(e.key), boMsg, e.scheme, v.ok);
       break;
     }
   }
@@ -60,33 +56,38 @@ bool AnalisaRetorno(int inRetorno, bool boMsg, bool boFechaCupom, bool boAbreCup
   // (driver not started) counts as a failed query instead of a crash.
   int ack = 0, st1 = 0, st2 = 0;
   const int rc = QueryStatus(ack, st1, st2);
-  lastStatus = {rc == 1 && ack != status::kNak, st1, st2};
-  if (!lastStatus.answered) {
-    ImpFisDebug(rc != 1 ? "ERRO!!! Ret recebido" : "ERRO!!! NAK recebido");
+  v.status = {rc == 1 && ack != kNak, st1, st2};
+  if (!v.status.answered) {
+    DebugLog(rc != 1 ? "ERRO!!! Ret recebido" : "ERRO!!! NAK recebido");
     const std::string text = Msg("ImpErro");
     stMensagemTaa += " " + text;
     if (boMsg) Notice(text, hostlib::tmInformacao, "");
-    return false;
+    v.ok = false;
+    return v;
   }
   // Every error bit is also collected in stMensagemTaa; a low-paper bit is
   // logged always and shown only on the coupon opening.
-  auto onBit = [&](const status::StatusBit& bit) {
+  auto onBit = [&](const StatusBit& bit) {
     const std::string text = Msg(bit.key);
     switch (bit.handling) {
-      case status::BitHandling::Error:
-        ReportError(text, boMsg, "", result);
+      case BitHandling::Error:
+        ReportError(text, boMsg, "", v.ok);
         break;
-      case status::BitHandling::LowPaper:
-        ImpFisDebug("ERRO!!! " + text);
+      case BitHandling::LowPaper:
+        DebugLog("ERRO!!! " + text);
         if (boMsg && boAbreCupom) Notice(text, hostlib::tmInformacao, "");
         break;
-      case status::BitHandling::CouponOpen:
-        status::CancelCouponReportedOpen(text, boFechaCupom);
+      case BitHandling::CouponOpen:
+        CancelCouponReportedOpen(text, boFechaCupom);
         break;
     }
   };
-  status::DecodeStatus(st1, st2, onBit);
-  return result;
+  DecodeStatus(st1, st2, onBit);
+  return v;
+}
+
+bool AnalisaRetorno(int inRetorno, bool boMsg, bool boFechaCupom, bool boAbreCupom) {
+  return status::Judge(inRetorno, boMsg, boFechaCupom, boAbreCupom).ok;
 }
 
 }  // namespace Qor01100

@@ -11,8 +11,15 @@
 //   4. when the vendor library throws, the command failed: the exception's
 //      text goes to the debug log ("ERRO!!! " line) and to stMensagemTaa,
 //      and the code is 0, as for a call that never answered;
-//   5. runs AnalisaRetorno(code, boMsg, boFechaCupom, boAbreCupom) and
-//      returns its verdict.
+//   5. runs the status analysis (AnalisaRetorno(code, boMsg, boFechaCupom,
+//      boAbreCupom)) and returns its verdict, read from the value the
+//      analysis hands back (never from a status read afterwards).
+//
+// Once the call has returned nothing raises out of a send: an exception in
+// steps 3 and 5 (a dialog the host could not show, a message table that
+// could not be read) is reported as in step 4 and leaves the answer
+// undecided, as a lost answer does (a Step asks the printer's record). The
+// debug log never raises here (DebugLog, driver/frame.h).
 //
 // One call per command at the call site:
 //
@@ -51,7 +58,7 @@ enum class Outcome {
   Ok,           // code 1 and no status error
   NotExecuted,  // the printer refused: negative code, or code 1 with a "not executed" / command / parameter status bit
   Executed,     // code 1 and the command acted, but a status bit reports an error (e.g. paper)
-  NoAnswer,     // code 0 or the library threw: the printer's record decides
+  NoAnswer,     // code 0, the library threw, or something raised after the call returned: the printer's record decides
 };
 
 class QOR_API Command {
@@ -110,7 +117,8 @@ QOR_API std::optional<std::string> ReadProbe(const Command& c);
 //   - executed (code 1) with a status error or an unanswered status query:
 //     registered; the next Run only checks the status again (trace
 //     "Elgin_VerificaEstadoImpressora");
-//   - no answer (code 0, the library threw): the probe decides. Changed since before the first send: registered, and the
+//   - no answer (code 0, the library threw, an exception after the call
+//     returned): the probe decides. Changed since before the first send: registered, and the
 //     step succeeded whatever the lost answer said. Unchanged: nothing
 //     registered, the next Run sends again. Unreadable: the step failed and
 //     the next Run reads the probe again before deciding to send.
@@ -129,7 +137,10 @@ class QOR_API Step {
 
  private:
   enum class State { Pending, Registered, Unknown, Done };
-  bool Decide(Outcome o);
+  bool Decide(Outcome o, bool statusAnswered);
+  // The printer's record against the reading before the first send: the
+  // one comparison that decides an undecided answer.
+  bool FromRecord();
   Command cmd_;
   State state_ = State::Pending;
   std::optional<std::string> before_;

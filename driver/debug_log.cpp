@@ -4,12 +4,19 @@
 // without a flush to the disk per line. The file stays open between lines
 // and is opened again when the month or the host folder changes, or when
 // the file was deleted meanwhile (the next line creates it again). The
-// month's file name is worked out once per month. A failure to open or
-// write raises EInOutError to the caller.
+// month's file name is worked out once per month.
+//
+// Two ways in: ImpFisDebug, the host's call, raises EInOutError when the
+// line cannot be written; DebugLog, the module's own lines (the command
+// path, the operations' traces), never raises: a log that fails is noted in
+// stMensagemTaa and the command goes on, since a printer command must not
+// look failed, nor be sent again, because its trace could not be kept.
 #include <cmath>
+#include <exception>
 #include <string>
 
 #include "driver/frame.h"
+#include "driver/state.h"
 #include "platform/datetime.h"
 #include "platform/env.h"
 #include "platform/files.h"
@@ -43,7 +50,13 @@ const std::string& LogPath(rtl::TDateTime now) {
 
 }  // namespace
 
-void ImpFisDebug(const std::string& Msg) {
+namespace {
+
+// The start of the note a failing log leaves in stMensagemTaa ("não",
+// "possível" and "depuração" in code page 1252).
+const char kLogFailed[] = "N\xE3o foi poss\xEDvel gravar o log de depura\xE7\xE3o";
+
+void WriteLine(const std::string& Msg) {
   static rtl::AppendingFile file;
   const rtl::TDateTime now = rtl::Now();
   const rtl::FormatSettings& fs = rtl::Settings();
@@ -56,5 +69,32 @@ void ImpFisDebug(const std::string& Msg) {
   file.Append(LogPath(now), line);
 }
 
-}  // namespace Qor01100
+// Once: while stMensagemTaa holds the note, a further failure adds nothing
+// (the coupon opening clears stMensagemTaa; the next failure notes it anew).
+void NoteFailure(const std::string& reason) {
+  if (stMensagemTaa.find(kLogFailed) != std::string::npos) return;
+  stMensagemTaa += std::string(" ") + kLogFailed + ": " + reason;
+}
 
+}  // namespace
+
+void ImpFisDebug(const std::string& Msg) { WriteLine(Msg); }
+
+bool DebugLog(const std::string& line) {
+  try {
+    WriteLine(line);
+    return true;
+  } catch (const std::exception& e) {
+    NoteFailure(e.what());
+  } catch (...) {
+    NoteFailure("?");
+  }
+  return false;
+}
+
+void ReportFailure(const std::string& text) {
+  DebugLog("ERRO!!! " + text);
+  stMensagemTaa += " " + text;
+}
+
+}  // namespace Qor01100

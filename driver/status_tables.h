@@ -71,14 +71,25 @@ void DecodeStatus(int st1, int st2, OnBit&& on) {
   decode(st2, kStatus2);
 }
 
-// The status the last analysis read: whether the query answered (code 1,
-// no NAK) and the two bytes. The command path reads it to tell a command the
-// printer refused from one it executed.
+// The status an analysis read: whether the query answered (code 1, no NAK)
+// and the two bytes.
 struct ReadStatus {
   bool answered = false;
   int st1 = 0, st2 = 0;
 };
-const ReadStatus& LastStatus();
+
+// What the analysis of one return code came to: its verdict (AnalisaRetorno's
+// result) and the status it read for that code. Handed back as a value: the
+// analysis may itself send a cancellation, whose own analysis reads the
+// status again, so nothing about this code is left in a global to be read
+// afterwards.
+struct Verdict {
+  bool ok = false;
+  ReadStatus status;
+};
+
+// The status analysis (AnalisaRetorno's steps) of `code` with its three flags.
+Verdict Judge(int code, bool boMsg, bool boFechaCupom, bool boAbreCupom);
 
 // Byte bits that mean the printer did not execute the command: byte 2's
 // "not executed" and parameter-type bits, byte 1's syntax, command and

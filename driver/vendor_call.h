@@ -8,6 +8,7 @@
 
 #include "hostlib/dialogs.h"
 #include "hostlib/params.h"
+#include "platform/env.h"
 #include "platform/text.h"
 #include "platform/variant.h"
 
@@ -15,9 +16,12 @@ namespace Qor01100 {
 
 // Calls an entry point; one that is not bound (driver not started) answers 0, the code of a communication failure.
 // Operations send their commands through driver/command.h; this is for plain readings of the printer's record.
+// What the library does with files meanwhile is its own, not the module's (rtl::ForeignFileScope).
 template <class F, class... A>
 int Vendor(F* f, A... a) {
-  return f != nullptr ? f(a...) : 0;
+  if (f == nullptr) return 0;
+  rtl::ForeignFileScope library;
+  return f(a...);
 }
 
 // A text the library wrote, up to its terminating zero if it wrote one.

@@ -67,12 +67,19 @@ bool DifferenceHhNn(const std::string& diff, int& out) {
 
 std::string TodayDdMmYy() { return rtl::FormatDateTime("ddmm", rtl::Now()) + rtl::FormatDateTime("yy", rtl::Date()); }
 
-rtl::TDateTime DataMoviFiscal(const std::string& stIgnorado) {
+bool ReadMovementDate(rtl::TDateTime& date) {
   std::string data;
-  Send(Query("Elgin_DataMovimento", Elgin_DataMovimento, 6, data));
+  const bool answered = Send(Query("Elgin_DataMovimento", Elgin_DataMovimento, 6, data));
   if (data == "000000") data = TodayDdMmYy();  // no movement yet
-  rtl::TDateTime dt = 0;
-  return PrinterDate(data, dt) ? dt : rtl::Date();
+  if (PrinterDate(data, date)) return answered;
+  date = rtl::Date();
+  return false;
+}
+
+rtl::TDateTime DataMoviFiscal(const std::string& stIgnorado) {
+  rtl::TDateTime date = 0;
+  ReadMovementDate(date);
+  return date;
 }
 
 bool Data_Imp(const std::string& stIgnorado, std::string& stDataHora) {

@@ -13,4 +13,8 @@
 namespace Qor01100 {
 // Today as the printer writes dates: ddmmyy.
 std::string TodayDdMmYy();
+// The movement date as DataMoviFiscal gives it (today when the printer
+// names none), and whether the printer's answer stands: false when the
+// query failed or its answer is no date (today's date then stands in).
+bool ReadMovementDate(rtl::TDateTime& date);
 }  // namespace Qor01100

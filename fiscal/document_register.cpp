@@ -33,10 +33,15 @@ void GravaDocumentosNaoFiscais(const std::string& stNrSerie, const std::string& 
     if (Among(stTipoDocumento, {"CM", "RV", "RG"})) ContadorRelatoriosGerenciaisMFD("", grg);
     if (stTipoDocumento == "CC") ContadorComprovantesCreditoMFD("", cdc);
     const rtl::TDateTime movimento = rtl::StrToDate(rtl::DateTimeToStr(DataMoviFiscal(stEsquemaCor)));
-    hostlib::setDocNaoFiscaisECF(stNrSerie, coo, gnf, grg, cdc, stTipoDocumento, stNrVendaRest, rtl::Now(),
-                                 movimento, "");
+    std::string why;
+    if (!hostlib::setDocNaoFiscaisECF(stNrSerie, coo, gnf, grg, cdc, stTipoDocumento, stNrVendaRest, rtl::Now(),
+                                      movimento, "", &why))
+      // "não" in code page 1252.
+      ReportFailure("Documento n\xE3o fiscal " + stTipoDocumento + " (COO " + coo +
+                    ") n\xE3o gravado no registro do host: " + why);
   } catch (const std::exception& e) {
     // The register never fails the document that was printed.
+    DebugLog(std::string("ERRO!!! GravaDocumentosNaoFiscais: ") + e.what());
     Notice(e.what(), hostlib::tmAviso, stEsquemaCor);
   } catch (...) {
     Notice(Msg("ComandoNExec"), hostlib::tmAviso, stEsquemaCor);

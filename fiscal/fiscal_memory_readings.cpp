@@ -48,22 +48,40 @@ Command ToFile(const std::string& inicial, const std::string& final, const std::
                  flag);
 }
 
+// The vendor's reading file, removed before each reading: a reading the
+// printer accepts without the library writing a new file then finds none,
+// instead of the previous reading. 0, or the system's error number when an
+// old file could not be removed (it must then not be taken for the new one).
+int RemoveOldReading(const std::string& pasta) {
+  const std::string arquivo = pasta + "IMPRESSAO.txt";
+  int erro = 0;
+  if (!rtl::FileExists(arquivo) || rtl::DeleteFile(arquivo, erro)) return 0;
+  DebugLog("ERRO!!! EmiteLeituraMemoriaFiscalSerial: " + arquivo + " (Erro - " + rtl::IntToStr(erro) + ")");
+  return erro;
+}
+
+void CopyFailed(int erro, const std::string& stEsquemaCor) {
+  Notice("Erro ao gerar arquivo de mem\xF3ria fiscal. (Erro - " + rtl::IntToStr(erro) + ")", hostlib::tmAviso,
+         stEsquemaCor);
+}
+
 // Copies the vendor's reading file into the fiscal-menu folder under its
 // dated name, signs it when the range was by date, and tells the operator.
+// The copy is written beside its name and renamed: a full disk leaves no
+// empty or partial file, and the success notice follows only a whole copy.
 void CopyReading(const std::string& pasta, const std::string& flag, const std::string& tipo,
                  const std::string& stEsquemaCor) {
   // The stamp has minutes without a leading zero (ddmmyyyyhhmss).
   const std::string nome = FiscalMenuFolder() + (flag == "C" ? "LMFC_" : "LMFS_") +
                            rtl::FormatDateTime("ddmmyyyyhhmss", rtl::Now()) + ".txt";
   int erro = 0;
-  if (rtl::CopyFile(pasta + "IMPRESSAO.txt", nome, false, erro)) {
+  if (rtl::CopyFileAtomic(pasta + "IMPRESSAO.txt", nome, erro)) {
     if (tipo == "DATA") geraEad(nome);
     // "memória" in code page 1252.
     Notice("Leitura de mem\xF3ria fiscal gerada com sucesso no diret\xF3rio: " + nome, hostlib::tmInformacao,
            stEsquemaCor);
   } else {
-    Notice("Erro ao gerar arquivo de mem\xF3ria fiscal. (Erro - " + rtl::IntToStr(erro) + ")", hostlib::tmAviso,
-           stEsquemaCor);
+    CopyFailed(erro, stEsquemaCor);
   }
 }
 
@@ -89,14 +107,19 @@ bool EmiteLeituraMemoriaFiscalSerial(const rtl::Variant& arParams, rtl::Variant&
     const std::string stEsquemaCor = arParams[0].AsString();
     const std::string inicial = arParams[1].AsString(), final = arParams[2].AsString();
     const std::string flag = arParams[3].AsString(), tipo = arParams[4].AsString();
-    if (!Send(ToFile(inicial, final, flag, tipo))) return false;
+    // The library's folder is known before the reading, so that its old file goes first.
     const std::string pasta = retornaPathElgin();
+    const int stale = pasta == "ARQ_N_ENC" ? 0 : RemoveOldReading(pasta);
+    if (!Send(ToFile(inicial, final, flag, tipo))) return false;
     if (pasta == "ARQ_N_ENC") {
       // "configuração" and "não" in code page 1252.
       Notice("Arquivo de configura\xE7\xE3o da Elgin n\xE3o encontrado (ELGIN.INI).", hostlib::tmAviso, stEsquemaCor);
       return false;
     }
-    CopyReading(pasta, flag, tipo, stEsquemaCor);
+    if (stale != 0)
+      CopyFailed(stale, stEsquemaCor);
+    else
+      CopyReading(pasta, flag, tipo, stEsquemaCor);
     return true;
   } catch (const std::exception&) {
     return false;

@@ -32,7 +32,7 @@ bool ResultArrayFits(const rtl::Variant& oleRetorno) {
   if (n >= kResultElements) return true;
   const std::string text = "DadosUltimaRedZ: o vetor de retorno tem " + rtl::IntToStr(static_cast<int64_t>(n)) +
                            " elementos; sao necessarios " + rtl::IntToStr(kResultElements) + ".";
-  ImpFisDebug("ERRO!!! " + text);
+  DebugLog("ERRO!!! " + text);
   stMensagemTaa += " " + text;
   return false;
 }
@@ -49,7 +49,7 @@ rtl::TDateTime LastMovementDate() {
 void FillTaxedTotalizers(std::string taxed) {
   std::string rates;
   CallOnly(Call("", Elgin_RetornoAliquotas, Into(rates, records::kRatesSize)));
-  ImpFisDebug("Elgin_RetornoAliquotas: " + rates);
+  DebugLog("Elgin_RetornoAliquotas: " + rates);
 
   rtl::ClientDataSet& imposto = DataModule().cdsImposto;
   imposto.Close();
@@ -137,7 +137,7 @@ bool DadosUltimaRedZ(const rtl::Variant& arParams, rtl::Variant& oleRetorno,
   } catch (const std::exception& e) {
     // A field that is not an amount or a date, or a table error: what was
     // written stays written.
-    ImpFisDebug(std::string("ERRO!!! DadosUltimaRedZ: ") + e.what());
+    DebugLog(std::string("ERRO!!! DadosUltimaRedZ: ") + e.what());
     return false;
   }
 }

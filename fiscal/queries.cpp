@@ -27,7 +27,7 @@ bool CounterQuery(TextQuery const& entry, const char* logName, int size, std::st
   const Command c = InfoQuery(Call("", entry, Into(answer, static_cast<size_t>(size))), false, boFechaCupom);
   const int code = CallOnly(c);
   out = answer;
-  ImpFisDebug(Trace(logName, out));
+  DebugLog(Trace(logName, out));
   return Analyse(c, code);
 }
 
@@ -68,7 +68,7 @@ bool NumeroReducoes(const std::string& stIgnorado, std::string& stReducoes) {
   const std::string next =
       hostlib::EmptyString(answer) ? "0" : rtl::IntToStr(int64_t{rtl::StrToInt(rtl::Trim(answer))} + 1);
   stReducoes = hostlib::Ajusta(next, 4);
-  ImpFisDebug(Trace("Elgin_NumeroReducoes", stReducoes));
+  DebugLog(Trace("Elgin_NumeroReducoes", stReducoes));
   return Analyse(c, code);
 }
 
@@ -82,7 +82,7 @@ bool Modelo_Impressora(const std::string& stIgnorado, std::string& stMarca, std:
   stMarca = marca;
   stModelo = modelo;
   stTipo = tipo;
-  ImpFisDebug(Trace("Elgin_MarcaModeloTipoImpressoraMFD", stMarca + " - " + stModelo + " - " + stTipo));
+  DebugLog(Trace("Elgin_MarcaModeloTipoImpressoraMFD", stMarca + " - " + stModelo + " - " + stTipo));
   return Analyse(c, code);
 }
 

@@ -1,18 +1,25 @@
 // ExportRedZ: the host's four reduction tables built from the printer's
 // readings (reduction row, tax rates, non-fiscal totalizers, payment methods).
+// The host gets every table that can be filled; whenever a reading failed or
+// an error was caught, the export answers false and says why (debug log and
+// stMensagemTaa), since the printer's counters are gone after the reduction.
 #include <exception>
+#include <optional>
+#include <vector>
 
 #include "coupon/operations.h"
 #include "driver/command.h"
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/frame.h"
 #include "driver/packets.h"
+#include "fiscal/clock.h"
 #include "fiscal/operations.h"
 #include "fiscal/reduction_records.h"
 #include "hostlib/consiste.h"
 #include "platform/files.h"
 #include "platform/format.h"
 #include "platform/text.h"
+#include "programming/grand_total.h"
 #include "programming/operations.h"
 #include "vendor/elgin.h"
 
@@ -27,12 +34,63 @@ struct RowKey {
   rtl::TDateTime date;
 };
 
-// A record the printer answers in a buffer of `size` blanks (not analysed here).
+// Everything that kept a figure of the export from the printer: a reading
+// the printer did not answer, an answer that is no figure, an error caught
+// while a table was built. Each is logged as it happens; the host is told
+// of all of them at the end (stMensagemTaa) and the export answers false.
+class Gaps {
+ public:
+  void Add(const std::string& what) {
+    DebugLog("ERRO!!! ExportRedZ: " + what);
+    list_.push_back(what);
+  }
+  // A reading through an operation, which analysed the printer's answer.
+  void Check(bool ok, const char* reading) {
+    if (!ok) Add(std::string("leitura ") + reading + " falhou");
+  }
+  // Runs one part of the export; an error there is a gap, and the next part still runs.
+  template <class F>
+  void Part(const char* name, F&& f) {
+    try {
+      f();
+    } catch (const std::exception& e) {
+      Add(std::string(name) + ": " + e.what());
+    }
+  }
+  bool None() const { return list_.empty(); }
+  std::string Text() const {
+    std::string t;
+    for (const std::string& g : list_) t += (t.empty() ? "" : "; ") + g;
+    return t;
+  }
+
+ private:
+  std::vector<std::string> list_;
+};
+
+// A record the printer answers in a buffer of `size` blanks. The answer is
+// not analysed here (no status query is added); a code other than 1 is a gap.
 template <class F>
-std::string Read(F* const& entry, int size) {
+std::string Read(F* const& entry, const char* name, int size, Gaps& gaps) {
   std::string buf;
-  CallOnly(Call("", entry, Into(buf, static_cast<size_t>(size))));
+  const int code = CallOnly(Call("", entry, Into(buf, static_cast<size_t>(size))));
+  if (code != 1) gaps.Add(std::string("leitura ") + name + " falhou (retorno " + rtl::IntToStr(code) + ")");
   return buf;
+}
+
+// A printer amount, or no value (a gap) when the text is none.
+std::optional<double> Amount(const std::string& text, const char* what, Gaps& gaps) {
+  try {
+    return GetValue(text);
+  } catch (const std::exception& e) {
+    gaps.Add(std::string(what) + ": " + e.what());
+    return std::nullopt;
+  }
+}
+
+// Sets a float field when its value is known; an unknown one stays null.
+void SetAmount(rtl::ClientDataSet& ds, const char* field, std::optional<double> v) {
+  if (v) ds.FieldByName(field).SetAsFloat(*v);
 }
 
 void EnsureFolder(const std::string& path, const std::string& scheme) {
@@ -46,51 +104,54 @@ void StartRow(rtl::ClientDataSet& ds, const RowKey& key) {
   ds.FieldByName("DTREDUCAOZ").SetAsDateTime(key.date);
 }
 
-// The reduction row, left open for the totals of the partial-totalizer list.
-void ReductionRow(rtl::ClientDataSet& z, const RowKey& key, const std::string& scheme, const std::string& coupon,
-                  const std::string& marca, const std::string& modelo) {
-  z.Close();
-  z.CreateDataSet();
-  StartRow(z, key);
-  std::string operacoes, reducoes, texto;
+// The reduction row's counters (the row is open).
+void ReductionCounters(rtl::ClientDataSet& z, const std::string& scheme, const std::string& coupon, Gaps& gaps) {
+  std::string operacoes, reducoes;
   NumeroOperacoesNaoFiscais(scheme, operacoes);
-  NumeroReducoes(scheme, reducoes);
-  const std::string last = Read(Elgin_DadosUltimaReducaoMFD, 1279);
+  gaps.Check(NumeroReducoes(scheme, reducoes), "Elgin_NumeroReducoes");
+  const std::string last = Read(Elgin_DadosUltimaReducaoMFD, "Elgin_DadosUltimaReducaoMFD", 1279, gaps);
   z.FieldByName("NRGERCNFREDZ").SetAsString(operacoes);
   z.FieldByName("NRREINIREDZ").SetAsString(Take(last, records::last::kCro));
   z.FieldByName("NRREDREDZ").SetAsString(reducoes);
   for (const char* zero : {"NRLEITREDZ", "NRCANCFREDZ", "NRPRIMCFREDZ"})
     z.FieldByName(zero).SetAsString("0000000000");
-  const std::string next = hostlib::Ajusta(rtl::IntToStr(int64_t{rtl::StrToInt(rtl::Trim(coupon))} + 1), 6);
-  z.FieldByName("NRULTCFREDZ").SetAsString(hostlib::Ajusta(next, 10));
+  gaps.Part("NRULTCFREDZ", [&] {
+    const std::string next = hostlib::Ajusta(rtl::IntToStr(int64_t{rtl::StrToInt(rtl::Trim(coupon))} + 1), 6);
+    z.FieldByName("NRULTCFREDZ").SetAsString(hostlib::Ajusta(next, 10));
+  });
+}
 
-  BuscaTotGer(scheme, texto);
-  const double grandTotal = rtl::StrToFloat(texto);
-  VendaBruta(scheme, texto);
-  const double gross = GetValue(texto);
-  Cancelamentos(scheme, texto);
-  const double cancellations = GetValue(texto);
-  Descontos(scheme, texto);
-  const double discounts = GetValue(texto);
-  Acrescimo_Imp(scheme, texto);
-  const double surcharges = GetValue(texto);
-  z.FieldByName("VRGTREDZ").SetAsFloat(grandTotal);
-  z.FieldByName("VRVENBRUREDZ").SetAsFloat(gross);
-  z.FieldByName("VRTOTCANREDZ").SetAsFloat(cancellations);
-  z.FieldByName("VRTOTDESREDZ").SetAsFloat(discounts);
+// The reduction row's totals (the row is open): every reading is made, and
+// a figure that could not be read stays empty.
+void ReductionTotals(rtl::ClientDataSet& z, const std::string& scheme, const std::string& marca,
+                     const std::string& modelo, Gaps& gaps) {
+  std::string texto;
+  std::optional<double> grandTotal;
+  gaps.Part("Elgin_GrandeTotal", [&] {
+    gaps.Check(ReadGrandTotal(texto), "Elgin_GrandeTotal");
+    grandTotal = rtl::StrToFloat(texto);
+  });
+  gaps.Check(VendaBruta(scheme, texto), "Elgin_VendaBruta");
+  const std::optional<double> gross = Amount(texto, "Elgin_VendaBruta", gaps);
+  gaps.Check(Cancelamentos(scheme, texto), "Elgin_Cancelamentos");
+  const std::optional<double> cancellations = Amount(texto, "Elgin_Cancelamentos", gaps);
+  gaps.Check(Descontos(scheme, texto), "Elgin_Descontos");
+  const std::optional<double> discounts = Amount(texto, "Elgin_Descontos", gaps);
+  gaps.Check(Acrescimo_Imp(scheme, texto), "Elgin_Acrescimos");
+  const std::optional<double> surcharges = Amount(texto, "Elgin_Acrescimos", gaps);
+  SetAmount(z, "VRGTREDZ", grandTotal);
+  SetAmount(z, "VRVENBRUREDZ", gross);
+  SetAmount(z, "VRTOTCANREDZ", cancellations);
+  SetAmount(z, "VRTOTDESREDZ", discounts);
   z.FieldByName("VRISSREDZ").SetAsFloat(0);
-  z.FieldByName("VRVENLIQREDZ").SetAsFloat(gross - cancellations - discounts);
-  z.FieldByName("VRTOTACRREDZ").SetAsFloat(surcharges);
+  if (gross && cancellations && discounts) SetAmount(z, "VRVENLIQREDZ", *gross - *cancellations - *discounts);
+  SetAmount(z, "VRTOTACRREDZ", surcharges);
   z.FieldByName("DSMODMARCAECF").SetAsString(rtl::Copy(rtl::Trim(marca) + "|" + rtl::Trim(modelo), 1, 30));
 }
 
 // One row per programmed rate, up to the first unprogrammed one; also for a
-// zero base. Returns the whole partial-totalizer list.
-std::string TaxRows(rtl::ClientDataSet& tax, const RowKey& key) {
-  tax.Close();
-  tax.CreateDataSet();
-  std::string rates = Read(Elgin_RetornoAliquotas, records::kRatesSize);
-  const std::string partial = Read(Elgin_VerificaTotalizadoresParciais, records::partial::kSize);
+// zero base (the taxed part of the partial-totalizer list).
+void TaxRows(rtl::ClientDataSet& tax, const RowKey& key, std::string rates, const std::string& partial) {
   std::string taxed = Take(partial, records::partial::kTaxed);
   for (int k = 1; !rates.empty() && rtl::Copy(rates, 1, records::kRateWidth) != "0000"; ++k) {
     const double rate = GetValue(rtl::Copy(rates, 1, records::kRateWidth));
@@ -105,7 +166,6 @@ std::string TaxRows(rtl::ClientDataSet& tax, const RowKey& key) {
     rtl::Delete(taxed, 1, records::kTotalizerWidth);
     tax.Post();
   }
-  return partial;
 }
 
 void NonFiscalRow(rtl::ClientDataSet& nf, const RowKey& key, const std::string& number, const std::string& name,
@@ -118,30 +178,34 @@ void NonFiscalRow(rtl::ClientDataSet& nf, const RowKey& key, const std::string& 
   nf.Post();
 }
 
-// One row per named non-fiscal totalizer, then withdrawals ("29") and supplies ("30").
-void NonFiscalRows(rtl::ClientDataSet& nf, const RowKey& key) {
+// One row per named non-fiscal totalizer.
+void NonFiscalRows(rtl::ClientDataSet& nf, const RowKey& key, Gaps& gaps) {
   namespace r = records::nonfiscal;
-  nf.Close();
-  nf.CreateDataSet();
-  std::string list = Read(Elgin_VerificaRecebimentoNaoFiscal, r::kSize);
+  std::string list = Read(Elgin_VerificaRecebimentoNaoFiscal, "Elgin_VerificaRecebimentoNaoFiscal", r::kSize, gaps);
   for (int m = 1; !hostlib::EmptyString(Take(list, r::kDescription)); ++m) {
     NonFiscalRow(nf, key, hostlib::Ajusta(rtl::IntToStr(m), 2), Take(list, r::kDescription), Take(list, r::kCounter),
                  GetValue(Take(list, r::kValue)));
     rtl::Delete(list, 1, r::kEntry);
   }
-  const std::string mfd = Read(Elgin_VerificaRecebimentoNaoFiscalMFD, records::nonfiscal_mfd::kSize);
-  NonFiscalRow(nf, key, "29", "Sangria", "0000", GetValue(Take(mfd, records::nonfiscal_mfd::kWithdrawals)));
-  NonFiscalRow(nf, key, "30", "Suprimento", "0000", GetValue(Take(mfd, records::nonfiscal_mfd::kSupplies)));
+}
+
+// Then withdrawals ("29") and supplies ("30").
+void CashRows(rtl::ClientDataSet& nf, const RowKey& key, Gaps& gaps) {
+  namespace r = records::nonfiscal_mfd;
+  const std::string mfd = Read(Elgin_VerificaRecebimentoNaoFiscalMFD, "Elgin_VerificaRecebimentoNaoFiscalMFD",
+                               r::kSize, gaps);
+  NonFiscalRow(nf, key, "29", "Sangria", "0000", GetValue(Take(mfd, r::kWithdrawals)));
+  NonFiscalRow(nf, key, "30", "Suprimento", "0000", GetValue(Take(mfd, r::kSupplies)));
 }
 
 // One row per host payment type: the printer's methods whose names match it
 // (without regard to case) add up; methods matching none are skipped.
-void PaymentRows(rtl::ClientDataSet& pay, rtl::ClientDataSet& tipos, const RowKey& key) {
+void PaymentRows(rtl::ClientDataSet& pay, rtl::ClientDataSet& tipos, const RowKey& key, Gaps& gaps) {
   namespace r = records::payments;
   pay.Close();
   pay.CreateDataSet();
   const rtl::LocateOptions anyCase{true, false};
-  std::string list = Read(Elgin_VerificaFormasPagamento, r::kSize);
+  std::string list = Read(Elgin_VerificaFormasPagamento, "Elgin_VerificaFormasPagamento", r::kSize, gaps);
   for (; !hostlib::EmptyString(Take(list, r::kName)); rtl::Delete(list, 1, r::kEntry)) {
     const std::string name = rtl::Trim(Take(list, r::kName));
     const double value = GetValue(Take(list, r::kValue));
@@ -161,6 +225,57 @@ void PaymentRows(rtl::ClientDataSet& pay, rtl::ClientDataSet& tipos, const RowKe
   if (tipos.Active()) tipos.First();
 }
 
+// A row left half-written by an error is posted as far as it was filled
+// (the reduction row) or dropped (a list's row, which the list has not given whole).
+void Settle(rtl::ClientDataSet& ds, bool keep) {
+  if (ds.State() != rtl::DataSetState::Edit && ds.State() != rtl::DataSetState::Insert) return;
+  if (keep)
+    ds.Post();
+  else
+    ds.Cancel();
+}
+
+// The four tables from the printer's readings. Each part runs whatever
+// happened to the one before, so the host gets every table that can be filled.
+void BuildTables(TdtmElgin01100& dm, const RowKey& key, const std::string& scheme, const std::string& coupon,
+                 const std::string& marca, const std::string& modelo, Gaps& gaps) {
+  rtl::ClientDataSet& z = dm.cdsReducaoZ;
+  gaps.Part("cdsReducaoZ", [&] {
+    z.Close();
+    z.CreateDataSet();
+    StartRow(z, key);
+    ReductionCounters(z, scheme, coupon, gaps);
+    ReductionTotals(z, scheme, marca, modelo, gaps);
+  });
+  const std::string rates = Read(Elgin_RetornoAliquotas, "Elgin_RetornoAliquotas", records::kRatesSize, gaps);
+  const std::string partial =
+      Read(Elgin_VerificaTotalizadoresParciais, "Elgin_VerificaTotalizadoresParciais", records::partial::kSize, gaps);
+  gaps.Part("cdsImpostoRedZ", [&] {
+    dm.cdsImpostoRedZ.Close();
+    dm.cdsImpostoRedZ.CreateDataSet();
+  });
+  gaps.Part("cdsImpostoRedZ", [&] { TaxRows(dm.cdsImpostoRedZ, key, rates, partial); });
+  gaps.Part("cdsImpostoRedZ", [&] { Settle(dm.cdsImpostoRedZ, false); });
+  gaps.Part("cdsReducaoZ", [&] {
+    namespace p = records::partial;
+    if (z.State() != rtl::DataSetState::Insert) return;
+    SetAmount(z, "VRISENCREDZ", Amount(Take(partial, p::kExemption), "VRISENCREDZ", gaps));
+    SetAmount(z, "VRNINCIDREDZ", Amount(Take(partial, p::kNonIncidence), "VRNINCIDREDZ", gaps));
+    SetAmount(z, "VRSTRIBREDZ", Amount(Take(partial, p::kSubstitution), "VRSTRIBREDZ", gaps));
+  });
+  gaps.Part("cdsReducaoZ", [&] { Settle(z, true); });
+  gaps.Part("cdsTotNFiscRedZ", [&] {
+    dm.cdsTotNFiscRedZ.Close();
+    dm.cdsTotNFiscRedZ.CreateDataSet();
+  });
+  gaps.Part("cdsTotNFiscRedZ", [&] { NonFiscalRows(dm.cdsTotNFiscRedZ, key, gaps); });
+  gaps.Part("cdsTotNFiscRedZ", [&] { Settle(dm.cdsTotNFiscRedZ, false); });
+  gaps.Part("cdsTotNFiscRedZ", [&] { CashRows(dm.cdsTotNFiscRedZ, key, gaps); });
+  gaps.Part("cdsTotNFiscRedZ", [&] { Settle(dm.cdsTotNFiscRedZ, false); });
+  gaps.Part("cdsFormPgtoRedZ", [&] { PaymentRows(dm.cdsFormPgtoRedZ, dm.cdsTipoRece, key, gaps); });
+  gaps.Part("cdsFormPgtoRedZ", [&] { Settle(dm.cdsFormPgtoRedZ, false); });
+}
+
 }  // namespace
 
 bool ExportRedZ(const std::string& stIgnorado, const std::string& stEsquemaCor, const std::string& stEcf,
@@ -177,26 +292,18 @@ bool ExportRedZ(const std::string& stIgnorado, const std::string& stEsquemaCor, 
   CopyPacket(cdsImpostoRedzAux, &dm.cdsImpostoRedZ);
   CopyPacket(cdsTotNFiscRedZAux, &dm.cdsTotNFiscRedZ);
 
+  Gaps gaps;
   stRetorno = Nr_Cupom("", stEsquemaCor);
   const std::string coupon = stRetorno;
+  gaps.Check(!coupon.empty(), "Elgin_NumeroCupom");
   std::string marca, modelo, tipo;
-  Modelo_Impressora(stEsquemaCor, marca, modelo, tipo);
+  gaps.Check(Modelo_Impressora(stEsquemaCor, marca, modelo, tipo), "Elgin_MarcaModeloTipoImpressoraMFD");
 
-  try {
-    const RowKey key{stEcf, DataMoviFiscal(stEsquemaCor)};
-    ReductionRow(dm.cdsReducaoZ, key, stEsquemaCor, coupon, marca, modelo);
-    const std::string partial = TaxRows(dm.cdsImpostoRedZ, key);
-    namespace p = records::partial;
-    dm.cdsReducaoZ.FieldByName("VRISENCREDZ").SetAsFloat(GetValue(Take(partial, p::kExemption)));
-    dm.cdsReducaoZ.FieldByName("VRNINCIDREDZ").SetAsFloat(GetValue(Take(partial, p::kNonIncidence)));
-    dm.cdsReducaoZ.FieldByName("VRSTRIBREDZ").SetAsFloat(GetValue(Take(partial, p::kSubstitution)));
-    dm.cdsReducaoZ.Post();
-    NonFiscalRows(dm.cdsTotNFiscRedZ, key);
-    PaymentRows(dm.cdsFormPgtoRedZ, dm.cdsTipoRece, key);
-  } catch (const std::exception& e) {
-    // The tables go back as far as they were filled.
-    ImpFisDebug(std::string("ERRO!!! ExportRedZ: ") + e.what());
-  }
+  gaps.Part("ExportRedZ", [&] {
+    rtl::TDateTime date = 0;
+    gaps.Check(ReadMovementDate(date), "Elgin_DataMovimento");
+    BuildTables(dm, RowKey{stEcf, date}, stEsquemaCor, coupon, marca, modelo, gaps);
+  });
 
   // In the role order of the parameters: reduction, payments, tax rates, non-fiscal totalizers.
   const struct {
@@ -206,14 +313,12 @@ bool ExportRedZ(const std::string& stIgnorado, const std::string& stEsquemaCor, 
               {dm.cdsFormPgtoRedZ, cdsFormPgtoZAux},
               {dm.cdsImpostoRedZ, cdsImpostoRedzAux},
               {dm.cdsTotNFiscRedZ, cdsTotNFiscRedZAux}};
-  for (const auto& b : back) {
-    try {
-      CopyPacket(&b.from, b.to);
-    } catch (const std::exception& e) {
-      ImpFisDebug(std::string("ERRO!!! ExportRedZ: ") + e.what());
-    }
-  }
-  return true;
+  for (const auto& b : back) gaps.Part("ExportRedZ", [&] { CopyPacket(&b.from, b.to); });
+
+  if (gaps.None()) return true;
+  // "redução" and "incompletos" in code page 1252.
+  stMensagemTaa += " ExportRedZ: dados da redu\xE7\xE3o Z incompletos: " + gaps.Text();
+  return false;
 }
 
 }  // namespace Qor01100

@@ -60,15 +60,15 @@ bool ConvertDay(rtl::TDateTime dia, const std::string& pasta) {
   const std::string ddmmyy = rtl::Copy(texto, 1, 2) + rtl::Copy(texto, 4, 2) + rtl::Copy(texto, 9, 2);
   const Snapshot antes = SalesFiles(pasta);
   const int code = CallOnly(Call("", RFD_ConvertedaMFDData, ddmmyy, ddmmyy));
-  ImpFisDebug("RFD_ConvertedaMFDData - " + ddmmyy + " - Retorno: " + rtl::IntToStr(code));
+  DebugLog("RFD_ConvertedaMFDData - " + ddmmyy + " - Retorno: " + rtl::IntToStr(code));
   if (code != 1) return false;
   // Only what this day's conversion wrote is signed: a file of another day,
   // or none at all, is never signed in its place.
   const std::vector<std::string> escritos = WrittenSince(antes, pasta);
   for (const std::string& arquivo : escritos) {
-    ImpFisDebug("Gera Ead. Arquivo: " + arquivo);
+    DebugLog("Gera Ead. Arquivo: " + arquivo);
     geraEad(arquivo);
-    ImpFisDebug("Gerado Ead.");
+    DebugLog("Gerado Ead.");
   }
   return !escritos.empty();
 }

@@ -16,7 +16,7 @@ void geraEad(const std::string& stNmArquivo) {
   // Only a file that exists is signed: an empty name, or the name of a file
   // that is not there, never reaches the signing library.
   if (stNmArquivo.empty() || !rtl::FileExists(stNmArquivo)) {
-    ImpFisDebug("geraEad: arquivo inexistente, nada assinado: " + stNmArquivo);
+    DebugLog("geraEad: arquivo inexistente, nada assinado: " + stNmArquivo);
     return;
   }
   if (BindSignature() == FurtherLibrary::Bound) {

@@ -27,7 +27,7 @@ const StateVar kStateVars[] = {
 #undef QOR_STATE
 };
 
-const char* const kActions[] = {"op", "answers", "clock", "set", "sim", "locale", "files", "read"};
+const char* const kActions[] = {"op", "answers", "clock", "set", "sim", "locale", "files", "read", "file_fault"};
 
 bool IsValidUtf8(const std::string& s) {
   size_t i = 0;
@@ -155,6 +155,8 @@ int SessionRunner::Run(const Json& session) {
 
   mismatches_ = 0;
   answers_.clear();
+  // Only the module's own file operations count (see RunOp).
+  env_.countFileOperations = false;
   tapeKept_.clear();
   try {
     Prepare(session);
@@ -248,7 +250,8 @@ Json SessionRunner::RunStep(int n, const Json& step) {
     if (!action.empty()) throw SessionError("a step has one action; this one has both \"" + action + "\" and \"" + a + "\"");
     action = a;
   }
-  if (action.empty()) throw SessionError("a step needs one of op, answers, clock, set, sim, locale, files, read");
+  if (action.empty())
+    throw SessionError("a step needs one of op, answers, clock, set, sim, locale, files, read, file_fault");
   for (const auto& [k, v] : step.items()) {
     if (k == action || k == "expect" || k == "comment") continue;
     if (k == "args" && action == "op") continue;
@@ -269,6 +272,7 @@ Json SessionRunner::RunStep(int n, const Json& step) {
     return Json{{"step", n}, {"answers", a}, {"queued", answers_.size()}};
   }
   if (action == "files") return RunFiles(n, step["files"]);
+  if (action == "file_fault") return RunFileFault(n, step["file_fault"]);
   if (action == "read") return RunRead(n, step["read"]);
   if (action == "clock") {
     SetClock(step["clock"]);
@@ -310,7 +314,14 @@ Json SessionRunner::RunOp(int n, const Json& step) {
 
   dialogs_ = Json::array();
   Json out = {{"step", n}, {"op", name}};
+  const long fileOpsBefore = env_.fileOperations;
+  struct CountFiles {
+    rtl::ConfigurableEnv& env;
+    explicit CountFiles(rtl::ConfigurableEnv& e) : env(e) { env.countFileOperations = true; }
+    ~CountFiles() { env.countFileOperations = false; }
+  };
   try {
+    CountFiles counting(env_);
     rtl::Variant r = adapter->invoke(fn, values);
     out["result"] = EncodeResult(adapter->resultKind, r);
   } catch (const rtl::Exception& e) {
@@ -323,6 +334,7 @@ Json SessionRunner::RunOp(int n, const Json& step) {
   Json reported = Json::array();
   for (size_t i = 0; i < values.size(); ++i) reported.push_back(EncodeArg(adapter->kinds[i], values[i]));
   out["args"] = std::move(reported);
+  ReportFileOps(out, fileOpsBefore);
   out["state"] = StateSnapshot();
   out["dialogs"] = dialogs_;
   dialogs_ = Json::array();

@@ -6,7 +6,7 @@
 // that the format leaves open are:
 //   - steps are numbered from 1;
 //   - a step is an object with exactly one action ("op", "answers",
-//     "clock", "set", "sim", "locale", "files" or "read") plus "expect" and
+//     "clock", "set", "sim", "locale", "files", "read" or "file_fault") plus "expect" and
 //     "comment" ("args" only with "op"); any other member is a mistake and
 //     is reported;
 //   - "files" puts files into the host folder before the module looks for
@@ -95,6 +95,10 @@ class SessionRunner {
   Json RunSet(int n, const Json& set);
   Json RunFiles(int n, const Json& files);
   Json RunRead(int n, const Json& name);
+  Json RunFileFault(int n, const Json& j);
+  // The module's file operations of an "op" step (since `before`), once a
+  // "file_fault" step asked for them (host/file_faults.cpp).
+  void ReportFileOps(Json& out, long before);
   std::filesystem::path HostPath(const Json& name) const;
   void SetClock(const Json& iso);
   void ApplyLocale(const Json& locale);
@@ -121,6 +125,8 @@ class SessionRunner {
   int64_t tapeStart_ = 0;
   std::string tapeKept_;  // tape printed before a reset of the simulated printer
   int mismatches_ = 0;
+  bool countingFiles_ = false;      // a "file_fault" step has run
+  bool fileFaultReported_ = false;  // the line where the fault landed is written
 };
 
 }  // namespace qorhost

@@ -5,7 +5,9 @@
 // feed) is handed to one write call, flushed to the disk (fsync) and the file
 // closed. If the file does not end with a line feed (a line torn by an
 // earlier crash), the new line starts with one, so the torn piece stays a
-// line of its own instead of spoiling the new record. Reading skips every
+// line of its own instead of spoiling the new record. A line that cannot be
+// written is not retried: the call answers false with the reason, for the
+// caller to name in its own log. Reading skips every
 // line that is not a complete JSON object, so at most the line being written
 // when the process died is lost.
 //
@@ -48,7 +50,7 @@ bool EndsWithLineFeed(const rtl::ReadWriteFile& f) {
   return last == '\n';
 }
 
-bool AppendRecord(nlohmann::json record) {
+bool AppendRecord(nlohmann::json record, std::string* error) {
   try {
     record["recordedAt"] = IsoOrNull(rtl::Now());
     std::string line = record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
@@ -56,9 +58,18 @@ bool AppendRecord(nlohmann::json record) {
     std::string path = RecordsPath();
     rtl::ReadWriteFile file(path, /*append=*/true);
     if (!EndsWithLineFeed(file)) line.insert(line.begin(), '\n');
-    bool ok = file.Append(line);
-    ok = file.Sync() && ok;
-    return ok;
+    if (!file.Append(line)) {
+      if (error) *error = "Cannot write file \"" + path + "\"";
+      return false;
+    }
+    if (!file.Sync()) {
+      if (error) *error = "Cannot flush file \"" + path + "\"";
+      return false;
+    }
+    return true;
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return false;
   } catch (...) {
     return false;
   }
@@ -68,14 +79,18 @@ bool AppendRecord(nlohmann::json record) {
 
 std::string RecordsPath() { return rtl::NativePath(rtl::ProgramDir() + "/hostrecords.jsonl"); }
 
-bool GravaCER(const std::string& cdFilial, const std::string& cdCaixa, rtl::TDateTime movementDate) {
+bool GravaCER(const std::string& cdFilial, const std::string& cdCaixa, rtl::TDateTime movementDate,
+              std::string* error) {
   try {
     nlohmann::json r;
     r["type"] = "CER";
     r["cdFilial"] = Utf8(cdFilial);
     r["cdCaixa"] = Utf8(cdCaixa);
     r["movementDate"] = IsoOrNull(movementDate);
-    return AppendRecord(std::move(r));
+    return AppendRecord(std::move(r), error);
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return false;
   } catch (...) {
     return false;
   }
@@ -84,7 +99,7 @@ bool GravaCER(const std::string& cdFilial, const std::string& cdCaixa, rtl::TDat
 bool setDocNaoFiscaisECF(const std::string& serial, const std::string& coo, const std::string& gnf,
                          const std::string& grg, const std::string& cdc, const std::string& docType,
                          const std::string& saleNumber, rtl::TDateTime now, rtl::TDateTime movementDate,
-                         const std::string& extra) {
+                         const std::string& extra, std::string* error) {
   try {
     nlohmann::json r;
     r["type"] = "DocNaoFiscal";
@@ -98,7 +113,10 @@ bool setDocNaoFiscaisECF(const std::string& serial, const std::string& coo, cons
     r["now"] = IsoOrNull(now);
     r["movementDate"] = IsoOrNull(movementDate);
     r["extra"] = Utf8(extra);
-    return AppendRecord(std::move(r));
+    return AppendRecord(std::move(r), error);
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return false;
   } catch (...) {
     return false;
   }

@@ -27,7 +27,12 @@ bool Relatorio_Gerencial_Imp(const std::string& stEsquemaCor, const std::string&
   const bool ok = stTexto.empty() ? Step(c.Probe(record::DocumentNumber)).Run() : Send(c);
   if (!ok && !stTexto.empty()) document::TextRefused();
   // The report counter is recorded only once the printer has taken the text.
-  if (ok && !stIncCer.empty()) hostlib::GravaCER(stCdFilial, stCdCaixa, DataMoviFiscal(stEsquemaCor));
+  if (ok && !stIncCer.empty()) {
+    std::string why;
+    // "relatórios" and "não" in code page 1252.
+    if (!hostlib::GravaCER(stCdFilial, stCdCaixa, DataMoviFiscal(stEsquemaCor), &why))
+      ReportFailure("Contador de relat\xF3rios gerenciais n\xE3o gravado no registro do host: " + why);
+  }
   return ok;
 }
 

@@ -160,15 +160,18 @@ void DayClosing(Day& d, rtl::ClientDataSet* prodFechamento) {
 }
 
 // The last Z reduction's data into the caller's four tables.
-void ExportReduction(const std::string& esquema, const std::string& ecf, int32_t tipo, rtl::ClientDataSet* redz,
+// The tables go to the host whatever the export answered; the answer says
+// whether they hold the whole day (ExportRedZ told the host why not).
+bool ExportReduction(const std::string& esquema, const std::string& ecf, int32_t tipo, rtl::ClientDataSet* redz,
                      rtl::ClientDataSet* forma, rtl::ClientDataSet* imposto, rtl::ClientDataSet* totNFis) {
   TdtmElgin01100& dm = DataModule();
-  ExportRedZ("", esquema, ecf, tipo, &dm.cdsTipoReceAux, &dm.cdsRedzAux01, &dm.cdsFormRedzAux01,
-             &dm.cdsImpostoRedzAux01, &dm.cdsTotNFisAux01);
+  const bool whole = ExportRedZ("", esquema, ecf, tipo, &dm.cdsTipoReceAux, &dm.cdsRedzAux01, &dm.cdsFormRedzAux01,
+                                &dm.cdsImpostoRedzAux01, &dm.cdsTotNFisAux01);
   CopyPacket(&dm.cdsRedzAux01, redz);
   CopyPacket(&dm.cdsFormRedzAux01, forma);
   CopyPacket(&dm.cdsImpostoRedzAux01, imposto);
   CopyPacket(&dm.cdsTotNFisAux01, totNFis);
+  return whole;
 }
 
 }  // namespace
@@ -220,8 +223,10 @@ bool GeraReciboSangria(const std::string& stCdPortaImpFis, const std::string& st
   }
   if (Ask("ConfRelFechamento", stIdEsquema)) DayClosing(d, cdsProdFechamento);
   if (!boFechDiaAnterior) {
-    ExportReduction(stIdEsquema, stECF, idTipoImpFis, cdsRedzAux, cdsFormRedzAux, cdsImpostoRedzAux, cdsTotNFisAux);
-    boReduziu = true;
+    // Exported means the whole day went to the host: an incomplete export
+    // leaves boReduziu false, its reason in stMensagemTaa.
+    boReduziu =
+        ExportReduction(stIdEsquema, stECF, idTipoImpFis, cdsRedzAux, cdsFormRedzAux, cdsImpostoRedzAux, cdsTotNFisAux);
   }
   return false;
 }

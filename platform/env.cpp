@@ -73,4 +73,20 @@ std::string ProgramDir() {
 void ProcessMessages() { CurrentEnv()->ProcessMessages(); }
 void Terminate() { CurrentEnv()->Terminate(); }
 
+int ConfigurableEnv::FileOperation(const char* kind, const std::string& path) {
+  if (!countFileOperations) return 0;
+  const long n = ++fileOperations;
+  if (fileFaultAt <= 0 || n < fileFaultAt || (n > fileFaultAt && !fileFaultFromThenOn)) return 0;
+  if (fileFaultLanded.empty()) fileFaultLanded = std::string(kind) + " " + path;
+  return fileFaultError;
+}
+
+namespace {
+thread_local int foreignDepth = 0;
+}  // namespace
+
+ForeignFileScope::ForeignFileScope() { ++foreignDepth; }
+ForeignFileScope::~ForeignFileScope() { --foreignDepth; }
+bool ForeignFileScope::Active() { return foreignDepth > 0; }
+
 }  // namespace rtl

@@ -4,6 +4,7 @@
 // Tests and hosts replace it (EnvWrapper forwards everything, so a test
 // overrides one call).
 #pragma once
+#include <cerrno>
 #include <string>
 
 #include "datetime.h"
@@ -35,6 +36,16 @@ class Env {
   // not yet renamed over it; `detail` is the target's path). Nothing happens
   // by default; a crash test's host may end the process there.
   virtual void Reached(const char* point, const std::string& detail) {}
+  // Each file operation of the run-time layer (platform/files.h) that opens,
+  // creates, changes or removes a file or folder asks here first, naming
+  // what it is about to do ("read", "write", "replace", "append", "copy",
+  // "rename", "delete", "mkdir") and the path as given. A non-zero answer is
+  // the system's error number (errno) the operation then fails with, as if
+  // the disk had answered it: nothing is done, and the routine fails its
+  // usual way (raises its EInOutError or EFOpenError, or answers false).
+  // 0 lets it run. Queries (exists, size, search) do not ask, nor do the
+  // file operations of a library the program calls into (ForeignFileScope).
+  virtual int FileOperation(const char* kind, const std::string& path) { return 0; }
 };
 
 // The default: the real clock, /proc/self/exe, dlopen (see library.h).
@@ -58,6 +69,7 @@ class EnvWrapper : public Env {
   void Terminate() override { target_->Terminate(); }
   bool Terminated() override { return target_->Terminated(); }
   void Reached(const char* point, const std::string& detail) override { target_->Reached(point, detail); }
+  int FileOperation(const char* kind, const std::string& path) override { return target_->FileOperation(kind, path); }
   Env* target() const { return target_; }
 
  private:
@@ -93,6 +105,18 @@ class ConfigurableEnv : public EnvWrapper {
   void ProcessMessages() override { ++processMessagesCalls; }
   void Terminate() override { terminateRequested = true; }
   bool Terminated() override { return terminateRequested; }
+
+  // The program's own file operations (Env::FileOperation), counted from 1
+  // while countFileOperations is on; the fileFaultAt-th fails with
+  // fileFaultError, and so does every later one when fileFaultFromThenOn.
+  // fileFaultAt 0: none fails.
+  bool countFileOperations = true;
+  long fileOperations = 0;
+  long fileFaultAt = 0;
+  bool fileFaultFromThenOn = false;
+  int fileFaultError = ENOSPC;
+  std::string fileFaultLanded;  // "kind path" of the first operation failed; "" none yet
+  int FileOperation(const char* kind, const std::string& path) override;
 };
 
 // Installs an Env for a scope and restores the previous one after.
@@ -104,6 +128,19 @@ class ScopedEnv {
   ScopedEnv& operator=(const ScopedEnv&) = delete;
  private:
   Env* prev_;
+};
+
+// While one lives (on this thread), the process runs a library it calls
+// into, such as a vendor library: the file operations made meanwhile are
+// that library's, not the program's, and the Env is not asked about them
+// (Env::FileOperation). Scopes nest.
+class ForeignFileScope {
+ public:
+  ForeignFileScope();
+  ~ForeignFileScope();
+  ForeignFileScope(const ForeignFileScope&) = delete;
+  ForeignFileScope& operator=(const ForeignFileScope&) = delete;
+  static bool Active();
 };
 
 }  // namespace rtl

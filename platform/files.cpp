@@ -68,6 +68,17 @@ bool Match(std::string_view pat, std::string_view name) {
   return MatchFolded(AnsiUpperCase(pat), AnsiUpperCase(name));
 }
 
+// The Env's answer for one of the program's file operations (Env::FileOperation):
+// 0 to go on, or the error number it fails with.
+int Refusal(const char* kind, std::string_view path) {
+  if (ForeignFileScope::Active()) return 0;
+  return CurrentEnv()->FileOperation(kind, std::string(path));
+}
+
+std::string RefusalText(const char* what, std::string_view path, int error) {
+  return std::string(what) + " \"" + std::string(path) + "\": " + std::strerror(error);
+}
+
 }  // namespace
 
 std::string NativePath(std::string_view path) {
@@ -89,13 +100,13 @@ bool DirectoryExists(std::string_view path) {
 }
 
 bool CreateDir(std::string_view path) {
-  if (path.empty()) return false;
+  if (path.empty() || Refusal("mkdir", path) != 0) return false;
   std::error_code ec;
   return fs::create_directory(P(path), ec);
 }
 
 bool ForceDirectories(std::string_view path) {
-  if (path.empty()) return false;
+  if (path.empty() || Refusal("mkdir", path) != 0) return false;
   std::error_code ec;
   fs::path p = P(path);
   fs::create_directories(p, ec);
@@ -103,14 +114,29 @@ bool ForceDirectories(std::string_view path) {
 }
 
 bool DeleteFile(std::string_view path) {
-  if (path.empty()) return false;
+  int error = 0;
+  return DeleteFile(path, error);
+}
+
+bool DeleteFile(std::string_view path, int& error) {
+  if (path.empty()) {
+    error = ENOENT;
+    return false;
+  }
+  if ((error = Refusal("delete", path)) != 0) return false;
   std::error_code ec;
   fs::path p = P(path);
-  if (fs::is_directory(p, ec)) return false;
-  return fs::remove(p, ec);
+  if (fs::is_directory(p, ec)) {
+    error = EISDIR;
+    return false;
+  }
+  if (fs::remove(p, ec)) return true;
+  error = ec ? ec.value() : ENOENT;
+  return false;
 }
 
 bool RenameFile(std::string_view from, std::string_view to) {
+  if (Refusal("rename", to) != 0) return false;
   std::error_code ec;
   fs::path f = P(from), t = P(to);
   if (!fs::exists(f, ec) || fs::exists(t, ec)) return false;
@@ -124,6 +150,7 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
 }
 
 bool CopyFile(std::string_view from, std::string_view to, bool failIfExists, int& error) {
+  if ((error = Refusal("copy", to)) != 0) return false;
   error = os::CopyFileOver(NativePath(from), NativePath(to), failIfExists);
   return error == 0;
 }
@@ -201,6 +228,7 @@ namespace {
 class Reading {
  public:
   Reading(std::string_view path, const std::string& native) : path_(path) {
+    if (const int error = Refusal("read", path)) throw EFOpenError(RefusalText("Cannot open file", path, error));
     std::error_code ec;
     if (fs::is_directory(native, ec))
       throw EFOpenError("Cannot open file \"" + std::string(path) + "\": it is a folder");
@@ -273,6 +301,7 @@ FileBuffer ReadFileBuffer(std::string_view path) {
 }
 
 void WriteFileBytes(std::string_view path, std::string_view data) {
+  if (const int error = Refusal("write", path)) throw EInOutError(RefusalText("Cannot create file", path, error));
   std::ofstream out(NativePath(path), std::ios::binary | std::ios::trunc);
   if (!out) throw EInOutError("Cannot create file \"" + std::string(path) + "\"");
   out.write(data.data(), static_cast<std::streamsize>(data.size()));
@@ -299,13 +328,24 @@ void RemoveAbandonedWrites(std::string_view path) {
   }
 }
 
-void WriteFileAtomic(std::string_view path, std::string_view data) {
+namespace {
+
+// The name a new file is written under beside `target` before the rename
+// (RemoveAbandonedWrites knows its form).
+std::string NewFileName(const std::string& target) {
   static std::atomic<unsigned> counter{0};
+  return target + ".tmp" + std::to_string(os::ProcessId()) + "_" + std::to_string(counter++);
+}
+
+}  // namespace
+
+void WriteFileAtomic(std::string_view path, std::string_view data) {
+  if (const int error = Refusal("replace", path)) throw EInOutError(RefusalText("Cannot write file", path, error));
   std::string target = NativePath(path);
   fs::path t(target);
   std::string dir = t.parent_path().string();
   RemoveAbandonedWrites(target);
-  std::string tmp = target + ".tmp" + std::to_string(os::ProcessId()) + "_" + std::to_string(counter++);
+  std::string tmp = NewFileName(target);
   std::string err;
   if (!os::WriteFileSynced(tmp, data, &err)) {
     std::error_code ec;
@@ -321,7 +361,38 @@ void WriteFileAtomic(std::string_view path, std::string_view data) {
   os::SyncDirectory(dir);
 }
 
+bool CopyFileAtomic(std::string_view from, std::string_view to, int& error) {
+  if ((error = Refusal("copy", to)) != 0) return false;
+  const std::string target = NativePath(to);
+  const std::string dir = fs::path(target).parent_path().string();
+  RemoveAbandonedWrites(target);
+  const std::string tmp = NewFileName(target);
+  error = os::CopyFileOver(NativePath(from), tmp, false);
+  std::string err;
+  bool ok = error == 0;
+  if (ok) {
+    // The copy reaches the disk before its name does.
+    const int fd = os::OpenReadWrite(tmp, false, &err);
+    ok = fd >= 0 && os::SyncFile(fd);
+    os::CloseFile(fd);
+    if (!ok) error = EIO;
+  }
+  if (ok) {
+    CurrentEnv()->Reached("WriteFileAtomic", target);
+    ok = os::RenameOver(tmp, target, &err);
+    if (!ok) error = EIO;
+  }
+  if (!ok) {
+    std::error_code ec;
+    fs::remove(tmp, ec);
+    return false;
+  }
+  os::SyncDirectory(dir);
+  return true;
+}
+
 void AppendFileBytes(std::string_view path, std::string_view data) {
+  if (const int error = Refusal("append", path)) throw EInOutError(RefusalText("Cannot write file", path, error));
   std::string err;
   if (!os::AppendFileSynced(NativePath(path), data, &err)) throw EInOutError(err);
 }
@@ -335,6 +406,7 @@ void AppendingFile::Close() {
 }
 
 void AppendingFile::Append(std::string_view path, std::string_view data) {
+  if (const int error = Refusal("append", path)) throw EInOutError(RefusalText("Cannot write file", path, error));
   if (fd_ >= 0 && (path != path_ || !os::StillNamed(fd_, NativePath(path)))) Close();
   std::string err;
   if (fd_ < 0) {
@@ -352,6 +424,8 @@ void AppendingFile::Append(std::string_view path, std::string_view data) {
 std::string Utf8Path(std::string_view path) { return os::Utf8Path(NativePath(path)); }
 
 ReadWriteFile::ReadWriteFile(std::string_view path, bool append) : path_(NativePath(path)) {
+  if (const int error = Refusal(append ? "append" : "write", path))
+    throw EInOutError(RefusalText("Cannot open file", path, error));
   std::string err;
   fd_ = os::OpenReadWrite(path_, append, &err);
   if (fd_ < 0) throw EInOutError(err);

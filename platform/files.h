@@ -1,5 +1,9 @@
 // Files and folders. Paths may be written with "\" (as the module's texts
 // do): every routine here accepts both separators.
+//
+// Every routine that opens, creates, changes or removes a file or folder
+// asks the Env first (Env::FileOperation, platform/env.h), so a test or a
+// host can fail the program's n-th file operation as a full disk would.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -18,6 +22,9 @@ bool DirectoryExists(std::string_view path);
 bool CreateDir(std::string_view path);       // one level; false on failure
 bool ForceDirectories(std::string_view path);
 bool DeleteFile(std::string_view path);
+// The same, with the system's error number of a failure in `error` (0 on
+// success; a file that is not there fails with ENOENT).
+bool DeleteFile(std::string_view path, int& error);
 bool RenameFile(std::string_view from, std::string_view to);
 // Copies a file; failIfExists as in the platform call. False on failure.
 bool CopyFile(std::string_view from, std::string_view to, bool failIfExists);
@@ -62,6 +69,11 @@ void WriteFileBytes(std::string_view path, std::string_view data);  // raises EI
 // Writes a new file beside the target, flushes it to disk and renames it
 // over the target: a reader sees the old or the new contents, never a mix.
 void WriteFileAtomic(std::string_view path, std::string_view data);  // raises EInOutError
+// Copies a file the way WriteFileAtomic writes one: beside the target,
+// flushed, renamed over it; the target holds its old contents or the whole
+// copy, never a part, and a failure leaves nothing under its name that was
+// not there before. False with the system's error number in `error`.
+bool CopyFileAtomic(std::string_view from, std::string_view to, int& error);
 // Removes the new files that writers of `path` which no longer run left
 // beside it (target + ".tmp" + pid + "_" + n: the process died between
 // writing and renaming). WriteFileAtomic does this before each write.

@@ -97,8 +97,8 @@ bool LoadRecord(rtl::ClientDataSet& ds, const Check& c, bool strict, bool logMis
     throw;
   } catch (const std::exception&) {
     if (logMissing && !rtl::FileExists(c.mainFile) && !rtl::FileExists(c.fallbackFile))
-      ImpFisDebug(rtl::Utf8ToCp1252("Atu_TotGeral: verificação do totalizador geral não executada: ") + c.mainFile +
-                  rtl::Utf8ToCp1252(" e ") + c.fallbackFile + rtl::Utf8ToCp1252(" não encontrados"));
+      DebugLog(rtl::Utf8ToCp1252("Atu_TotGeral: verificação do totalizador geral não executada: ") + c.mainFile +
+               rtl::Utf8ToCp1252(" e ") + c.fallbackFile + rtl::Utf8ToCp1252(" não encontrados"));
     fromMain = false;
     LoadFile(ds, c.fallbackFile, strict);
     if (strict) RequireFields(ds, c.fallbackFile, true);
@@ -132,7 +132,7 @@ bool ReadPrinterTotal(std::string& printerText, const Check& c) {
     BuscaTotGer("", printerText);
     return true;
   } catch (const std::exception& e) {
-    ImpFisDebug("ERRO!!! Elgin_GrandeTotal: " + std::string(e.what()));
+    DebugLog("ERRO!!! Elgin_GrandeTotal: " + std::string(e.what()));
     Notice(rtl::Utf8ToCp1252("Não foi possível ler o totalizador geral da impressora fiscal."), hostlib::tmAviso,
            c.esquemaCor);
     return false;
@@ -141,7 +141,7 @@ bool ReadPrinterTotal(std::string& printerText, const Check& c) {
 
 }  // namespace
 
-bool BuscaTotGer(const std::string& stIgnorado, std::string& stValTotGer) {
+bool ReadGrandTotal(std::string& stValTotGer) {
   const Command leitura = Query("Elgin_GrandeTotal", Elgin_GrandeTotal, 18, stValTotGer);
   const int codigo = CallOnly(leitura);
   double value = 0;
@@ -154,7 +154,11 @@ bool BuscaTotGer(const std::string& stIgnorado, std::string& stValTotGer) {
     throw;
   }
   stValTotGer = rtl::FloatToStr(value);
-  Analyse(leitura, codigo);
+  return Analyse(leitura, codigo);
+}
+
+bool BuscaTotGer(const std::string& stIgnorado, std::string& stValTotGer) {
+  ReadGrandTotal(stValTotGer);
   return true;
 }
 
@@ -176,6 +180,14 @@ bool Atu_TotGeral(const rtl::Variant& Params) {
     Notice(rtl::StringReplace(Msg(key), "%s", file, false), hostlib::tmAviso, c.esquemaCor);
     result = false;
   };
+  // Writing the printer's total: a file that cannot be written does not
+  // hold it, so the update has failed (see the catch below).
+  bool storing = false;
+  auto store = [&](const std::string& total) {
+    storing = true;
+    Store(ds, c.mainFile, total);
+    storing = false;
+  };
 
   try {
     LoadRecord(ds, c, validating, true);
@@ -191,13 +203,13 @@ bool Atu_TotGeral(const rtl::Variant& Params) {
       const double printer = hostlib::RoundDec(rtl::StrToFloat(printerText), 2);
       double storedValue = 0;
       if (!validating) {
-        Store(ds, c.mainFile, printerText);
+        store(printerText);
       } else if (hostlib::EmptyString(stored) || !rtl::TryStrToFloat(stored, storedValue)) {
         // An empty record, or one that does not hold an amount, is an
         // invalid file: the check cannot pass on it.
         invalid("ArqConfig_Inv4", c.mainFile);
       } else if (hostlib::RoundDec(storedValue, 2) == hostlib::RoundDec(kUninitialised, 2)) {
-        Store(ds, c.mainFile, printerText);
+        store(printerText);
       } else if (printer != hostlib::RoundDec(storedValue, 2)) {
         invalid("ArqConfig_Inv4", c.mainFile);
       }
@@ -205,7 +217,13 @@ bool Atu_TotGeral(const rtl::Variant& Params) {
   } catch (const UnusableFile& u) {
     // Checking against a file that cannot be read would pass on nothing.
     invalid("ArqConfig_Inv", u.file);
+    ReportFailure(rtl::StringReplace(Msg("ArqConfig_Inv"), "%s", u.file, false));
   } catch (const std::exception& e) {
+    if (storing) {
+      // "não" in code page 1252.
+      ReportFailure("Atu_TotGeral: totalizador geral n\xE3o gravado em " + c.mainFile + ": " + e.what());
+      result = false;
+    }
     Notice(e.what(), hostlib::tmAviso, c.esquemaCor);
   }
   return result;

@@ -1,6 +1,8 @@
 // The grand-total record's internal entry points (the check and the update
 // themselves are the operations BuscaTotGer and Atu_TotGeral).
 #pragma once
+#include <string>
+
 #include "platform/variant.h"
 
 namespace Qor01100 {
@@ -15,5 +17,10 @@ namespace Qor01100 {
 // failures are left to the recording that follows. Only a record of the
 // main file "Kalvora.cds" is marked (the till's own file is never written).
 void MarkGrandTotalPending(const rtl::Variant& Params);
+
+// The printer's grand total as BuscaTotGer reads it (the amount's text in
+// `text`; a text that is no amount raises the conversion error), answering
+// whether the printer's answer passed the status analysis.
+bool ReadGrandTotal(std::string& text);
 
 }  // namespace Qor01100

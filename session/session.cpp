@@ -97,7 +97,7 @@ bool AbrePorta(const rtl::Variant& Params) {
   int code = CallOnly(abre);
   if (!Analyse(abre, code) || code == -5) code = 0;
   if (code == 0) {
-    ImpFisDebug("ERRO!!! Abrindo porta " + porta);
+    DebugLog("ERRO!!! Abrindo porta " + porta);
     Notice(Msg("ErroPorta"), hostlib::tmAviso, esquemaCor);
     return false;
   }
@@ -106,7 +106,7 @@ bool AbrePorta(const rtl::Variant& Params) {
   if (!VerificaData(esquemaCor, dtDate, "", "", true)) return false;  // it showed its own message
 
   if (CallOnly(Call("", Elgin_VerificaImpressoraLigada)) == -6) {
-    ImpFisDebug("ERRO!!! " + Msg("ImpDeslig"));
+    DebugLog("ERRO!!! " + Msg("ImpDeslig"));
     Notice(Msg("ImpDeslig"), hostlib::tmAviso, esquemaCor);
     return false;
   }
@@ -145,7 +145,7 @@ bool ImpressoraOk(const std::string& stEsquemaCor, bool boMsg, bool boFechaCupom
   // about the printer: not ready, as for a refused frame.
   const int code = CallOnly(Call("", Elgin_VerificaEstadoImpressora, &ack, &st1, &st2).KeepInRetorno(false));
   if (code != 1 || ack == status::kNak) {
-    ImpFisDebug(code != 1 ? "ERRO!!! Ret recebido" : "ERRO!!! NAK recebido");
+    DebugLog(code != 1 ? "ERRO!!! Ret recebido" : "ERRO!!! NAK recebido");
     if (boMsg) Notice(Msg("ImpErro"), hostlib::tmInformacao, stEsquemaCor);
     return false;
   }
@@ -156,14 +156,14 @@ bool ImpressoraOk(const std::string& stEsquemaCor, bool boMsg, bool boFechaCupom
     switch (bit.handling) {
       case status::BitHandling::Error:
         if (boMsg) {
-          ImpFisDebug("ERRO!!! " + text);
+          DebugLog("ERRO!!! " + text);
           Notice(text, hostlib::tmInformacao, stEsquemaCor);
         }
         result = false;
         break;
       case status::BitHandling::LowPaper:
         if (boMsg && boAbreCupom) {
-          ImpFisDebug("ERRO!!! " + text);
+          DebugLog("ERRO!!! " + text);
           Notice(text, hostlib::tmInformacao, stEsquemaCor);
         }
         break;

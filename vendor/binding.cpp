@@ -43,7 +43,7 @@ const Binding kBindOrder[] = {
 // does not change the binding's answer.
 void LogReason(const std::string& reason) {
   try {
-    ImpFisDebug("ERRO!!! Elgin.dll: " + reason);
+    DebugLog("ERRO!!! Elgin.dll: " + reason);
   } catch (...) {
   }
 }

@@ -2,6 +2,7 @@
 // for a throwing library, whole text answers, and the exactly-once step.
 #include <algorithm>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "module/Qor01100.h"
@@ -196,6 +197,89 @@ TEST_F(StepTest, AnUnreadableRecordIsReadAgainBeforeSending) {
   EXPECT_TRUE(s.Run());
   EXPECT_EQ(Calls("Elgin_VendeItem").size(), 1u);
   EXPECT_EQ(Items(), 1u);
+}
+
+// An item the printer answers with a coupon-open bit, sent with the
+// cancellation of an open coupon: the analysis cancels, and the
+// cancellation's own analysis reads the status again. The item's outcome
+// comes from the status read for the item, never from the cancellation's.
+TEST_F(StepTest, TheOutcomeIsReadFromTheCommandsOwnStatus) {
+  struct Case {
+    const char* name;
+    bool itemTaken;
+    int st1, st2;  // the status answered for the item
+  } cases[] = {
+      // The item is refused (not executed); the cancellation succeeds and its
+      // status is clean: the item must not count as registered.
+      {"item refused, cancellation done", false, 2, 1},
+      // The item is taken with a printer error; the cancellation is refused
+      // and its status says "not executed": the item must not be sent again.
+      {"item taken, cancellation refused", true, 2 | 16, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (SimState()["document"].is_null()) {
+      std::string a, b, d;
+      ASSERT_EQ(Qor01100::Elgin_AbreCupomMFD(a.data(), b.data(), d.data()), 1);
+    }
+    const size_t before = Items();
+    ClearJournal();
+    if (!c.itemTaken) sim.fail("Elgin_VendeItem", 1, 1);
+    sim.force_status(6, c.st1, c.st2, 1);
+    if (c.itemTaken) sim.not_executed("Elgin_CancelaCupom", 1);
+    Step s(Item().CancelOpenCoupon());
+    EXPECT_FALSE(s.Run());
+    EXPECT_EQ(s.Registered(), c.itemTaken);
+    const size_t taken = c.itemTaken ? before + 1 : 0;  // a refused item's coupon was cancelled
+    EXPECT_EQ(Items(), taken);
+    // Asked again, the step never doubles the item nor claims one the printer lacks.
+    const bool again = s.Run();
+    EXPECT_LE(Items(), before + 1);
+    if (again) {
+      EXPECT_EQ(Items(), before + 1);
+    }
+    int executed = 0;
+    for (const auto& call : Calls("Elgin_VendeItem")) executed += call.ret == 1 && call.injected.empty() ? 1 : 0;
+    EXPECT_LE(executed, 1);
+  }
+}
+
+// Something raises after the printer answered (here the host's dialog, shown
+// for the analysis' message): the answer is undecided and the printer's
+// record decides, as for a lost answer. Nothing reaches the caller, and the
+// item is never sent twice.
+TEST_F(StepTest, AnExceptionAfterTheCallReturnedLeavesTheRecordToDecide) {
+  struct Case {
+    const char* name;
+    bool itemTaken;
+  } cases[] = {{"the printer took the item", true}, {"the printer refused the item", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const size_t before = Items();
+    ClearJournal();
+    if (c.itemTaken)
+      sim.force_status(6, 16, 0, 1);  // taken, with a printer error to show
+    else
+      sim.fail("Elgin_VendeItem", -1, 1);
+    bool showing = true;
+    hostlib::SetDialogHandler([&](const hostlib::DialogRequest&) -> bool {
+      if (showing) throw std::runtime_error("the host cannot show a dialog now");
+      return false;
+    });
+    Qor01100::stMensagemTaa.clear();
+    Step s(Item().Show(true));
+    bool ok = false;
+    ASSERT_NO_THROW(ok = s.Run());
+    EXPECT_EQ(ok, c.itemTaken);
+    EXPECT_EQ(s.Registered(), c.itemTaken);
+    EXPECT_NE(Qor01100::stMensagemTaa.find("the host cannot show a dialog now"), std::string::npos);
+    showing = false;
+    EXPECT_TRUE(s.Run());
+    EXPECT_EQ(Items(), before + 1);
+    int executed = 0;
+    for (const auto& call : Calls("Elgin_VendeItem")) executed += call.ret == 1 ? 1 : 0;
+    EXPECT_EQ(executed, 1);
+  }
 }
 
 TEST_F(StepTest, TheRetryLoopEndsAsTheOperatorSays) {

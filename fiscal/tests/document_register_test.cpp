@@ -1,4 +1,7 @@
 // The register of printed non-fiscal documents.
+#include <algorithm>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -71,6 +74,45 @@ TEST_F(DocumentRegisterTest, ALibraryThatThrowsNeverReachesTheCaller) {
   EXPECT_EQ(Documents()[0]["coo"], "");
   EXPECT_NE(Qor01100::stMensagemTaa.find("simulated fault in Elgin_NumeroCupom"), std::string::npos);
   EXPECT_TRUE(Dialogs().empty());
+}
+
+// The host's register cannot be written (a full disk): the document stays
+// printed and its result stands, and the record that was lost is named in
+// the debug log and in stMensagemTaa with the reason.
+TEST_F(DocumentRegisterTest, ARecordThatCannotBeWrittenIsNamed) {
+  struct Case {
+    const char* name;
+    std::function<bool()> record;
+    std::string named;
+  } cases[] = {
+      {"the management-report counter",
+       [] { return Qor01100::Relatorio_Gerencial_Imp("", "0001", "002", "", "S") && Qor01100::FechRelatGerenc("", false, false); },
+       A("Contador de relatórios gerenciais não gravado no registro do host")},
+      {"a non-fiscal document",
+       [] {
+         Qor01100::GravaDocumentosNaoFiscais("SERIE01", "", "RZ", "");
+         return true;
+       },
+       A("Documento não fiscal RZ (COO 0000")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Qor01100::stMensagemTaa.clear();
+    const size_t records = hostlib::ReadRecords().size();
+    {
+      qortest::FailingFiles full("hostrecords.jsonl");
+      EXPECT_TRUE(c.record());
+      EXPECT_EQ(full.failed, 1);
+    }
+    EXPECT_EQ(hostlib::ReadRecords().size(), records);
+    const std::string reason = std::strerror(ENOSPC);
+    EXPECT_NE(Qor01100::stMensagemTaa.find(c.named), std::string::npos) << Qor01100::stMensagemTaa;
+    EXPECT_NE(Qor01100::stMensagemTaa.find(reason), std::string::npos) << Qor01100::stMensagemTaa;
+    const auto log = LogMessages();
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& l) {
+      return l.rfind("ERRO!!! " + c.named, 0) == 0 && l.find(reason) != std::string::npos;
+    }));
+  }
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Fiscal-memory readings, printed and to file, through the simulated printer.
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -132,6 +135,44 @@ TEST_F(FiscalMemoryReadingTest, AFailedCopyIsReportedWithItsErrorNumberAndTheRea
   ASSERT_EQ(texts.size(), 1u);
   EXPECT_EQ(texts[0].rfind(A("Erro ao gerar arquivo de memória fiscal. (Erro - "), 0), 0u) << texts[0];
   EXPECT_NE(texts[0], A("Erro ao gerar arquivo de memória fiscal. (Erro - 0)"));
+}
+
+// The file never stands for a reading it is not: the printer accepting a
+// reading without the library writing a new file, an old file that cannot be
+// removed first, a full disk under the copy. Each leaves no file in the
+// fiscal-menu folder (no empty or partial one, no earlier reading under a new
+// name), shows the failure with its error number and never
+// the success notice; the reading itself was accepted, so the answer stays true.
+TEST_F(FiscalMemoryReadingTest, NoFileIsAnnouncedThatIsNotTheWholeNewReading) {
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    const char* failing;  // the files a full disk refuses, or ""
+    int error;
+  } cases[] = {
+      {"accepted, no new file", [this] { sim.fail("Elgin_LeituraMemoriaFiscalSerialData", 1, 1); }, "", ENOENT},
+      {"the old file cannot be removed", [] {}, "IMPRESSAO.txt", EACCES},
+      {"a full disk under the copy", [] {}, "MenuFiscal", ENOSPC},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(menuDir);
+    fs::create_directories(menuDir);
+    std::ofstream(vendorDir / "IMPRESSAO.txt") << "LEITURA ANTERIOR\n";
+    ClearJournal();
+    dialogs.clear();
+    c.arrange();
+    Variant result;
+    {
+      std::optional<qortest::FailingFiles> full;
+      if (*c.failing) full.emplace(c.failing, c.error);
+      EXPECT_TRUE(Qor01100::EmiteLeituraMemoriaFiscalSerial(Params("01/02/2024", "29/02/2024", "C", "DATA"), result));
+    }
+    EXPECT_EQ(ArgsOf("Elgin_LeituraMemoriaFiscalSerialData").size(), 1u);
+    EXPECT_TRUE(MenuFiles().empty()) << MenuFiles().front();
+    EXPECT_EQ(DialogTexts(), (std::vector<std::string>{A("Erro ao gerar arquivo de memória fiscal. (Erro - ") +
+                                                       std::to_string(c.error) + ")"}));
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // ExportRedZ through the simulated printer: the reduction row, one tax row
 // per programmed rate, the non-fiscal and payment rows, the folders, and the
 // tables handed back after an error.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -128,20 +129,75 @@ TEST_F(ReductionExportTest, PaymentRowsMergeCaseInsensitively) {
   EXPECT_EQ(Column(formas, "VRFORMPGTORZ"), (std::vector<std::string>{"15", "2,5", "1,25"}));
 }
 
-// An answer that cannot be read stops the building; the tables go back as
-// far as they were filled and the result is still true.
+// An answer that cannot be read ends the part of the export it feeds; the
+// other tables are still built and handed back, and the export answers false
+// with the reason in the debug log and stMensagemTaa.
 TEST_F(ReductionExportTest, TablesGoBackAsFarAsFilledAfterAnError) {
+  Sale();
   std::string bad = "0001" + std::string(20, 'X') + "TOTALIZADOR        ,";
   Answer("Elgin_VerificaRecebimentoNaoFiscal", json::array({bad}));
-  EXPECT_TRUE(Export());
+  Qor01100::stMensagemTaa.clear();
+  EXPECT_FALSE(Export());
   EXPECT_EQ(reducao.RecordCount(), 1);
   EXPECT_EQ(impostos.RecordCount(), 4);
-  EXPECT_TRUE(naoFiscais.Active());
-  EXPECT_EQ(naoFiscais.RecordCount(), 0);
-  EXPECT_TRUE(Calls("Elgin_VerificaFormasPagamento").empty());
+  EXPECT_EQ(Column(naoFiscais, "NRTOTNFISCRZ"), (std::vector<std::string>{"29", "30"}));
+  EXPECT_EQ(Column(formas, "CDTIPORECE"), (std::vector<std::string>{"001"}));
   bool logged = false;
   for (const std::string& l : LogMessages()) logged |= l.rfind("ERRO!!! ExportRedZ", 0) == 0;
   EXPECT_TRUE(logged);
+  EXPECT_NE(Qor01100::stMensagemTaa.find("ExportRedZ"), std::string::npos);
+}
+
+// Whatever reading the printer does not answer, every table that does not
+// need it is still filled, and the export answers false naming the reading
+// (the counters are gone after the reduction: the host must not take
+// incomplete tables for the day's figures).
+TEST_F(ReductionExportTest, AFailedReadingIsToldAndTheOtherTablesAreFilled) {
+  struct Case {
+    const char* reading;
+    int taxRows, nonFiscalRows, paymentRows;
+    const char* emptyField;  // a figure of the reduction row left unknown, or ""
+  } cases[] = {
+      {"Elgin_NumeroCupom", 4, 2, 1, "NRULTCFREDZ"},
+      {"Elgin_DataMovimento", 4, 2, 1, ""},
+      {"Elgin_NumeroReducoes", 4, 2, 1, ""},
+      {"Elgin_DadosUltimaReducaoMFD", 4, 2, 1, ""},
+      {"Elgin_GrandeTotal", 4, 2, 1, "VRGTREDZ"},
+      {"Elgin_VendaBruta", 4, 2, 1, "VRVENBRUREDZ"},
+      {"Elgin_Acrescimos", 4, 2, 1, "VRTOTACRREDZ"},
+      {"Elgin_RetornoAliquotas", 0, 2, 1, ""},
+      {"Elgin_VerificaTotalizadoresParciais", 0, 2, 1, "VRISENCREDZ"},
+      {"Elgin_VerificaRecebimentoNaoFiscal", 4, 2, 1, ""},
+      {"Elgin_VerificaRecebimentoNaoFiscalMFD", 4, 0, 1, ""},
+      {"Elgin_VerificaFormasPagamento", 4, 2, 0, ""},
+  };
+  Sale();
+  {
+    Qor01100::stMensagemTaa.clear();
+    EXPECT_TRUE(Export()) << Qor01100::stMensagemTaa;
+    EXPECT_TRUE(Qor01100::stMensagemTaa.empty()) << Qor01100::stMensagemTaa;
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reading);
+    Qor01100::stMensagemTaa.clear();
+    sim.fail(c.reading, 0, 1);
+    EXPECT_FALSE(Export());
+    EXPECT_EQ(reducao.RecordCount(), 1);
+    EXPECT_EQ(impostos.RecordCount(), c.taxRows);
+    EXPECT_EQ(naoFiscais.RecordCount(), c.nonFiscalRows);
+    EXPECT_EQ(formas.RecordCount(), c.paymentRows);
+    if (*c.emptyField) {
+      reducao.First();
+      EXPECT_TRUE(reducao.FieldByName(c.emptyField).IsNull()) << reducao.FieldByName(c.emptyField).AsString();
+    }
+    const std::string& taa = Qor01100::stMensagemTaa;
+    EXPECT_NE(taa.find(A("ExportRedZ: dados da redução Z incompletos")), std::string::npos) << taa;
+    EXPECT_NE(taa.find(c.reading), std::string::npos) << taa;
+    const auto log = LogMessages();
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& l) {
+      return l.rfind("ERRO!!! ExportRedZ: ", 0) == 0 && l.find(c.reading) != std::string::npos;
+    }));
+  }
 }
 
 TEST_F(ReductionExportTest, CreatesTheFoldersOrTellsTheOperator) {

@@ -154,6 +154,55 @@ TEST_F(QorhostTest, ConversionErrorEscapingTheModuleIsReported) {
   EXPECT_FALSE(lines[0].contains("result"));
 }
 
+// The module's own file operations fail on request: the n-th from the
+// "file_fault" step on (qorhost's own "files" step never counts), once or
+// from then on; each operation's line says how many it made and where the
+// fault landed. The debug log written by the host's own call raises.
+TEST_F(QorhostTest, TheModulesNthFileOperationFailsOnRequest) {
+  struct Case {
+    const char* name;
+    const char* fault;
+    std::vector<bool> raised;  // by the three log lines
+  } cases[] = {
+      {"the second, once", R"({"at": 2})", {false, true, false}},
+      {"the second and every later one", R"({"at": 2, "times": -1, "error": "EIO"})", {false, true, true}},
+      {"none, only counted", R"({"at": 0})", {false, false, false}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(hostDir);
+    auto file = Write("s.json", std::string(R"({"clock": "2026-07-15T09:30:00", "steps": [
+        {"file_fault": )") + c.fault + R"(},
+        {"op": "ImpFisDebug", "args": ["um"]},
+        {"files": {"x.txt": {"text": "x"}}},
+        {"op": "ImpFisDebug", "args": ["dois"]},
+        {"op": "ImpFisDebug", "args": ["tres"]}]})");
+    ASSERT_EQ(Session(file), 0) << err;
+    const auto lines = Lines();
+    ASSERT_EQ(lines.size(), 5u);
+    const size_t ops[] = {1, 3, 4};
+    for (size_t i = 0; i < 3; ++i) {
+      SCOPED_TRACE(i);
+      const auto& l = lines[ops[i]];
+      EXPECT_EQ(l["file_ops"], 1);
+      EXPECT_EQ(l.contains("error"), c.raised[i]) << l.dump();
+      EXPECT_EQ(l.contains("file_fault"), c.raised[i] && (i == 0 || !c.raised[i - 1])) << l.dump();
+    }
+    if (c.raised[1]) {
+      EXPECT_EQ(lines[3]["error"]["type"], "EInOutError");
+      EXPECT_EQ(lines[3]["file_fault"].get<std::string>().rfind("append ", 0), 0u);
+      EXPECT_NE(lines[3]["file_fault"].get<std::string>().find("impdebug0726.txt"), std::string::npos);
+    }
+    const std::string log = ReadFile(hostDir / "impdebug0726.txt");
+    EXPECT_EQ(log.find("dois") == std::string::npos, c.raised[1]) << log;
+    EXPECT_EQ(ReadFile(hostDir / "x.txt"), "x");
+  }
+  // A step that makes no sense is refused naming it.
+  auto bad = Write("bad.json", R"({"steps": [{"file_fault": {"at": 1, "times": 3}}]})");
+  EXPECT_EQ(Session(bad), 2);
+  EXPECT_NE(err.find("times"), std::string::npos) << err;
+}
+
 TEST_F(QorhostTest, BadStepStopsTheSessionAndEarlierStepsKeepTheirEffects) {
   auto file = Write("s.json", R"({"clock": "2026-07-15T09:30:00", "steps": [
       {"op": "ImpFisDebug", "args": ["antes"]},

@@ -277,6 +277,25 @@ TEST_F(WithdrawalReceiptTest, DecliningTheClosingReportsStillExports) {
   EXPECT_EQ(redz.RecordCount(), 1);
 }
 
+// The export could not read the printer's payment list: the host still gets
+// the tables, but it learns that they are not the whole day (the reduction
+// is not counted as exported, and stMensagemTaa says why).
+TEST_F(WithdrawalReceiptTest, AnIncompleteExportIsNotReportedAsExported) {
+  answers = {false, true, false};
+  Call c;
+  c.impRelSan = false;
+  c.sangria = false;
+  sim.fail("Elgin_VerificaFormasPagamento", 0, 1);
+  Qor01100::stMensagemTaa.clear();
+  EXPECT_FALSE(Run(c));
+  EXPECT_FALSE(reduziu);
+  EXPECT_EQ(redz.RecordCount(), 1);
+  EXPECT_EQ(imposto.RecordCount(), 4);
+  EXPECT_NE(Qor01100::stMensagemTaa.find("Elgin_VerificaFormasPagamento"), std::string::npos)
+      << Qor01100::stMensagemTaa;
+  EXPECT_EQ(Calls("Elgin_VerificaFormasPagamento").size(), 1u);
+}
+
 // A previous day: no question before the closing reports, no export, and
 // the data module keeps the tables it had (only the day's totals are taken).
 TEST_F(WithdrawalReceiptTest, PreviousDayClosing) {

@@ -10,6 +10,7 @@
 #endif
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -342,6 +343,51 @@ TEST_F(GrandTotalTest, ValidatingAgainstAFileThatCannotBeUsedFailsNamingThatFile
     EXPECT_EQ(Dialogs()[0].request.scheme, "005");
     EXPECT_TRUE(Calls("Elgin_GrandeTotal").empty());  // nothing to compare with
     EXPECT_EQ(Bytes(file), before);
+  }
+}
+
+// The configuration file cannot be read or written (a full disk, a failing
+// disk): the record keeps what it held, the update answers false, and the
+// host is told in stMensagemTaa as well as by the dialog.
+TEST_F(GrandTotalTest, AFileThatCannotBeReadOrWrittenIsAFailedUpdateAndSaysSo) {
+  struct Case {
+    const char* name;
+    const char* valida;
+    const char* storedBefore;
+    int failing;  // the configuration file's n-th operation in this call that fails (read 1, write 2)
+    const char* told;
+  } cases[] = {
+      {"recording, the rewrite fails", "N", "500,00", 2, "Atu_TotGeral: totalizador geral n\xE3o gravado em "},
+      {"initialising, the rewrite fails", "S", "10,10", 2, "Atu_TotGeral: totalizador geral n\xE3o gravado em "},
+      {"checking, the file cannot be read", "S", "12345,67", 1, "Arquivo ("},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Write(MainFile(), {{"0001", "01", "EL0001", "A", "S", c.storedBefore}});
+    const std::string before = Bytes(MainFile());
+    dialogs.clear();
+    Qor01100::stMensagemTaa.clear();
+    PrinterTotal("000000000001234567");
+    bool ok = true;
+    {
+      // Fails the n-th operation on the file, and only on it.
+      struct NthOnFile : rtl::EnvWrapper {
+        NthOnFile(int n) : rtl::EnvWrapper(rtl::CurrentEnv()), n(n), prev(rtl::SetEnv(this)) {}
+        ~NthOnFile() override { rtl::SetEnv(prev); }
+        int FileOperation(const char* kind, const std::string& path) override {
+          if (path.find("Kalvora.cds") == std::string::npos) return rtl::EnvWrapper::FileOperation(kind, path);
+          return ++seen == n ? ENOSPC : 0;
+        }
+        int n, seen = 0;
+        rtl::Env* prev;
+      } full(c.failing);
+      ok = Qor01100::Atu_TotGeral(Params(c.valida));
+      EXPECT_EQ(full.seen, c.failing);
+    }
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(Bytes(MainFile()), before);
+    EXPECT_EQ(Dialogs().size(), 1u);
+    EXPECT_NE(Qor01100::stMensagemTaa.find(c.told), std::string::npos) << Qor01100::stMensagemTaa;
   }
 }
 

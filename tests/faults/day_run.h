@@ -5,8 +5,12 @@
 // The script run is the example with a journal note before each of its
 // steps ({"sim": {"note": "step K"}}, K the example's own step number) and,
 // for a faulted run, one {"sim": {"fault_call": N, ...}} first: the N-th
-// printer call of the day receives the fault. A faulted run drops the
-// example's `expect` checks (after a fault they cannot all hold).
+// printer call of the day receives the fault; or, for the class "the
+// module's own file operation fails", {"file_fault": {"at": N, ...}}: the
+// N-th file operation the module makes in the day fails as a full disk
+// would. Every run counts the module's file operations step by step. A
+// faulted run drops the example's `expect` checks (after a fault they cannot
+// all hold).
 #pragma once
 #ifndef _WIN32
 #include <fcntl.h>
@@ -74,7 +78,11 @@ struct StepRun {
   bool ran = false;   // qorhost printed its line
   json result;        // the operation's result (null for a procedure)
   bool threw = false;  // an exception reached the host
+  std::string error;   // its type and message
   std::vector<Call> calls;
+
+  long fileOps = 0;       // the module's file operations in the step
+  std::string fileFault;  // the file operation that failed in the step ("" none)
 
   bool True() const { return ran && !threw && result == true; }
   int Executed(const std::string& fn) const {
@@ -95,6 +103,21 @@ struct DayRun {
 
   const Call* CallAt(size_t n) const { return n >= 1 && n <= calls.size() ? &calls[n - 1] : nullptr; }
 
+  long FileOps() const {
+    long n = 0;
+    for (const StepRun& s : steps) n += s.fileOps;
+    return n;
+  }
+  // The step (0-based) that made the n-th file operation of the day.
+  size_t StepOfFileOp(long n) const {
+    long seen = 0;
+    for (size_t k = 0; k < steps.size(); ++k) {
+      seen += steps[k].fileOps;
+      if (n <= seen) return k;
+    }
+    return steps.size() - 1;
+  }
+
   // The step (0-based) that made the n-th call of the day.
   size_t StepOfCall(size_t n) const {
     size_t seen = 0;
@@ -106,11 +129,12 @@ struct DayRun {
   }
 };
 
-// The fault given to the N-th call of the day.
+// The fault given to the N-th call of the day, or to its N-th file operation.
 struct Fault {
   long n = 0;
-  std::string kind;  // fail, raise, lost_answer, not_executed
+  std::string kind;  // fail, raise, lost_answer, not_executed; "file": the module's own file operation
   int code = 0;
+  bool fromThenOn = false;  // "file": that operation and every later one
 };
 
 class DayRunner {
@@ -142,11 +166,16 @@ class DayRunner {
   json Script(const std::optional<Fault>& fault) const {
     json script = day_;
     json steps = json::array();
-    if (fault) {
+    json files = {{"at", 0}};
+    if (fault && fault->kind == "file") {
+      files["at"] = fault->n;
+      if (fault->fromThenOn) files["times"] = -1;
+    } else if (fault) {
       json f = {{"fault_call", fault->n}, {"kind", fault->kind}};
       if (fault->kind == "fail") f["code"] = fault->code;
       steps.push_back({{"sim", f}});
     }
+    steps.push_back({{"file_fault", files}});
     int k = 0;
     for (json s : day_["steps"]) {
       steps.push_back({{"sim", {{"note", "step " + std::to_string(++k)}}}});
@@ -229,6 +258,9 @@ class DayRunner {
       s.ran = true;
       s.result = j.contains("result") ? j["result"] : json();
       s.threw = j.contains("error");
+      if (s.threw) s.error = j["error"].value("type", "") + ": " + j["error"].value("message", "");
+      s.fileOps = j.value("file_ops", 0L);
+      if (j.contains("file_fault") && j["file_fault"].is_string()) s.fileFault = j["file_fault"].get<std::string>();
       k = 0;
     }
   }

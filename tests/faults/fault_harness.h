@@ -71,8 +71,10 @@ inline int FnIndex(const std::string& name) {
 
 // Fail: the code given, nothing done. Raise: the library throws. LostAnswer:
 // the printer acts, the library answers 0. NotExecuted: the library answers 1,
-// the printer did nothing and its status says so.
-enum class Fault { Fail, Raise, LostAnswer, NotExecuted };
+// the printer did nothing and its status says so. OwnFile: not a printer
+// call but the module's own n-th file operation fails, as a full disk would
+// (through the run-time's file seam, rtl::ConfigurableEnv).
+enum class Fault { Fail, Raise, LostAnswer, NotExecuted, OwnFile };
 
 // The fault given to the k-th call of one entry point.
 struct Injection {
@@ -122,6 +124,7 @@ class Interposer {
         case Fault::Raise: sim->raise(kFnNames[f], times); break;
         case Fault::LostAnswer: sim->lost_answer(kFnNames[f], times); break;
         case Fault::NotExecuted: sim->not_executed(kFnNames[f], times); break;
+        case Fault::OwnFile: break;
       }
     }
   }

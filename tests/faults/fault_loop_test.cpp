@@ -2,11 +2,14 @@
 // printer's library fails (code 0, communication failure, or -1, execution
 // error) or throws, once or from then on; or, on the commands that register
 // something, the printer acts and the answer is lost, or it answers 1
-// without acting; until N passes the end of the session. After each run: the checks of fault_session.h, a loadable
+// without acting; or the Nth file operation of the module itself fails
+// (debug log, configuration files, host records), once or from then on, as
+// a full disk would; until N passes the end of the session. After each run: the checks of fault_session.h, a loadable
 // configuration file, and a second session on the same module and printer
 // that must sell the same coupon as the clean one.
 #include <iostream>
 
+#include "platform/files.h"
 #include "tests/faults/fault_session.h"
 
 namespace faults {
@@ -45,6 +48,7 @@ class FaultLoopTest : public FaultSession, public ::testing::WithParamInterface<
   void CheckRecovery(const Scenario& sc, const Session& clean, std::vector<std::string>& found) {
     Interposer::Get().Disarm();
     Interposer::Get().Reset(&sim);
+    env.fileFaultAt = 0;  // the disk has room again
     Interposer::Get().callCap = static_cast<long>(clean.calls.size()) * 4 + 200;
     op_ = Operator{};
     detailed_ = false;
@@ -74,10 +78,12 @@ TEST_P(FaultLoopTest, EveryCallOfTheSession) {
   ASSERT_TRUE(clean.end["document"].is_null());
   ASSERT_EQ(clean.questions, 0);
   ASSERT_NE(clean.Find("FechaCupom#1"), nullptr);
-  // The calls to fault are taken from the printer's journal of the clean session.
+  // The calls to fault are taken from the printer's journal of the clean
+  // session; the file operations from the module's count of its own.
   const std::vector<int> journal = JournalCalls();
   ASSERT_EQ(journal, clean.calls) << "the journal and the module's calls disagree";
-  const size_t total = journal.size();
+  const bool files = p.fault == Fault::OwnFile;
+  const size_t total = files ? static_cast<size_t>(env.fileOperations) : journal.size();
   ASSERT_GT(total, 30u);
 
   std::vector<std::string> violations;
@@ -102,7 +108,10 @@ TEST_P(FaultLoopTest, EveryCallOfTheSession) {
       FreshSession(p.sc, yes, p.fault == Fault::Raise);
       ASSERT_FALSE(HasFatalFailure());
       std::string label = "N=" + std::to_string(n);
-      if (n <= total) {
+      if (files && n <= total) {
+        env.fileFaultAt = static_cast<long>(n);
+        env.fileFaultFromThenOn = p.persistent;
+      } else if (n <= total) {
         const int fn = journal[n - 1];
         const int occurrence = CountIn(journal, 0, n - 1, fn) + 1;
         Interposer::Get().armed = Injection{fn, occurrence, p.fault, p.code, p.persistent};
@@ -116,7 +125,12 @@ TEST_P(FaultLoopTest, EveryCallOfTheSession) {
       if (!yes) questionsWithNo = run.questions;
 
       std::vector<std::string> found;
-      if (n <= total && run.firedAt != static_cast<long>(n))
+      if (files && n <= total) {
+        const std::string& landed = env.fileFaultLanded;
+        const size_t sp = landed.find(' ');
+        label += " (" + landed.substr(0, sp) + " " + rtl::ExtractFileName(landed.substr(sp + 1)) + ")";
+        if (env.fileFaultLanded.empty()) found.push_back("the fault landed on no file operation");
+      } else if (n <= total && run.firedAt != static_cast<long>(n))
         found.push_back("the fault landed on call " + std::to_string(run.firedAt) + ", not on call " +
                         std::to_string(n));
       if (n > total && run.calls != clean.calls) found.push_back("a session without faults differs from the clean one");
@@ -140,7 +154,8 @@ TEST_P(FaultLoopTest, EveryCallOfTheSession) {
     }
   }
 
-  std::cout << "[ faults   ] " << p.name << ": " << total << " calls in the clean session, N = " << first << ".."
+  std::cout << "[ faults   ] " << p.name << ": " << total << (files ? " file operations" : " calls")
+            << " in the clean session, N = " << first << ".."
             << last << ", " << runs << " faulted sessions, " << falses << " operations reported false, "
             << violations.size() << " violations\n";
   for (auto& [where, count] : escapes)
@@ -179,6 +194,13 @@ const Pass kPasses[] = {
     {"AfterCrash_ExecErrorFromThenOn", kAfterCrash, Fault::Fail, -1, true, nullptr, "Atu_TotGeral#1"},
     {"AfterCrash_LibraryThrowsOnce", kAfterCrash, Fault::Raise, 0, false, nullptr, "Atu_TotGeral#1"},
     {"AfterCrash_LibraryThrowsFromThenOn", kAfterCrash, Fault::Raise, 0, true, nullptr, "Atu_TotGeral#1"},
+    // The module's own files (the debug log, the configuration file with the
+    // grand total, the host's records) fail: once, or as a disk that stays full.
+    {"PlainSale_OwnFileFailsOnce", kPlain, Fault::OwnFile, 0, false},
+    {"PlainSale_OwnFileFailsFromThenOn", kPlain, Fault::OwnFile, 0, true},
+    {"TransferSale_OwnFileFailsOnce", kTransfer, Fault::OwnFile, 0, false},
+    {"AfterCrash_OwnFileFailsOnce", kAfterCrash, Fault::OwnFile, 0, false},
+    {"AfterCrash_OwnFileFailsFromThenOn", kAfterCrash, Fault::OwnFile, 0, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Sessions, FaultLoopTest, ::testing::ValuesIn(kPasses),

@@ -116,6 +116,9 @@ class FaultSession : public qortest::ModuleTest {
         ramState_.clear();
       }
     }
+    // Only the module's own file operations count (Do turns counting on
+    // around each operation), for the class that fails them.
+    env.countFileOperations = false;
     interposing_ = std::make_unique<InterposingEnv>(&env);
     rtl::SetEnv(interposing_.get());  // ModuleTest::TearDown restores the Env it found
     hostlib::SetDialogHandler([this](const hostlib::DialogRequest& r) { return Answer(r); });
@@ -168,6 +171,10 @@ class FaultSession : public qortest::ModuleTest {
     hostlib::TakeDialogLog();
     dialogs.clear();
     Interposer::Get().Reset(&sim);
+    env.fileOperations = 0;
+    env.fileFaultAt = 0;
+    env.fileFaultFromThenOn = false;
+    env.fileFaultLanded.clear();
     op_ = Operator{};
     op_.yes = operatorSaysYes;
   }
@@ -206,7 +213,13 @@ class FaultSession : public qortest::ModuleTest {
     if (snapshot && !run.steps.empty()) s.before = run.steps.back().after;
     op_.stepQuestions = op_.stepYes = op_.stepNo = op_.stepNotices = 0;
     op_.stepAskedAfterNo = false;
+    struct CountFiles {
+      rtl::ConfigurableEnv& env;
+      explicit CountFiles(rtl::ConfigurableEnv& e) : env(e) { env.countFileOperations = true; }
+      ~CountFiles() { env.countFileOperations = false; }
+    };
     try {
+      CountFiles counting(env);
       if constexpr (std::is_void_v<decltype(f())>) {
         f();
         s.outcome = Outcome::Done;

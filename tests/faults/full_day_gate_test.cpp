@@ -21,6 +21,15 @@
 // with every class (as above: lost answers and commands not executed on
 // the registering calls). The day's own scripted failures are not faulted
 // again. Each class is one test: ctest runs them side by side.
+//
+// The class "the module's own file operation fails" (OwnFileGate below)
+// faults the day's file operations of the module instead of its printer
+// calls (the debug log, the configuration files, the host's records, the
+// fiscal files), as a full disk would: the N-th one once, or the N-th and
+// every later one; every sixth (every 24th under the sanitizers, each pass
+// starting one further), every one with QOR_DAYGATE_ALL=1. The same checks
+// hold: nothing registered twice, nothing reported true that the printer
+// did not do, and the day runs to its end.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -29,6 +38,7 @@
 #include <map>
 #include <random>
 
+#include "platform/files.h"
 #include "platform/process.h"
 #include "tests/faults/day_checks.h"
 #include "tests/support/portable.h"
@@ -234,6 +244,99 @@ TEST_P(FullDayGate, EveryCallOfTheDay) {
 // command and not again in the binary's shuffled run.
 INSTANTIATE_TEST_SUITE_P(Sessions, FullDayGate, ::testing::ValuesIn(kClasses),
                          [](const ::testing::TestParamInfo<FaultClass>& i) { return std::string(i.param.name); });
+
+struct FileClass {
+  const char* name;
+  bool fromThenOn;
+  int offset;  // which of every `stride` file operations this pass takes
+};
+
+void PrintTo(const FileClass& f, std::ostream* os) { *os << f.name; }
+
+const FileClass kFileClasses[] = {{"OwnFileFailsOnce", false, 0}, {"OwnFileFailsFromThenOn", true, 1}};
+
+class OwnFileGate : public ::testing::TestWithParam<FileClass> {
+ protected:
+  void SetUp() override { work_ = WorkFolder(GetParam().name); }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(work_, ec);
+  }
+  fs::path work_;
+};
+
+TEST_P(OwnFileGate, EveryFileOperationOfTheDay) {
+  const FileClass& fc = GetParam();
+  const fs::path bin = qortest::ProgramDir();
+  DayRunner runner(bin, work_);
+  const DayRun clean = runner.Run(std::nullopt, std::chrono::seconds(120));
+  CheckClean(clean);
+  if (HasFatalFailure()) return;
+  const long total = clean.FileOps();
+  ASSERT_GT(total, 100) << "the day's file operations are counted";
+
+  const int stride = Stride();
+#ifdef QOR_DAYGATE_SANITIZED
+  const auto limit = std::chrono::seconds(180);
+#else
+  const auto limit = std::chrono::seconds(60);
+#endif
+  std::vector<std::string> violations;
+  std::map<std::string, int> failedOps;  // what failed (kind and file name) -> runs
+  std::map<std::string, int> escapes;    // operation and error that reached the host -> runs
+  int runs = 0, falses = 0, errors = 0, knownCount = 0;
+  std::vector<long> targets;
+  for (long n = 1; n <= total; ++n)
+    if (stride == 1 || n % stride == fc.offset) targets.push_back(n);
+  if (const size_t most = SampleLimit(); most > 0 && targets.size() > most) {
+    std::vector<long> few;
+    for (size_t i = 0; i < most; ++i) few.push_back(targets[i * targets.size() / most]);
+    targets = few;
+  }
+  for (const long n : targets) {
+    const DayRun run = runner.Run(Fault{n, "file", 0, fc.fromThenOn}, limit);
+    ++runs;
+    std::vector<std::string> found = CheckDay(clean, run);
+    std::string landed;
+    for (const StepRun& s : run.steps) landed += s.fileFault;
+    if (landed.empty()) found.push_back("the fault did not land on file operation " + std::to_string(n));
+    const size_t sp = landed.find(' ');
+    const std::string file =
+        sp == std::string::npos ? landed : landed.substr(0, sp + 1) + rtl::ExtractFileName(landed.substr(sp + 1));
+    ++failedOps[file];
+    for (size_t j = 0; j < run.steps.size(); ++j) {
+      falses += run.steps[j].ran && run.steps[j].result == false && clean.steps[j].True() ? 1 : 0;
+      errors += run.steps[j].threw ? 1 : 0;
+      if (run.steps[j].threw) ++escapes[run.steps[j].op + " <- " + run.steps[j].error.substr(0, 160)];
+    }
+    const std::string label = "N=" + std::to_string(n) + " (" + file + " in " +
+                              StepName(clean, clean.StepOfFileOp(n)) + ", " + fc.name + "): ";
+    for (auto& f : found) {
+      if (KnownEntry(label, f) >= 0)
+        ++knownCount;
+      else
+        violations.push_back(label + f);
+    }
+  }
+
+  std::cout << "[ day gate ] " << fc.name << ": " << total << " file operations of the module in the clean day, "
+            << runs << " faulted runs ("
+            << (SampleLimit() > 0 ? "at most " + std::to_string(SampleLimit()) + ", spread over the day"
+                : stride == 1     ? "every one"
+                                  : "one in " + std::to_string(stride))
+            << "), "
+            << falses << " steps reported false (true in the clean day), " << errors
+            << " errors reached the host, " << violations.size() << " violations, " << knownCount
+            << " known open\n";
+  for (auto& [what, count] : failedOps) std::cout << "[ day gate ]   failed " << what << " x" << count << "\n";
+  for (auto& [what, count] : escapes) std::cout << "[ day gate ]   error reaches the host: " << what << " x" << count << "\n";
+  std::string list;
+  for (size_t i = 0; i < violations.size() && i < 60; ++i) list += "  " + violations[i] + "\n";
+  EXPECT_TRUE(violations.empty()) << violations.size() << " violations:\n" << list;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sessions, OwnFileGate, ::testing::ValuesIn(kFileClasses),
+                         [](const ::testing::TestParamInfo<FileClass>& i) { return std::string(i.param.name); });
 
 }  // namespace
 }  // namespace daygate

@@ -1,5 +1,6 @@
 // Pieces the module's tests share beside ModuleTest: a fixture whose
-// printer is ready (and one with the fiscal-file folders), a file reader,
+// printer is ready (and one with the fiscal-file folders), a full disk for
+// chosen files, a file reader,
 // a line splitter, the item record of a sale, and the host's datasets
 // built from rows.
 //
@@ -8,6 +9,7 @@
 //   qortest::MakeTable(ds, {{"CDTIPORECE", rtl::FieldType::String, 3}, {"VRMOV", rtl::FieldType::Float}},
 //                      {{"001", 10.5}, {"002", 3}});
 #pragma once
+#include <cerrno>
 #include <filesystem>
 #include <initializer_list>
 #include <string>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "platform/dataset.h"
+#include "platform/env.h"
 #include "platform/variant.h"
 #include "tests/support/module_fixture.h"
 
@@ -34,6 +37,29 @@ class FiscalFolderTest : public PrinterTest {
  protected:
   void SetUp() override;
   std::filesystem::path vendorDir, menuDir;
+};
+
+// While it lives, every file operation of the module on a path that holds
+// `part` fails with `error` (ENOSPC: a full disk), through the run-time's
+// file seam (rtl::Env::FileOperation); every other one goes on as before.
+class FailingFiles : public rtl::EnvWrapper {
+ public:
+  explicit FailingFiles(std::string part, int error = ENOSPC)
+      : rtl::EnvWrapper(rtl::CurrentEnv()), part_(std::move(part)), error_(error), prev_(rtl::SetEnv(this)) {}
+  ~FailingFiles() override { rtl::SetEnv(prev_); }
+  FailingFiles(const FailingFiles&) = delete;
+  FailingFiles& operator=(const FailingFiles&) = delete;
+  int FileOperation(const char* kind, const std::string& path) override {
+    if (path.find(part_) == std::string::npos) return rtl::EnvWrapper::FileOperation(kind, path);
+    ++failed;
+    return error_;
+  }
+  int failed = 0;
+
+ private:
+  std::string part_;
+  int error_;
+  rtl::Env* prev_;
 };
 
 // A whole file's bytes; "" when it cannot be read.
