@@ -215,9 +215,19 @@ qorhost::SimControl LoadPrinter(const CommandLine& cl) {
   return sim;
 }
 
-qorhost::HostOptions OptionsFrom(const CommandLine& cl) {
+// The simulated printer's state folder: the command line's, else the one
+// the printer takes by default, so that the session opens it before its
+// first step (and a folder another process holds is refused then).
+std::string StateFolder(const CommandLine& cl, const qorhost::SimControl& sim) {
+  if (!cl.stateDir.empty()) return Absolute(cl.stateDir);
+  char buf[4096] = {0};
+  if (!sim.Available() || !sim.state_dir || sim.state_dir(buf, sizeof buf) != 0) return "";
+  return buf;
+}
+
+qorhost::HostOptions OptionsFrom(const CommandLine& cl, const qorhost::SimControl& sim) {
   qorhost::HostOptions options;
-  options.stateDir = cl.stateDir.empty() ? "" : Absolute(cl.stateDir);
+  options.stateDir = StateFolder(cl, sim);
   options.journal = cl.journal.empty() ? "" : Absolute(cl.journal);
   options.tape = cl.tape;
   options.sessionDir = std::filesystem::path(Absolute(cl.session)).parent_path();
@@ -266,7 +276,7 @@ int main(int argc, char** argv) {
   }
 
   qorhost::SessionRunner runner([module](const std::string& name) { return rtl::GetLibrarySymbol(module, name); },
-                                sim, env, OptionsFrom(cl), std::cout, std::cerr);
+                                sim, env, OptionsFrom(cl, sim), std::cout, std::cerr);
   if (rtl::StdinIsTerminal()) runner.SetAsker(AskTerminal);
   // The host folder is also the working folder, as for a point-of-sale
   // program started from its own folder: relative names (a library folder

@@ -231,8 +231,12 @@ void SessionRunner::Prepare(const Json& session) {
   if (!options_.stateDir.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(options_.stateDir, ec);
-    if (sim_.set_state_dir(options_.stateDir.c_str()) < 0)
-      throw SessionError("the simulated printer cannot use the state folder " + options_.stateDir);
+    // Opened now: a folder another process holds is refused before any step runs.
+    if (sim_.set_state_dir(options_.stateDir.c_str()) < 0) {
+      const std::string why = sim_.LastError();
+      throw SessionError("the simulated printer cannot use the state folder " + options_.stateDir +
+                         (why.empty() ? "" : ": " + why));
+    }
   }
   if (!options_.journal.empty() && sim_.set_journal(options_.journal.c_str()) < 0)
     throw SessionError("the simulated printer cannot write its journal to " + options_.journal);

@@ -55,6 +55,21 @@ bool WriteAppend(int fd, std::string_view data, const std::string& path, std::st
 bool StillNamed(int fd, const std::string& path);
 void CloseFile(int fd);
 
+// An exclusive lock on a file, among processes and among the opens of one
+// process: the file is created when missing and the lock taken at once,
+// never waited for. Returns the lock's handle; -1 when another holder has
+// the lock (*busy true) or the file cannot be opened or locked (*busy false,
+// the reason in *error). The lock lasts until UnlockFile, or the end of the
+// process; a program that a child process starts does not inherit it.
+int LockFile(const std::string& path, bool* busy, std::string* error);
+// Replaces the locked file's contents (who holds it, for the message a
+// refused holder gives); false when they cannot be written.
+bool WriteLockedFile(int handle, std::string_view data);
+// The contents of a file ("" when it cannot be read); for the text a lock's
+// holder wrote into it.
+std::string ReadSmallFile(const std::string& path);
+void UnlockFile(int handle);
+
 }  // namespace rtl::os
 
 // ---- Below: the calls the Windows port moved behind this seam (files kept

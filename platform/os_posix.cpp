@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -171,6 +172,54 @@ void SyncDirectory(const std::string& dir) {
   if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);
+}
+
+int LockFile(const std::string& path, bool* busy, std::string* error) {
+  *busy = false;
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    if (error) *error = ErrnoText("Cannot open file", path);
+    return -1;
+  }
+  // A lock of the open file itself: a second open, in this process or
+  // another, is refused; closing it (or the process ending) lets it go.
+  int rc;
+  do {
+    rc = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
+    *busy = errno == EWOULDBLOCK;
+    if (error) *error = ErrnoText("Cannot lock file", path);
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool WriteLockedFile(int handle, std::string_view data) {
+  if (handle < 0 || ::ftruncate(handle, 0) != 0 || ::lseek(handle, 0, SEEK_SET) != 0) return false;
+  return WriteAll(handle, data);
+}
+
+std::string ReadSmallFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return "";
+  std::string data;
+  char buf[512];
+  ssize_t n;
+  while ((n = ::read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
+    if (n > 0) data.append(buf, static_cast<size_t>(n));
+  ::close(fd);
+  return data;
+}
+
+// Closing the descriptor lets the lock go; an explicit unlock would also
+// take it from a forked child still sharing the open file.
+void UnlockFile(int handle) {
+  if (handle >= 0) ::close(handle);
 }
 
 }  // namespace rtl::os

@@ -206,6 +206,12 @@ int Printer::Run(const Call& c, Handler h, bool portFree, bool readOnly) {
     AbortCall();
     memoryError_ = e.what();
     return MemoryErrorAnswer(c, h);
+  } catch (const StoreInUse&) {
+    // Another process has the printer, as another program would hold its
+    // port: nothing answers and nothing is done.
+    AbortCall();
+    st1_ = st2_ = 0;
+    ret = kCommFailure;
   } catch (const StoreError&) {
     AbortCall();
     st1_ = 0;

@@ -28,6 +28,7 @@ CREATE TABLE IF NOT EXISTS detail_memory(seq INTEGER PRIMARY KEY AUTOINCREMENT, 
 )sql";
 constexpr const char* kDbName = "ecfsim.db";
 constexpr const char* kSealName = "ecfsim.seal";
+constexpr const char* kLockName = "ecfsim.lock";
 constexpr size_t kSealWidth = 21;  // 20 digits and a line end, always written whole at offset 0
 
 bool NonEmptyFile(const fs::path& p) {
@@ -106,6 +107,15 @@ void Store::Open(const std::string& dir) {
   Close();
   std::error_code ec;
   fs::create_directories(dir, ec);
+  // Before anything is read: another process's calls would interleave with
+  // this one's (each reloading what the other wrote), and a coupon one of
+  // them opened would be the other's to cancel.
+  std::string reason;
+  switch (lock_.Acquire((fs::path(dir) / kLockName).string(), rtl::ProcessOwnerText(), reason)) {
+    case rtl::FileLock::Result::Taken: break;
+    case rtl::FileLock::Result::Busy: throw StoreInUse("the printer's state folder " + dir + " is " + reason);
+    case rtl::FileLock::Result::Failed: throw StoreError("cannot lock the printer's state folder " + dir + ": " + reason);
+  }
   const fs::path db = fs::path(dir) / kDbName, seal = fs::path(dir) / kSealName;
   const bool sealed = fs::exists(seal, ec);
   // The seal is read before the database, so it is never ahead of what is read next.
@@ -117,6 +127,7 @@ void Store::Open(const std::string& dir) {
     std::string msg = "cannot open " + db.string() + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
     if (db_) sqlite3_close(db_);
     db_ = nullptr;
+    lock_.Release();
     throw StoreError(msg);
   }
   st_ = std::make_unique<Statements>();
@@ -150,6 +161,7 @@ void Store::Open(const std::string& dir) {
     st_.reset();
     sqlite3_close_v2(db_);  // no checkpoint: a damaged memory is left as it was found
     db_ = nullptr;
+    lock_.Release();
     throw;
   }
   try {
@@ -190,6 +202,7 @@ void Store::Close() {
   sqlite3_close_v2(db_);
   db_ = nullptr;
   seal_.reset();
+  lock_.Release();  // last: another process may open the folder now
 }
 
 void Store::Discard(const std::string& dir) {

@@ -15,6 +15,10 @@
 //   fiscal_memory  one row per Z reduction
 //   detail_memory  one row per finished document (structured data and text)
 //
+// One process at a time: the store holds the lock of "ecfsim.lock" in the
+// folder for as long as it is open, and opening a folder another process
+// (or another store) holds throws StoreInUse, naming the holder.
+//
 // A fiscal memory never forgets silently. Beside the database, "ecfsim.seal"
 // holds the number of the last committed change; it is written after each
 // commit, so it is never ahead of the database. Opening a folder that held a
@@ -31,9 +35,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_lock.h"
+
 namespace rtl {
 class ReadWriteFile;
 }
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -46,6 +53,12 @@ class StoreError : public std::runtime_error {
 
 // The memory is damaged: nothing can be read or written until a reset.
 class MemoryError : public StoreError {
+ public:
+  using StoreError::StoreError;
+};
+
+// Another process (or another store of this one) has the folder open.
+class StoreInUse : public StoreError {
  public:
   using StoreError::StoreError;
 };
@@ -66,10 +79,11 @@ class Store {
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;
 
-  // Opens (creating when needed) "ecfsim.db" in dir. Throws MemoryError
-  // (see above) or StoreError.
+  // Opens (creating when needed) "ecfsim.db" in dir. Throws StoreInUse,
+  // MemoryError (see above) or StoreError.
   void Open(const std::string& dir);
-  // Checkpoints the log into the database (when it can) and closes.
+  // Checkpoints the log into the database (when it can), closes and lets
+  // the folder go.
   void Close();
   bool IsOpen() const { return db_ != nullptr; }
   // Removes the memory's files from dir (the store must be closed).
@@ -116,6 +130,7 @@ class Store {
   int64_t Count(const char* sql);
   void WriteSeal();
 
+  rtl::FileLock lock_;
   sqlite3* db_ = nullptr;
   std::unique_ptr<Statements> st_;
   std::unique_ptr<rtl::ReadWriteFile> seal_;  // the seal, kept open

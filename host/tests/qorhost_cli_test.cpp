@@ -1,6 +1,12 @@
 // qorhost as a program, with the real module and the simulated printer:
 // every example script runs clean, and the command line's errors are clear.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -217,6 +223,45 @@ TEST_F(QorhostTest, AnotherVendorLibraryIsTakenByItsPath) {
             1);
   EXPECT_NE(err.find("cannot load the printer library"), std::string::npos) << err;
 }
+
+#ifndef _WIN32
+// Two hosts on one state folder: the second is refused before any step,
+// naming the process that holds the folder; the first runs its whole day
+// untouched (they used to interleave and cancel each other's coupons).
+// (The first host is held still with a signal: POSIX only.)
+TEST_F(QorhostTest, ASecondProcessOnTheSameStateFolderIsRefused) {
+  const fs::path day = fs::path(QOR_SOURCE_DIR) / "examples" / "full-day.json";
+  const pid_t first = fork();
+  if (first == 0) {
+    const int fd = ::open((tmp / "first.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(fd, 1);
+    const std::string bin = (BinDir() / "qorhost").string(), state = stateDir.string(), host = hostDir.string();
+    execl(bin.c_str(), bin.c_str(), "--state", state.c_str(), "--host-dir", host.c_str(), day.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Held still once it has opened the folder and run its first step.
+  while (ReadFile(tmp / "first.txt").find('\n') == std::string::npos) {
+    int status = 0;
+    ASSERT_EQ(waitpid(first, &status, WNOHANG), 0) << "the first host ended early";
+    usleep(1000);
+  }
+  kill(first, SIGSTOP);
+  const int second = Session(day);
+  kill(first, SIGCONT);
+  int status = 0;
+  ASSERT_EQ(waitpid(first, &status, 0), first);
+
+  EXPECT_EQ(second, 2);
+  EXPECT_NE(err.find("full-day.json: the simulated printer cannot use the state folder " + stateDir.string() +
+                     ": the printer's state folder " + stateDir.string() + " is in use by pid " +
+                     std::to_string(first) + " (qorhost)"),
+            std::string::npos)
+      << err;
+  EXPECT_TRUE(Lines().empty()) << out;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the first host's day:\n" << ReadFile(tmp / "first.txt");
+}
+#endif  // _WIN32
 
 struct CliCase {
   const char* args;

@@ -206,5 +206,40 @@ TEST_F(MemoryTest, ACrashWithTheLogIntactLosesNothing) {
   EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "000002") << "no coupon number used twice";
 }
 
+// ---- one process at a time
+
+// A second process on the same state folder is refused, naming the holder;
+// the printer's calls there answer as a port another program holds, and
+// nothing it does reaches the memory. Once the holder lets it go, the
+// folder opens.
+TEST_F(MemoryTest, ASecondProcessOnTheSameFolderIsRefused) {
+  Sale("2,00", "2,00");
+  const json before = State();
+  const pid_t child = fork();
+  if (child == 0) {
+    bool ok = ecfsim_set_state_dir(Folder().string().c_str()) == -1;
+    char why[512] = {0};
+    ecfsim_last_error(why, sizeof why);
+    const std::string text = why;
+    ok = ok && text.find("state folder " + Folder().string() + " is in use by pid " + std::to_string(getppid())) !=
+                   std::string::npos;
+    ok = ok && Elgin_AbrePortaSerial() == 0 && Elgin_AbreCupomMFD(S(""), S(""), S("")) == 0;
+    ok = ok && ecfsim_program(R"({"till": "009"})") == -1;
+    std::_Exit(ok ? 0 : 3);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_EQ(State()["counters"], before["counters"]);
+  EXPECT_EQ(State()["programming"], before["programming"]);
+
+  ASSERT_EQ(ecfsim_set_state_dir((dir / "other").string().c_str()), 0);  // lets it go
+  const pid_t next = fork();
+  if (next == 0)
+    std::_Exit(ecfsim_set_state_dir(Folder().string().c_str()) == 0 && Elgin_AbrePortaSerial() == 1 ? 0 : 3);
+  ASSERT_EQ(waitpid(next, &status, 0), next);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
 }  // namespace
 }  // namespace simtest
