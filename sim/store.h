@@ -20,8 +20,11 @@
 // (or another store) holds throws StoreInUse, naming the holder.
 //
 // A fiscal memory never forgets silently. Beside the database, "ecfsim.seal"
-// holds the number of the last committed change; it is written after each
-// commit, so it is never ahead of the database. Opening a folder that held a
+// holds the number of the last committed change. Every commit reaches the
+// disk before it returns (synchronous FULL; ECFSIM_SYNC=normal, for test
+// runs, only hands it to the system), and the seal is written after it, so
+// neither a crash of the process nor a power cut can leave the seal ahead
+// of the database (at worst it is behind). Opening a folder that held a
 // printer (any of its memory files is there) whose memory no longer reads
 // whole (the database missing, damaged or truncated, its state emptied, or
 // older than the seal because its log was lost or damaged) throws
@@ -103,6 +106,11 @@ class Store {
   std::optional<std::string> LoadProgramming();
   void SaveProgramming(const std::string& json);
 
+  // How long the paper tape is once every committed call's lines are on
+  // it, in bytes; nothing for a memory that never counted it.
+  std::optional<int64_t> LoadTapeEnd();
+  void SaveTapeEnd(int64_t bytes);
+
   std::optional<std::string> LoadDoc();
   void SaveDoc(const std::string& json);
   void ClearDoc();  // also its items and lines
@@ -131,6 +139,7 @@ class Store {
   void WriteSeal();
 
   rtl::FileLock lock_;
+  std::string dir_;
   sqlite3* db_ = nullptr;
   std::unique_ptr<Statements> st_;
   std::unique_ptr<rtl::ReadWriteFile> seal_;  // the seal, kept open
