@@ -179,17 +179,46 @@ bool ReadSession(const std::string& path, qorhost::Json& session) {
   return true;
 }
 
+// A path for a message: a very long one is shortened to its start and length.
+std::string Shown(const std::string& path) {
+  return path.size() <= 200 ? path : path.substr(0, 120) + "... (" + std::to_string(path.size()) + " characters)";
+}
+
 // The host program's folder, absolute and created when missing; empty (with
 // the reason on standard error) when it cannot be used.
 std::string HostFolder(const CommandLine& cl) {
   const std::string hostDir = Absolute(cl.hostDir.empty() ? "." : cl.hostDir);
   std::error_code ec;
   std::filesystem::create_directories(hostDir, ec);
-  if (!std::filesystem::is_directory(hostDir)) {
-    std::cerr << "qorhost: the host folder " << hostDir << " cannot be used\n";
+  std::error_code is;
+  if (!std::filesystem::is_directory(hostDir, is)) {
+    const std::error_code& why = ec ? ec : is;
+    std::cerr << "qorhost: the host folder " << Shown(hostDir) << " cannot be used"
+              << (why ? ": " + why.message() : std::string()) << "\n";
     return "";
   }
   return hostDir;
+}
+
+// The module binds the printer library's entry points in this order and
+// fails its start at the first one missing: that one is named here.
+void ReportMissingEntryPoints(void* printer) {
+  static const char* const kEntryPoints[] = {
+#define ELGIN_ENTRY(name, types, params, args, kinds) #name,
+#include "vendor/elgin_entries.def"
+#undef ELGIN_ENTRY
+  };
+  const char* first = nullptr;
+  int missing = 0;
+  for (const char* name : kEntryPoints)
+    if (!rtl::GetLibrarySymbol(printer, name)) {
+      if (!first) first = name;
+      ++missing;
+    }
+  if (first)
+    std::cerr << "qorhost: the printer library lacks the entry point " << first
+              << (missing > 1 ? " (and " + std::to_string(missing - 1) + " more)" : std::string())
+              << "; the module's start will fail\n";
 }
 
 // Loads the vendor library the command line names as "Elgin.dll" and finds
@@ -208,6 +237,7 @@ qorhost::SimControl LoadPrinter(const CommandLine& cl) {
   if (!printer)
     std::cerr << "qorhost: cannot load the printer library (" << loadError
               << "); the module's start will fail\n";
+  if (printer) ReportMissingEntryPoints(printer);
   qorhost::SimControl sim = qorhost::SimControl::Resolve(
       [printer](const char* name) { return printer ? rtl::GetLibrarySymbol(printer, name) : nullptr; });
   if (printer && cl.printer == "sim" && !sim.Available())

@@ -225,6 +225,23 @@ TEST_F(QorhostTest, AnotherVendorLibraryIsTakenByItsPath) {
 }
 
 #ifndef _WIN32
+// A printer library without some entry point: the module's start fails as
+// its contract says, and both qorhost and the module's debug log name the
+// first one missing in the module's bind order. (The test library is linked
+// with a version script: POSIX only.)
+TEST_F(QorhostTest, APrinterLibraryLackingAnEntryPointIsNamed) {
+  auto file = Write("s.json", kSale);
+  EXPECT_EQ(Session(file, "--printer " + Quote((BinDir() / "libElginLacking.so").string())), 1) << err;
+  EXPECT_NE(err.find("qorhost: the printer library lacks the entry point Elgin_VendeItem (and 1 more); the module's "
+                     "start will fail"),
+            std::string::npos)
+      << err;
+  ASSERT_FALSE(Lines().empty());
+  EXPECT_EQ(Lines()[0]["result"], false);
+  const std::string log = ReadFile(hostDir / "impdebug0326.txt");
+  EXPECT_NE(log.find("ERRO!!! Elgin.dll: entry point Elgin_VendeItem missing"), std::string::npos) << log;
+}
+
 // Two hosts on one state folder: the second is refused before any step,
 // naming the process that holds the folder; the first runs its whole day
 // untouched (they used to interleave and cancel each other's coupons).
@@ -262,6 +279,16 @@ TEST_F(QorhostTest, ASecondProcessOnTheSameStateFolderIsRefused) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the first host's day:\n" << ReadFile(tmp / "first.txt");
 }
 #endif  // _WIN32
+
+// A host folder whose name the system cannot take is refused with a message.
+TEST_F(QorhostTest, AnOverlongHostFolderIsRefusedWithAMessage) {
+  Write("good.json", R"({"steps": []})");
+  EXPECT_EQ(Qorhost("--host-dir " + Quote((tmp / std::string(5000, 'a')).string()) + " good.json"), 2) << err;
+  EXPECT_NE(err.find("cannot be used: "), std::string::npos) << err;
+  EXPECT_NE(err.find("(" + std::to_string((tmp / std::string(5000, 'a')).string().size()) + " characters)"),
+            std::string::npos)
+      << err;
+}
 
 struct CliCase {
   const char* args;
