@@ -70,6 +70,28 @@ bool WriteLockedFile(int handle, std::string_view data);
 std::string ReadSmallFile(const std::string& path);
 void UnlockFile(int handle);
 
+// Files reached one name at a time below a folder, never through a
+// symbolic link (the link itself is refused, wherever it points).
+enum class AtFailure { None, Missing, Link, NotAFolder, NotAFile, Other };
+// Opens the folder `name` inside the open folder `dir` (a single name, no
+// separator), creating it when missing and `create`; `dir` -1 opens the
+// path `name` as it is (links in it followed). The handle, or -1 with the
+// kind of failure in *why and its text in *error.
+int OpenFolderAt(int dir, const std::string& name, bool create, AtFailure* why, std::string* error);
+// Opens the regular file `name` inside the open folder `dir` for reading;
+// *links gets its number of names (hard links). -1 as OpenFolderAt.
+int OpenFileAt(int dir, const std::string& name, int* links, AtFailure* why, std::string* error);
+// Reads an open file to its end.
+bool ReadOpenFile(int fd, std::string* data, std::string* error);
+// True when `name` inside the open folder `dir` is a symbolic link.
+bool IsLinkAt(int dir, const std::string& name);
+// Writes data to a new file beside `name` inside the open folder `dir`,
+// flushes it and renames it over `name`: the name then holds the new
+// contents whole, whatever it was before (a link or another file's second
+// name is replaced, never written through). The new file is named
+// name + ".tmp" + process id + "_" + n, as WriteFileAtomic's are.
+bool ReplaceFileAt(int dir, const std::string& name, std::string_view data, std::string* error);
+
 }  // namespace rtl::os
 
 // ---- Below: the calls the Windows port moved behind this seam (files kept
