@@ -10,22 +10,26 @@ function(qor_test name dir)
   add_executable(${name} ${_srcs})
   target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE QOR_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  # The simulated printer hands its commits to the system without waiting
+  # for the disk (ECFSIM_SYNC, sim/README.md): no test cuts the power, and
+  # the day gates run thousands of days.
+  set(_sync ENVIRONMENT_MODIFICATION "ECFSIM_SYNC=set:normal")
   if(CMAKE_CROSSCOMPILING)
     # Under an emulator (wine) a process takes seconds to start, not
     # milliseconds: each binary runs whole, once, in random order; the
     # whole-session fault loops ("Sessions/") run as one entry of their own
     # with the day gate sampled (QOR_DAYGATE_SAMPLE runs per fault class).
     add_test(NAME ${name} COMMAND ${name} --gtest_shuffle --gtest_filter=-Sessions/*)
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "QOR_BUILD_BIN=${CMAKE_BINARY_DIR}/bin")
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "QOR_BUILD_BIN=${CMAKE_BINARY_DIR}/bin" ${_sync})
     if(name STREQUAL "fault_tests")
       add_test(NAME ${name}.sessions COMMAND ${name} --gtest_filter=Sessions/*)
       set_tests_properties(${name}.sessions PROPERTIES
-        ENVIRONMENT "QOR_BUILD_BIN=${CMAKE_BINARY_DIR}/bin;QOR_DAYGATE_SAMPLE=2" TIMEOUT 1800)
+        ENVIRONMENT "QOR_BUILD_BIN=${CMAKE_BINARY_DIR}/bin;QOR_DAYGATE_SAMPLE=2" ${_sync} TIMEOUT 1800)
     endif()
     return()
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QOR_BUILD_BIN=${CMAKE_BINARY_DIR}/bin"
+    PROPERTIES ENVIRONMENT "QOR_BUILD_BIN=${CMAKE_BINARY_DIR}/bin" ${_sync}
     DISCOVERY_TIMEOUT 60)
   # The whole binary once more in one process, in random order, so that a
   # test depending on what an earlier one left behind fails. The fault loops
@@ -33,5 +37,5 @@ function(qor_test name dir)
   # each starts from a fresh printer and module state.
   add_test(NAME ${name}.shuffled
     COMMAND ${name} --gtest_shuffle --gtest_filter=-Sessions/*)
-  set_tests_properties(${name}.shuffled PROPERTIES ENVIRONMENT "QOR_BUILD_BIN=${CMAKE_BINARY_DIR}/bin")
+  set_tests_properties(${name}.shuffled PROPERTIES ENVIRONMENT "QOR_BUILD_BIN=${CMAKE_BINARY_DIR}/bin" ${_sync})
 endfunction()

@@ -8,6 +8,8 @@
 #include <exception>
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "coupon/footer.h"
 #include "coupon/sale.h"
@@ -216,7 +218,7 @@ class Regra {
 
 // The start of the closing with the subtotal discount, else the service
 // charge, else a zero discount.
-bool IniciaFechamento(const Fechamento& a, Regra& regra, std::string& ultimoValor) {
+bool IniciaFechamento(const Fechamento& a, Regra& regra, std::string& ultimoValor, std::string& etapa) {
   std::string tipo = "d", valor = rtl::FloatToStr(a.desconto);
   if (a.desconto > 0) {
     tipo = "D";
@@ -228,6 +230,7 @@ bool IniciaFechamento(const Fechamento& a, Regra& regra, std::string& ultimoValo
   const std::string trace =
       std::string("Elgin_IniciaFechamentoCupom : ") + (tipo == "A" ? "a" : "d") + " - $ - " + valor;
   ultimoValor = valor;
+  etapa = trace;
   Step inicio(
       Call(trace, Elgin_IniciaFechamentoCupom, tipo, "$", valor).Show(a.mostraErros).Probe(record::CouponState));
   return regra.Passo(inicio);
@@ -274,7 +277,7 @@ bool EPagamento(rtl::ClientDataSet& tef) {
 // When that list cannot be read either and it was the LAST payment, it is not
 // sent again here: the end of the closing, which the printer refuses while
 // the coupon is not fully paid, tells whether it was taken.
-bool PagaMovimentos(const Fechamento& a, Regra& regra, Pagamentos& p) {
+bool PagaMovimentos(const Fechamento& a, Regra& regra, Pagamentos& p, std::string& etapa) {
   TdtmElgin01100& dm = DataModule();
   rtl::ClientDataSet& tef = dm.cdsMovCaixaTef;
   tef.SetIndexName("idxIDTIPORECE");
@@ -291,8 +294,8 @@ bool PagaMovimentos(const Fechamento& a, Regra& regra, Pagamentos& p) {
     const std::string stNome = rtl::Copy(nome, 1, 16);
     const std::string stValor = FormatAmount("#0.00", valor);
     p.ultimoValor = stValor;
-    const Command envio = Call("Elgin_EfetuaFormaPagamento : " + stNome + " - " + stValor,
-                               Elgin_EfetuaFormaPagamento, stNome, stValor)
+    etapa = "Elgin_EfetuaFormaPagamento : " + stNome + " - " + stValor;
+    const Command envio = Call(etapa, Elgin_EfetuaFormaPagamento, stNome, stValor)
                               .Show(a.mostraErros)
                               .Probe(record::Payments);
     Step pagamento(envio);
@@ -427,16 +430,78 @@ void RegistraTroco(const Fechamento& a) {
            .Show(a.mostraErros));
 }
 
-void CarregaPacotes(TdtmElgin01100& dm, const Fechamento& a) {
-  // No packet (an empty or null element) leaves a dataset closed and empty;
-  // anything else that is not a packet raises the dataset's error.
-  dm.cdsMovCaixa.SetData(a.movimentos);
+// A packet of the host's list as the closing reads it: the element, the
+// table it is, the fields read from it (the first `indexed` of them by the
+// index the module defines on it), and whether this sale reads it.
+struct Pacote {
+  size_t elemento;
+  const char* tabela;
+  std::vector<const char*> campos;
+  size_t indexados = 0;
+  const char* indice = nullptr;
+};
+
+// What is wrong with the packet at `v` for the closing; empty when it can
+// be used, or when there is none (an empty or null element: the table stays
+// closed). `lido`: this sale reads its fields.
+std::string ProblemaDoPacote(const rtl::Variant& v, const Pacote& p, bool lido) {
+  if (v.IsNull() || v.IsEmpty()) return "";
+  const std::string qual = "a tabela de " + std::string(p.tabela) + " (elemento " + std::to_string(p.elemento) + ")";
+  rtl::ClientDataSet ds;
+  try {
+    ds.SetData(v);
+  } catch (const std::exception& e) {
+    return qual + " nao e um pacote de dados: " + e.what();
+  }
+  if (!lido) return "";
+  std::string faltam;
+  bool doIndice = false;
+  for (size_t i = 0; i < p.campos.size(); ++i) {
+    if (ds.FindField(p.campos[i])) continue;
+    faltam += (faltam.empty() ? "" : ", ") + std::string(p.campos[i]);
+    doIndice = doIndice || i < p.indexados;
+  }
+  if (faltam.empty()) return "";
+  std::string indexados;
+  for (size_t i = 0; i < p.indexados; ++i) indexados += (i ? " e " : "") + std::string(p.campos[i]);
+  return qual + " nao tem " + (faltam.find(',') == std::string::npos ? "o campo " : "os campos ") + faltam +
+         (doIndice ? "; o indice " + std::string(p.indice) + " precisa de " + indexados : "");
+}
+
+// Every packet is checked before any is loaded and before the printer is
+// touched: a packet the closing could not read halfway (after payments
+// were on the printer) is refused here, naming its element and fields.
+// Empty when all can be used; then the data module holds them.
+std::string CarregaPacotes(TdtmElgin01100& dm, const Fechamento& a) {
+  const bool saldoTotal = a.tipoVendaCons == "1" && a.modoSaldo == "0";
+  const bool saldoFamilias = a.tipoVendaCons == "1" && a.modoSaldo == "1";
+  std::vector<const char*> movimento = {"NRORDTROCO", "DTHRINCMOV"};
+  for (const char* c : kCamposMov)
+    if (std::string(c) != "NRORDTROCO" && std::string(c) != "DTHRINCMOV") movimento.push_back(c);
+  const struct {
+    const rtl::Variant& v;
+    Pacote p;
+    bool lido;
+    rtl::ClientDataSet& ds;
+  } pacotes[] = {
+      {a.movimentos, {13, "movimentos", movimento, 2, "idxNRORDTROCO"}, true, dm.cdsMovCaixa},
+      {a.tiposRece, {14, "tipos de recebimento", {"CDTIPORECE", "NMTIPORECE", "IDTIPORECE"}}, true, dm.cdsRecebAux},
+      {a.saldosCred,
+       {32, "saldos das familias", saldoTotal ? std::vector<const char*>{"VRSALDCONFAM"}
+                                              : std::vector<const char*>{"CDFAMILISALD", "NMFAMILISALD", "VRSALDCONFAM"}},
+       saldoTotal || saldoFamilias, dm.cdsSaldCred},
+      {a.saldosFamilia, {33, "saldos das familias no dia", {"CDFAMILISALD", "VRSALDCONFAM"}}, saldoFamilias,
+       dm.cdsFamiliaSaldo},
+      {a.emprestimos, {34, "emprestimos das familias", {"CDFAMILISALD", "IDTPMOVEXT", "VRMOVEXTCONS"}}, saldoFamilias,
+       dm.cdsEmprestimo},
+  };
+  for (const auto& e : pacotes)
+    if (std::string problema = ProblemaDoPacote(e.v, e.p, e.lido); !problema.empty()) return problema;
+  // No packet (an empty or null element) leaves a dataset closed and empty.
+  for (const auto& e : pacotes) e.ds.SetData(e.v);
   dm.cdsMovCaixaTef.SetData(a.movimentos);
   if (dm.cdsMovCaixaTef.Active()) dm.cdsMovCaixaTef.EmptyDataSet();
-  dm.cdsRecebAux.SetData(a.tiposRece);
-  dm.cdsSaldCred.SetData(a.saldosCred);
-  dm.cdsFamiliaSaldo.SetData(a.saldosFamilia);
-  dm.cdsEmprestimo.SetData(a.emprestimos);
+  return "";
 }
 
 // Leave the working copy as a finished pass would: nothing half edited, back
@@ -454,16 +519,33 @@ void ArrumaCopia(TdtmElgin01100& dm) {
 // The closing on the printer: its start, the payments, the footer and the
 // end, then the change receipt. Parou: a step failed for good (the result is
 // then not written).
+// `etapa` names the step under way, for the report of a closing that stops.
 enum class Fim { Pronto, Falhou, Parou };
-Fim Fecha(const Fechamento& a, Regra& regra, Pagamentos& p, rtl::StringList* stlCupomTef) {
-  if (!IniciaFechamento(a, regra, p.ultimoValor)) return Fim::Parou;
-  if (!PagaMovimentos(a, regra, p)) return Fim::Parou;
+Fim Fecha(const Fechamento& a, Regra& regra, Pagamentos& p, rtl::StringList* stlCupomTef, std::string& etapa) {
+  if (!IniciaFechamento(a, regra, p.ultimoValor, etapa)) return Fim::Parou;
+  if (!PagaMovimentos(a, regra, p, etapa)) return Fim::Parou;
+  etapa = "o rodape";
   const std::string rodape = Rodape(a, p, stlCupomTef);
   // Ended once at least one payment was accepted; otherwise the coupon stays
   // open in its payment stage.
+  etapa = "Elgin_TerminaFechamentoCupom";
   if (p.algumAceito && !TerminaFechamento(a, regra, p, rodape)) return Fim::Parou;
+  etapa = "Elgin_RecebimentoNaoFiscal";
   if (a.registraTroco) RegistraTroco(a);
   return Fim::Pronto;
+}
+
+// A closing that stopped after it reached the printer: where and why go to
+// the debug log, and to the host's messages unless the printer's answer
+// already told them (what this call added to stMensagemTaa is the why).
+void ContaParada(const std::string& etapa, const std::string& mensagensAntes, const std::string& erro) {
+  const bool contado = stMensagemTaa != mensagensAntes;
+  std::string motivo = erro;
+  if (motivo.empty() && contado && stMensagemTaa.size() > mensagensAntes.size())
+    motivo = rtl::Trim(stMensagemTaa.substr(mensagensAntes.size()));
+  const std::string text = "FechaCupom: o fechamento parou em " + etapa + (motivo.empty() ? "" : ": " + motivo);
+  ImpFisDebug("ERRO!!! " + text);
+  if (!contado || !erro.empty()) stMensagemTaa += " " + text;
 }
 
 }  // namespace
@@ -471,23 +553,29 @@ Fim Fecha(const Fechamento& a, Regra& regra, Pagamentos& p, rtl::StringList* stl
 bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl::Variant& oleRetorno) {
   const Fechamento a = LeArgumentos(arParams);
   TdtmElgin01100& dm = DataModule();
-  CarregaPacotes(dm, a);
   Regra regra(a);
-
-  if (a.modoTef == "T" && a.tefEmCurso && !regra.Passo([&] { return Estado_Imp(a.esquemaCor, true, false); }))
-    return false;
-
   Pagamentos p;
-  const std::string problema = PreparaPagamentos(regra.Tef(), p);
+
+  // The host's packets, all of them, before the printer is touched.
+  std::string problema = CarregaPacotes(dm, a);
+  if (problema.empty()) problema = PreparaPagamentos(regra.Tef(), p);
   bool pronto = problema.empty();
   if (!pronto) {
     RecusaPacotes(a, problema);
     ArrumaCopia(dm);
   } else {
+    if (a.modoTef == "T" && a.tefEmCurso && !regra.Passo([&] { return Estado_Imp(a.esquemaCor, true, false); }))
+      return false;
+    const std::string mensagensAntes = stMensagemTaa;
+    std::string etapa;
     try {
-      if (Fecha(a, regra, p, stlCupomTef) == Fim::Parou) return false;
-    } catch (const std::exception&) {
+      if (Fecha(a, regra, p, stlCupomTef, etapa) == Fim::Parou) {
+        ContaParada(etapa, mensagensAntes, "");
+        return false;
+      }
+    } catch (const std::exception& e) {
       pronto = false;
+      ContaParada(etapa, mensagensAntes, e.what());
       ArrumaCopia(dm);
     }
   }

@@ -1,6 +1,7 @@
 // The coupon footer and its text helpers.
 #include "coupon/footer.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "coupon/sale.h"
@@ -190,7 +191,9 @@ std::string Formata_rodape(int32_t inTamanhoRodape, const std::string& stTipoVen
                            rtl::StringList* stlImpTefRed, const std::string& stDotz, const std::string& stDotzExtra,
                            bool boImprimeConsumidor) {
   Rodape r;
-  r.orcamento = inTamanhoRodape;
+  // A budget below zero leaves no room, as zero does (and keeps the room
+  // left, budget minus lines, from running below the smallest integer).
+  r.orcamento = std::max(inTamanhoRodape, 0);
   r.Adiciona(dsMensCpfCup);
   r.Adiciona(stLinhaImposto);
   if (!stTextoEstado.empty()) r.Adiciona(stTextoEstado);

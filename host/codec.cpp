@@ -200,9 +200,11 @@ Json ParseSession(const std::string& text) {
   }
 }
 
-std::filesystem::path ConfinedPath(const std::filesystem::path& base, const std::string& name,
-                                   const std::string& what) {
+std::filesystem::path ConfinedRelative(const std::filesystem::path& base, const std::string& name,
+                                       const std::string& what) {
   namespace fs = std::filesystem;
+  if (name.find('\0') != std::string::npos)
+    throw SessionError(what + " \"" + name.substr(0, name.find('\0')) + "...\" holds a NUL character");
   std::error_code ec;
   const fs::path realBase = fs::canonical(base, ec);
   if (ec) throw SessionError(what + " \"" + name + "\": the folder " + base.string() + " cannot be used");
@@ -215,6 +217,15 @@ std::filesystem::path ConfinedPath(const std::filesystem::path& base, const std:
   }
   if (p.empty() || p == "." || *p.begin() == "..")
     throw SessionError(what + " \"" + name + "\" must stay inside " + base.string());
+  return p;
+}
+
+std::filesystem::path ConfinedPath(const std::filesystem::path& base, const std::string& name,
+                                   const std::string& what) {
+  namespace fs = std::filesystem;
+  const fs::path p = ConfinedRelative(base, name, what);
+  std::error_code ec;
+  const fs::path realBase = fs::canonical(base, ec);
   fs::path real = realBase;
   bool exists = true;
   for (const auto& part : p) {

@@ -62,11 +62,16 @@ constexpr int kMaxNesting = 64;
 // arrays and objects deeper than kMaxNesting.
 Json ParseSession(const std::string& text);
 
-// The file `name` (relative to `base`, or absolute) when it lies inside the
-// folder `base`: the path may not climb out with "..", and no part of it below
-// `base` may be a symbolic link, which could lead anywhere on the machine (or,
-// written through, anywhere the process may write). SessionError naming `what`
-// otherwise. The result is `base`'s real path joined with the checked part.
+// The part of `name` (relative to `base`, or absolute) below the folder
+// `base`, when the name stays inside it: no climbing out with "..", no NUL
+// character. SessionError naming `what` otherwise. Files opened from it go
+// through rtl::ConfinedFolder, which refuses a symbolic link met on the way.
+std::filesystem::path ConfinedRelative(const std::filesystem::path& base, const std::string& name,
+                                       const std::string& what);
+// The file `name` when it lies inside the folder `base` (ConfinedRelative)
+// and no part of it below `base` is a symbolic link, which could lead
+// anywhere on the machine. SessionError naming `what` otherwise. The result
+// is `base`'s real path joined with the checked part.
 std::filesystem::path ConfinedPath(const std::filesystem::path& base, const std::string& name,
                                    const std::string& what);
 

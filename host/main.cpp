@@ -179,17 +179,46 @@ bool ReadSession(const std::string& path, qorhost::Json& session) {
   return true;
 }
 
+// A path for a message: a very long one is shortened to its start and length.
+std::string Shown(const std::string& path) {
+  return path.size() <= 200 ? path : path.substr(0, 120) + "... (" + std::to_string(path.size()) + " characters)";
+}
+
 // The host program's folder, absolute and created when missing; empty (with
 // the reason on standard error) when it cannot be used.
 std::string HostFolder(const CommandLine& cl) {
   const std::string hostDir = Absolute(cl.hostDir.empty() ? "." : cl.hostDir);
   std::error_code ec;
   std::filesystem::create_directories(hostDir, ec);
-  if (!std::filesystem::is_directory(hostDir)) {
-    std::cerr << "qorhost: the host folder " << hostDir << " cannot be used\n";
+  std::error_code is;
+  if (!std::filesystem::is_directory(hostDir, is)) {
+    const std::error_code& why = ec ? ec : is;
+    std::cerr << "qorhost: the host folder " << Shown(hostDir) << " cannot be used"
+              << (why ? ": " + why.message() : std::string()) << "\n";
     return "";
   }
   return hostDir;
+}
+
+// The module binds the printer library's entry points in this order and
+// fails its start at the first one missing: that one is named here.
+void ReportMissingEntryPoints(void* printer) {
+  static const char* const kEntryPoints[] = {
+#define ELGIN_ENTRY(name, types, params, args, kinds) #name,
+#include "vendor/elgin_entries.def"
+#undef ELGIN_ENTRY
+  };
+  const char* first = nullptr;
+  int missing = 0;
+  for (const char* name : kEntryPoints)
+    if (!rtl::GetLibrarySymbol(printer, name)) {
+      if (!first) first = name;
+      ++missing;
+    }
+  if (first)
+    std::cerr << "qorhost: the printer library lacks the entry point " << first
+              << (missing > 1 ? " (and " + std::to_string(missing - 1) + " more)" : std::string())
+              << "; the module's start will fail\n";
 }
 
 // Loads the vendor library the command line names as "Elgin.dll" and finds
@@ -208,6 +237,7 @@ qorhost::SimControl LoadPrinter(const CommandLine& cl) {
   if (!printer)
     std::cerr << "qorhost: cannot load the printer library (" << loadError
               << "); the module's start will fail\n";
+  if (printer) ReportMissingEntryPoints(printer);
   qorhost::SimControl sim = qorhost::SimControl::Resolve(
       [printer](const char* name) { return printer ? rtl::GetLibrarySymbol(printer, name) : nullptr; });
   if (printer && cl.printer == "sim" && !sim.Available())
@@ -215,9 +245,19 @@ qorhost::SimControl LoadPrinter(const CommandLine& cl) {
   return sim;
 }
 
-qorhost::HostOptions OptionsFrom(const CommandLine& cl) {
+// The simulated printer's state folder: the command line's, else the one
+// the printer takes by default, so that the session opens it before its
+// first step (and a folder another process holds is refused then).
+std::string StateFolder(const CommandLine& cl, const qorhost::SimControl& sim) {
+  if (!cl.stateDir.empty()) return Absolute(cl.stateDir);
+  char buf[4096] = {0};
+  if (!sim.Available() || !sim.state_dir || sim.state_dir(buf, sizeof buf) != 0) return "";
+  return buf;
+}
+
+qorhost::HostOptions OptionsFrom(const CommandLine& cl, const qorhost::SimControl& sim) {
   qorhost::HostOptions options;
-  options.stateDir = cl.stateDir.empty() ? "" : Absolute(cl.stateDir);
+  options.stateDir = StateFolder(cl, sim);
   options.journal = cl.journal.empty() ? "" : Absolute(cl.journal);
   options.tape = cl.tape;
   options.sessionDir = std::filesystem::path(Absolute(cl.session)).parent_path();
@@ -266,7 +306,7 @@ int main(int argc, char** argv) {
   }
 
   qorhost::SessionRunner runner([module](const std::string& name) { return rtl::GetLibrarySymbol(module, name); },
-                                sim, env, OptionsFrom(cl), std::cout, std::cerr);
+                                sim, env, OptionsFrom(cl, sim), std::cout, std::cerr);
   if (rtl::StdinIsTerminal()) runner.SetAsker(AskTerminal);
   // The host folder is also the working folder, as for a point-of-sale
   // program started from its own folder: relative names (a library folder

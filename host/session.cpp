@@ -1,11 +1,13 @@
 #include "host/session.h"
 
 #include <cmath>
+#include <memory>
 #include <fstream>
 #include <optional>
 #include <sstream>
 
 #include "driver/datamodule/dtmElgin01100.h"
+#include "platform/confined_folder.h"
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/locale.h"
@@ -233,8 +235,12 @@ void SessionRunner::Prepare(const Json& session) {
   if (!options_.stateDir.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(options_.stateDir, ec);
-    if (sim_.set_state_dir(options_.stateDir.c_str()) < 0)
-      throw SessionError("the simulated printer cannot use the state folder " + options_.stateDir);
+    // Opened now: a folder another process holds is refused before any step runs.
+    if (sim_.set_state_dir(options_.stateDir.c_str()) < 0) {
+      const std::string why = sim_.LastError();
+      throw SessionError("the simulated printer cannot use the state folder " + options_.stateDir +
+                         (why.empty() ? "" : ": " + why));
+    }
   }
   if (!options_.journal.empty() && sim_.set_journal(options_.journal.c_str()) < 0)
     throw SessionError("the simulated printer cannot write its journal to " + options_.journal);
@@ -438,10 +444,12 @@ void SessionRunner::ApplyLocale(const Json& locale) {
   rtl::Settings() = fs;
 }
 
-std::filesystem::path SessionRunner::HostPath(const Json& name) const {
+std::string SessionRunner::HostRelative(const Json& name) const {
   if (!name.is_string() || name.get<std::string>().empty())
     throw SessionError("a file in the host folder is named by a relative path, got " + name.dump());
   std::string rel = name.get<std::string>();
+  // Refused before anything else: the system would end the name there.
+  if (rel.find('\0') != std::string::npos) throw SessionError(name.dump() + " holds a NUL character");
   for (char& c : rel)
     if (c == '\\') c = '/';
   const std::filesystem::path p(rel);
@@ -449,33 +457,52 @@ std::filesystem::path SessionRunner::HostPath(const Json& name) const {
   if (p.is_absolute() || p.has_root_name()) throw SessionError("\"" + rel + "\" must be relative to the host folder");
   for (const auto& part : p)
     if (part == "..") throw SessionError("\"" + rel + "\" must stay inside the host folder");
-  return ConfinedPath(rtl::ProgramDir(), rel, "the host-folder file");
+  return ConfinedRelative(rtl::ProgramDir(), rel, "the host-folder file").generic_string();
 }
+
+namespace {
+
+// The folder a session's files are read from or written to, reached
+// without ever leaving it (rtl::ConfinedFolder).
+std::unique_ptr<rtl::ConfinedFolder> OpenConfined(const std::filesystem::path& folder) {
+  try {
+    return std::make_unique<rtl::ConfinedFolder>(folder.string());
+  } catch (const rtl::Exception& e) {
+    throw SessionError("the folder " + folder.string() + " cannot be used: " + ToUtf8(e.message()));
+  }
+}
+
+// The contents of `rel` inside `folder`; nothing when it does not exist.
+std::optional<std::string> ReadConfined(const rtl::ConfinedFolder& folder, const std::string& rel,
+                                        const std::string& what) {
+  try {
+    return folder.Read(rel);
+  } catch (const rtl::Exception& e) {
+    throw SessionError(what + ": " + ToUtf8(e.message()));
+  }
+}
+
+}  // namespace
 
 Json SessionRunner::RunFiles(int n, const Json& files) {
   if (!files.is_object() || files.empty())
     throw SessionError("\"files\" maps host-folder paths to a source file or {\"text\": ...}");
   struct Pending {
-    std::filesystem::path target;
+    std::string target;  // relative to the host folder
     std::string bytes;
   };
   std::vector<Pending> pending;  // everything is checked before anything is written
   for (const auto& [name, source] : files.items()) {
     Pending p;
-    p.target = HostPath(Json(name));
+    p.target = HostRelative(Json(name));
     if (source.is_string()) {
       // A source is one of the session's own files, never any file the process may read.
-      const std::filesystem::path from =
-          ConfinedPath(ctx_.baseDir.empty() ? std::filesystem::path(".") : ctx_.baseDir, source.get<std::string>(),
-                       "files \"" + name + "\": the source");
-      std::error_code ec;
-      if (!std::filesystem::is_regular_file(from, ec))
-        throw SessionError("files \"" + name + "\": cannot read " + from.string() + " (not a file)");
-      std::ifstream in(from, std::ios::binary);
-      if (!in) throw SessionError("files \"" + name + "\": cannot read " + from.string());
-      std::stringstream ss;
-      ss << in.rdbuf();
-      p.bytes = ss.str();
+      const std::filesystem::path base = ctx_.baseDir.empty() ? std::filesystem::path(".") : ctx_.baseDir;
+      const std::string what = "files \"" + name + "\": the source";
+      const std::string rel = ConfinedRelative(base, source.get<std::string>(), what).generic_string();
+      const std::optional<std::string> bytes = ReadConfined(*OpenConfined(base), rel, what + " " + rel);
+      if (!bytes) throw SessionError(what + ": cannot read " + (base / rel).string() + " (not a file)");
+      p.bytes = *bytes;
     } else if (source.is_object() && source.size() == 1 && source.contains("text") && source["text"].is_string()) {
       p.bytes = ToCp1252(source["text"].get<std::string>());  // the module reads its files as code page 1252
     } else {
@@ -483,32 +510,31 @@ Json SessionRunner::RunFiles(int n, const Json& files) {
     }
     pending.push_back(std::move(p));
   }
+  // Each file is written beside its name and renamed over it: a link or a
+  // second name (hard link) in its place is replaced, never written through.
+  const std::filesystem::path host = rtl::ProgramDir();
+  const auto folder = OpenConfined(host);
+  std::error_code ec;
+  const std::filesystem::path shown = std::filesystem::canonical(host, ec);
   Json written = Json::array();
   for (const auto& p : pending) {
-    std::error_code ec;
-    std::filesystem::create_directories(p.target.parent_path(), ec);
-    std::ofstream out(p.target, std::ios::binary | std::ios::trunc);
-    out << p.bytes;
-    out.close();
-    if (!out) throw SessionError("cannot write " + p.target.string());
-    written.push_back(p.target.string());
+    try {
+      folder->Write(p.target, p.bytes);
+    } catch (const rtl::Exception& e) {
+      throw SessionError("cannot write " + p.target + " in the host folder: " + ToUtf8(e.message()));
+    }
+    written.push_back(((ec ? host : shown) / p.target).string());
   }
   return Json{{"step", n}, {"files", written}};
 }
 
 Json SessionRunner::RunRead(int n, const Json& name) {
-  const auto path = HostPath(name);
+  const std::string rel = HostRelative(name);
   Json out = {{"step", n}, {"read", name}};
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
-    out["exists"] = false;
-    return out;
-  }
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  out["exists"] = true;
-  out["text"] = ToUtf8(ss.str());
+  const std::optional<std::string> text =
+      ReadConfined(*OpenConfined(rtl::ProgramDir()), rel, "read \"" + name.get<std::string>() + "\"");
+  out["exists"] = text.has_value();
+  if (text) out["text"] = ToUtf8(*text);
   return out;
 }
 

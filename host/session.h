@@ -15,7 +15,10 @@
 //     code page 1252); "read" shows a file of the host folder as text
 //     ({"step", "read", "exists", "text"}); both take only relative paths
 //     that stay inside the host folder, sources stay inside the session
-//     file's folder, and no path goes through a symbolic link below either;
+//     file's folder, and no path goes through a symbolic link below either
+//     (refused where it is met, at the open); a file with a second name (a
+//     hard link) is not read; "files" writes each file whole, beside its
+//     name and renamed over it, and a name holding a NUL is refused;
 //   - the first bad step (unknown operation, wrong arguments, unreadable
 //     file, ...) stops the session: it prints {"step": n, "invalid": why},
 //     the message names the step on stderr, and the exit status is 2; the
@@ -99,7 +102,7 @@ class SessionRunner {
   // The module's file operations of an "op" step (since `before`), once a
   // "file_fault" step asked for them (host/file_faults.cpp).
   void ReportFileOps(Json& out, long before);
-  std::filesystem::path HostPath(const Json& name) const;
+  std::string HostRelative(const Json& name) const;  // a host-folder file's path below it
   void SetClock(const Json& iso);
   void ApplyLocale(const Json& locale);
   Json CheckExpect(const Json& expect, const Json& actual) const;

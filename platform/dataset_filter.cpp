@@ -5,6 +5,8 @@
 //   and     := not { AND not }
 //   not     := NOT not | primary
 //   primary := '(' expr ')' | operand IS [NOT] NULL | operand op operand | boolean field
+// Parentheses and NOT nest at most kMaxNesting levels deep (below); a chain
+// of AND or OR of any length is one level.
 //   op      := = <> < <= > >=
 //   operand := field name | [field name] | 'text' ('' for a quote) | number | TRUE | FALSE | NULL
 //
@@ -17,6 +19,7 @@
 // - date fields take literals in the locale's date format or "YYYY-MM-DD[Thh:mm:ss]".
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "platform/dataset_impl.h"
 #include "platform/datetime.h"
@@ -43,7 +46,8 @@ enum class Kind { And, Or, Not, Compare, IsNull, BoolField };
 
 struct FilterNode {
   Kind kind = Kind::Compare;
-  FilterPtr a, b;
+  FilterPtr a;                  // Not
+  std::vector<FilterPtr> terms;  // And, Or: a chain of any length is one level
   Op op = Op::Eq;
   Operand lhs, rhs;
   bool negate = false;  // IS NOT NULL
@@ -83,6 +87,11 @@ struct Token {
   std::string text;  // name, literal text, number text or operator
   size_t at = 0;     // 1-based position in the expression
 };
+
+// Parentheses and NOTs nested deeper than this are refused: each level is
+// one frame of the parser, the evaluation and the release of the tree, so a
+// host's filter of thousands of "(" would otherwise overflow the stack.
+constexpr int kMaxNesting = 64;
 
 class Parser {
  public:
@@ -177,42 +186,54 @@ class Parser {
 
   bool IsKeyword(const char* kw) const { return tok_.type == Tok::Name && SameText(tok_.text, kw); }
 
-  FilterPtr Binary(Kind k, FilterPtr a, FilterPtr b) {
+  FilterPtr Negation(FilterPtr a) {
+    FilterPtr n(new FilterNode);
+    n->kind = Kind::Not;
+    n->a = std::move(a);
+    return n;
+  }
+
+  // The terms joined by `k`; one term stands for itself.
+  static FilterPtr Chain(Kind k, std::vector<FilterPtr> terms) {
+    if (terms.size() == 1) return std::move(terms.front());
     FilterPtr n(new FilterNode);
     n->kind = k;
-    n->a = std::move(a);
-    n->b = std::move(b);
+    n->terms = std::move(terms);
     return n;
   }
 
   FilterPtr ParseOr() {
-    FilterPtr n = ParseAnd();
+    std::vector<FilterPtr> terms;
+    terms.push_back(ParseAnd());
     while (IsKeyword("OR")) {
       Advance();
-      n = Binary(Kind::Or, std::move(n), ParseAnd());
+      terms.push_back(ParseAnd());
     }
-    return n;
+    return Chain(Kind::Or, std::move(terms));
   }
 
   FilterPtr ParseAnd() {
-    FilterPtr n = ParseNot();
+    std::vector<FilterPtr> terms;
+    terms.push_back(ParseNot());
     while (IsKeyword("AND")) {
       Advance();
-      n = Binary(Kind::And, std::move(n), ParseNot());
+      terms.push_back(ParseNot());
     }
-    return n;
+    return Chain(Kind::And, std::move(terms));
   }
 
   FilterPtr ParseNot() {
     if (IsKeyword("NOT")) {
+      const Level level(*this);
       Advance();
-      return Binary(Kind::Not, ParseNot(), nullptr);
+      return Negation(ParseNot());
     }
     return ParsePrimary();
   }
 
   FilterPtr ParsePrimary() {
     if (tok_.type == Tok::LParen) {
+      const Level level(*this);
       Advance();
       FilterPtr n = ParseOr();
       if (tok_.type != Tok::RParen) Fail(tok_.type == Tok::End ? "missing ')'" : "expected ')'", tok_.at);
@@ -358,10 +379,21 @@ class Parser {
     return n;
   }
 
+  // One more level of nesting while it lives; refused past kMaxNesting.
+  struct Level {
+    Parser& p;
+    explicit Level(Parser& parser) : p(parser) {
+      if (++p.depth_ > kMaxNesting)
+        p.Fail("parentheses and NOT nested deeper than " + std::to_string(kMaxNesting) + " levels", p.tok_.at);
+    }
+    ~Level() { --p.depth_; }
+  };
+
   std::string_view src_;
   const std::vector<FieldDef>& fields_;
   size_t i_ = 0;
   Token tok_;
+  int depth_ = 0;
 };
 
 double NumberOf(const Cell& c, Store s) { return s == Store::Int ? static_cast<double>(c.i) : c.d; }
@@ -421,9 +453,13 @@ FilterPtr CompileFilter(std::string_view text, const std::vector<FieldDef>& fiel
 bool EvalFilter(const FilterNode& n, const Cell* cells, bool ci) {
   switch (n.kind) {
     case Kind::And:
-      return EvalFilter(*n.a, cells, ci) && EvalFilter(*n.b, cells, ci);
+      for (const FilterPtr& t : n.terms)
+        if (!EvalFilter(*t, cells, ci)) return false;
+      return true;
     case Kind::Or:
-      return EvalFilter(*n.a, cells, ci) || EvalFilter(*n.b, cells, ci);
+      for (const FilterPtr& t : n.terms)
+        if (EvalFilter(*t, cells, ci)) return true;
+      return false;
     case Kind::Not:
       return !EvalFilter(*n.a, cells, ci);
     case Kind::IsNull:

@@ -55,6 +55,43 @@ bool WriteAppend(int fd, std::string_view data, const std::string& path, std::st
 bool StillNamed(int fd, const std::string& path);
 void CloseFile(int fd);
 
+// An exclusive lock on a file, among processes and among the opens of one
+// process: the file is created when missing and the lock taken at once,
+// never waited for. Returns the lock's handle; -1 when another holder has
+// the lock (*busy true) or the file cannot be opened or locked (*busy false,
+// the reason in *error). The lock lasts until UnlockFile, or the end of the
+// process; a program that a child process starts does not inherit it.
+int LockFile(const std::string& path, bool* busy, std::string* error);
+// Replaces the locked file's contents (who holds it, for the message a
+// refused holder gives); false when they cannot be written.
+bool WriteLockedFile(int handle, std::string_view data);
+// The contents of a file ("" when it cannot be read); for the text a lock's
+// holder wrote into it.
+std::string ReadSmallFile(const std::string& path);
+void UnlockFile(int handle);
+
+// Files reached one name at a time below a folder, never through a
+// symbolic link (the link itself is refused, wherever it points).
+enum class AtFailure { None, Missing, Link, NotAFolder, NotAFile, Other };
+// Opens the folder `name` inside the open folder `dir` (a single name, no
+// separator), creating it when missing and `create`; `dir` -1 opens the
+// path `name` as it is (links in it followed). The handle, or -1 with the
+// kind of failure in *why and its text in *error.
+int OpenFolderAt(int dir, const std::string& name, bool create, AtFailure* why, std::string* error);
+// Opens the regular file `name` inside the open folder `dir` for reading;
+// *links gets its number of names (hard links). -1 as OpenFolderAt.
+int OpenFileAt(int dir, const std::string& name, int* links, AtFailure* why, std::string* error);
+// Reads an open file to its end.
+bool ReadOpenFile(int fd, std::string* data, std::string* error);
+// True when `name` inside the open folder `dir` is a symbolic link.
+bool IsLinkAt(int dir, const std::string& name);
+// Writes data to a new file beside `name` inside the open folder `dir`,
+// flushes it and renames it over `name`: the name then holds the new
+// contents whole, whatever it was before (a link or another file's second
+// name is replaced, never written through). The new file is named
+// name + ".tmp" + process id + "_" + n, as WriteFileAtomic's are.
+bool ReplaceFileAt(int dir, const std::string& name, std::string_view data, std::string* error);
+
 }  // namespace rtl::os
 
 // ---- Below: the calls the Windows port moved behind this seam (files kept

@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -171,6 +172,182 @@ void SyncDirectory(const std::string& dir) {
   if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);
+}
+
+int LockFile(const std::string& path, bool* busy, std::string* error) {
+  *busy = false;
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    if (error) *error = ErrnoText("Cannot open file", path);
+    return -1;
+  }
+  // A lock of the open file itself: a second open, in this process or
+  // another, is refused; closing it (or the process ending) lets it go.
+  int rc;
+  do {
+    rc = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
+    *busy = errno == EWOULDBLOCK;
+    if (error) *error = ErrnoText("Cannot lock file", path);
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool WriteLockedFile(int handle, std::string_view data) {
+  if (handle < 0 || ::ftruncate(handle, 0) != 0 || ::lseek(handle, 0, SEEK_SET) != 0) return false;
+  return WriteAll(handle, data);
+}
+
+std::string ReadSmallFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return "";
+  std::string data;
+  char buf[512];
+  ssize_t n;
+  while ((n = ::read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
+    if (n > 0) data.append(buf, static_cast<size_t>(n));
+  ::close(fd);
+  return data;
+}
+
+// Closing the descriptor lets the lock go; an explicit unlock would also
+// take it from a forked child still sharing the open file.
+void UnlockFile(int handle) {
+  if (handle >= 0) ::close(handle);
+}
+
+namespace {
+
+AtFailure FailureOf(int err) {
+  switch (err) {
+    case ENOENT: return AtFailure::Missing;
+    case ELOOP: return AtFailure::Link;
+    case ENOTDIR: return AtFailure::NotAFolder;
+    default: return AtFailure::Other;
+  }
+}
+
+// A single name: no separator, not "." or "..", not empty.
+bool SingleName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
+}
+
+int OpenAt(int dir, const std::string& name, int flags) {
+  int fd;
+  do {
+    fd = dir < 0 ? ::open(name.c_str(), flags) : ::openat(dir, name.c_str(), flags);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+}  // namespace
+
+int OpenFolderAt(int dir, const std::string& name, bool create, AtFailure* why, std::string* error) {
+  *why = AtFailure::None;
+  if (dir >= 0 && !SingleName(name)) {
+    *why = AtFailure::Other;
+    if (error) *error = "\"" + name + "\" is not a single name";
+    return -1;
+  }
+  const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (dir < 0 ? 0 : O_NOFOLLOW);
+  int fd = OpenAt(dir, name, flags);
+  if (fd < 0 && errno == ENOENT && create && dir >= 0) {
+    if (::mkdirat(dir, name.c_str(), 0777) == 0 || errno == EEXIST) fd = OpenAt(dir, name, flags);
+  }
+  if (fd < 0) {
+    // A symbolic link opened with O_NOFOLLOW | O_DIRECTORY answers ENOTDIR
+    // on some systems: the name itself is looked at to tell them apart.
+    struct stat st;
+    const int err = errno;
+    *why = dir >= 0 && ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)
+               ? AtFailure::Link
+               : FailureOf(err);
+    errno = err;
+    if (error) *error = ErrnoText("Cannot open folder", name);
+  }
+  return fd;
+}
+
+int OpenFileAt(int dir, const std::string& name, int* links, AtFailure* why, std::string* error) {
+  *why = AtFailure::None;
+  if (!SingleName(name)) {
+    *why = AtFailure::Other;
+    if (error) *error = "\"" + name + "\" is not a single name";
+    return -1;
+  }
+  // Non-blocking: a pipe swapped in under the name never stalls the open.
+  int fd = OpenAt(dir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *why = FailureOf(errno);
+    if (error) *error = ErrnoText("Cannot open file", name);
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    *why = AtFailure::NotAFile;
+    if (error) *error = "\"" + name + "\" is not a regular file";
+    ::close(fd);
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  *links = static_cast<int>(st.st_nlink);
+  return fd;
+}
+
+bool ReadOpenFile(int fd, std::string* data, std::string* error) {
+  data->clear();
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      if (error) *error = std::string("Cannot read file: ") + std::strerror(errno);
+      return false;
+    }
+    if (n == 0) return true;
+    data->append(buf, static_cast<size_t>(n));
+  }
+}
+
+bool IsLinkAt(int dir, const std::string& name) {
+  struct stat st;
+  return ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool ReplaceFileAt(int dir, const std::string& name, std::string_view data, std::string* error) {
+  if (!SingleName(name)) {
+    if (error) *error = "\"" + name + "\" is not a single name";
+    return false;
+  }
+  static unsigned counter = 0;
+  const std::string tmp = name + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+  int fd;
+  do {
+    fd = ::openat(dir, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    if (error) *error = ErrnoText("Cannot create file", tmp);
+    return false;
+  }
+  const bool written = WriteAll(fd, data) && ::fsync(fd) == 0;
+  const int err = errno;
+  ::close(fd);
+  if (!written || ::renameat(dir, tmp.c_str(), dir, name.c_str()) != 0) {
+    const int failed = written ? errno : err;
+    ::unlinkat(dir, tmp.c_str(), 0);
+    errno = failed;
+    if (error) *error = ErrnoText(written ? "Cannot replace file" : "Cannot write file", name);
+    return false;
+  }
+  ::fsync(dir);
+  return true;
 }
 
 }  // namespace rtl::os

@@ -1,9 +1,9 @@
 // The printer's side of the control interface: snapshot, programming, the
 // memory image for the reader library.
-#include <fstream>
 #include <map>
 #include <stdexcept>
 
+#include "sim/core/files.h"
 #include "sim/core/text.h"
 #include "sim/printer.h"
 
@@ -348,10 +348,7 @@ int Printer::WriteMemoryImage(const std::string& path, const std::string& serial
       ret = kBadParam;
       return;
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    std::string text = MemoryImage().dump(1);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    if (!out) ret = kExecError;
+    if (!WriteWholeFile(path, MemoryImage().dump(1))) ret = kExecError;
   });
   return ret;
 }

@@ -4,7 +4,8 @@
 // summary records of the reductions ("SINTEGRA.TXT").
 //
 // Files meant for the host are code page 1252 with CR LF line ends, as the
-// printer maker's library writes them; the paper tape is UTF-8.
+// printer maker's library writes them; the paper tape is UTF-8. Each file
+// appears whole under its name or not at all (sim/core/files.h).
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "platform/env.h"
 #include "platform/files.h"
 #include "sim/core/atocotepe.h"
+#include "sim/core/files.h"
 #include "sim/core/text.h"
 #include "sim/printer.h"
 
@@ -29,17 +31,6 @@ std::optional<std::string> ReadFile(const std::string& path) {
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
-}
-
-bool WriteFile(const std::string& path, const std::string& bytes) {
-  std::error_code ec;
-  fs::path p(path);
-  if (p.has_parent_path()) fs::create_directories(p.parent_path(), ec);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.flush();
-  return static_cast<bool>(out);
 }
 
 int64_t Num(const std::string& s) {
@@ -100,7 +91,7 @@ bool Printer::WriteSerialOutput(std::vector<std::string> lines) {
   for (auto& l : lines)
     while (!l.empty() && l.back() == ' ') l.pop_back();
   std::string path = (fs::path(VendorFolder("Path")) / "IMPRESSAO.txt").string();
-  if (!WriteFile(path, CrLf(lines))) return false;
+  if (!WriteWholeFile(path, CrLf(lines))) return false;
   st_.serialOutput = path;
   return true;
 }
@@ -220,7 +211,7 @@ int Printer::Elgin_DownloadMFD(const Call& c) {
                 std::to_string(text.size()));
     for (auto& t : text) l.push_back(t);
   }
-  if (!WriteFile(rtl::NativePath(file), CrLf(l))) return Refuse(kExecError);
+  if (!WriteWholeFile(rtl::NativePath(file), CrLf(l))) return Refuse(kExecError);
   return Ok();
 }
 
@@ -275,7 +266,7 @@ int Printer::Elgin_FormatoDadosMFD(const Call& c) {
   if (docs == 0) o.push_back(Center("NAO HA DOCUMENTOS NO PERIODO", 48));
   o.push_back(std::string(48, '='));
   o.push_back(Spread("DOCUMENTOS:", Zeros(docs, 6), 48));
-  if (!WriteFile(rtl::NativePath(out), CrLf(o))) return Refuse(kExecError);
+  if (!WriteWholeFile(rtl::NativePath(out), CrLf(o))) return Refuse(kExecError);
   return Ok();
 }
 
@@ -285,7 +276,7 @@ int Printer::Elgin_LeMemoriasBinario(const Call& c) {
   if (!serial.empty() && serial != Trim(st_.prog.serial)) return Refuse(kBadParam, kSt1Syntax);
   json image = MemoryImage();
   if (!c.Flag(2)) image["documents"] = json::array();
-  if (!WriteFile(rtl::NativePath(file), image.dump(1))) return Refuse(kExecError);
+  if (!WriteWholeFile(rtl::NativePath(file), image.dump(1))) return Refuse(kExecError);
   return Ok();
 }
 
@@ -305,7 +296,7 @@ int Printer::ConvertDay(int64_t from, int64_t to) {
     std::string text = AtoCotepeFile(image, sel, &records);
     if (records == 0) continue;
     std::string name = "ZP" + Trim(st_.prog.serial) + "_" + DateKey(day) + ".TXT";
-    if (!WriteFile((fs::path(folder) / name).string(), text)) return Refuse(kExecError);
+    if (!WriteWholeFile((fs::path(folder) / name).string(), text)) return Refuse(kExecError);
     ++written;
   }
   if (written == 0) {
@@ -359,7 +350,7 @@ int Printer::Elgin_DadosSintegra(const Call& c) {
     return kNoData;
   }
   std::string path = (fs::path(VendorFolder("Path")) / "SINTEGRA.TXT").string();
-  if (!WriteFile(path, CrLf(l))) return Refuse(kExecError);
+  if (!WriteWholeFile(path, CrLf(l))) return Refuse(kExecError);
   st_.serialOutput = path;
   return Ok();
 }

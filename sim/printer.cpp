@@ -38,6 +38,7 @@ void Printer::EnsureOpen() {
   if (stateDir_.empty()) stateDir_ = DefaultStateDir();
   store_.Open(stateDir_);
   loaded_ = false;
+  tapeToCheck_ = true;
 }
 
 bool Printer::MemoryWhole() {
@@ -155,6 +156,7 @@ void Printer::BeginCall(bool readOnly) {
   int64_t v = store_.DataVersion();
   if (!loaded_ || v != dataVersion_) Load();
   dataVersion_ = v;
+  if (tapeToCheck_) RepairTape();
   dirtyItems_.clear();
   newDocs_.clear();
   newReductions_.clear();
@@ -162,27 +164,75 @@ void Printer::BeginCall(bool readOnly) {
   docClosed_ = false;
 }
 
+// The tape's new length is committed with the call; the lines go to the
+// tape after the commit. A process that dies in between, or a computer that
+// loses what it had not yet written to the disk, or a write that fails,
+// leaves the tape short of what the memory holds: the missing lines are
+// printed again before the next call (RepairTape), so the tape never misses
+// a document that the memory holds.
 void Printer::EndCall(bool readOnly) {
-  if (!readOnly) Save();
-  store_.Commit();
-  if (!tapeOut_.empty()) AppendTape();
-  tapeOut_.clear();
-}
-
-// The tape stays open (appending) while the state folder is the same; each
-// call's lines go to the system in one write.
-void Printer::AppendTape() {
   std::string text;
   for (auto& l : tapeOut_) {
     text += l;
     text += '\n';
   }
+  const int64_t end = tapeEnd_ + static_cast<int64_t>(text.size());
+  if (!readOnly) {
+    Save();
+    if (savedTapeEnd_ != end) store_.SaveTapeEnd(end);
+  }
+  store_.Commit();
+  tapeOut_.clear();
+  if (!readOnly) savedTapeEnd_ = end;
+  tapeEnd_ = end;
+  if (text.empty()) return;
+  rtl::CurrentEnv()->Reached("ecfsim.tape", TapePath());
+  if (!AppendTape(text)) tapeToCheck_ = true;
+}
+
+// The tape stays open (appending) while the state folder is the same; each
+// call's lines go to the system in one write. False when they could not be
+// written (a folder that cannot take them, a full disk).
+bool Printer::AppendTape(const std::string& text) {
   try {
     tape_.Append(TapePath(), text);
+    return true;
   } catch (const std::exception&) {
-    // The tape is the printer's paper: a folder that cannot take it loses
-    // the lines, the printer's memory keeps the documents.
+    return false;
   }
+}
+
+// Every line the memory holds, in the order it was printed: the finished
+// documents' texts, then the lines of the document being printed.
+std::string Printer::TapeFromMemory() {
+  std::string text;
+  for (const DocumentRow& r : store_.Documents()) text += r.text;
+  for (const std::string& l : store_.LoadLines()) {
+    text += l;
+    text += '\n';
+  }
+  return text;
+}
+
+void Printer::RepairTape() {
+  const std::string path = TapePath();
+  std::error_code ec;
+  const uintmax_t found = fs::file_size(path, ec);
+  const int64_t size = ec ? 0 : static_cast<int64_t>(found);
+  savedTapeEnd_ = store_.LoadTapeEnd();
+  tapeEnd_ = savedTapeEnd_.value_or(size);  // a memory that never counted it takes the tape as it is
+  if (size > tapeEnd_) {
+    // Lines of a call that was never committed (or of the memory a reset emptied).
+    fs::resize_file(path, static_cast<uintmax_t>(tapeEnd_), ec);
+  } else if (size < tapeEnd_) {
+    const std::string text = TapeFromMemory();
+    if (static_cast<int64_t>(text.size()) != tapeEnd_) {
+      tapeEnd_ = size;  // a tape changed by hand: the count follows it from here
+    } else if (!AppendTape(text.substr(static_cast<size_t>(size)))) {
+      return;  // still short: tried again before the next call
+    }
+  }
+  tapeToCheck_ = false;
 }
 
 void Printer::AbortCall() {
@@ -206,6 +256,12 @@ int Printer::Run(const Call& c, Handler h, bool portFree, bool readOnly) {
     AbortCall();
     memoryError_ = e.what();
     return MemoryErrorAnswer(c, h);
+  } catch (const StoreInUse&) {
+    // Another process has the printer, as another program would hold its
+    // port: nothing answers and nothing is done.
+    AbortCall();
+    st1_ = st2_ = 0;
+    ret = kCommFailure;
   } catch (const StoreError&) {
     AbortCall();
     st1_ = 0;
@@ -269,6 +325,8 @@ void Printer::Reset() {
   }
   Mutate([&] {
     store_.Wipe();
+    tapeEnd_ = 0;  // the new tape, committed with the empty memory
+    savedTapeEnd_.reset();
     st_ = FactoryState();
     doc_.reset();
     docLines_.clear();

@@ -86,7 +86,14 @@ class Printer {
   void BeginCall(bool readOnly = false);
   void EndCall(bool readOnly = false);
   void AbortCall();
-  void AppendTape();
+  // Appends text to the tape; false when it could not be written whole.
+  bool AppendTape(const std::string& text);
+  // Brings the tape to the length the memory recorded: lines of a call that
+  // never committed are cut off, lines a committed call could not append
+  // (the process died, the computer lost power, the disk was full) are
+  // printed again from the memory's documents.
+  void RepairTape();
+  std::string TapeFromMemory();
   // Runs a change of the control interface as one transaction.
   void Mutate(const std::function<void()>& fn);
 
@@ -194,6 +201,9 @@ class Printer {
   std::vector<ZRecord> newReductions_;
   std::vector<std::string> tapeOut_;  // UTF-8 lines to append after commit
   rtl::AppendingFile tape_;           // the tape, open for appending
+  int64_t tapeEnd_ = 0;               // the tape's length with every committed call's lines
+  std::optional<int64_t> savedTapeEnd_;  // as the memory holds it
+  bool tapeToCheck_ = false;          // memory just opened, or an append failed: RepairTape before the next call
 };
 
 }  // namespace ecfsim

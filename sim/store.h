@@ -15,9 +15,16 @@
 //   fiscal_memory  one row per Z reduction
 //   detail_memory  one row per finished document (structured data and text)
 //
+// One process at a time: the store holds the lock of "ecfsim.lock" in the
+// folder for as long as it is open, and opening a folder another process
+// (or another store) holds throws StoreInUse, naming the holder.
+//
 // A fiscal memory never forgets silently. Beside the database, "ecfsim.seal"
-// holds the number of the last committed change; it is written after each
-// commit, so it is never ahead of the database. Opening a folder that held a
+// holds the number of the last committed change. Every commit reaches the
+// disk before it returns (synchronous FULL; ECFSIM_SYNC=normal, for test
+// runs, only hands it to the system), and the seal is written after it, so
+// neither a crash of the process nor a power cut can leave the seal ahead
+// of the database (at worst it is behind). Opening a folder that held a
 // printer (any of its memory files is there) whose memory no longer reads
 // whole (the database missing, damaged or truncated, its state emptied, or
 // older than the seal because its log was lost or damaged) throws
@@ -31,9 +38,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_lock.h"
+
 namespace rtl {
 class ReadWriteFile;
 }
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -46,6 +56,12 @@ class StoreError : public std::runtime_error {
 
 // The memory is damaged: nothing can be read or written until a reset.
 class MemoryError : public StoreError {
+ public:
+  using StoreError::StoreError;
+};
+
+// Another process (or another store of this one) has the folder open.
+class StoreInUse : public StoreError {
  public:
   using StoreError::StoreError;
 };
@@ -66,10 +82,11 @@ class Store {
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;
 
-  // Opens (creating when needed) "ecfsim.db" in dir. Throws MemoryError
-  // (see above) or StoreError.
+  // Opens (creating when needed) "ecfsim.db" in dir. Throws StoreInUse,
+  // MemoryError (see above) or StoreError.
   void Open(const std::string& dir);
-  // Checkpoints the log into the database (when it can) and closes.
+  // Checkpoints the log into the database (when it can), closes and lets
+  // the folder go.
   void Close();
   bool IsOpen() const { return db_ != nullptr; }
   // Removes the memory's files from dir (the store must be closed).
@@ -88,6 +105,11 @@ class Store {
 
   std::optional<std::string> LoadProgramming();
   void SaveProgramming(const std::string& json);
+
+  // How long the paper tape is once every committed call's lines are on
+  // it, in bytes; nothing for a memory that never counted it.
+  std::optional<int64_t> LoadTapeEnd();
+  void SaveTapeEnd(int64_t bytes);
 
   std::optional<std::string> LoadDoc();
   void SaveDoc(const std::string& json);
@@ -116,6 +138,8 @@ class Store {
   int64_t Count(const char* sql);
   void WriteSeal();
 
+  rtl::FileLock lock_;
+  std::string dir_;
   sqlite3* db_ = nullptr;
   std::unique_ptr<Statements> st_;
   std::unique_ptr<rtl::ReadWriteFile> seal_;  // the seal, kept open

@@ -1,6 +1,7 @@
 // Coupon closing through the simulated printer: the closing stages, the
 // payments, the footer sent with the end of the coupon, the change receipt,
 // the failure rule and the result array.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -294,20 +295,76 @@ TEST_F(ClosingTest, TransferRowsArePaidButCountOnlyInATransferSale) {
 // Packets the closing cannot pay: nothing reaches the printer, the coupon
 // stays in its sale stage, the call answers false with the reason logged,
 // shown and handed back in the result array; the host can then close again.
+// The host's balance tables (elements 32 to 34) as the footer reads them,
+// or without the named field.
+Variant Saldos(const std::vector<qortest::Column>& colunas, const std::string& semCampo = "") {
+  rtl::ClientDataSet ds;
+  std::vector<qortest::Column> usadas;
+  for (const qortest::Column& c : colunas)
+    if (c.name != semCampo) usadas.push_back(c);
+  qortest::MakeTable(ds, usadas, {});
+  return ds.Data();
+}
+const std::vector<qortest::Column> kSaldoCred = {{"CDFAMILISALD", rtl::FieldType::String, 10},
+                                                 {"NMFAMILISALD", rtl::FieldType::String, 40},
+                                                 {"VRSALDCONFAM", rtl::FieldType::Float}};
+
+// Every packet is checked before anything reaches the printer (the printer
+// check of a transfer sale included): a packet the closing cannot read is
+// refused naming its element and what is wrong, the coupon stays in its
+// sale stage, and the host can close it again with good packets.
 TEST_F(ClosingTest, PacketsThatCannotBePaidSendNothing) {
   const Variant semIndice = Movimentos({{"E", "001", 10}}, false);
   const struct Caso {
     const char* nome;
-    Variant movimentos;
+    std::function<void(Fecha&)> estraga;
     const char* motivo;  // in the message
   } casos[] = {
-      {"no payment row", Movimentos({{"S", "001", 10}}), "nao tem pagamentos"},
-      {"no row at all", Movimentos({}), "nao tem pagamentos"},
-      {"no movement packet", Variant(), "elemento 13"},
-      {"no payment-type index", semIndice, "idxIDTIPORECE"},
-      {"no movement kind", Movimentos({{"E", "001", 10}}, true, {"IDTIPOMOVIVE", ""}), "IDTIPOMOVIVE"},
-      {"no amount", Movimentos({{"E", "001", 10}}, true, {"VRMOVIVEND", ""}), "VRMOVIVEND"},
-      {"an amount that is not a number", Movimentos({{"E", "001", 10}}, true, {"", "dez"}), "dez"},
+      {"no payment row", [](Fecha& f) { f.el[13] = Movimentos({{"S", "001", 10}}); }, "nao tem pagamentos"},
+      {"no row at all", [](Fecha& f) { f.el[13] = Movimentos({}); }, "nao tem pagamentos"},
+      {"no movement packet", [](Fecha& f) { f.el[13] = Variant(); }, "elemento 13"},
+      {"no payment-type index", [&](Fecha& f) { f.el[13] = semIndice; }, "idxIDTIPORECE"},
+      {"no movement kind", [](Fecha& f) { f.el[13] = Movimentos({{"E", "001", 10}}, true, {"IDTIPOMOVIVE", ""}); },
+       "a tabela de movimentos (elemento 13) nao tem o campo IDTIPOMOVIVE"},
+      {"no amount", [](Fecha& f) { f.el[13] = Movimentos({{"E", "001", 10}}, true, {"VRMOVIVEND", ""}); },
+       "VRMOVIVEND"},
+      {"an amount that is not a number", [](Fecha& f) { f.el[13] = Movimentos({{"E", "001", 10}}, true, {"", "dez"}); },
+       "dez"},
+      {"no change order, which the movement index needs",
+       [](Fecha& f) { f.el[13] = Movimentos({{"E", "001", 10}}, true, {"NRORDTROCO", ""}); },
+       "a tabela de movimentos (elemento 13) nao tem o campo NRORDTROCO; o indice idxNRORDTROCO precisa de "
+       "NRORDTROCO e DTHRINCMOV"},
+      {"no movement time, which the movement index needs",
+       [](Fecha& f) { f.el[13] = Movimentos({{"E", "001", 10}}, true, {"DTHRINCMOV", ""}); },
+       "nao tem o campo DTHRINCMOV; o indice idxNRORDTROCO"},
+      {"movements given as a text", [](Fecha& f) { f.el[13] = Variant("<DATAPACKET/>"); },
+       "a tabela de movimentos (elemento 13) nao e um pacote de dados: Invalid data packet"},
+      {"payment types without a name", [](Fecha& f) { f.el[14] = Saldos({{"CDTIPORECE", rtl::FieldType::String, 3}}); },
+       "a tabela de tipos de recebimento (elemento 14) nao tem os campos NMTIPORECE, IDTIPORECE"},
+      {"an empty text for the family balances", [](Fecha& f) { f.el[33] = Variant(""); },
+       "(elemento 33) nao e um pacote de dados: Invalid data packet: a String value"},
+      {"a number for the loans", [](Fecha& f) { f.el[34] = Variant(7); }, "(elemento 34) nao e um pacote de dados"},
+      {"balances without the balance, in a total-balance sale",
+       [](Fecha& f) {
+         f.el[36] = Variant("1");
+         f.el[27] = Variant("0");
+         f.el[32] = Saldos(kSaldoCred, "VRSALDCONFAM");
+       },
+       "a tabela de saldos das familias (elemento 32) nao tem o campo VRSALDCONFAM"},
+      {"balances without the family name, in a per-family sale",
+       [](Fecha& f) {
+         f.el[36] = Variant("1");
+         f.el[27] = Variant("1");
+         f.el[32] = Saldos(kSaldoCred, "NMFAMILISALD");
+       },
+       "(elemento 32) nao tem o campo NMFAMILISALD"},
+      {"a bad packet in a transfer sale, before its printer check",
+       [](Fecha& f) {
+         f.el[9] = Variant("T");
+         f.el[11] = Variant(true);
+         f.el[33] = Variant("");
+       },
+       "elemento 33"},
   };
   for (const Caso& c : casos) {
     SCOPED_TRACE(c.nome);
@@ -315,25 +372,64 @@ TEST_F(ClosingTest, PacketsThatCannotBePaidSendNothing) {
     Qor01100::stMensagemTaa.clear();
     Qor01100::boClieUtil = true;
     Fecha f;
-    f.el[13] = c.movimentos;
+    f.Pagamentos({{"E", "001", 10}});
+    c.estraga(f);
     Variant ret;
     EXPECT_FALSE(Fechar(f, ret));
-    for (const char* fn : {"Elgin_IniciaFechamentoCupom", "Elgin_EfetuaFormaPagamento", "Elgin_TerminaFechamentoCupom"})
-      EXPECT_TRUE(Calls(fn).empty()) << fn;
+    EXPECT_EQ(CallNames(), std::vector<std::string>{}) << "nothing reached the printer";
     EXPECT_EQ(SimState()["document"]["stage"], "items");
     EXPECT_EQ(ret[1].AsString(), "VENDA-1") << "the result array is written";
     EXPECT_NE(ret[3].AsString().find(c.motivo), std::string::npos) << ret[3].AsString();
+    EXPECT_NE(ret[3].AsString().find("nada foi enviado a impressora."), std::string::npos) << ret[3].AsString();
     EXPECT_FALSE(Qor01100::boClieUtil);
     ASSERT_EQ(Dialogs().size(), 1u);
     EXPECT_NE(Dialogs()[0].request.text.find(c.motivo), std::string::npos);
     bool logado = false;
     for (const std::string& l : DebugLog()) logado |= l.find("ERRO!!! FechaCupom: ") != std::string::npos;
     EXPECT_TRUE(logado);
-    // The host closes again with payments.
-    f.Pagamentos({{"E", "001", 10}});
+    // The host closes again with good packets.
+    Fecha bom;
+    bom.Pagamentos({{"E", "001", 10}});
     Variant ret2;
-    EXPECT_TRUE(Fechar(f, ret2));
+    EXPECT_TRUE(Fechar(bom, ret2));
     EXPECT_TRUE(SimState()["document"].is_null());
+    ClearJournal();
+    dialogs.clear();
+  }
+}
+
+// A closing that stops after it reached the printer (the printer refuses a
+// step, or its library throws) says where and why in the debug log, and the
+// host's messages hold the reason.
+TEST_F(ClosingTest, AClosingThatStopsMidwaySaysWhereAndWhy) {
+  const struct {
+    const char* fn;
+    bool lanca;
+    const char* porque;
+  } casos[] = {
+      {"Elgin_IniciaFechamentoCupom", false, "Erro de execu"},
+      {"Elgin_EfetuaFormaPagamento", false, "Erro de execu"},
+      {"Elgin_TerminaFechamentoCupom", false, "Erro de execu"},
+      {"Elgin_IniciaFechamentoCupom", true, "simulated fault in Elgin_IniciaFechamentoCupom"},
+      {"Elgin_EfetuaFormaPagamento", true, "simulated fault in Elgin_EfetuaFormaPagamento"},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(std::string(c.fn) + (c.lanca ? " throws" : " refused"));
+    CupomCom(10);
+    Qor01100::stMensagemTaa.clear();
+    if (c.lanca) sim.raise(c.fn, 1);
+    else sim.fail(c.fn, -1, 1);
+    Fecha f;
+    f.el[5] = Variant(false);
+    f.Pagamentos({{"E", "001", 10}});
+    Variant ret;
+    EXPECT_FALSE(Fechar(f, ret));
+    std::string linha;
+    for (const std::string& l : DebugLog())
+      if (l.find("ERRO!!! FechaCupom: o fechamento parou em " + std::string(c.fn)) != std::string::npos) linha = l;
+    EXPECT_NE(linha.find(c.porque), std::string::npos) << "log: " << linha;
+    EXPECT_NE(Qor01100::stMensagemTaa.find(c.porque), std::string::npos) << Qor01100::stMensagemTaa;
+    CancelaCupom();
     ClearJournal();
     dialogs.clear();
   }

@@ -100,6 +100,28 @@ TEST_F(FooterTest, OptionalLinesStopAtTheBudget) {
   EXPECT_EQ(rodape.back(), '\n') << "the observation has no room left";
 }
 
+// A budget below zero (the smallest integer included, whose room left used
+// to overflow) leaves no room, as zero does; the largest fits every line.
+TEST_F(FooterTest, BudgetsOutsideTheUsualRangeAreClamped) {
+  Rodape r;
+  r.cdCli = "C1";
+  r.nmCli = "JOSE";
+  r.obs = "Volte sempre";
+  r.orcamento = 0;
+  const std::string semEspaco = r.Call();
+  EXPECT_EQ(semEspaco, r.primeira + "\n" + r.imposto + "\n");
+  r.orcamento = 100;
+  const std::string comEspaco = r.Call();
+  const struct {
+    int32_t orcamento;
+    const std::string& esperado;
+  } casos[] = {{-1, semEspaco}, {INT32_MIN, semEspaco}, {INT32_MIN + 1, semEspaco}, {INT32_MAX, comEspaco}};
+  for (const auto& c : casos) {
+    r.orcamento = c.orcamento;
+    EXPECT_EQ(r.Call(), c.esperado) << c.orcamento;
+  }
+}
+
 TEST_F(FooterTest, CustomerAndConsumerLinesAreCutTo48Columns) {
   Rodape r;
   r.cdCli = "000123";

@@ -186,6 +186,49 @@ TEST_F(KillTest, KilledInsideTheGrandTotalFileRewriteLosesNothing) {
   RecordProperty("kills", kills);
 }
 
+// The day's opening and its first interrupted sale, then the sale's coupon
+// cancelled by the host (Cancela_Cupom_Imp), which records the printer's
+// grand total afterwards.
+fs::path CancellationSession(const fs::path& folder) {
+  Json day = Json::parse(ReadFile(kFullDay));
+  Json steps = Json::array();
+  for (const Json& s : day["steps"]) {
+    steps.push_back(s);
+    if (s.value("op", "") == "VendaItem") break;
+  }
+  steps.push_back(StepOf("Cancela_Cupom_Imp"));
+  day["steps"] = steps;
+  const fs::path p = folder / "cancellation.json";
+  std::ofstream(p) << day.dump(1);
+  return p;
+}
+
+TEST_F(KillTest, KilledInsideACouponCancellationRaisesNoFalseAlarm) {
+  // Every rewrite of the grand-total file after the day's first check
+  // belongs to the cancellation: the process dies there, before or after
+  // the printer cancelled the coupon. The sale moved the printer's total
+  // only through the coupon the cancellation (or the start) cancels, so the
+  // restart's check must pass whatever the moment.
+  const fs::path session = CancellationSession(tmp);
+  int n = 2;
+  for (;; ++n) {
+    SCOPED_TRACE(n);
+    NewRound(n);
+    int status = 0;
+    const fs::path out = round / "day.out";
+    waitpid(Start(session, out, "WriteFileAtomic:Kalvora.cds:" + std::to_string(n)), &status, 0);
+    if (!WIFSIGNALED(status)) {
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(out);
+      break;
+    }
+    ASSERT_EQ(WTERMSIG(status), SIGKILL) << ReadFile(out);
+    ++kills;
+    Recover(true);
+  }
+  EXPECT_GE(kills, 1);
+  RecordProperty("kills", kills);
+}
+
 TEST_F(KillTest, KilledAtRandomMomentsOfTheDayLosesNothing) {
   // How long a whole day takes here, to spread the kills over it.
   NewRound(0);

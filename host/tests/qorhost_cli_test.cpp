@@ -1,6 +1,12 @@
 // qorhost as a program, with the real module and the simulated printer:
 // every example script runs clean, and the command line's errors are clear.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -265,6 +271,72 @@ TEST_F(QorhostTest, AnotherVendorLibraryIsTakenByItsPath) {
   EXPECT_EQ(Qorhost("--printer " + Quote((tmp / qortest::SharedLibraryFile("nao-existe")).string()) + " --host-dir h " + Quote(file.string())),
             1);
   EXPECT_NE(err.find("cannot load the printer library"), std::string::npos) << err;
+}
+
+#ifndef _WIN32
+// A printer library without some entry point: the module's start fails as
+// its contract says, and both qorhost and the module's debug log name the
+// first one missing in the module's bind order. (The test library is linked
+// with a version script: POSIX only.)
+TEST_F(QorhostTest, APrinterLibraryLackingAnEntryPointIsNamed) {
+  auto file = Write("s.json", kSale);
+  EXPECT_EQ(Session(file, "--printer " + Quote((BinDir() / "libElginLacking.so").string())), 1) << err;
+  EXPECT_NE(err.find("qorhost: the printer library lacks the entry point Elgin_VendeItem (and 1 more); the module's "
+                     "start will fail"),
+            std::string::npos)
+      << err;
+  ASSERT_FALSE(Lines().empty());
+  EXPECT_EQ(Lines()[0]["result"], false);
+  const std::string log = ReadFile(hostDir / "impdebug0326.txt");
+  EXPECT_NE(log.find("ERRO!!! Elgin.dll: entry point Elgin_VendeItem missing"), std::string::npos) << log;
+}
+
+// Two hosts on one state folder: the second is refused before any step,
+// naming the process that holds the folder; the first runs its whole day
+// untouched (they used to interleave and cancel each other's coupons).
+// (The first host is held still with a signal: POSIX only.)
+TEST_F(QorhostTest, ASecondProcessOnTheSameStateFolderIsRefused) {
+  const fs::path day = fs::path(QOR_SOURCE_DIR) / "examples" / "full-day.json";
+  const pid_t first = fork();
+  if (first == 0) {
+    const int fd = ::open((tmp / "first.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(fd, 1);
+    const std::string bin = (BinDir() / "qorhost").string(), state = stateDir.string(), host = hostDir.string();
+    execl(bin.c_str(), bin.c_str(), "--state", state.c_str(), "--host-dir", host.c_str(), day.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Held still once it has opened the folder and run its first step.
+  while (ReadFile(tmp / "first.txt").find('\n') == std::string::npos) {
+    int status = 0;
+    ASSERT_EQ(waitpid(first, &status, WNOHANG), 0) << "the first host ended early";
+    usleep(1000);
+  }
+  kill(first, SIGSTOP);
+  const int second = Session(day);
+  kill(first, SIGCONT);
+  int status = 0;
+  ASSERT_EQ(waitpid(first, &status, 0), first);
+
+  EXPECT_EQ(second, 2);
+  EXPECT_NE(err.find("full-day.json: the simulated printer cannot use the state folder " + stateDir.string() +
+                     ": the printer's state folder " + stateDir.string() + " is in use by pid " +
+                     std::to_string(first) + " (qorhost)"),
+            std::string::npos)
+      << err;
+  EXPECT_TRUE(Lines().empty()) << out;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the first host's day:\n" << ReadFile(tmp / "first.txt");
+}
+#endif  // _WIN32
+
+// A host folder whose name the system cannot take is refused with a message.
+TEST_F(QorhostTest, AnOverlongHostFolderIsRefusedWithAMessage) {
+  Write("good.json", R"({"steps": []})");
+  EXPECT_EQ(Qorhost("--host-dir " + Quote((tmp / std::string(5000, 'a')).string()) + " good.json"), 2) << err;
+  EXPECT_NE(err.find("cannot be used: "), std::string::npos) << err;
+  EXPECT_NE(err.find("(" + std::to_string((tmp / std::string(5000, 'a')).string().size()) + " characters)"),
+            std::string::npos)
+      << err;
 }
 
 struct CliCase {

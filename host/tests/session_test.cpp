@@ -2,8 +2,17 @@
 // dialogs, sim steps, set/clock/locale steps, expect, bad sessions and
 // errors escaping an operation.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
+#include <atomic>
+#include <csignal>
+#include <cstdio>
 #include <sstream>
+#include <thread>
 
 #include "host/tests/fake_module.h"
 #include "platform/process.h"
@@ -267,6 +276,131 @@ TEST_F(RunnerTest, FilesWithOneBadEntryWriteNothing) {
   EXPECT_EQ(Run(R"({"steps": [{"files": {"a.txt": {"text": "x"}, "b.txt": "nao-existe"}}]})"), 2);
   EXPECT_FALSE(std::filesystem::exists(tmp / "a.txt"));
 }
+
+// ---- files and read stay inside their folders --------------------------
+
+#ifndef _WIN32
+// (A racing rename, hard links and a file-size limit: POSIX only.)
+
+// A host folder with a neighbour outside it, which no step may read or
+// change: "secret.txt" there, "sub" a folder of it.
+class ConfinementTest : public RunnerTest {
+ protected:
+  void SetUp() override {
+    RunnerTest::SetUp();
+    outside = tmp.string() + "-outside";
+    std::filesystem::remove_all(outside);
+    std::filesystem::create_directories(outside / "sub");
+    std::ofstream(outside / "secret.txt") << "SECRET";
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(outside);
+    RunnerTest::TearDown();
+  }
+  // Runs a session of `steps` (a JSON array); its status.
+  int Steps(const std::string& steps) { return Run(R"({"steps": )" + steps + "}"); }
+  // The outside folder as a test left it: every name and content.
+  std::string Outside() const {
+    std::string all;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(outside))
+      all += e.path().string() + "=" + (e.is_regular_file() ? ReadAll(e.path()) : std::string("/")) + "\n";
+    return all;
+  }
+  std::filesystem::path outside;
+};
+
+// A thread swaps a name of the host folder between what the check sees and
+// a symbolic link leading outside, as fast as it can, while the steps run:
+// no write lands outside, no read returns what is there. (Checking the name
+// and then opening it let 8 of 400 writes through.)
+TEST_F(ConfinementTest, ASymbolicLinkSwappedInMidwayLeadsNowhere) {
+  namespace fs = std::filesystem;
+  const std::string before = Outside();
+  fs::create_directories(tmp / "sub");
+  std::atomic<bool> stop{false};
+  std::thread swapper([&] {
+    const fs::path file = tmp / "x.txt", link = tmp / "x.lnk", plain = tmp / "x.reg", dir = tmp / "sub",
+                   dirLink = tmp / "sub.lnk";
+    fs::create_directory_symlink(outside / "sub", dirLink);
+    while (!stop) {
+      std::error_code ec;
+      fs::remove(link, ec);
+      fs::create_symlink(outside / "secret.txt", link, ec);
+      fs::rename(link, file, ec);
+      std::ofstream(plain) << "inside";
+      fs::rename(plain, file, ec);
+      // The folder and a link to the outside one trade names.
+      ::renameat2(AT_FDCWD, dir.c_str(), AT_FDCWD, dirLink.c_str(), RENAME_EXCHANGE);
+    }
+  });
+  int refused = 0, read = 0;
+  for (int i = 0; i < 400; ++i) {
+    const int status = Steps(R"([{"files": {"x.txt": {"text": "WRITTEN"}, "sub/y.txt": {"text": "WRITTEN"}}}])");
+    EXPECT_TRUE(status == 0 || status == 2) << err.str();
+    refused += status == 2;
+    for (const char* name : {"x.txt", "sub/y.txt"}) {
+      const int r = Steps(std::string(R"([{"read": ")") + name + R"("}])");
+      EXPECT_TRUE(r == 0 || r == 2) << err.str();
+      if (r == 0 && lines.size() == 1 && lines[0]["exists"] == true) {
+        ++read;
+        EXPECT_NE(lines[0]["text"], "SECRET");
+      }
+    }
+  }
+  stop = true;
+  swapper.join();
+  EXPECT_EQ(Outside(), before);
+  EXPECT_GT(read, 0);
+  RecordProperty("refused", refused);
+}
+
+// A second name (hard link) of a file outside: not read, and a write
+// replaces the host folder's name without changing the file outside.
+TEST_F(ConfinementTest, AHardLinkToAFileOutsideIsNeitherReadNorWrittenThrough) {
+  std::filesystem::create_hard_link(outside / "secret.txt", tmp / "h.txt");
+  EXPECT_EQ(Steps(R"([{"read": "h.txt"}])"), 2);
+  EXPECT_NE(err.str().find("\"h.txt\" has 2 names (hard links)"), std::string::npos) << err.str();
+  ASSERT_EQ(Steps(R"([{"files": {"h.txt": {"text": "novo"}}}])"), 0) << err.str();
+  EXPECT_EQ(ReadAll(tmp / "h.txt"), "novo");
+  EXPECT_EQ(ReadAll(outside / "secret.txt"), "SECRET");
+  ASSERT_EQ(Steps(R"([{"read": "h.txt"}])"), 0) << err.str();
+  EXPECT_EQ(lines[0]["text"], "novo");
+}
+
+TEST_F(ConfinementTest, NamesHoldingANulAreRefused) {
+  for (const char* steps : {R"([{"files": {"a\u0000/../../x.txt": {"text": "x"}}}])",
+                            R"([{"read": "Kalvora.cds\u0000.txt"}])",
+                            R"([{"files": {"a.txt": "origem\u0000.cds"}}])"}) {
+    EXPECT_EQ(Steps(steps), 2) << steps;
+    EXPECT_NE(err.str().find("holds a NUL character"), std::string::npos) << err.str();
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp), {}), 1) << "only the tape";
+}
+
+// A file that cannot be written whole (the disk fills up) keeps what it
+// held, and nothing is left beside it.
+TEST_F(ConfinementTest, FilesAreWrittenWhole) {
+  std::ofstream(tmp / "Kalvora.cds") << "old";
+  const std::string big(100000, 'x');
+  {
+    struct rlimit old {}, lim {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    lim = old;
+    lim.rlim_cur = 1000;
+    auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &lim);
+    const int status = Steps(R"([{"files": {"Kalvora.cds": {"text": ")" + big + R"("}}}])");
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(status, 2);
+  }
+  EXPECT_EQ(ReadAll(tmp / "Kalvora.cds"), "old");
+  for (const auto& e : std::filesystem::directory_iterator(tmp))
+    EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+  ASSERT_EQ(Steps(R"([{"files": {"Kalvora.cds": {"text": ")" + big + R"("}}}])"), 0) << err.str();
+  EXPECT_EQ(ReadAll(tmp / "Kalvora.cds"), big);
+}
+#endif  // _WIN32
 
 // ---- dialogs --------------------------------------------------------------
 

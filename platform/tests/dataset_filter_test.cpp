@@ -154,6 +154,39 @@ TEST_F(FilterTest, MalformedFiltersRaiseAndChangeNothing) {
   EXPECT_EQ(ds.RecordCount(), 5);
 }
 
+// A host's filter nested thousands of levels deep is refused as a malformed
+// one is; nesting as deep as the limit and long flat chains still filter.
+TEST_F(FilterTest, DeepNestingIsRefusedWithAClearError) {
+  auto nested = [](int levels, const std::string& open, const std::string& close) {
+    std::string f;
+    for (int i = 0; i < levels; ++i) f += open;
+    f += "QT = 2";
+    for (int i = 0; i < levels; ++i) f += close;
+    return f;
+  };
+  EXPECT_EQ(Visible("QT = 1"), "1");
+  const std::string tooDeep[] = {nested(3000, "(", ")"), nested(3000, "NOT ", ""), nested(65, "(", ")"),
+                                 nested(33, "NOT (", ")")};
+  for (const std::string& f : tooDeep) {
+    try {
+      ds.SetFilter(f);
+      ADD_FAILURE() << "accepted " << f.size() << " characters";
+    } catch (const EDatabaseError& e) {
+      EXPECT_NE(std::string(e.what()).find("nested deeper than 64 levels"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ds.Filter(), "QT = 1");
+    EXPECT_EQ(ds.RecordCount(), 1);
+  }
+  EXPECT_EQ(Visible(nested(64, "(", ")")), "2");
+  EXPECT_EQ(Visible(nested(32, "NOT (", ")")), "2");  // an even number of NOTs
+  // A chain of AND or OR is one level however long: a million terms (it
+  // used to be as deep as it was long, and overflowed the stack).
+  std::string chain = "QT = 3";
+  chain.reserve(11000000);
+  for (int i = 0; i < 1000000; ++i) chain += " OR QT = 9";
+  EXPECT_EQ(Visible(chain + " OR QT = 2"), "23");
+}
+
 TEST_F(FilterTest, FilterSetWhileClosedAppliesOnOpen) {
   ds.Close();
   ds.SetFilter("CDFILIAL = '0002'");

@@ -17,6 +17,7 @@
 
 #include "platform/files.h"
 #include "sim/core/atocotepe.h"
+#include "sim/core/files.h"
 #include "sim/core/numbers.h"
 #include "sim/core/text.h"
 #include "vendor/calling_convention.h"
@@ -62,8 +63,5 @@ extern "C" QOR_VENDOR_EXPORT int QOR_STDCALL DLLATO17GeraArquivo(char* in, char*
     if (!un || !on || *un != *on) return -2;
   }
   std::string text = ecfsim::AtoCotepeFile(image, sel);
-  std::ofstream o(rtl::NativePath(Trim(out)), std::ios::binary | std::ios::trunc);
-  if (!o) return -3;
-  o.write(text.data(), static_cast<std::streamsize>(text.size()));
-  return o ? 0 : -3;
+  return ecfsim::WriteWholeFile(rtl::NativePath(Trim(out)), text) ? 0 : -3;
 }

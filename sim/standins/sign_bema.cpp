@@ -24,6 +24,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "sim/core/files.h"
 #include "sim/core/text.h"
 #include "sim/standins/rsa_md5.h"
 #include "vendor/calling_convention.h"
@@ -107,13 +108,10 @@ std::string ToHex(const Bytes& b) {
   return s;
 }
 
-// Rewrites the file as its body and the EAD record; false when it cannot be written.
+// Rewrites the file as its body and the EAD record, replacing it whole;
+// false when it cannot be written (the file then keeps what it held).
 bool WriteSigned(const std::string& path, const std::string& body, const std::string& hex) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  std::string text = body + "EAD" + hex + "\r\n";
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  return static_cast<bool>(out);
+  return ecfsim::WriteWholeFile(path, body + "EAD" + hex + "\r\n");
 }
 
 }  // namespace

@@ -2,7 +2,11 @@
 // folders of "ELGIN.INI", the detail-memory download and mirror, the daily
 // generic sales files, the memory reader, the official file converter and
 // the electronic signature.
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdlib>
+#include <functional>
 
 #include "fiscal/signature_keys.h"
 #include "platform/env.h"
@@ -244,6 +248,140 @@ TEST_F(FilesTest, SignatureOfAGivenKeyAndTextIsTheSameOnEveryPlatform) {
   EXPECT_EQ(ead.str(), expected);
   EXPECT_EQ(ReadAll(file), "E01TESTE\r\nE02LINHA\r\nEAD" + expected + "\r\n");
   EXPECT_EQ(validate(S(file.string()), S(Qor01100::RSA_KEY_PUBLICA), nullptr), 1);
+}
+
+}  // namespace
+}  // namespace simtest
+
+namespace simtest {
+namespace {
+
+// Files may grow to `bytes` only while it lives, as on a disk that is
+// almost full: a longer write fails (EFBIG) instead of filling the disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit lim = old_;
+    lim.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &lim);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+
+ private:
+  rlimit old_{};
+  void (*oldHandler_)(int) = nullptr;
+};
+
+class WholeFileTest;
+
+// One file the printer or a stand-in library writes for the host.
+struct HostFile {
+  const char* name;
+  std::function<int(WholeFileTest&)> write;  // the call
+  int done;                              // its answer when it did
+  const char* file;                      // where the file goes, inside the test folder
+};
+void PrintTo(const HostFile& f, std::ostream* os) { *os << f.name; }
+
+class WholeFileTest : public FilesTest, public ::testing::WithParamInterface<HostFile> {
+ public:
+  using FilesTest::dir;
+  void* Library(const char* name) {
+    std::string err;
+    void* lib = rtl::LoadLibraryByName(name, &err);
+    EXPECT_NE(lib, nullptr) << err;
+    return lib;
+  }
+  S In(const char* file) { return S((dir / file).string()); }
+};
+
+// A file that cannot be written whole (the disk fills up) leaves what the
+// name held before, and no file beside it; written again it appears whole.
+TEST_P(WholeFileTest, NeverEmptyOrPartialUnderItsName) {
+  const HostFile& f = GetParam();
+  WriteIni(dir / "host", "Path=" + (dir / "vendor").string() + "\nPathRFD=" + (dir / "vendor").string() + "\n");
+  TwoDays();
+  ASSERT_EQ(ecfsim_memory_image((dir / "image.json").string().c_str(), ""), 0);
+  ASSERT_EQ(f.write(*this), f.done);
+  const fs::path target = dir / f.file;
+  const std::string whole = ReadAll(target);
+  ASSERT_GT(whole.size(), 64u);
+
+  std::ofstream(target, std::ios::binary | std::ios::trunc) << "the previous file";
+  {
+    FileSizeLimit limit(32);
+    EXPECT_NE(f.write(*this), f.done);
+  }
+  EXPECT_EQ(ReadAll(target), "the previous file");
+  for (const auto& e : fs::directory_iterator(target.parent_path()))
+    EXPECT_EQ(e.path().filename().string().find(target.filename().string() + ".tmp"), std::string::npos)
+        << "left beside it: " << e.path();
+
+  ASSERT_EQ(f.write(*this), f.done);
+  EXPECT_EQ(ReadAll(target).size(), whole.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, WholeFileTest,
+    ::testing::Values(
+        HostFile{"Download",
+                 [](WholeFileTest& t) { return Elgin_DownloadMFD(t.In("download.txt"), S("0"), S(""), S(""), S("")); },
+                 1, "download.txt"},
+        HostFile{"Mirror",
+                 [](WholeFileTest& t) {  // the download it reads is made once, before any limit
+                   if (!fs::exists(t.dir / "dl.txt") &&
+                       Elgin_DownloadMFD(t.In("dl.txt"), S("0"), S(""), S(""), S("")) != 1)
+                     return -99;
+                   return Elgin_FormatoDadosMFD(t.In("dl.txt"), t.In("espelho.txt"), S("0"), S("0"), S(""), S(""),
+                                                S(""));
+                 },
+                 1, "espelho.txt"},
+        HostFile{"MemoryImage", [](WholeFileTest& t) { return Elgin_LeMemoriasBinario(t.In("memoria.bin"), S(""), true); },
+                 1, "memoria.bin"},
+        HostFile{"ReaderImage", [](WholeFileTest& t) { return ecfsim_memory_image(t.In("leitura.json"), ""); }, 0,
+                 "leitura.json"},
+        HostFile{"SerialReading",
+                 [](WholeFileTest&) { return Elgin_LeituraMemoriaFiscalSerialData(S("050326"), S("050326"), S("C")); },
+                 1, "vendor/IMPRESSAO.txt"},
+        HostFile{"SummaryRecords", [](WholeFileTest&) { return Elgin_DadosSintegra(S("050326"), S("050326")); }, 1,
+                 "vendor/SINTEGRA.TXT"},
+        HostFile{"DailySalesFile", [](WholeFileTest&) { return RFD_ConvertedaMFD(S("050326")); }, 1,
+                 "vendor/ZPECFSIM00000000000001_20260305.TXT"},
+        HostFile{"OfficialFile",
+                 [](WholeFileTest& t) {
+                   auto gen = reinterpret_cast<int (*)(char*, char*, char*, char*, char, char*, char*)>(
+                       rtl::GetLibrarySymbol(t.Library("ATO17.dll"), "DLLATO17GeraArquivo"));
+                   return gen(t.In("image.json"), t.In("cotepe.txt"), S(""), S(""), 'D', S(""), S("TDM"));
+                 },
+                 0, "cotepe.txt"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The signing library rewrites the file it signs whole: a file that cannot
+// be rewritten keeps its text, without a record.
+TEST_F(FilesTest, SigningAFileThatCannotBeRewrittenLeavesItAsItWas) {
+  std::string err;
+  void* lib = rtl::LoadLibraryByName("sign_bema.dll", &err);
+  ASSERT_NE(lib, nullptr) << err;
+  auto genkey = Sym<int (*)(char*, char*)>(lib, "genkkey");
+  auto sign = Sym<int (*)(char*, char*, char*, char*, int)>(lib, "generateEAD");
+  auto validate = Sym<int (*)(char*, char*, char*)>(lib, "validateFile");
+  Buf pub(256), priv(256), ead(256);
+  ASSERT_EQ(genkey(pub.p(), priv.p()), 1);
+  const fs::path file = dir / "vendas.txt";
+  const std::string text = "E01" + std::string(200, 'X') + "\r\n";
+  std::ofstream(file, std::ios::binary) << text;
+  {
+    FileSizeLimit limit(text.size() + 100);  // room for the text, not for its record
+    EXPECT_EQ(sign(S(file.string()), pub.p(), priv.p(), ead.p(), 1), -1);
+  }
+  EXPECT_EQ(ReadAll(file), text);
+  ASSERT_EQ(sign(S(file.string()), pub.p(), priv.p(), ead.p(), 1), 1);
+  EXPECT_EQ(validate(S(file.string()), pub.p(), priv.p()), 1);
 }
 
 }  // namespace

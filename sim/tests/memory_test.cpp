@@ -8,9 +8,12 @@
 #include <sys/wait.h>
 #endif
 
+#include <csignal>
+
 #include <cstdlib>
 #include <functional>
 
+#include "platform/env.h"
 #include "sim/tests/sim_fixture.h"
 
 namespace simtest {
@@ -204,6 +207,137 @@ TEST_F(MemoryTest, ACrashWithTheLogIntactLosesNothing) {
   EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "000001");
   Sale("3,00", "3,00");
   EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "000002") << "no coupon number used twice";
+}
+
+
+// ---- a process that dies between the memory and what follows it
+
+// Ends the process (SIGKILL) the n-th time the printer reaches `point`:
+// "ecfsim.seal" (a call committed, its seal not yet written) or
+// "ecfsim.tape" (committed and sealed, its lines not yet on the tape).
+class KillAt : public rtl::ConfigurableEnv {
+ public:
+  KillAt(std::string point, int n) : point_(std::move(point)), n_(n) {}
+  void Reached(const char* point, const std::string&) override {
+    if (point_ == point && ++seen_ == n_) ::raise(SIGKILL);
+  }
+
+ private:
+  std::string point_;
+  int n_, seen_ = 0;
+};
+
+// What the memory holds as printed, in order: the finished documents'
+// texts, then the lines of the document being printed.
+std::string PrintedInMemory(const fs::path& folder) {
+  std::string text;
+  sqlite3* h = nullptr;
+  EXPECT_EQ(sqlite3_open_v2(Db(folder).string().c_str(), &h, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  for (const char* sql : {"SELECT text FROM detail_memory ORDER BY seq", "SELECT line || char(10) FROM open_lines ORDER BY seq"}) {
+    sqlite3_stmt* st = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(h, sql, -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(h);
+    while (sqlite3_step(st) == SQLITE_ROW) text += reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(h);
+  return text;
+}
+
+struct KillPoint {
+  const char* point;
+};
+void PrintTo(const KillPoint& k, std::ostream* os) { *os << k.point; }
+
+class KilledAtTest : public MemoryTest, public ::testing::WithParamInterface<KillPoint> {
+ protected:
+  // A child process works on `folder`: a sale, a management report, a
+  // coupon left open, a reset and one more sale; it is killed the n-th time
+  // it reaches the point. True when it was killed, false when it ran through.
+  bool KilledRun(const fs::path& folder, int n) {
+    // The child inherits this process's printer: let it hold a folder nobody uses.
+    EXPECT_EQ(ecfsim_set_state_dir((dir / "idle").string().c_str()), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      static KillAt env(GetParam().point, n);
+      rtl::SetEnv(&env);
+      const bool ok = ecfsim_set_state_dir(folder.string().c_str()) == 0 && Elgin_AbrePortaSerial() == 1;
+      if (ok) {
+        Sale("4,00", "5,00");
+        Elgin_RelatorioGerencial(S("linha um\nlinha dois\n"));
+        Elgin_FechaRelatorioGerencial();
+        OpenCouponWith({{"00", "1,000", "2,50"}, {"00", "2,000", "1,25"}});
+        ecfsim_reset();
+        Elgin_AbrePortaSerial();
+        Sale("1,00", "1,00");
+      }
+      std::_Exit(ok && !::testing::Test::HasFailure() ? 0 : 3);
+    }
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    if (WIFSIGNALED(status)) {
+      EXPECT_EQ(WTERMSIG(status), SIGKILL);
+      return true;
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return false;
+  }
+};
+
+// Whatever call dies there: the memory opens whole (the seal is never
+// ahead of it) and, from the first call after, the tape holds exactly what
+// the memory holds as printed (lines a committed call had not appended are
+// printed again; lines of the memory a reset emptied are gone).
+TEST_P(KilledAtTest, TheMemoryOpensWholeAndTheTapeHoldsWhatItHolds) {
+  int kills = 0;
+  for (int n = 1; n < 100; ++n) {
+    SCOPED_TRACE(n);
+    const fs::path folder = dir / ("crash" + std::to_string(n));
+    if (!KilledRun(folder, n)) break;
+    ++kills;
+    ASSERT_EQ(ecfsim_set_state_dir(folder.string().c_str()), 0);
+    ASSERT_EQ(Elgin_AbrePortaSerial(), 1);
+    EXPECT_TRUE(State()["memory_error"].is_null()) << State()["memory_error"];
+    EXPECT_EQ(Tape(), PrintedInMemory(folder));
+  }
+  EXPECT_GE(kills, 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, KilledAtTest, ::testing::Values(KillPoint{"ecfsim.seal"}, KillPoint{"ecfsim.tape"}),
+                         [](const auto& info) { return std::string(info.param.point).substr(7); });
+
+// ---- one process at a time
+
+// A second process on the same state folder is refused, naming the holder;
+// the printer's calls there answer as a port another program holds, and
+// nothing it does reaches the memory. Once the holder lets it go, the
+// folder opens.
+TEST_F(MemoryTest, ASecondProcessOnTheSameFolderIsRefused) {
+  Sale("2,00", "2,00");
+  const json before = State();
+  const pid_t child = fork();
+  if (child == 0) {
+    bool ok = ecfsim_set_state_dir(Folder().string().c_str()) == -1;
+    char why[512] = {0};
+    ecfsim_last_error(why, sizeof why);
+    const std::string text = why;
+    ok = ok && text.find("state folder " + Folder().string() + " is in use by pid " + std::to_string(getppid())) !=
+                   std::string::npos;
+    ok = ok && Elgin_AbrePortaSerial() == 0 && Elgin_AbreCupomMFD(S(""), S(""), S("")) == 0;
+    ok = ok && ecfsim_program(R"({"till": "009"})") == -1;
+    std::_Exit(ok ? 0 : 3);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_EQ(State()["counters"], before["counters"]);
+  EXPECT_EQ(State()["programming"], before["programming"]);
+
+  ASSERT_EQ(ecfsim_set_state_dir((dir / "other").string().c_str()), 0);  // lets it go
+  const pid_t next = fork();
+  if (next == 0)
+    std::_Exit(ecfsim_set_state_dir(Folder().string().c_str()) == 0 && Elgin_AbrePortaSerial() == 1 ? 0 : 3);
+  ASSERT_EQ(waitpid(next, &status, 0), next);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 }  // namespace
