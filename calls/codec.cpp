@@ -1,4 +1,4 @@
-#include "host/codec.h"
+#include "calls/codec.h"
 
 #include <cstdint>
 #include <limits>

@@ -11,7 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/adapter.h"
+#include "calls/adapter.h"
 #include "tests/support/portable.h"
 
 namespace fs = std::filesystem;
@@ -160,7 +160,7 @@ TEST_F(QorhostTest, BadStepStopsTheSessionAndEarlierStepsKeepTheirEffects) {
       {"op": "ImpFisDebug", "args": [1]},
       {"op": "ImpFisDebug", "args": ["depois"]}]})");
   EXPECT_EQ(Session(file), 2);
-  EXPECT_NE(err.find("step 2 (ImpFisDebug): argument 1 (text)"), std::string::npos) << err;
+  EXPECT_NE(err.find("step 2 (ImpFisDebug): argument 1 (Msg: text)"), std::string::npos) << err;
   const std::string log = ReadFile(hostDir / "impdebug0726.txt");
   EXPECT_NE(log.find("antes"), std::string::npos);
   EXPECT_EQ(log.find("depois"), std::string::npos);
@@ -250,7 +250,11 @@ TEST_F(QorhostTest, HelpAndListGoToStandardOutput) {
   EXPECT_EQ(Qorhost("--help"), 0);
   EXPECT_NE(out.find("usage: qorhost"), std::string::npos);
   EXPECT_EQ(Qorhost("--list"), 0);
-  EXPECT_NE(out.find("GetValue(text) -> real\n"), std::string::npos) << out;
+  // Each parameter by its name in the operation list, then its kind.
+  EXPECT_NE(out.find("GetValue(S: text) -> real\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("FechaCupom(arParams: list, stlCupomTef: strings, oleRetorno: result&) -> bool\n"),
+            std::string::npos)
+      << out;
   EXPECT_NE(out.find("StopImpFiscal() -> bool\n"), std::string::npos) << out;
   // Operations listed but not built yet are shown as not available; built ones are not.
   std::istringstream lines(out);
