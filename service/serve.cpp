@@ -39,6 +39,11 @@ bool CheckServeOptions(ServeOptions& options, const std::string& defaultAnswer, 
   if (!options.http.empty()) {
     HttpOptions http;
     if (!ParseListenAddress(options.http, http, error)) return false;
+    if (!IsLoopback(http.host) && options.token.empty()) {
+      error = "listening on " + http.host + " lets other machines drive the printer: give a --token that every "
+              "request must carry";
+      return false;
+    }
   }
   return true;
 }
