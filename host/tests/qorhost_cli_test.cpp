@@ -166,6 +166,35 @@ TEST_F(QorhostTest, BadStepStopsTheSessionAndEarlierStepsKeepTheirEffects) {
   EXPECT_EQ(log.find("depois"), std::string::npos);
 }
 
+// --brief: one line per step with what is new, and a summary counting the
+// steps that answered false, raised an error, missed their expect or were refused.
+TEST_F(QorhostTest, BriefShowsOneLinePerStepAndASummary) {
+  auto file = Write("s.json", R"({"clock": "2026-07-15T09:30:00", "steps": [
+      {"op": "StartImpFiscal", "args": [{"CDFILIAL": "0001", "CDCAIXA": "01", "NRSERIEIMP": "ECFSIM00000000000001",
+        "ESQUEMA": "001", "CDPORTAIMPFIS": "COM1", "IDTIPOIMPFIS": "1", "BOUTILTAA": true,
+        "NRSERIE": "ECFSIM00000000000001", "ESQUEMACOR": "001"}]},
+      {"sim": {"power": false}},
+      {"op": "Estado_Imp", "args": ["", false, false]},
+      {"op": "GetValue", "args": ["abc"]},
+      {"op": "GetValue", "args": ["100"], "expect": {"result": 2.0}},
+      {"op": "GetValue", "args": [1]},
+      {"op": "GetValue", "args": ["200"]}]})");
+  EXPECT_EQ(Session(file, "--brief"), 2) << err;
+  std::vector<std::string> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 7u) << out;
+  EXPECT_EQ(lines[0], "   1  StartImpFiscal          true    ret 1");
+  EXPECT_EQ(lines[1], "   2  sim {\"power\":false}");
+  // The text stMensagemTaa gained (a self-service terminal: no dialog).
+  EXPECT_EQ(lines[2],
+            "   3  Estado_Imp              false   ret -6  | Impressora desligada ou desconectada. Impressora fiscal com erro.");
+  EXPECT_NE(lines[3].find("| error EConvertError: "), std::string::npos) << lines[3];
+  EXPECT_NE(lines[4].find("1.0     ret -6  | expect result: wanted 2.0, got 1.0"), std::string::npos) << lines[4];
+  EXPECT_NE(lines[5].find("| refused: argument 1 (S: text): text: expected a string"), std::string::npos) << lines[5];
+  EXPECT_EQ(lines[6], "6 steps, 4 failures");
+}
+
 TEST_F(QorhostTest, SessionNestedTooDeepIsRefusedBeforeAnythingRuns) {
   const std::string deep = std::string(50000, '[') + std::string(50000, ']');
   EXPECT_EQ(Session(Write("deep.json", R"({"steps": [{"op": "GetValue", "args": [)" + deep + "]}]}")), 2) << err;

@@ -47,6 +47,8 @@ class StdioDoor(unittest.TestCase):
         with Service("stdio", extra=["--max-request", "4096"]) as s:
             servicetest.start_driver(s)
             s.call({"id": "open", "op": "AbreCupom", "args": [sale_opening()]})
+            # The status sees the coupon open and leaves it so (the sale goes on below).
+            self.assertTrue(s.status()["printer"]["coupon_open"])
             calls = s.calls()
             state = s.call({"op": "GetValue", "args": ["0"]})["state"]
             for text, reason in cases:
