@@ -136,4 +136,7 @@ void StopChild(int pid);
 // Waits for the child to end: its exit status, or 128 + the signal that ended it.
 int WaitChild(int pid);
 
+// The processor time this process has used so far (all its threads), in seconds.
+double ProcessCpuSeconds();
+
 }  // namespace rtl::os

@@ -360,4 +360,10 @@ int WaitChild(int pid) {
   return -1;
 }
 
+double ProcessCpuSeconds() {
+  timespec ts{};
+  if (::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts) != 0) return 0;
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
 }  // namespace rtl::os

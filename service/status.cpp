@@ -5,6 +5,8 @@
 // already knows.
 #include "service/service.h"
 
+#include "platform/process.h"
+
 namespace qorservice {
 
 namespace {
@@ -52,6 +54,7 @@ Json Service::ReadStatus() {
   }
   st["queue"] = Waiting();
   st["record"] = store_ ? Json(store_->Path()) : Json{{"unusable", storeError_}};
+  st["processor_seconds"] = rtl::ProcessorSeconds();  // what the service has used: is it busy?
   return st;
 }
 
