@@ -8,19 +8,21 @@ namespace qorservice {
 
 namespace {
 
-// One operation's answer in short.
-Json Short(const Json& answer) {
-  Json e = Json::object();
+// One operation's answer in short, after the members of `base`.
+Json Short(const Json& base, const Json& answer) {
+  Json e = base;
   e["op"] = answer.value("op", Json());
   if (answer.contains("result")) e["result"] = answer["result"];
   if (answer.contains("error")) e["error"] = answer["error"];
-  if (answer.contains("state") && answer["state"].contains("inRetorno")) e["inRetorno"] = answer["state"]["inRetorno"];
-  if (answer.contains("state") && answer["state"].contains("stMensagemTaa"))
-    e["stMensagemTaa"] = answer["state"]["stMensagemTaa"];
+  if (const auto state = answer.find("state"); state != answer.end()) {
+    if (state->contains("inRetorno")) e["inRetorno"] = (*state)["inRetorno"];
+    if (state->contains("stMensagemTaa")) e["stMensagemTaa"] = (*state)["stMensagemTaa"];
+  }
   Json dialogs = Json::array();
-  for (const auto& d : answer.value("dialogs", Json::array()))
-    dialogs.push_back(Json{{"text", d.value("text", "")}, {"question", d.value("question", false)},
-                           {"answer", d.value("answer", false)}});
+  if (const auto shown = answer.find("dialogs"); shown != answer.end())
+    for (const auto& d : *shown)
+      dialogs.push_back(Json{{"text", d.value("text", "")}, {"question", d.value("question", false)},
+                             {"answer", d.value("answer", false)}});
   e["dialogs"] = std::move(dialogs);
   return e;
 }
@@ -35,26 +37,21 @@ void Service::Remember(const Json& request, const Json& answer) {
   if (answer.value("replayed", false)) base["replayed"] = true;
   std::vector<Json> entries;
   if (answer.contains("invalid")) {
-    Json e = base;
+    Json e = std::move(base);
     if (request.is_object() && request.contains("op") && request["op"].is_string()) e["op"] = request["op"];
     e["invalid"] = answer["invalid"];
     entries.push_back(std::move(e));
   } else if (answer.contains("steps")) {
     size_t n = 0;
     for (const auto& a : answer["steps"]) {
-      Json e = base;
-      e["step"] = ++n;
-      const Json s = Short(a);
-      for (const auto& [k, v] : s.items()) e[k] = v;
-      entries.push_back(std::move(e));
+      Json numbered = base;
+      numbered["step"] = ++n;
+      entries.push_back(Short(numbered, a));
     }
   } else if (answer.contains("op")) {
-    Json e = base;
-    const Json s = Short(answer);
-    for (const auto& [k, v] : s.items()) e[k] = v;
-    entries.push_back(std::move(e));
+    entries.push_back(Short(base, answer));
   } else if (answer.contains("sim")) {
-    Json e = base;
+    Json e = std::move(base);
     e["sim"] = answer["sim"];
     entries.push_back(std::move(e));
   }
