@@ -129,6 +129,10 @@ int ServeHttp(Service& service, const HttpOptions& options, std::ostream& out, s
   }
   httplib::Server server;
   server.set_payload_max_length(service.Options().maxRequestBytes);
+  // Answers leave at once (no waiting for more to send), and a client keeps
+  // its connection for a whole day of requests.
+  server.set_tcp_nodelay(true);
+  server.set_keep_alive_max_count(100000);
   const std::string token = options.token;
   server.set_pre_routing_handler([token](const httplib::Request& req, httplib::Response& res) {
     if (Authorised(req, token)) return httplib::Server::HandlerResponse::Unhandled;

@@ -72,7 +72,11 @@ int Serve(const ServeOptions& options, qorhost::SymbolResolver module, const qor
   Service service(caller, so);
   if (!service.StoreProblem().empty())
     err << "qorhost serve: requests with an id will be refused: " << service.StoreProblem() << "\n";
-  if (options.stdio) return ServeStdio(service, in, out);
+  if (options.stdio) {
+    // Standard input and output are this door's alone: no need to keep them in step with C's streams.
+    std::ios::sync_with_stdio(false);
+    return ServeStdio(service, in, out);
+  }
   HttpOptions http;
   std::string error;
   ParseListenAddress(options.http, http, error);
