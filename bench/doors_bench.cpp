@@ -231,25 +231,8 @@ double Median(std::vector<double> v) {
   return v.empty() ? 0 : v[v.size() / 2];
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc == 4 && std::string(argv[1]) == "--child") return Child(argv[2], argv[3]);
-  if (argc == 3 && std::string(argv[1]) == "--requests") {
-    // The requests as lines, for counting a door's instructions under valgrind:
-    // the start, then N sales.
-    for (const auto& r : StartRequests()) std::cout << r << "\n";
-    for (int i = 0; i < std::atoi(argv[2]); ++i)
-      for (const auto& r : SaleRequests()) std::cout << r << "\n";
-    return 0;
-  }
-  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
-  const fs::path base = argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path();
-  const fs::path folder =
-      base / ("doors-bench-" + std::to_string(Clock::now().time_since_epoch().count() % 1000000007));
-  const fs::path bin = fs::absolute(argv[0]).parent_path();
-  const std::string self = (bin / "doors_bench").string(), qorhost = (bin / "qorhost").string();
-
+// The four doors, each started on a printer of its own under `folder`.
+std::vector<Door> StartDoors(const std::string& self, const std::string& qorhost, const fs::path& folder) {
   std::vector<Door> doors(4);
   doors[0].name = "qorhost in process";
   doors[1].name = "C entry (qor_call)";
@@ -283,6 +266,29 @@ int main(int argc, char** argv) {
     return res->body;
   };
 
+  return doors;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--child") return Child(argv[2], argv[3]);
+  if (argc == 3 && std::string(argv[1]) == "--requests") {
+    // The requests as lines, for counting a door's instructions under valgrind:
+    // the start, then N sales.
+    for (const auto& r : StartRequests()) std::cout << r << "\n";
+    for (int i = 0; i < std::atoi(argv[2]); ++i)
+      for (const auto& r : SaleRequests()) std::cout << r << "\n";
+    return 0;
+  }
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+  const fs::path base = argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path();
+  const fs::path folder =
+      base / ("doors-bench-" + std::to_string(Clock::now().time_since_epoch().count() % 1000000007));
+  const fs::path bin = fs::absolute(argv[0]).parent_path();
+  const std::string self = (bin / "doors_bench").string(), qorhost = (bin / "qorhost").string();
+
+  std::vector<Door> doors = StartDoors(self, qorhost, folder);
   const auto start = StartRequests();
   const auto sale = SaleRequests();
   for (auto& d : doors) {
