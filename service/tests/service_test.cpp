@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "hostlib/dialogs.h"
+#include "service/doors.h"
 #include "service/service.h"
 
 namespace {
@@ -350,6 +351,34 @@ TEST_F(ServiceTest, RecentRequestsAreKeptInShortUpToTheLimit) {
   EXPECT_EQ(recent[1]["op"], "QsvCount");
   EXPECT_EQ(recent[1]["seq"], 4);
   EXPECT_EQ(recent[1]["inRetorno"], 1);
+}
+
+struct AddressCase {
+  const char* text;
+  const char* host;  // null: refused
+  int port;
+  bool loopback;
+};
+
+TEST(ListenAddress, HostAndPortAreReadAndLoopbackIsKnown) {
+  const AddressCase cases[] = {
+      {"8080", "127.0.0.1", 8080, true},      {"127.0.0.1:0", "127.0.0.1", 0, true},
+      {"localhost:80", "localhost", 80, true}, {"[::1]:8080", "::1", 8080, true},
+      {"0.0.0.0:8080", "0.0.0.0", 8080, false}, {"192.168.0.10:1", "192.168.0.10", 1, false},
+      {"65536", nullptr, 0, false},           {"http", nullptr, 0, false},
+      {":8080", nullptr, 0, false},           {"", nullptr, 0, false},
+      {"127.0.0.1:-1", nullptr, 0, false},
+  };
+  for (const auto& c : cases) {
+    qorservice::HttpOptions o;
+    std::string error;
+    const bool ok = qorservice::ParseListenAddress(c.text, o, error);
+    EXPECT_EQ(ok, c.host != nullptr) << c.text << ": " << error;
+    if (!ok || !c.host) continue;
+    EXPECT_EQ(o.host, c.host) << c.text;
+    EXPECT_EQ(o.port, c.port) << c.text;
+    EXPECT_EQ(qorservice::IsLoopback(o.host), c.loopback) << c.text;
+  }
 }
 
 }  // namespace
