@@ -173,9 +173,12 @@ std::optional<Json> Service::Recall(const Json& request, const std::string& id) 
   if (!store_)
     return Invalid(&request, "requests with an id cannot be taken: the record of ids cannot be used (" + storeError_ +
                                  "); nothing was run");
+  // The request without its id, its members in name order: a retry that
+  // writes them in another order is the same request.
   Json copy = request;
   copy.erase("id");
-  const std::string fingerprint = Dump(copy);
+  const std::string fingerprint =
+      nlohmann::json::parse(Dump(copy)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   try {
     const auto kept = store_->Find(id);
     if (!kept) {
@@ -215,6 +218,8 @@ Json Service::Execute(const Json& request, int64_t seq) {
     why = e.className() + std::string(": ") + qorhost::ToUtf8(e.message());
   } catch (const std::exception& e) {
     why = e.what();
+  } catch (...) {
+    why = "the request failed in the service";
   }
   caller_.DropAnswers();
   if (why) {
