@@ -43,6 +43,7 @@
 #include "calls/loader.h"
 #include "platform/env.h"
 #include "platform/library.h"
+#include "platform/child_process.h"
 #include "platform/process.h"
 
 namespace {
@@ -182,20 +183,20 @@ int Child(const std::string& door, const fs::path& folder) {
 
 struct Door {
   std::string name;
-  std::unique_ptr<rtl::Process> process;
+  std::unique_ptr<rtl::ChildProcess> process;
   std::unique_ptr<httplib::Client> http;  // the HTTP door's connection
   CallText call;                          // stdio and HTTP: one request, timed here
   std::vector<double> ms, cpuMs, serviceMs;  // serviceMs: the served doors' service alone
 };
 
-std::unique_ptr<rtl::Process> Start(const std::string& program, const std::vector<std::string>& args) {
+std::unique_ptr<rtl::ChildProcess> Start(const std::string& program, const std::vector<std::string>& args) {
   std::string error;
-  auto p = rtl::Process::Start(program, args, &error);
+  auto p = rtl::ChildProcess::Start(program, args, &error);
   if (!p) Fail("cannot start " + program + ": " + error);
   return p;
 }
 
-std::string ReadLine(rtl::Process& p, const std::string& what) {
+std::string ReadLine(rtl::ChildProcess& p, const std::string& what) {
   std::string line;
   if (!p.ReadLine(line)) Fail(what + " ended");
   return line;

@@ -3,7 +3,6 @@
 // bad requests (refused, nothing called), batches of steps and the status
 // (no operation called).
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include "hostlib/dialogs.h"
 #include "service/doors.h"
 #include "service/service.h"
+#include "tests/support/portable.h"
 
 namespace {
 
@@ -98,11 +98,7 @@ class ServiceTest : public ::testing::Test {
     g_calls = 0;
     g_statusQueries = 0;
     g_trace.clear();
-    dir = fs::temp_directory_path() /
-          ("qorservice-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    dir = qortest::MakeTempDir("qorservice");
     options.storePath = (dir / qorservice::kAnswerStoreFile).string();
     Start();
   }
