@@ -39,3 +39,23 @@ function(qor_test name dir)
     COMMAND ${name} --gtest_shuffle --gtest_filter=-Sessions/*)
   set_tests_properties(${name}.shuffled PROPERTIES ENVIRONMENT "QOR_BUILD_BIN=${CMAKE_BINARY_DIR}/bin" ${_sync})
 endfunction()
+
+# qor_python_test(NAME SCRIPT [ARGS...]): a test written in Python (standard
+# library only), run with the built programs' folder in QOR_BUILD_BIN and the
+# sources in QOR_SOURCE_DIR. Exit status 77 reports the test as skipped (what
+# it needs, such as a browser, is not installed).
+function(qor_python_test name script)
+  # Not in the Windows builds: the tests start the Linux programs by their Linux names.
+  if(NOT QOR_TESTS OR NOT Python3_Interpreter_FOUND OR CMAKE_CROSSCOMPILING)
+    return()
+  endif()
+  add_test(NAME ${name} COMMAND ${Python3_EXECUTABLE} ${script} ${ARGN})
+  set(_env "QOR_BUILD_BIN=${CMAKE_BINARY_DIR}/bin" "QOR_SOURCE_DIR=${PROJECT_SOURCE_DIR}" "PYTHONDONTWRITEBYTECODE=1")
+  if(QOR_SANITIZE)
+    # A sanitized library loaded into the Python interpreter needs its run-time first.
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so OUTPUT_VARIABLE _asan OUTPUT_STRIP_TRAILING_WHITESPACE)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libubsan.so OUTPUT_VARIABLE _ubsan OUTPUT_STRIP_TRAILING_WHITESPACE)
+    list(APPEND _env "QOR_PRELOAD=${_asan}:${_ubsan}")
+  endif()
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${_env}" SKIP_RETURN_CODE 77)
+endfunction()

@@ -31,7 +31,8 @@ namespace Qor01100 {
 
 namespace {
 
-// The host's arguments by name (positions not listed are not used).
+// The host's arguments by name (the positions and what each holds:
+// coupon/closing_positions.def; positions not listed here are not read).
 struct Fechamento {
   std::string linhaCpf;         // 1 first footer line
   std::string esquemaCor;       // 2 colour scheme of dialogs
@@ -69,22 +70,53 @@ struct Fechamento {
 };
 
 using F = Fechamento;
+// The used positions of each kind (coupon/closing_positions.def).
+#define QOR_CLOSING_UNUSED(pos, kind, meaning)
+#define QOR_CLOSING_ARG(pos, kind, field, meaning) QOR_CLOSING_KEEP_##kind(pos, field)
+#define QOR_CLOSING_KEEP_Text(pos, field) {pos, &F::field},
+#define QOR_CLOSING_KEEP_Real(pos, field)
+#define QOR_CLOSING_KEEP_Flag(pos, field)
+#define QOR_CLOSING_KEEP_Packet(pos, field)
+#define QOR_CLOSING_KEEP_FlagOrNull(pos, field)
 const std::pair<size_t, std::string F::*> kTextos[] = {
-    {1, &F::linhaCpf},      {2, &F::esquemaCor},    {9, &F::modoTef},        {10, &F::observacao},
-    {15, &F::cdCliente},    {16, &F::nmCliente},    {17, &F::cdConsumidor},  {18, &F::nmConsumidor},
-    {19, &F::cpfConsumidor}, {20, &F::rodape20},    {21, &F::mesa},          {22, &F::cdOperador},
-    {23, &F::nmOperador},   {27, &F::modoSaldo},    {28, &F::cooMesa},       {29, &F::cerMesa},
-    {31, &F::senha},        {36, &F::tipoVendaCons}, {39, &F::rodape39},     {40, &F::tefNoRodape},
-    {41, &F::nrEcf},        {42, &F::eco42},        {43, &F::uf},            {44, &F::cnpj},
+#include "coupon/closing_positions.def"
 };
+#undef QOR_CLOSING_KEEP_Text
+#define QOR_CLOSING_KEEP_Text(pos, field)
+#undef QOR_CLOSING_KEEP_Real
+#define QOR_CLOSING_KEEP_Real(pos, field) {pos, &F::field},
 const std::pair<size_t, double F::*> kValores[] = {
-    {6, &F::desconto},       {7, &F::troco},       {8, &F::taxaServico}, {37, &F::saldoAnterior},
-    {38, &F::precoSubsidio}, {50, &F::icmsDf},     {51, &F::impostoAprox}, {52, &F::pontos},
-    {54, &F::pontosExtras},
+#include "coupon/closing_positions.def"
 };
-const std::pair<size_t, bool F::*> kFlags[] = {{4, &F::registraTroco}, {5, &F::mostraErros}, {11, &F::tefEmCurso}};
+#undef QOR_CLOSING_KEEP_Real
+#define QOR_CLOSING_KEEP_Real(pos, field)
+#undef QOR_CLOSING_KEEP_Flag
+#define QOR_CLOSING_KEEP_Flag(pos, field) {pos, &F::field},
+const std::pair<size_t, bool F::*> kFlags[] = {
+#include "coupon/closing_positions.def"
+};
+#undef QOR_CLOSING_KEEP_Flag
+#define QOR_CLOSING_KEEP_Flag(pos, field)
+#undef QOR_CLOSING_KEEP_Packet
+#define QOR_CLOSING_KEEP_Packet(pos, field) {pos, &F::field},
 const std::pair<size_t, rtl::Variant F::*> kPacotes[] = {
-    {13, &F::movimentos}, {14, &F::tiposRece}, {32, &F::saldosCred}, {33, &F::saldosFamilia}, {34, &F::emprestimos}};
+#include "coupon/closing_positions.def"
+};
+#undef QOR_CLOSING_KEEP_Packet
+#define QOR_CLOSING_KEEP_Packet(pos, field)
+#undef QOR_CLOSING_KEEP_FlagOrNull
+#define QOR_CLOSING_KEEP_FlagOrNull(pos, field) {pos, &F::field},
+// A flag whose null counts as true: read only when it is not null.
+const std::pair<size_t, bool F::*> kFlagsOuNulo[] = {
+#include "coupon/closing_positions.def"
+};
+#undef QOR_CLOSING_KEEP_FlagOrNull
+#undef QOR_CLOSING_KEEP_Text
+#undef QOR_CLOSING_KEEP_Real
+#undef QOR_CLOSING_KEEP_Flag
+#undef QOR_CLOSING_KEEP_Packet
+#undef QOR_CLOSING_ARG
+#undef QOR_CLOSING_UNUSED
 
 // Each element is read on its own: an element that is missing or cannot be
 // converted (a null where a text is expected) keeps its empty, zero or false
@@ -106,8 +138,9 @@ Fechamento LeArgumentos(const rtl::Variant& ar) {
   for (const auto& e : kValores) le(e.first, [&](const rtl::Variant& v) { a.*e.second = v.AsDouble(); });
   for (const auto& e : kFlags) le(e.first, [&](const rtl::Variant& v) { a.*e.second = v.AsBoolean(); });
   for (const auto& e : kPacotes) le(e.first, [&](const rtl::Variant& v) { a.*e.second = v; });
-  if (const rtl::Variant* v = elem(60); v && !v->IsNull() && !v->IsEmpty())
-    le(60, [&](const rtl::Variant& x) { a.linhaConsumidor = x.AsBoolean(); });
+  for (const auto& e : kFlagsOuNulo)
+    if (const rtl::Variant* v = elem(e.first); v && !v->IsNull() && !v->IsEmpty())
+      le(e.first, [&](const rtl::Variant& x) { a.*e.second = x.AsBoolean(); });
   return a;
 }
 

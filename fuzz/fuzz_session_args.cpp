@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "host/codec.h"
+#include "calls/codec.h"
 #include "platform/errors.h"
 
 namespace {

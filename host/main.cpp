@@ -1,5 +1,6 @@
 // qorhost: loads the driver module like a point-of-sale host and runs a
-// session script against it (see host/README.md).
+// session script against it, or serves it to other programs as a resident
+// driver (`qorhost serve`; see host/README.md).
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -7,17 +8,23 @@
 #include <iostream>
 #include <sstream>
 
+#include "calls/loader.h"
 #include "host/session.h"
 #include "platform/library.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "service/serve.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: qorhost [options] SESSION.json\n"
+    "       qorhost serve --stdio | --http [HOST:]PORT [options]\n"
     "Loads the driver module Pkg_Qor01100 the way a point-of-sale host does, runs the\n"
     "session's steps in order and prints one JSON object per step on standard output.\n"
+    "With serve, keeps the module loaded and answers requests (one JSON object each):\n"
+    "one per line on standard input (--stdio), or over HTTP (--http; POST /call,\n"
+    "GET /status, /tape, /journal, /log, /recent, and GET / the support page).\n"
     "\n"
     "options:\n"
     "  --printer sim|LIB  the vendor library: the simulated printer (default) or the\n"
@@ -27,8 +34,20 @@ const char kUsage[] =
     "                     log, configuration files, \"Dados\"); default: the current folder\n"
     "  --journal FILE     write the simulated printer's call journal to FILE\n"
     "  --tape             after the steps, print the paper tape the session produced\n"
-    "  --list             list the operations qorhost can call and their parameter kinds\n"
+    "  --brief            one line per step (operation, result, return code, new\n"
+    "                     messages) and a summary, instead of the JSON lines\n"
+    "  --list             list the operations qorhost can call, their parameters and kinds\n"
     "  --help             this text\n"
+    "\n"
+    "serve options (with --state, --host-dir, --printer, --journal as above):\n"
+    "  --stdio            requests on standard input, answers on standard output\n"
+    "  --http [HOST:]PORT listen on HOST (default 127.0.0.1) and PORT (0: any free\n"
+    "                     port; the address is printed on standard output)\n"
+    "  --token TEXT       every HTTP request must carry it (Authorization: Bearer\n"
+    "                     TEXT, or ?token=TEXT); needed to listen beyond loopback\n"
+    "  --default-answer yes|no  the answer of an operator question that the\n"
+    "                     request does not answer (default no)\n"
+    "  --max-request BYTES  longest request read (default 1048576)\n"
     "\n"
     "exit status: 0 every step ran and every expect held; 1 an expect failed;\n"
     "2 bad command line or session script; 3 the module could not be loaded.\n";
@@ -39,14 +58,32 @@ struct CommandLine {
   std::string hostDir;
   std::string journal;
   bool tape = false;
+  bool brief = false;
   bool help = false;
   bool list = false;
   std::string session;
+  bool serve = false;
+  qorservice::ServeOptions service;
 };
+
+// Options of a session run that serve does not take.
+bool CheckServeCombination(const CommandLine& cl, std::string& error) {
+  if (cl.tape || cl.brief || cl.list) {
+    error = "serve does not take --tape, --brief or --list (GET /tape shows the tape)";
+    return false;
+  }
+  return true;
+}
 
 // Parses the options ("--name value" or "--name=value"); false with a message on error.
 bool Parse(int argc, char** argv, CommandLine& cl, std::string& error) {
-  for (int i = 1; i < argc; ++i) {
+  int first = 1;
+  if (argc > 1 && std::string(argv[1]) == "serve") {
+    cl.serve = true;
+    first = 2;
+  }
+  std::string defaultAnswer, maxRequest;
+  for (int i = first; i < argc; ++i) {
     std::string a = argv[i];
     std::string value;
     bool hasValue = false;
@@ -84,7 +121,13 @@ bool Parse(int argc, char** argv, CommandLine& cl, std::string& error) {
     else if (a == "--host-dir") ok = take(cl.hostDir);
     else if (a == "--journal") ok = take(cl.journal);
     else if (a == "--tape") ok = flag(cl.tape);
+    else if (a == "--brief") ok = flag(cl.brief);
     else if (a == "--list") ok = flag(cl.list);
+    else if (cl.serve && a == "--stdio") ok = flag(cl.service.stdio);
+    else if (cl.serve && a == "--http") ok = take(cl.service.http);
+    else if (cl.serve && a == "--token") ok = take(cl.service.token);
+    else if (cl.serve && a == "--default-answer") ok = take(defaultAnswer);
+    else if (cl.serve && a == "--max-request") ok = take(maxRequest);
     else if (a == "--help" || a == "-h") ok = flag(cl.help);
     else if (a.size() > 1 && a[0] == '-') {
       error = "unknown option " + a;
@@ -97,6 +140,8 @@ bool Parse(int argc, char** argv, CommandLine& cl, std::string& error) {
     }
     if (!ok) return false;
   }
+  if (cl.serve) return qorservice::CheckServeOptions(cl.service, defaultAnswer, maxRequest, cl.session, error) &&
+                       (cl.help || CheckServeCombination(cl, error));
   if (!cl.help && !cl.list && cl.session.empty()) {
     error = "no session file given";
     return false;
@@ -105,12 +150,9 @@ bool Parse(int argc, char** argv, CommandLine& cl, std::string& error) {
 }
 
 void ListOperations() {
-  for (const auto& [name, a] : qorhost::Adapters()) {
-    std::string kinds;
-    for (const auto& k : a.kinds) kinds += (kinds.empty() ? "" : ", ") + k;
-    std::cout << name << "(" << kinds << ")" << (a.resultKind == "none" ? "" : " -> " + a.resultKind)
+  for (const auto& [name, a] : qorhost::Adapters())
+    std::cout << name << "(" << qorhost::ParameterList(a) << ")" << (a.resultKind == "none" ? "" : " -> " + a.resultKind)
               << (a.planned ? "  [not available]" : "") << "\n";
-  }
 }
 
 // The person at the terminal answers the module's yes/no questions.
@@ -154,12 +196,6 @@ class HostEnv : public rtl::ConfigurableEnv {
   int seen_ = 0;
 };
 
-std::string Absolute(const std::string& p) {
-  std::error_code ec;
-  auto a = std::filesystem::absolute(p, ec);
-  return ec ? p : a.lexically_normal().string();
-}
-
 // Reads and checks the session script; false (with the reason on standard
 // error) when it cannot run.
 bool ReadSession(const std::string& path, qorhost::Json& session) {
@@ -179,88 +215,36 @@ bool ReadSession(const std::string& path, qorhost::Json& session) {
   return true;
 }
 
-// A path for a message: a very long one is shortened to its start and length.
-std::string Shown(const std::string& path) {
-  return path.size() <= 200 ? path : path.substr(0, 120) + "... (" + std::to_string(path.size()) + " characters)";
-}
-
 // The host program's folder, absolute and created when missing; empty (with
 // the reason on standard error) when it cannot be used.
 std::string HostFolder(const CommandLine& cl) {
-  const std::string hostDir = Absolute(cl.hostDir.empty() ? "." : cl.hostDir);
-  std::error_code ec;
-  std::filesystem::create_directories(hostDir, ec);
-  std::error_code is;
-  if (!std::filesystem::is_directory(hostDir, is)) {
-    const std::error_code& why = ec ? ec : is;
-    std::cerr << "qorhost: the host folder " << Shown(hostDir) << " cannot be used"
-              << (why ? ": " + why.message() : std::string()) << "\n";
-    return "";
-  }
+  std::string error;
+  const std::string hostDir = qorhost::PrepareHostFolder(cl.hostDir, &error);
+  if (hostDir.empty()) std::cerr << "qorhost: " << error << "\n";
   return hostDir;
 }
 
-// The module binds the printer library's entry points in this order and
-// fails its start at the first one missing: that one is named here.
-void ReportMissingEntryPoints(void* printer) {
-  static const char* const kEntryPoints[] = {
-#define ELGIN_ENTRY(name, types, params, args, kinds) #name,
-#include "vendor/elgin_entries.def"
-#undef ELGIN_ENTRY
-  };
-  const char* first = nullptr;
-  int missing = 0;
-  for (const char* name : kEntryPoints)
-    if (!rtl::GetLibrarySymbol(printer, name)) {
-      if (!first) first = name;
-      ++missing;
-    }
-  if (first)
-    std::cerr << "qorhost: the printer library lacks the entry point " << first
-              << (missing > 1 ? " (and " + std::to_string(missing - 1) + " more)" : std::string())
-              << "; the module's start will fail\n";
-}
-
-// Loads the vendor library the command line names as "Elgin.dll" and finds
-// the simulated printer's control interface in it. A library that does not
-// load is only reported: the module's start then fails as it would at a
-// point of sale.
+// Loads the vendor library the command line names as "Elgin.dll" (see
+// calls/loader.h); what goes wrong is reported on standard error.
 qorhost::SimControl LoadPrinter(const CommandLine& cl) {
-  std::error_code ec;
-  if (cl.printer != "sim") {
-    // A file that exists is taken by its full path; anything else is a name for the loader.
-    const std::string lib = std::filesystem::exists(cl.printer, ec) ? Absolute(cl.printer) : cl.printer;
-    rtl::SetLibraryOverride("Elgin.dll", lib);
-  }
-  std::string loadError;
-  void* printer = rtl::LoadLibraryByName("Elgin.dll", &loadError);
-  if (!printer)
-    std::cerr << "qorhost: cannot load the printer library (" << loadError
-              << "); the module's start will fail\n";
-  if (printer) ReportMissingEntryPoints(printer);
-  qorhost::SimControl sim = qorhost::SimControl::Resolve(
-      [printer](const char* name) { return printer ? rtl::GetLibrarySymbol(printer, name) : nullptr; });
-  if (printer && cl.printer == "sim" && !sim.Available())
-    std::cerr << "qorhost: the printer library found as Elgin.dll is not the simulated printer\n";
-  return sim;
+  return qorhost::LoadPrinter(cl.printer, [](const std::string& why) { std::cerr << "qorhost: " << why << "\n"; });
 }
 
 // The simulated printer's state folder: the command line's, else the one
 // the printer takes by default, so that the session opens it before its
 // first step (and a folder another process holds is refused then).
 std::string StateFolder(const CommandLine& cl, const qorhost::SimControl& sim) {
-  if (!cl.stateDir.empty()) return Absolute(cl.stateDir);
-  char buf[4096] = {0};
-  if (!sim.Available() || !sim.state_dir || sim.state_dir(buf, sizeof buf) != 0) return "";
-  return buf;
+  if (!cl.stateDir.empty()) return qorhost::AbsolutePath(cl.stateDir);
+  return qorhost::PrinterStateFolder(sim);
 }
 
 qorhost::HostOptions OptionsFrom(const CommandLine& cl, const qorhost::SimControl& sim) {
   qorhost::HostOptions options;
   options.stateDir = StateFolder(cl, sim);
-  options.journal = cl.journal.empty() ? "" : Absolute(cl.journal);
+  options.journal = qorhost::AbsolutePath(cl.journal);
   options.tape = cl.tape;
-  options.sessionDir = std::filesystem::path(Absolute(cl.session)).parent_path();
+  options.brief = cl.brief;
+  options.sessionDir = std::filesystem::path(qorhost::AbsolutePath(cl.session)).parent_path();
   options.sessionName = cl.session;
   return options;
 }
@@ -286,7 +270,7 @@ int main(int argc, char** argv) {
 
   // The script first: nothing is loaded for a script that cannot run.
   qorhost::Json session;
-  if (!ReadSession(cl.session, session)) return qorhost::kExitBadSession;
+  if (!cl.serve && !ReadSession(cl.session, session)) return qorhost::kExitBadSession;
 
   // The host's environment, in place before any library is loaded: the
   // module and the simulated printer read the program's folder and the clock through it.
@@ -298,15 +282,24 @@ int main(int argc, char** argv) {
 
   const qorhost::SimControl sim = LoadPrinter(cl);
   std::string loadError;
-  void* module = rtl::LoadLibraryByName("Pkg_Qor01100.dll", &loadError);
+  void* module = qorhost::LoadModule(&loadError);
   if (!module) {
     std::cerr << "qorhost: cannot load the module Pkg_Qor01100: " << loadError << "\n";
     rtl::SetEnv(nullptr);
     return qorhost::kExitLoad;
   }
 
-  qorhost::SessionRunner runner([module](const std::string& name) { return rtl::GetLibrarySymbol(module, name); },
-                                sim, env, OptionsFrom(cl, sim), std::cout, std::cerr);
+  if (cl.serve) {
+    cl.service.stateDir = StateFolder(cl, sim);
+    cl.service.journal = qorhost::AbsolutePath(cl.journal);
+    cl.service.hostDir = hostDir;
+    std::error_code ec;
+    std::filesystem::current_path(hostDir, ec);
+    const int status = qorservice::Serve(cl.service, qorhost::ModuleSymbols(module), sim, std::cin, std::cout, std::cerr);
+    rtl::SetEnv(nullptr);
+    return status;
+  }
+  qorhost::SessionRunner runner(qorhost::ModuleSymbols(module), sim, env, OptionsFrom(cl, sim), std::cout, std::cerr);
   if (rtl::StdinIsTerminal()) runner.SetAsker(AskTerminal);
   // The host folder is also the working folder, as for a point-of-sale
   // program started from its own folder: relative names (a library folder

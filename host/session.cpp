@@ -6,7 +6,8 @@
 #include <optional>
 #include <sstream>
 
-#include "driver/datamodule/dtmElgin01100.h"
+#include "calls/loader.h"
+#include "host/brief.h"
 #include "platform/confined_folder.h"
 #include "platform/env.h"
 #include "platform/errors.h"
@@ -16,43 +17,7 @@ namespace qorhost {
 
 namespace {
 
-enum class VarKind { Int, Bool, Text };
-struct StateVar {
-  const char* name;
-  VarKind kind;
-};
-// The module's exported shared state, in its declaration order (library
-// handles and the data module pointer are not values a host reads).
-const StateVar kStateVars[] = {
-#define QOR_STATE(type, name, init, kind) QOR_STATE_IF_VALUE_##kind({#name, VarKind::kind},)
-#include "driver/state.def"
-#undef QOR_STATE
-};
-
 const char* const kActions[] = {"op", "answers", "clock", "set", "sim", "locale", "files", "read", "file_fault"};
-
-bool IsValidUtf8(const std::string& s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t n;
-    if (c < 0x80) n = 0;
-    else if ((c >> 5) == 6) n = 1;
-    else if ((c >> 4) == 14) n = 2;
-    else if ((c >> 3) == 30) n = 3;
-    else return false;
-    if (i + n >= s.size()) return false;
-    for (size_t k = 1; k <= n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
-    i += n + 1;
-  }
-  return true;
-}
-
-// Exceptions of the run-time layer carry 1252 text; others may carry anything.
-std::string ExceptionText(const std::string& s, bool cp1252) {
-  return cp1252 || !IsValidUtf8(s) ? ToUtf8(s) : s;
-}
 
 bool NumbersEqual(const Json& a, const Json& b) {
   if (a.is_number_integer() && b.is_number_integer()) return a == b;
@@ -126,38 +91,26 @@ std::string DumpUtf8(const Json& j) { return j.dump(-1, ' ', false, Json::error_
 
 }  // namespace
 
-SimControl SimControl::Resolve(const std::function<void*(const char*)>& symbol) {
-  SimControl s;
-  if (symbol) s.Bind(symbol);
-  return s;
-}
-
 SessionRunner::SessionRunner(SymbolResolver module, SimControl sim, rtl::ConfigurableEnv& env, HostOptions options,
                              std::ostream& out, std::ostream& err)
-    : module_(std::move(module)), sim_(sim), env_(env), options_(std::move(options)), out_(out), err_(err) {
-  ctx_.baseDir = options_.sessionDir;
-}
-
-void* SessionRunner::ModuleSymbol(const std::string& name) {
-  auto it = symbols_.find(name);
-  if (it != symbols_.end()) return it->second;
-  void* p = module_ ? module_(name) : nullptr;
-  symbols_.emplace(name, p);
-  return p;
-}
+    : sim_(sim),
+      env_(env),
+      options_(std::move(options)),
+      out_(out),
+      err_(err),
+      ctx_{options_.sessionDir},
+      caller_(std::move(module), sim, ctx_) {}
 
 int SessionRunner::Run(const Json& session) {
   rtl::ScopedEnv scopedEnv(&env_);
   rtl::ScopedSettings scopedSettings;
-  auto previousHandler = hostlib::SetDialogHandler([this](const hostlib::DialogRequest& r) { return OnDialog(r); });
-  struct RestoreHandler {
-    hostlib::DialogHandler h;
-    ~RestoreHandler() { hostlib::SetDialogHandler(h); }
-  } restore{previousHandler};
+  Caller::DialogScope dialogs(caller_);
 
   mismatches_ = 0;
-  answers_.clear();
-  // Only the module's own file operations count (see RunOp).
+  printed_ = 0;
+  failures_ = 0;
+  caller_.DropAnswers();
+  // Only the module's own file operations count (see RunStep's "op").
   env_.countFileOperations = false;
   tapeKept_.clear();
   try {
@@ -177,6 +130,7 @@ int SessionRunner::Run(const Json& session) {
       label += " (" + step["op"].get<std::string>() + ")";
     Json out;
     std::optional<std::string> why;
+    if (options_.brief) messagesBefore_ = caller_.StateSnapshot().value("stMensagemTaa", "");
     try {
       out = RunStep(n, step);
     } catch (const SessionError& e) {
@@ -192,7 +146,7 @@ int SessionRunner::Run(const Json& session) {
       Json bad = {{"step", n}};
       if (step.is_object() && step.contains("op")) bad["op"] = step["op"];
       bad["invalid"] = *why;
-      out_ << DumpUtf8(bad) << "\n" << std::flush;
+      Print(n, step, bad);
       invalid = true;
       break;
     }
@@ -208,8 +162,9 @@ int SessionRunner::Run(const Json& session) {
         out["mismatch"] = std::move(list);
       }
     }
-    out_ << DumpUtf8(out) << "\n" << std::flush;
+    Print(n, step, out);
   }
+  if (options_.brief) out_ << BriefSummary(printed_, failures_) << std::flush;
   Finish();
   if (invalid) return kExitBadSession;
   if (mismatches_ > 0) {
@@ -232,18 +187,7 @@ void SessionRunner::Prepare(const Json& session) {
   if (needSim && !sim_.Available())
     throw SessionError("--state, --journal and --tape need the simulated printer, and the printer library has no "
                        "simulator control interface");
-  if (!options_.stateDir.empty()) {
-    std::error_code ec;
-    std::filesystem::create_directories(options_.stateDir, ec);
-    // Opened now: a folder another process holds is refused before any step runs.
-    if (sim_.set_state_dir(options_.stateDir.c_str()) < 0) {
-      const std::string why = sim_.LastError();
-      throw SessionError("the simulated printer cannot use the state folder " + options_.stateDir +
-                         (why.empty() ? "" : ": " + why));
-    }
-  }
-  if (!options_.journal.empty() && sim_.set_journal(options_.journal.c_str()) < 0)
-    throw SessionError("the simulated printer cannot write its journal to " + options_.journal);
+  UsePrinterFolders(sim_, options_.stateDir, options_.journal);
   if (session.contains("clock")) SetClock(session["clock"]);
   tapeStart_ = TapeSize();
 }
@@ -266,16 +210,33 @@ Json SessionRunner::RunStep(int n, const Json& step) {
   if (step.contains("expect") && !step["expect"].is_object())
     throw SessionError("\"expect\" is an object with the members to compare");
 
-  if (action == "op") return RunOp(n, step);
-  if (action == "sim") return RunSim(n, step["sim"]);
-  if (action == "set") return RunSet(n, step["set"]);
+  Json out = {{"step", n}};
+  auto numbered = [&out](Json answer) {
+    for (auto& [k, v] : answer.items()) out[k] = std::move(v);
+    return out;
+  };
+  if (action == "op") {
+    PreparedOp op = caller_.Prepare(step);
+    // Only the call itself counts: the data packets of its arguments are qorhost's own files.
+    const long before = env_.fileOperations;
+    struct CountFiles {
+      rtl::ConfigurableEnv& env;
+      explicit CountFiles(rtl::ConfigurableEnv& e) : env(e) { env.countFileOperations = true; }
+      ~CountFiles() { env.countFileOperations = false; }
+    };
+    Json answer;
+    {
+      CountFiles counting(env_);
+      answer = caller_.Invoke(op);
+    }
+    ReportFileOps(answer, before);
+    return numbered(std::move(answer));
+  }
+  if (action == "sim") return numbered(RunSim(step["sim"]));
+  if (action == "set") return numbered(caller_.RunSet(step["set"]));
   if (action == "answers") {
-    const Json& a = step["answers"];
-    if (!a.is_array()) throw SessionError("\"answers\" is an array of true/false");
-    for (const auto& v : a)
-      if (!v.is_boolean()) throw SessionError("\"answers\" holds only true/false, got " + v.dump());
-    for (const auto& v : a) answers_.push_back(v.get<bool>());
-    return Json{{"step", n}, {"answers", a}, {"queued", answers_.size()}};
+    caller_.QueueAnswers(step["answers"]);
+    return Json{{"step", n}, {"answers", step["answers"]}, {"queued", caller_.QueuedAnswers()}};
   }
   if (action == "files") return RunFiles(n, step["files"]);
   if (action == "file_fault") return RunFileFault(n, step["file_fault"]);
@@ -288,119 +249,17 @@ Json SessionRunner::RunStep(int n, const Json& step) {
   return Json{{"step", n}, {"locale", step["locale"]}};
 }
 
-Json SessionRunner::RunOp(int n, const Json& step) {
-  if (!step["op"].is_string()) throw SessionError("\"op\" names an operation, got " + Describe(step["op"]));
-  const std::string name = step["op"].get<std::string>();
-  const Adapter* adapter = FindAdapter(name);
-  void* fn = ModuleSymbol(name);
-  if (!adapter && !fn) throw SessionError("unknown operation \"" + name + "\"");
-  if (!adapter) throw SessionError("qorhost has no adapter for \"" + name + "\" yet (the module exports it)");
-  if (!fn && adapter->planned)
-    throw SessionError("\"" + name + "\" is not available: this module does not build it yet");
-  if (!fn) throw SessionError("the module does not export \"" + name + "\"");
-
-  const Json args = step.contains("args") ? step["args"] : Json::array();
-  if (!args.is_array()) throw SessionError("\"args\" is an array with one value per parameter");
-  if (args.size() != adapter->kinds.size()) {
-    std::string kinds;
-    for (const auto& k : adapter->kinds) kinds += (kinds.empty() ? "" : ", ") + k;
-    throw SessionError(name + " takes " + std::to_string(adapter->kinds.size()) + " argument(s)" +
-                       (kinds.empty() ? "" : " (" + kinds + ")") + ", the step gives " + std::to_string(args.size()));
+// A sim step; a reset may start a new tape, so what this session printed
+// before it is kept once the reset is done.
+Json SessionRunner::RunSim(const Json& sim) {
+  const bool reset = sim.is_object() && sim.contains("reset");
+  const std::string printed = reset && options_.tape ? TapeFrom(tapeStart_) : std::string();
+  Json out = caller_.RunSim(sim);
+  if (reset) {
+    tapeKept_ += printed;
+    tapeStart_ = TapeSize();
   }
-  std::vector<Arg> values(adapter->kinds.size());
-  for (size_t i = 0; i < values.size(); ++i) {
-    try {
-      DecodeArg(adapter->kinds[i], args[i], values[i], ctx_);
-    } catch (const SessionError& e) {
-      throw SessionError("argument " + std::to_string(i + 1) + " (" + adapter->kinds[i] + "): " + e.what());
-    } catch (const rtl::Exception& e) {
-      throw SessionError("argument " + std::to_string(i + 1) + " (" + adapter->kinds[i] + "): " + ToUtf8(e.message()));
-    }
-  }
-
-  dialogs_ = Json::array();
-  Json out = {{"step", n}, {"op", name}};
-  const long fileOpsBefore = env_.fileOperations;
-  struct CountFiles {
-    rtl::ConfigurableEnv& env;
-    explicit CountFiles(rtl::ConfigurableEnv& e) : env(e) { env.countFileOperations = true; }
-    ~CountFiles() { env.countFileOperations = false; }
-  };
-  try {
-    CountFiles counting(env_);
-    rtl::Variant r = adapter->invoke(fn, values);
-    out["result"] = EncodeResult(adapter->resultKind, r);
-  } catch (const rtl::Exception& e) {
-    out["error"] = {{"type", e.className()}, {"message", ExceptionText(e.message(), true)}};
-  } catch (const std::exception& e) {
-    out["error"] = {{"type", "std::exception"}, {"message", ExceptionText(e.what(), false)}};
-  } catch (...) {
-    out["error"] = {{"type", "unknown"}, {"message", ""}};
-  }
-  Json reported = Json::array();
-  for (size_t i = 0; i < values.size(); ++i) reported.push_back(EncodeArg(adapter->kinds[i], values[i]));
-  out["args"] = std::move(reported);
-  ReportFileOps(out, fileOpsBefore);
-  out["state"] = StateSnapshot();
-  out["dialogs"] = dialogs_;
-  dialogs_ = Json::array();
-  hostlib::TakeDialogLog();  // the host library's own record; ours is in the output
   return out;
-}
-
-TdtmElgin01100* SessionRunner::DataModule() {
-  auto* instance = static_cast<TdtmElgin01100**>(ModuleSymbol("dtmElgin01100"));
-  if (!instance) throw SessionError("the module does not export dtmElgin01100");
-  if (*instance) return *instance;
-  auto create = reinterpret_cast<TdtmElgin01100& (*)()>(ModuleSymbol(kDataModuleSymbol));
-  if (!create) throw SessionError("the module does not export Qor01100::DataModule()");
-  return &create();
-}
-
-Json SessionRunner::RunSet(int n, const Json& set) {
-  if (!set.is_object() || set.empty())
-    throw SessionError("\"set\" is an object of shared-state variables and their values");
-  // Check everything first so that a bad entry changes nothing.
-  struct Pending {
-    const StateVar* var = nullptr;  // null: the data module's stSerieAtu
-    void* where = nullptr;
-    Arg value;
-  };
-  std::vector<Pending> pending;
-  for (const auto& [k, v] : set.items()) {
-    Pending p;
-    const char* kind = "text";
-    if (k != "stSerieAtu") {
-      for (const auto& s : kStateVars)
-        if (k == s.name) p.var = &s;
-      if (!p.var) {
-        std::string names = "stSerieAtu";
-        for (const auto& s : kStateVars) names += std::string(", ") + s.name;
-        throw SessionError("\"" + k + "\" is not a shared-state variable (they are " + names + ")");
-      }
-      p.where = ModuleSymbol(k);
-      if (!p.where) throw SessionError("the module does not export \"" + k + "\"");
-      kind = p.var->kind == VarKind::Int ? "int" : p.var->kind == VarKind::Bool ? "bool" : "text";
-    }
-    try {
-      DecodeArg(kind, v, p.value, ctx_);
-    } catch (const SessionError& e) {
-      throw SessionError("set \"" + k + "\": " + e.what());
-    }
-    pending.push_back(std::move(p));
-  }
-  for (auto& p : pending) {
-    if (!p.var) {
-      DataModule()->stSerieAtu = p.value.text;
-      continue;
-    }
-    switch (p.var->kind) {
-      case VarKind::Int: *static_cast<int32_t*>(p.where) = p.value.integer; break;
-      case VarKind::Bool: *static_cast<bool*>(p.where) = p.value.boolean; break;
-      case VarKind::Text: *static_cast<std::string*>(p.where) = p.value.text; break;
-    }
-  }
-  return Json{{"step", n}, {"set", set}, {"state", StateSnapshot()}};
 }
 
 void SessionRunner::SetClock(const Json& iso) {
@@ -538,20 +397,6 @@ Json SessionRunner::RunRead(int n, const Json& name) {
   return out;
 }
 
-Json SessionRunner::StateSnapshot() {
-  Json st = Json::object();
-  for (const auto& v : kStateVars) {
-    void* p = ModuleSymbol(v.name);
-    if (!p) continue;
-    switch (v.kind) {
-      case VarKind::Int: st[v.name] = *static_cast<int32_t*>(p); break;
-      case VarKind::Bool: st[v.name] = *static_cast<bool*>(p); break;
-      case VarKind::Text: st[v.name] = ToUtf8(*static_cast<std::string*>(p)); break;
-    }
-  }
-  return st;
-}
-
 Json SessionRunner::CheckExpect(const Json& expect, const Json& actual) const {
   Json list = Json::array();
   for (const auto& [k, v] : expect.items()) {
@@ -582,31 +427,15 @@ Json SessionRunner::CheckExpect(const Json& expect, const Json& actual) const {
   return list;
 }
 
-bool SessionRunner::OnDialog(const hostlib::DialogRequest& r) {
-  Json d = {{"text", ToUtf8(r.text)}, {"question", r.question}, {"kind", r.kind}, {"scheme", ToUtf8(r.scheme)}};
-  bool answer = false;
-  bool unanswered = false;
-  bool asked = false;
-  if (r.question) {
-    if (!answers_.empty()) {
-      answer = answers_.front();
-      answers_.pop_front();
-    } else if (asker_) {
-      if (auto a = asker_(r)) {
-        answer = *a;
-        asked = true;
-      } else {
-        unanswered = true;
-      }
-    } else {
-      unanswered = true;
-    }
+void SessionRunner::Print(int n, const Json& step, const Json& out) {
+  if (!options_.brief) {
+    out_ << DumpUtf8(out) << "\n" << std::flush;
+    return;
   }
-  d["answer"] = answer;
-  if (unanswered) d["unanswered"] = true;
-  if (asked) d["asked"] = true;
-  dialogs_.push_back(std::move(d));
-  return answer;
+  const std::string messages = caller_.StateSnapshot().value("stMensagemTaa", "");
+  ++printed_;
+  if (IsFailure(out)) ++failures_;
+  out_ << BriefLine(n, step, out, messagesBefore_, messages) << std::flush;
 }
 
 int64_t SessionRunner::TapeSize() const {
@@ -638,8 +467,8 @@ void SessionRunner::Finish() {
     if (!tape.empty() && tape.back() != '\n') out_ << "\n";
     out_ << std::flush;
   }
-  if (!answers_.empty())
-    err_ << "qorhost: " << options_.sessionName << ": " << answers_.size()
+  if (caller_.QueuedAnswers() > 0)
+    err_ << "qorhost: " << options_.sessionName << ": " << caller_.QueuedAnswers()
          << " queued answer(s) were not used by any question\n";
 }
 

@@ -1,6 +1,7 @@
 // The session runner: plays a session script against the loaded module the
-// way a point-of-sale host does, one step at a time, and writes one JSON
-// object per step.
+// way a point-of-sale host does, one step at a time (each call made by the
+// Caller that every door shares, calls/caller.h), and writes one JSON object
+// per step, or with --brief one line per step and a summary.
 //
 // Script and output formats are described in host/README.md; the decisions
 // that the format leaves open are:
@@ -40,12 +41,8 @@
 #include <ostream>
 #include <string>
 
-#include "host/codec.h"
-#include "hostlib/dialogs.h"
+#include "calls/caller.h"
 #include "platform/env.h"
-#include "sim/ecfsim_table.h"
-
-class TdtmElgin01100;
 
 namespace qorhost {
 
@@ -53,29 +50,13 @@ namespace qorhost {
 constexpr int kExitOk = 0;
 constexpr int kExitMismatch = 1;    // a step's "expect" did not hold
 constexpr int kExitBadSession = 2;  // unusable command line or session script
-constexpr int kExitLoad = 3;        // the module could not be loaded, or an adapter is broken
-
-// The decorated export Qor01100::DataModule(), which creates the data module
-// on first use (resolved by name: qorhost does not link the module).
-inline constexpr const char* kDataModuleSymbol = "_ZN8Qor0110010DataModuleEv";
-
-// The simulated printer's control interface, resolved from the loaded
-// vendor library; every pointer is null for a library without it.
-struct SimControl : ecfsim::ControlTable {
-  // Resolves the ecfsim_* functions through `symbol` (null library: none).
-  static SimControl Resolve(const std::function<void*(const char*)>& symbol);
-  bool Available() const { return reset != nullptr; }
-};
-
-// Resolves a plain export name of the module; null when absent.
-using SymbolResolver = std::function<void*(const std::string&)>;
-// Asks the person at the terminal a yes/no question; nullopt when nobody answered.
-using Asker = std::function<std::optional<bool>(const hostlib::DialogRequest&)>;
+constexpr int kExitLoad = kExitAdapterBroken;  // the module could not be loaded, or an adapter is broken
 
 struct HostOptions {
   std::string stateDir;   // simulated printer's state folder ("" = its default)
   std::string journal;    // simulated printer's call journal ("" = none)
   bool tape = false;      // print the session's paper tape after the steps
+  bool brief = false;     // one line per step for people, and a summary, instead of the JSON lines
   std::filesystem::path sessionDir;     // relative "file" paths start here
   std::string sessionName = "session";  // names the script in messages
 };
@@ -86,16 +67,14 @@ class SessionRunner {
   // runner installs it for the run and moves its clock.
   SessionRunner(SymbolResolver module, SimControl sim, rtl::ConfigurableEnv& env, HostOptions options,
                 std::ostream& out, std::ostream& err);
-  void SetAsker(Asker asker) { asker_ = std::move(asker); }
+  void SetAsker(Asker asker) { caller_.SetAsker(std::move(asker)); }
   // Runs the whole script; returns the exit status.
   int Run(const Json& session);
 
  private:
   void Prepare(const Json& session);
   Json RunStep(int n, const Json& step);
-  Json RunOp(int n, const Json& step);
-  Json RunSim(int n, const Json& sim);
-  Json RunSet(int n, const Json& set);
+  Json RunSim(const Json& sim);
   Json RunFiles(int n, const Json& files);
   Json RunRead(int n, const Json& name);
   Json RunFileFault(int n, const Json& j);
@@ -106,25 +85,21 @@ class SessionRunner {
   void SetClock(const Json& iso);
   void ApplyLocale(const Json& locale);
   Json CheckExpect(const Json& expect, const Json& actual) const;
-  Json StateSnapshot();
-  bool OnDialog(const hostlib::DialogRequest& r);
-  void* ModuleSymbol(const std::string& name);
-  TdtmElgin01100* DataModule();
+  void Print(int n, const Json& step, const Json& out);
   int64_t TapeSize() const;
   std::string TapeFrom(int64_t offset) const;
   void Finish();
 
-  SymbolResolver module_;
   SimControl sim_;
   rtl::ConfigurableEnv& env_;
   HostOptions options_;
   std::ostream& out_;
   std::ostream& err_;
-  Asker asker_;
   DecodeContext ctx_;
-  std::map<std::string, void*> symbols_;
-  std::deque<bool> answers_;
-  Json dialogs_ = Json::array();
+  Caller caller_;
+  std::string messagesBefore_;  // stMensagemTaa before the step (--brief)
+  int printed_ = 0;             // steps shown (--brief)
+  int failures_ = 0;            // steps that answered false, raised an error or missed their expect (--brief)
   int64_t tapeStart_ = 0;
   std::string tapeKept_;  // tape printed before a reset of the simulated printer
   int mismatches_ = 0;

@@ -34,6 +34,11 @@ std::map<std::string, std::string>& Overrides() {  // key: upper-case name
   return m;
 }
 
+std::vector<std::string>& AddedFolders() {
+  static std::vector<std::string> v;
+  return v;
+}
+
 std::vector<std::string> CandidateNames(const std::string& file) {
   std::vector<std::string> names{file};
   std::string base = file;
@@ -135,7 +140,14 @@ void* LoadLibraryByName(const std::string& name, std::string* error) {
       return h;
     }
   }
-  // 4. The platform loader's own search.
+  // 4. The folders added by the host.
+  for (const auto& dir : AddedFolders()) {
+    if (tryFolder(dir, h)) {
+      if (!h) return fail("Cannot load library \"" + name + "\": " + err);
+      return h;
+    }
+  }
+  // 5. The platform loader's own search.
   std::string loaderErrors;
   for (const auto& n : names) {
     h = os::OpenLibrary(n, &err);
@@ -156,6 +168,15 @@ void SetLibraryOverride(const std::string& name, const std::string& path) {
   if (path.empty()) Overrides().erase(AnsiUpperCase(name));
   else Overrides()[AnsiUpperCase(name)] = NativePath(path);
 }
+
+void AddLibraryFolder(const std::string& dir) {
+  std::lock_guard<std::mutex> lock(Mutex());
+  for (const auto& d : AddedFolders())
+    if (d == dir) return;
+  AddedFolders().push_back(dir);
+}
+
+std::string LibraryPathOf(const void* address) { return os::ModulePathOf(address); }
 
 void ClearLibraryOverrides() {
   std::lock_guard<std::mutex> lock(Mutex());

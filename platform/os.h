@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rtl::os {
 
@@ -142,5 +143,37 @@ bool StdinIsTerminal();
 // Standard output and error written as bytes, without the C run-time's
 // line-end translation (Windows); nothing to do on POSIX.
 void BinaryStandardStreams();
+
+}  // namespace rtl::os
+
+// ---- Below: what hosts of the resident driver need (its C entry finding
+// the module beside itself, its benchmark driving other programs).
+
+namespace rtl::os {
+
+// The file of the executable or shared library that holds `address` ("" if
+// unknown): how a library finds the folder it was loaded from.
+std::string ModulePathOf(const void* address);
+
+// A child process running argv[0] (a path) with argv, its standard input and
+// output connected to pipes of this process, its standard error this
+// process's. False with the reason in *error when it cannot start.
+struct Child {
+  int pid = -1;
+  int input = -1;   // written by this process: the child's standard input
+  int output = -1;  // read by this process: the child's standard output
+};
+bool SpawnWithPipes(const std::vector<std::string>& argv, Child* child, std::string* error);
+// Writes all of data to a pipe; false when the other end is gone.
+bool WriteToPipe(int fd, std::string_view data);
+// Reads at most n bytes, waiting for at least one: the count, 0 at the end, -1 on error.
+long ReadSome(int fd, char* buf, size_t n);
+// Asks the child to end (SIGTERM; TerminateProcess on Windows).
+void StopChild(int pid);
+// Waits for the child to end: its exit status, or 128 + the signal that ended it.
+int WaitChild(int pid);
+
+// The processor time this process has used so far (all its threads), in seconds.
+double ProcessCpuSeconds();
 
 }  // namespace rtl::os

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -458,5 +459,88 @@ void KillProcessNow() {
 }
 
 void BinaryStandardStreams() {}
+
+}  // namespace rtl::os
+
+// ---- What hosts of the resident driver need (os.h, last block).
+
+namespace rtl::os {
+
+std::string ModulePathOf(const void* address) {
+  Dl_info info;
+  if (::dladdr(address, &info) == 0 || !info.dli_fname) return std::string();
+  return info.dli_fname;
+}
+
+bool SpawnWithPipes(const std::vector<std::string>& argv, Child* child, std::string* error) {
+  if (argv.empty()) {
+    if (error) *error = "no program to start";
+    return false;
+  }
+  int in[2], out[2];
+  if (::pipe2(in, O_CLOEXEC) != 0) {
+    if (error) *error = std::strerror(errno);
+    return false;
+  }
+  if (::pipe2(out, O_CLOEXEC) != 0) {
+    if (error) *error = std::strerror(errno);
+    ::close(in[0]);
+    ::close(in[1]);
+    return false;
+  }
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(in[0], 0);
+    ::dup2(out[1], 1);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+  }
+  const int saved = errno;
+  ::close(in[0]);
+  ::close(out[1]);
+  if (pid < 0) {
+    if (error) *error = std::strerror(saved);
+    ::close(in[1]);
+    ::close(out[0]);
+    return false;
+  }
+  child->pid = pid;
+  child->input = in[1];
+  child->output = out[0];
+  return true;
+}
+
+bool WriteToPipe(int fd, std::string_view data) { return WriteAll(fd, data); }
+
+long ReadSome(int fd, char* buf, size_t n) {
+  while (true) {
+    const ssize_t got = ::read(fd, buf, n);
+    if (got < 0 && errno == EINTR) continue;
+    return static_cast<long>(got);
+  }
+}
+
+void StopChild(int pid) {
+  if (pid > 0) ::kill(pid, SIGTERM);
+}
+
+int WaitChild(int pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+double ProcessCpuSeconds() {
+  timespec ts{};
+  if (::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts) != 0) return 0;
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
 
 }  // namespace rtl::os

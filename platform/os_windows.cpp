@@ -21,6 +21,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <map>
+#include <mutex>
 
 namespace rtl::os {
 
@@ -350,6 +352,150 @@ void BinaryStandardStreams() {
   std::fflush(stderr);
   ::_setmode(::_fileno(stdout), _O_BINARY);
   ::_setmode(::_fileno(stderr), _O_BINARY);
+}
+
+}  // namespace rtl::os
+
+// ---- What hosts of the resident driver need (os.h, last block).
+
+namespace rtl::os {
+
+namespace {
+
+// The children started here, by process id: their handles stay open until
+// they are waited for, so that the id names the same process until then.
+std::mutex& ChildrenMutex() {
+  static std::mutex m;
+  return m;
+}
+std::map<int, HANDLE>& Children() {
+  static std::map<int, HANDLE> m;
+  return m;
+}
+
+HANDLE ChildHandle(int pid) {
+  std::lock_guard<std::mutex> lock(ChildrenMutex());
+  auto it = Children().find(pid);
+  return it == Children().end() ? nullptr : it->second;
+}
+
+// One argument as the C run-time's command-line parser reads it back.
+std::string QuoteArgument(const std::string& a) {
+  if (!a.empty() && a.find_first_of(" \t\"") == std::string::npos) return a;
+  std::string q = "\"";
+  size_t backslashes = 0;
+  for (char c : a) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    q.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    q += c;
+  }
+  q.append(backslashes * 2, '\\');
+  return q + "\"";
+}
+
+std::string LastErrorText() { return "Windows error " + std::to_string(::GetLastError()); }
+
+}  // namespace
+
+std::string ModulePathOf(const void* address) {
+  HMODULE module = nullptr;
+  if (!::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCSTR>(address), &module))
+    return std::string();
+  char buf[MAX_PATH];
+  const DWORD n = ::GetModuleFileNameA(module, buf, sizeof buf);
+  return n == 0 || n >= sizeof buf ? std::string() : std::string(buf, n);
+}
+
+bool SpawnWithPipes(const std::vector<std::string>& argv, Child* child, std::string* error) {
+  if (argv.empty()) {
+    if (error) *error = "no program to start";
+    return false;
+  }
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
+  if (!::CreatePipe(&inRead, &inWrite, &inherit, 0) || !::CreatePipe(&outRead, &outWrite, &inherit, 0)) {
+    if (error) *error = LastErrorText();
+    for (HANDLE h : {inRead, inWrite, outRead, outWrite})
+      if (h) ::CloseHandle(h);
+    return false;
+  }
+  // This process's ends are not inherited.
+  ::SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+  ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = inRead;
+  si.hStdOutput = outWrite;
+  si.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+  std::string commandLine;
+  for (const auto& a : argv) commandLine += (commandLine.empty() ? "" : " ") + QuoteArgument(a);
+  PROCESS_INFORMATION pi{};
+  const BOOL started = ::CreateProcessA(argv[0].c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &si, &pi);
+  const std::string why = started ? std::string() : LastErrorText();
+  ::CloseHandle(inRead);
+  ::CloseHandle(outWrite);
+  if (!started) {
+    if (error) *error = why;
+    ::CloseHandle(inWrite);
+    ::CloseHandle(outRead);
+    return false;
+  }
+  ::CloseHandle(pi.hThread);
+  {
+    std::lock_guard<std::mutex> lock(ChildrenMutex());
+    Children()[static_cast<int>(pi.dwProcessId)] = pi.hProcess;
+  }
+  child->pid = static_cast<int>(pi.dwProcessId);
+  child->input = ::_open_osfhandle(reinterpret_cast<intptr_t>(inWrite), _O_BINARY);
+  child->output = ::_open_osfhandle(reinterpret_cast<intptr_t>(outRead), _O_BINARY | _O_RDONLY);
+  return true;
+}
+
+bool WriteToPipe(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const unsigned chunk = data.size() > (1u << 30) ? (1u << 30) : static_cast<unsigned>(data.size());
+    const int n = ::_write(fd, data.data(), chunk);
+    if (n <= 0) return false;
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+long ReadSome(int fd, char* buf, size_t n) {
+  const unsigned chunk = n > (1u << 30) ? (1u << 30) : static_cast<unsigned>(n);
+  return ::_read(fd, buf, chunk);
+}
+
+void StopChild(int pid) {
+  if (HANDLE h = ChildHandle(pid)) ::TerminateProcess(h, 1);
+}
+
+int WaitChild(int pid) {
+  HANDLE h = ChildHandle(pid);
+  if (!h) return -1;
+  ::WaitForSingleObject(h, INFINITE);
+  DWORD code = 0;
+  const int status = ::GetExitCodeProcess(h, &code) ? static_cast<int>(code) : -1;
+  ::CloseHandle(h);
+  std::lock_guard<std::mutex> lock(ChildrenMutex());
+  Children().erase(pid);
+  return status;
+}
+
+double ProcessCpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  auto seconds = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+  };
+  return seconds(kernel) + seconds(user);
 }
 
 }  // namespace rtl::os

@@ -19,4 +19,6 @@ int ProcessId() { return os::ProcessId(); }
 
 bool ProcessAlive(int pid) { return os::ProcessAlive(pid); }
 
+double ProcessorSeconds() { return os::ProcessCpuSeconds(); }
+
 }  // namespace rtl

@@ -21,4 +21,7 @@ int ProcessId();
 // True while a process with this id exists.
 bool ProcessAlive(int pid);
 
+// The processor time this process has used so far (all its threads), in seconds.
+double ProcessorSeconds();
+
 }  // namespace rtl

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "host/adapter.h"
+#include "calls/adapter.h"
 #include "host/session.h"
 #include "hostlib/dialogs.h"
 #include "platform/datetime.h"

@@ -25,7 +25,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/codec.h"
+#include "calls/codec.h"
 #include "platform/dataset.h"
 
 namespace fs = std::filesystem;

@@ -17,7 +17,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/adapter.h"
+#include "calls/adapter.h"
 #include "tests/support/portable.h"
 
 namespace fs = std::filesystem;
@@ -215,10 +215,39 @@ TEST_F(QorhostTest, BadStepStopsTheSessionAndEarlierStepsKeepTheirEffects) {
       {"op": "ImpFisDebug", "args": [1]},
       {"op": "ImpFisDebug", "args": ["depois"]}]})");
   EXPECT_EQ(Session(file), 2);
-  EXPECT_NE(err.find("step 2 (ImpFisDebug): argument 1 (text)"), std::string::npos) << err;
+  EXPECT_NE(err.find("step 2 (ImpFisDebug): argument 1 (Msg: text)"), std::string::npos) << err;
   const std::string log = ReadFile(hostDir / "impdebug0726.txt");
   EXPECT_NE(log.find("antes"), std::string::npos);
   EXPECT_EQ(log.find("depois"), std::string::npos);
+}
+
+// --brief: one line per step with what is new, and a summary counting the
+// steps that answered false, raised an error, missed their expect or were refused.
+TEST_F(QorhostTest, BriefShowsOneLinePerStepAndASummary) {
+  auto file = Write("s.json", R"({"clock": "2026-07-15T09:30:00", "steps": [
+      {"op": "StartImpFiscal", "args": [{"CDFILIAL": "0001", "CDCAIXA": "01", "NRSERIEIMP": "ECFSIM00000000000001",
+        "ESQUEMA": "001", "CDPORTAIMPFIS": "COM1", "IDTIPOIMPFIS": "1", "BOUTILTAA": true,
+        "NRSERIE": "ECFSIM00000000000001", "ESQUEMACOR": "001"}]},
+      {"sim": {"power": false}},
+      {"op": "Estado_Imp", "args": ["", false, false]},
+      {"op": "GetValue", "args": ["abc"]},
+      {"op": "GetValue", "args": ["100"], "expect": {"result": 2.0}},
+      {"op": "GetValue", "args": [1]},
+      {"op": "GetValue", "args": ["200"]}]})");
+  EXPECT_EQ(Session(file, "--brief"), 2) << err;
+  std::vector<std::string> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 7u) << out;
+  EXPECT_EQ(lines[0], "   1  StartImpFiscal          true    ret 1");
+  EXPECT_EQ(lines[1], "   2  sim {\"power\":false}");
+  // The text stMensagemTaa gained (a self-service terminal: no dialog).
+  EXPECT_EQ(lines[2],
+            "   3  Estado_Imp              false   ret -6  | Impressora desligada ou desconectada. Impressora fiscal com erro.");
+  EXPECT_NE(lines[3].find("| error EConvertError: "), std::string::npos) << lines[3];
+  EXPECT_NE(lines[4].find("1.0     ret -6  | expect result: wanted 2.0, got 1.0"), std::string::npos) << lines[4];
+  EXPECT_NE(lines[5].find("| refused: argument 1 (S: text): text: expected a string"), std::string::npos) << lines[5];
+  EXPECT_EQ(lines[6], "6 steps, 4 failures");
 }
 
 TEST_F(QorhostTest, SessionNestedTooDeepIsRefusedBeforeAnythingRuns) {
@@ -371,7 +400,11 @@ TEST_F(QorhostTest, HelpAndListGoToStandardOutput) {
   EXPECT_EQ(Qorhost("--help"), 0);
   EXPECT_NE(out.find("usage: qorhost"), std::string::npos);
   EXPECT_EQ(Qorhost("--list"), 0);
-  EXPECT_NE(out.find("GetValue(text) -> real\n"), std::string::npos) << out;
+  // Each parameter by its name in the operation list, then its kind.
+  EXPECT_NE(out.find("GetValue(S: text) -> real\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("FechaCupom(arParams: list, stlCupomTef: strings, oleRetorno: result&) -> bool\n"),
+            std::string::npos)
+      << out;
   EXPECT_NE(out.find("StopImpFiscal() -> bool\n"), std::string::npos) << out;
   // Operations listed but not built yet are shown as not available; built ones are not.
   std::istringstream lines(out);

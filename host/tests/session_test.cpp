@@ -642,7 +642,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{R"({"op": "QhtNoAdapter"})", "no adapter"},
         BadCase{R"({"op": "QhtNotExported"})", "does not export"},
         BadCase{R"({"op": "QhtPlanned", "args": ["a"]})", "\"QhtPlanned\" is not available: this module does not build it yet"},
-        BadCase{R"({"op": "QhtText", "args": ["a"]})", "takes 2 argument(s) (text, text&), the step gives 1"},
+        BadCase{R"({"op": "QhtText", "args": ["a"]})", "takes 2 argument(s) (text, text&), the call gives 1"},
         BadCase{R"({"op": "QhtText", "args": "a"})", "\"args\" is an array"},
         BadCase{R"({"op": "QhtText", "args": [1, ""]})", "argument 1 (text): text: expected a string"},
         BadCase{R"({"op": "QhtText", "args": ["😀", ""]})", "code page 1252"},

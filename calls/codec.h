@@ -37,7 +37,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/adapter.h"
+#include "calls/adapter.h"
 #include "platform/dataset.h"
 #include "platform/datetime.h"
 #include "platform/variant.h"

@@ -1,12 +1,14 @@
-// qorhost's adapters: one per exported operation, saying how the session
-// script's JSON arguments become the operation's C++ parameters.
+// The adapters: one per exported operation, saying how a call's JSON
+// arguments (a session step's, a service request's) become the operation's
+// C++ parameters.
 //
-// The module's adapters come from the operation lists (host/operations.cpp):
+// The module's adapters come from the operation lists (calls/operations.cpp):
 // each list line names the operation, its C++ signature and its kinds, e.g.
 //   "text,dataset" (CarregaAliquota), "text->datetime" (DataMoviFiscal).
 // The C++ parameter and result types come from the operation's declaration
-// in module/Qor01100.h (only its type: qorhost never links the module, it
-// resolves the plain name in the loaded library at run time). The kinds
+// in module/Qor01100.h (only its type: the hosts never link the module, they
+// resolve the plain name in the loaded library at run time); the parameter
+// names from the list line's declarations. The kinds
 // string names each parameter's JSON encoding, in order:
 //   text, text&          string
 //   int, int&            integer
@@ -28,7 +30,7 @@
 // int32_t, real and datetime -> double, bool -> bool, record/list/result/
 // packet -> rtl::Variant, dataset -> rtl::ClientDataSet*, strings ->
 // rtl::StringList); a kind that does not, an unknown kind or a wrong count
-// stops qorhost at start-up with a message naming the operation.
+// stops the program at start-up with a message naming the operation.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -115,10 +117,14 @@ inline rtl::Variant ToResult(const rtl::StringList& v) {
 struct Adapter {
   std::string name;
   std::vector<std::string> kinds;  // one per parameter
+  std::vector<std::string> names;  // one per parameter when the declarations were given, else none
   std::string resultKind;          // "none", "bool", "int", "real", "text", "datetime", "variant", "strings"
   std::function<rtl::Variant(void* fn, std::vector<Arg>& args)> invoke;
   bool planned = false;  // listed, not built yet: the module does not export it
 };
+
+// Exit status of a program whose adapter is broken (it stops at start-up).
+constexpr int kExitAdapterBroken = 3;
 
 // Registers an adapter; a kinds string that does not match the parameter
 // count stops the program at start-up with a message naming the operation.
@@ -128,6 +134,13 @@ const std::map<std::string, Adapter>& Adapters();
 // Splits "text,int&->datetime" into kinds and result kind ("" when absent).
 void ParseKinds(const std::string& spec, std::vector<std::string>& kinds, std::string& resultKind);
 [[noreturn]] void AdapterMismatch(const char* name, size_t expected, size_t given);
+// The parameter names of a declaration list "(const std::string& stA, rtl::Variant& Params)":
+// the last identifier of each declaration ({"stA", "Params"}).
+std::vector<std::string> ParameterNames(const std::string& declarations);
+// "stA: text" (or "text" when the adapter has no names) for parameter `index` (0-based).
+std::string ParameterLabel(const Adapter& a, size_t index);
+// Every parameter's label, separated by ", ".
+std::string ParameterList(const Adapter& a);
 // The Arg member a kind decodes into; false for an unknown kind name.
 bool KindSlot(const std::string& kind, Slot& slot);
 // Stops the program at start-up: parameter `index` (0-based) has a kind
@@ -150,13 +163,15 @@ struct Registrar;
 
 template <class R, class... P>
 struct Registrar<R(P...)> {
-  Registrar(const char* name, const char* spec, bool planned = false) {
+  // `declarations`: the parameter list as written, for the parameter names (may be null).
+  Registrar(const char* name, const char* spec, bool planned = false, const char* declarations = nullptr) {
     Adapter a;
     a.name = name;
     a.planned = planned;
     std::string rk;
     ParseKinds(spec, a.kinds, rk);
     if (a.kinds.size() != sizeof...(P)) AdapterMismatch(name, sizeof...(P), a.kinds.size());
+    if (declarations) a.names = ParameterNames(declarations);
     if constexpr (sizeof...(P) > 0) {
       const Slot slots[] = {Pass<P>::slot...};
       for (size_t i = 0; i < a.kinds.size(); ++i) {
@@ -198,3 +213,6 @@ struct Registrar<R(P...)> {
 // The same for an operation that is listed but not built yet.
 #define QORHOST_PLANNED_OF(fn, name, spec) \
   static ::qorhost::Registrar<decltype(fn)> qorhost_adapter_##name(#name, spec, true)
+// An operation of the module's lists, with its parameter declarations for the names.
+#define QORHOST_OPERATION_OF(fn, name, spec, declarations, planned) \
+  static ::qorhost::Registrar<decltype(fn)> qorhost_adapter_##name(#name, spec, planned, declarations)

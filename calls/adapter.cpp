@@ -1,9 +1,10 @@
-#include "host/adapter.h"
+#include "calls/adapter.h"
 
 #include <cstdio>
+#include <cctype>
 #include <cstdlib>
 
-#include "host/codec.h"
+#include "calls/codec.h"
 
 namespace qorhost {
 
@@ -25,9 +26,9 @@ std::string Trim(const std::string& s) {
 
 const char* const kResultKinds[] = {"none", "bool", "int", "real", "text", "datetime", "variant", "strings"};
 
-// An adapter that cannot be right stops qorhost before any session runs:
+// An adapter that cannot be right stops the program before anything runs:
 // its operation would otherwise be called with wrongly decoded arguments.
-constexpr int kAdapterErrorExit = 3;
+constexpr int kAdapterErrorExit = kExitAdapterBroken;
 
 }  // namespace
 
@@ -103,6 +104,40 @@ void RegisterAdapter(Adapter a) {
     std::fprintf(stderr, "qorhost: %s has two adapters\n", a.name.c_str());
     std::exit(kAdapterErrorExit);
   }
+}
+
+std::vector<std::string> ParameterNames(const std::string& declarations) {
+  std::string text = Trim(declarations);
+  if (text.size() >= 2 && text.front() == '(' && text.back() == ')') text = text.substr(1, text.size() - 2);
+  // The declarations, split at the commas outside <...> and (...).
+  std::vector<std::string> pieces(1);
+  int depth = 0;
+  for (char c : text) {
+    if (c == '<' || c == '(') ++depth;
+    if (c == '>' || c == ')') --depth;
+    if (c == ',' && depth == 0) pieces.emplace_back();
+    else pieces.back() += c;
+  }
+  std::vector<std::string> names;
+  for (std::string piece : pieces) {
+    piece = Trim(piece.substr(0, piece.find('=')));  // no default value
+    size_t end = piece.size();
+    size_t begin = end;
+    while (begin > 0 && (std::isalnum(static_cast<unsigned char>(piece[begin - 1])) || piece[begin - 1] == '_')) --begin;
+    if (begin < end) names.push_back(piece.substr(begin, end - begin));
+  }
+  return names;
+}
+
+std::string ParameterLabel(const Adapter& a, size_t index) {
+  const std::string& kind = index < a.kinds.size() ? a.kinds[index] : std::string();
+  return index < a.names.size() ? a.names[index] + ": " + kind : kind;
+}
+
+std::string ParameterList(const Adapter& a) {
+  std::string list;
+  for (size_t i = 0; i < a.kinds.size(); ++i) list += (i ? ", " : "") + ParameterLabel(a, i);
+  return list;
 }
 
 const Adapter* FindAdapter(const std::string& name) {

@@ -1,9 +1,9 @@
-// The "sim" steps of a session: each drives one control function of the
-// simulated printer (the table below; the functions are in
-// sim/ecfsim_controls.def).
+// The "sim" calls (a session's steps, the service's requests): each drives
+// one control function of the simulated printer (the table below; the
+// functions are in sim/ecfsim_controls.def).
 #include <string>
 
-#include "host/session.h"
+#include "calls/caller.h"
 
 namespace qorhost {
 
@@ -186,7 +186,7 @@ const SimAction& FindAction(const Json& j) {
 
 }  // namespace
 
-Json SessionRunner::RunSim(int n, const Json& j) {
+Json Caller::RunSim(const Json& j) {
   if (!sim_.Available())
     throw SessionError("\"sim\" steps need the simulated printer; the printer library has no simulator control interface");
   if (!j.is_object()) throw SessionError("\"sim\" is an object such as {\"paper\": \"low\"}");
@@ -197,17 +197,14 @@ Json SessionRunner::RunSim(int n, const Json& j) {
     ret = action.run(sim_, step);
   } else {  // reset
     if (step.Value() != true) throw SessionError("sim \"reset\" takes true");
-    // The reset may start a new tape: keep what this session printed so far.
-    if (options_.tape) tapeKept_ += TapeFrom(tapeStart_);
     ret = sim_.reset();
-    tapeStart_ = TapeSize();
   }
   if (ret < 0) {
     std::string why = sim_.LastError();
     throw SessionError("the simulated printer refused " + DumpUtf8(j) + " (code " + std::to_string(ret) +
                        (why.empty() ? "; is the entry-point name right?)" : ": " + why + ")"));
   }
-  return Json{{"step", n}, {"sim", j}};
+  return Json{{"sim", j}};
 }
 
 }  // namespace qorhost

@@ -1,4 +1,4 @@
-#include "host/codec.h"
+#include "calls/codec.h"
 
 #include <cstdint>
 #include <limits>
@@ -186,15 +186,26 @@ std::string Describe(const Json& j) {
 }
 
 Json ParseSession(const std::string& text) {
-  // The parser itself keeps its own stack; the callback stops it at the limit.
-  const Json::parser_callback_t limit = [](int depth, Json::parse_event_t event, Json&) {
-    if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
-        depth >= kMaxNesting)
-      throw SessionError("arrays and objects nest deeper than " + std::to_string(kMaxNesting) + " levels");
-    return true;
-  };
+  // The nesting is measured first, on the text (brackets outside strings):
+  // the parser then reads without a callback for every value.
+  int depth = 0;
+  bool inString = false, escaped = false;
+  for (char c : text) {
+    if (inString) {
+      if (escaped) escaped = false;
+      else if (c == '\\') escaped = true;
+      else if (c == '"') inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > kMaxNesting)
+        throw SessionError("arrays and objects nest deeper than " + std::to_string(kMaxNesting) + " levels");
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
   try {
-    return Json::parse(text, limit);
+    return Json::parse(text);
   } catch (const Json::exception& e) {
     throw SessionError(std::string("unreadable JSON: ") + e.what());
   }

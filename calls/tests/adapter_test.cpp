@@ -5,8 +5,8 @@
 
 #include <cstdlib>
 
-#include "host/adapter.h"
-#include "host/session.h"
+#include "calls/adapter.h"
+#include "calls/caller.h"
 
 namespace {
 
@@ -36,6 +36,40 @@ INSTANTIATE_TEST_SUITE_P(
                       KindsCase{"text->datetime", {"text"}, "datetime"}, KindsCase{"->datetime", {}, "datetime"},
                       KindsCase{"list,result", {"list", "result"}, ""}, KindsCase{"text,,int", {"text", "", "int"}, ""}));
 
+struct NamesCase {
+  const char* declarations;
+  std::vector<std::string> names;
+};
+void PrintTo(const NamesCase& c, std::ostream* os) { *os << "\"" << c.declarations << "\""; }
+
+class ParameterNamesTest : public ::testing::TestWithParam<NamesCase> {};
+
+TEST_P(ParameterNamesTest, TakesTheLastIdentifierOfEachDeclaration) {
+  EXPECT_EQ(qorhost::ParameterNames(GetParam().declarations), GetParam().names);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Declarations, ParameterNamesTest,
+    ::testing::Values(NamesCase{"()", {}}, NamesCase{"(rtl::Variant& Params)", {"Params"}},
+                      NamesCase{"(const std::string& stA, int32_t inB)", {"stA", "inB"}},
+                      NamesCase{"(rtl::StringList* stlCupomTef, rtl::Variant& oleRetorno)", {"stlCupomTef", "oleRetorno"}},
+                      NamesCase{"(std::map<std::string, int> mapa, bool bo = true)", {"mapa", "bo"}},
+                      NamesCase{"(  double doValor  )", {"doValor"}}));
+
+TEST(Adapters, ListedOperationsCarryTheirParameterNames) {
+  const qorhost::Adapter* a = qorhost::FindAdapter("FechaCupom");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->names, (std::vector<std::string>{"arParams", "stlCupomTef", "oleRetorno"}));
+  EXPECT_EQ(qorhost::ParameterLabel(*a, 2), "oleRetorno: result&");
+  EXPECT_EQ(qorhost::ParameterList(*a), "arParams: list, stlCupomTef: strings, oleRetorno: result&");
+  // Every operation of the lists has one name per parameter.
+  for (const auto& [name, adapter] : qorhost::Adapters()) {
+    if (name.rfind("Qht", 0) != 0) {
+      EXPECT_EQ(adapter.names.size(), adapter.kinds.size()) << name;
+    }
+  }
+}
+
 TEST(Adapters, FrameOperationsAreRegistered) {
   const qorhost::Adapter* a = qorhost::FindAdapter("GetValue");
   ASSERT_NE(a, nullptr);
@@ -60,11 +94,11 @@ using ::testing::ExitedWithCode;
 TEST(AdaptersDeathTest, ABrokenAdapterStopsTheProgramNamingTheOperation) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   using R = qorhost::Registrar<decltype(TwoTexts)>;
-  EXPECT_EXIT(R("Wrong1", "text"), ExitedWithCode(qorhost::kExitLoad), "Wrong1.*1 parameter kind.*2 parameter");
-  EXPECT_EXIT(R("Wrong2", "text,int&"), ExitedWithCode(qorhost::kExitLoad), "Wrong2: parameter 2 is declared \"int&\"");
-  EXPECT_EXIT(R("Wrong3", "text,texto&"), ExitedWithCode(qorhost::kExitLoad), "Wrong3: parameter 2 has the unknown kind");
-  EXPECT_EXIT(R("Wrong4", "text,text&->text"), ExitedWithCode(qorhost::kExitLoad), "Wrong4: result kind \"text\"");
-  EXPECT_EXIT(R("GetValue", "text,text&"), ExitedWithCode(qorhost::kExitLoad), "GetValue has two adapters");
+  EXPECT_EXIT(R("Wrong1", "text"), ExitedWithCode(qorhost::kExitAdapterBroken), "Wrong1.*1 parameter kind.*2 parameter");
+  EXPECT_EXIT(R("Wrong2", "text,int&"), ExitedWithCode(qorhost::kExitAdapterBroken), "Wrong2: parameter 2 is declared \"int&\"");
+  EXPECT_EXIT(R("Wrong3", "text,texto&"), ExitedWithCode(qorhost::kExitAdapterBroken), "Wrong3: parameter 2 has the unknown kind");
+  EXPECT_EXIT(R("Wrong4", "text,text&->text"), ExitedWithCode(qorhost::kExitAdapterBroken), "Wrong4: result kind \"text\"");
+  EXPECT_EXIT(R("GetValue", "text,text&"), ExitedWithCode(qorhost::kExitAdapterBroken), "GetValue has two adapters");
 }
 
 TEST(Adapters, ADoubleResultMayBeADateTime) {

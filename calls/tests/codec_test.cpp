@@ -2,7 +2,7 @@
 // lists, variant output, data packets.
 #include <gtest/gtest.h>
 
-#include "host/codec.h"
+#include "calls/codec.h"
 #include "platform/dataset.h"
 
 namespace {
