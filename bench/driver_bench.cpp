@@ -72,7 +72,7 @@ template <typename... P> struct Caller<int(P...)> {
 using Invoker = int (*)(void*, std::vector<Slot>&);
 const std::map<std::string, Invoker>& Invokers() {
   static const std::map<std::string, Invoker> m = {
-#define ELGIN_ENTRY(name, types, params, args, kinds) {#name, &Caller<int types>::Run},
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) {#name, &Caller<int types>::Run},
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
   };

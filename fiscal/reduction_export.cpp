@@ -27,11 +27,11 @@ struct RowKey {
   rtl::TDateTime date;
 };
 
-// A record the printer answers in a buffer of `size` blanks (not analysed here).
+// A record the printer answers in a buffer as wide as the entry list gives it (not analysed here).
 template <class F>
-std::string Read(F* const& entry, int size) {
+std::string Read(F* const& entry) {
   std::string buf;
-  CallOnly(Call("", entry, Into(buf, static_cast<size_t>(size))));
+  CallOnly(Call("", entry, Into(buf)));
   return buf;
 }
 
@@ -55,7 +55,9 @@ void ReductionRow(rtl::ClientDataSet& z, const RowKey& key, const std::string& s
   std::string operacoes, reducoes, texto;
   NumeroOperacoesNaoFiscais(scheme, operacoes);
   NumeroReducoes(scheme, reducoes);
-  const std::string last = Read(Elgin_DadosUltimaReducaoMFD, 1279);
+  // This reading of the last reduction hands the printer one blank more than the record's width.
+  std::string last;
+  CallOnly(Call("", Elgin_DadosUltimaReducaoMFD, Into(last, ListedAnswerWidth(&Elgin_DadosUltimaReducaoMFD, 0) + 1)));
   z.FieldByName("NRGERCNFREDZ").SetAsString(operacoes);
   z.FieldByName("NRREINIREDZ").SetAsString(Take(last, records::last::kCro));
   z.FieldByName("NRREDREDZ").SetAsString(reducoes);
@@ -89,8 +91,8 @@ void ReductionRow(rtl::ClientDataSet& z, const RowKey& key, const std::string& s
 std::string TaxRows(rtl::ClientDataSet& tax, const RowKey& key) {
   tax.Close();
   tax.CreateDataSet();
-  std::string rates = Read(Elgin_RetornoAliquotas, records::kRatesSize);
-  const std::string partial = Read(Elgin_VerificaTotalizadoresParciais, records::partial::kSize);
+  std::string rates = Read(Elgin_RetornoAliquotas);
+  const std::string partial = Read(Elgin_VerificaTotalizadoresParciais);
   std::string taxed = Take(partial, records::partial::kTaxed);
   for (int k = 1; !rates.empty() && rtl::Copy(rates, 1, records::kRateWidth) != "0000"; ++k) {
     const double rate = GetValue(rtl::Copy(rates, 1, records::kRateWidth));
@@ -123,13 +125,13 @@ void NonFiscalRows(rtl::ClientDataSet& nf, const RowKey& key) {
   namespace r = records::nonfiscal;
   nf.Close();
   nf.CreateDataSet();
-  std::string list = Read(Elgin_VerificaRecebimentoNaoFiscal, r::kSize);
+  std::string list = Read(Elgin_VerificaRecebimentoNaoFiscal);
   for (int m = 1; !hostlib::EmptyString(Take(list, r::kDescription)); ++m) {
     NonFiscalRow(nf, key, hostlib::Ajusta(rtl::IntToStr(m), 2), Take(list, r::kDescription), Take(list, r::kCounter),
                  GetValue(Take(list, r::kValue)));
     rtl::Delete(list, 1, r::kEntry);
   }
-  const std::string mfd = Read(Elgin_VerificaRecebimentoNaoFiscalMFD, records::nonfiscal_mfd::kSize);
+  const std::string mfd = Read(Elgin_VerificaRecebimentoNaoFiscalMFD);
   NonFiscalRow(nf, key, "29", "Sangria", "0000", GetValue(Take(mfd, records::nonfiscal_mfd::kWithdrawals)));
   NonFiscalRow(nf, key, "30", "Suprimento", "0000", GetValue(Take(mfd, records::nonfiscal_mfd::kSupplies)));
 }
@@ -141,7 +143,7 @@ void PaymentRows(rtl::ClientDataSet& pay, rtl::ClientDataSet& tipos, const RowKe
   pay.Close();
   pay.CreateDataSet();
   const rtl::LocateOptions anyCase{true, false};
-  std::string list = Read(Elgin_VerificaFormasPagamento, r::kSize);
+  std::string list = Read(Elgin_VerificaFormasPagamento);
   for (; !hostlib::EmptyString(Take(list, r::kName)); rtl::Delete(list, 1, r::kEntry)) {
     const std::string name = rtl::Trim(Take(list, r::kName));
     const double value = GetValue(Take(list, r::kValue));

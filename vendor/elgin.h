@@ -7,7 +7,7 @@
 
 namespace Qor01100 {
 extern "C" {
-#define ELGIN_ENTRY(name, types, params, args, kinds) QOR_API extern int(QOR_STDCALL* name) types;
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) QOR_API extern int(QOR_STDCALL* name) types;
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
 

@@ -13,6 +13,7 @@
 
 #include "host/adapter.h"
 #include "tests/support/portable.h"
+#include "vendor/elgin_facts.h"
 
 namespace fs = std::filesystem;
 
@@ -102,14 +103,30 @@ std::vector<fs::path> ExampleScripts() {
 class ExampleTest : public QorhostTest, public ::testing::WithParamInterface<fs::path> {};
 
 // Each example script runs on a fresh printer and host folder, every step
-// valid and every expect met.
+// valid and every expect met; every answer buffer the module hands the
+// printer is blank and at least as wide as the entry list gives that answer.
 TEST_P(ExampleTest, RunsCleanOnAFreshPrinter) {
-  EXPECT_EQ(Session(GetParam()), 0) << err;
+  EXPECT_EQ(Session(GetParam(), "--journal " + Quote((tmp / "journal.jsonl").string())), 0) << err;
   const auto lines = Lines();
   EXPECT_FALSE(lines.empty());
   for (const auto& l : lines) {
     EXPECT_FALSE(l.contains("mismatch")) << l.dump();
     EXPECT_FALSE(l.contains("invalid")) << l.dump();
+  }
+  std::istringstream journal(ReadFile(tmp / "journal.jsonl"));
+  for (std::string line; std::getline(journal, line);) {
+    const nlohmann::json call = nlohmann::json::parse(line);
+    if (!call.contains("fn")) continue;
+    const elgin::EntryFacts* e = elgin::FindEntry(call["fn"].get<std::string>());
+    ASSERT_NE(e, nullptr) << line;
+    for (size_t i = 0; i < call["args"].size(); ++i) {
+      const int width = e->widths[i];
+      if (width <= 0) continue;
+      const auto& buffer = call["args"][i];
+      ASSERT_TRUE(buffer.is_string()) << line;
+      EXPECT_GE(buffer.get<std::string>().size(), static_cast<size_t>(width)) << "parameter " << i + 1 << ": " << line;
+      EXPECT_EQ(buffer.get<std::string>().find_first_not_of(' '), std::string::npos) << line;
+    }
   }
 }
 

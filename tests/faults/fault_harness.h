@@ -42,6 +42,7 @@
 #include "platform/text.h"
 #include "platform/variant.h"
 #include "tests/support/module_fixture.h"
+#include "vendor/elgin_facts.h"
 
 namespace faults {
 
@@ -50,15 +51,16 @@ using rtl::Variant;
 
 // ---------------------------------------------------------------- entry points
 
+// The entry points in bind order (the positions of elgin::kEntries).
 enum Fn : int {
-#define ELGIN_ENTRY(name, types, params, args, kinds) k_##name,
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) k_##name,
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
   kFnCount
 };
 
 inline constexpr const char* kFnNames[] = {
-#define ELGIN_ENTRY(name, types, params, args, kinds) #name,
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) #name,
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
 };
@@ -150,7 +152,7 @@ class Interposer {
   qortest::Sim* sim = nullptr;
 };
 
-#define ELGIN_ENTRY(name, types, params, args, kinds)                             \
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...)                             \
   inline int Tramp_##name params {                                                \
     Interposer::Get().Before(k_##name);                                           \
     const int r = reinterpret_cast<int(*) types>(Interposer::Get().real[k_##name]) args; \
@@ -161,7 +163,7 @@ class Interposer {
 #undef ELGIN_ENTRY
 
 inline void* const kTrampolines[] = {
-#define ELGIN_ENTRY(name, types, params, args, kinds) reinterpret_cast<void*>(&Tramp_##name),
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) reinterpret_cast<void*>(&Tramp_##name),
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
 };

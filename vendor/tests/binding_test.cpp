@@ -12,7 +12,7 @@ using qortest::ModuleTest;
 // Every entry-point variable of the printer library, in bind order.
 std::vector<std::pair<std::string, void*>> EntryPoints() {
   return {
-#define ELGIN_ENTRY(name, types, params, args, kinds) {#name, reinterpret_cast<void*>(Qor01100::name)},
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) {#name, reinterpret_cast<void*>(Qor01100::name)},
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
   };
