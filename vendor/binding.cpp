@@ -19,15 +19,9 @@ extern "C" {
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
 
-int(QOR_STDCALL* DLLReadDefineBaudRate)(int) = nullptr;
-int(QOR_STDCALL* DLLReadLeMemorias)(char*, char*, char*, int) = nullptr;
-int(QOR_STDCALL* DLLATO17GeraArquivo)(char*, char*, char*, char*, char, char*, char*) = nullptr;
-int(QOR_STDCALL* Bematech_setLibType)(int) = nullptr;
-int(QOR_STDCALL* Bematech_genkkey)(char*, char*) = nullptr;
-int(QOR_STDCALL* Bematech_generateEAD)(char*, char*, char*, char*, int) = nullptr;
-int(QOR_STDCALL* Bematech_validateFile)(char*, char*, char*) = nullptr;
-int(QOR_STDCALL* Bematech_GeraTxtPorCOO)(char*, char*, char*, char*) = nullptr;
-int(QOR_STDCALL* Bematech_GeraRegistrosTipoE)(char*, char*, char*, char*, char*, char*, char*) = nullptr;
+#define FURTHER_ENTRY(name, types) int(QOR_STDCALL* name) types = nullptr;
+#include "vendor/further_entries.def"
+#undef FURTHER_ENTRY
 }
 
 namespace {
