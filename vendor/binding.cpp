@@ -7,7 +7,6 @@
 #include "driver/frame.h"
 #include "driver/state.h"
 #include "platform/env.h"
-#include "platform/library.h"
 #include "platform/text.h"
 #include "vendor/answer_width.h"
 #include "vendor/elgin.h"
@@ -48,12 +47,6 @@ void LogReason(const std::string& reason) {
   }
 }
 
-// The loader's own reason why the library could not be loaded.
-std::string LoadFailure() {
-  std::string error;
-  if (rtl::LoadLibraryByName("Elgin.dll", &error) != nullptr) return "refused by the environment";
-  return error.empty() ? "not found" : error;
-}
 }  // namespace
 
 bool BindElgin() {
@@ -61,7 +54,7 @@ bool BindElgin() {
   ImpFisDLLHandle = nullptr;
   ImpFisDLLHandle = env->LoadLibrary("Elgin.dll");
   if (ImpFisDLLHandle == nullptr) {
-    LogReason(LoadFailure());
+    LogReason("the library could not be loaded");
     StopImpFiscal();
     return false;
   }

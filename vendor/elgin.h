@@ -16,8 +16,8 @@ extern "C" {
 #undef FURTHER_ENTRY
 }
 // Loads "Elgin.dll" and binds its 95 entry points in bind order. False (and
-// every entry point null, no message, no log) when the library or any entry
-// point is missing.
+// every entry point null, no message; the reason in the debug log) when the
+// library or any entry point is missing.
 QOR_API bool BindElgin();
 
 // The further vendor libraries of the fiscal files, loaded on demand by file
