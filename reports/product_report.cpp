@@ -9,6 +9,7 @@
 #include "driver/frame.h"
 #include "driver/packets.h"
 #include "driver/report_text.h"
+#include "driver/vendor_call.h"
 #include "hostlib/consiste.h"
 #include "hostlib/dialogs.h"
 #include "nonfiscal/operations.h"
@@ -151,7 +152,7 @@ void Relatorio_Produto(const std::string& stIgnorado1, const std::string& stIgno
   CopyPacket(cdsProdAux, &produtos);
 
   if (stEmiRelProd == "S") {
-    if (!hostlib::Mensagem(Msg("ConfRelProds"), "", "N", "S", hostlib::tmConfirmacao, "", stIdEsquema, 0, nullptr))
+    if (!Confirm(Msg("ConfRelProds"), stIdEsquema))
       return;
   } else if (stEmiRelProd != "N") {
     return;
