@@ -10,6 +10,8 @@ function(qor_test name dir)
   add_executable(${name} ${_srcs})
   target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE QOR_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  # Every test may use the portable helpers (program folder, processes, commands).
+  qor_headers(${name} PRIVATE tests/support/portable.h)
   if(CMAKE_CROSSCOMPILING)
     # Under an emulator (wine) a process takes seconds to start, not
     # milliseconds: each binary runs whole, once, in random order; the

@@ -13,10 +13,6 @@
 // ecfsim_fail / ecfsim_raise for that call (times 1) or for it and every
 // later call (times -1), and then forwards the call to the printer.
 #pragma once
-#ifndef _WIN32
-#include <dlfcn.h>
-#endif
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -183,21 +179,9 @@ class InterposingEnv : public rtl::EnvWrapper {
 
 // ---------------------------------------------------------------- module state
 
-// The module's shared variables as the module itself sees them.
-template <class T>
-T& Shared(const char* name) {
-#ifdef _WIN32
-  static void* modulo = rtl::LoadLibraryByName("Pkg_Qor01100.dll");  // the one already loaded
-  void* p = modulo ? rtl::GetLibrarySymbol(modulo, name) : nullptr;
-#else
-  static void* modulo = dlopen("Pkg_Qor01100.so", RTLD_NOW | RTLD_NOLOAD);
-  void* p = modulo ? dlsym(modulo, name) : nullptr;
-#endif
-  if (!p) throw std::runtime_error(std::string("module variable not found: ") + name);
-  return *static_cast<T*>(p);
-}
-inline std::string& stMensagemTaa() { return Shared<std::string>("stMensagemTaa"); }
-inline bool& boImpFiscalOK() { return Shared<bool>("boImpFiscalOK"); }
+// The module's shared variables (the tests link the module's code).
+inline std::string& stMensagemTaa() { return Qor01100::stMensagemTaa; }
+inline bool& boImpFiscalOK() { return Qor01100::boImpFiscalOK; }
 
 // ---------------------------------------------------------------- the session
 
