@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -137,6 +138,28 @@ INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, ::testing::ValuesIn(ExampleScrip
                              if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                            return name;
                          });
+
+// Every built operation of the lists is called by a step of an example
+// session, so each is seen working under qorhost and none goes missing from
+// the lists unnoticed.
+TEST(Examples, EveryOperationAppearsInAnExample) {
+  std::set<std::string> called;
+  for (const fs::path& script : ExampleScripts()) {
+    const nlohmann::json session = nlohmann::json::parse(ReadFile(script));
+    for (const auto& step : session["steps"])
+      if (step.contains("op")) called.insert(step["op"].get<std::string>());
+  }
+  std::string missing;
+#define QOR_OP(ret, name, params, args, kinds) \
+  if (!called.count(#name)) missing += " " #name;
+#define QOR_DECORATED(ret, name, params)
+#define QOR_PLANNED(ret, name, params, args, kinds)
+#include "module/all_operations.def"
+#undef QOR_OP
+#undef QOR_DECORATED
+#undef QOR_PLANNED
+  EXPECT_EQ(missing, "") << "operations no example calls";
+}
 
 TEST(Examples, TheBasicsAndTheFullDayExist) {
   const auto scripts = ExampleScripts();
