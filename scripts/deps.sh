@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only when one is missing.
+#   bash scripts/deps.sh        everything: the tests and benchmarks too
+#   bash scripts/deps.sh day    what the main job builds (qorhost, the module, the simulated printer)
 set -euo pipefail
-pkgs=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-      libpugixml-dev nlohmann-json3-dev libsqlite3-dev libssl-dev openssl ccache)
+pkgs=(cmake ninja-build g++ pkg-config libpugixml-dev nlohmann-json3-dev libsqlite3-dev libssl-dev openssl ccache)
+if [ "${1:-}" != "day" ]; then
+  pkgs+=(libgtest-dev libgmock-dev libbenchmark-dev)
+fi
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
