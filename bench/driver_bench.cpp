@@ -39,6 +39,8 @@
 #include "platform/stringlist.h"
 #include "platform/text.h"
 #include "platform/variant.h"
+#include "sim/ecfsim_table.h"
+#include "tests/support/sale_records.h"
 
 namespace {
 
@@ -72,7 +74,7 @@ template <typename... P> struct Caller<int(P...)> {
 using Invoker = int (*)(void*, std::vector<Slot>&);
 const std::map<std::string, Invoker>& Invokers() {
   static const std::map<std::string, Invoker> m = {
-#define ELGIN_ENTRY(name, types, params, args, kinds) {#name, &Caller<int types>::Run},
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) {#name, &Caller<int types>::Run},
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
   };
@@ -135,12 +137,10 @@ std::vector<std::string> LogEntries(const std::string& added, const std::string&
 
 // ---------------------------------------------------------------- the session
 
-struct Printer {
+// The simulated printer: its control interface, resolved from the library
+// the module binds, and two of its entry points called directly.
+struct Printer : ecfsim::ControlTable {
   void* lib = nullptr;
-  int (*setStateDir)(const char*) = nullptr;
-  int (*reset)() = nullptr;
-  int (*setJournal)(const char*) = nullptr;
-  int (*setClock)(const char*) = nullptr;
   int (*cancel)() = nullptr;
   int (*openCoupon)(char*, char*, char*) = nullptr;
 
@@ -151,128 +151,16 @@ struct Printer {
       std::fprintf(stderr, "cannot load the simulated printer: %s\n", err.c_str());
       return false;
     }
-    setStateDir = reinterpret_cast<decltype(setStateDir)>(rtl::GetLibrarySymbol(lib, "ecfsim_set_state_dir"));
-    reset = reinterpret_cast<decltype(reset)>(rtl::GetLibrarySymbol(lib, "ecfsim_reset"));
-    setJournal = reinterpret_cast<decltype(setJournal)>(rtl::GetLibrarySymbol(lib, "ecfsim_set_journal"));
-    setClock = reinterpret_cast<decltype(setClock)>(rtl::GetLibrarySymbol(lib, "ecfsim_set_clock"));
+    const std::string missing = Bind([this](const char* name) { return rtl::GetLibrarySymbol(lib, name); });
+    if (!missing.empty()) {
+      std::fprintf(stderr, "the printer library lacks %s\n", missing.c_str());
+      return false;
+    }
     cancel = reinterpret_cast<decltype(cancel)>(rtl::GetLibrarySymbol(lib, "Elgin_CancelaCupom"));
     openCoupon = reinterpret_cast<decltype(openCoupon)>(rtl::GetLibrarySymbol(lib, "Elgin_AbreCupomMFD"));
-    return setStateDir && reset && setJournal && setClock && cancel && openCoupon;
+    return cancel && openCoupon;
   }
 };
-
-Variant StartRecord() {
-  return Variant::Record({{"CDFILIAL", "0001"}, {"CDCAIXA", "01"}, {"NRSERIEIMP", "ECFSIM00000000000001"},
-                          {"ESQUEMA", "001"}, {"CDPORTAIMPFIS", "COM1"}, {"IDTIPOIMPFIS", "1"},
-                          {"BOUTILTAA", false}, {"NRSERIE", "ECFSIM00000000000001"}, {"ESQUEMACOR", "001"}});
-}
-
-Variant AbreCupomRecord() {
-  return Variant::Record({{"ESQUEMACOR", "001"}, {"INCLUICPF", "12345678909"}, {"INCLUINOME", "JOSE DA SILVA"},
-                          {"INCLUIENDERECO", "RUA DAS FLORES, 10"}, {"CUPNR", ""}, {"CONTCUPOM", ""},
-                          {"TIPOTICKET", "1"}, {"IVACOMP", ""}, {"IVAPROP", ""}, {"TIPODOC", ""}, {"NRDOC", ""},
-                          {"MESA", ""}, {"IDUTILTEF", "N"}, {"INTTEFERRO", 0}, {"UTILTEF", false}});
-}
-
-Variant ItemRecord(const char* code, const char* name, double qty, double price, double discount, double surcharge) {
-  return Variant::Record({{"ESQUEMACOR", "001"}, {"CDARVPROD", code}, {"NMPROD", name}, {"CDALIQ", "00"},
-                          {"QTDE", qty}, {"VALOR", price}, {"DESCONT", discount}, {"ACRESCIMO", surcharge},
-                          {"UNIDADE", "UN"}, {"TIPOTICKET", "1"}, {"VRPERCALIQ", "18"}, {"IDUTILTEF", "N"},
-                          {"UTILTEF", false}, {"INTTEFERRO", 0}});
-}
-
-}  // namespace
-
-namespace {
-
-void AddStrings(rtl::ClientDataSet& ds, const std::vector<std::pair<const char*, int>>& fields) {
-  for (auto& [name, size] : fields) ds.AddFieldDef(name, rtl::FieldType::String, size);
-}
-
-void AppendTexts(rtl::ClientDataSet& ds, const std::vector<const char*>& names, const std::vector<const char*>& values) {
-  ds.Append();
-  for (size_t i = 0; i < names.size(); ++i) ds.FieldByName(names[i]).SetAsString(values[i]);
-  ds.Post();
-}
-
-// The host's payment types, as CarregaRecebimento reads them.
-void PaymentTypes(rtl::ClientDataSet& ds) {
-  AddStrings(ds, {{"CDFILIAL", 4}, {"CDTIPORECE", 3}, {"NMTIPORECE", 40}, {"IDTIPORECE", 1}, {"IDTPBUTTON", 1},
-                  {"IDMOSTRARECE", 1}, {"DSIMPFISCAL", 50}, {"CDFPIMPFIS", 10}, {"IDEMIVALE", 1}});
-  ds.CreateDataSet();
-  const std::vector<const char*> names = {"CDFILIAL", "CDTIPORECE", "NMTIPORECE", "IDTIPORECE",
-                                          "IDTPBUTTON", "IDMOSTRARECE", "DSIMPFISCAL"};
-  AppendTexts(ds, names, {"0001", "001", "DINHEIRO", "1", "5", "S", "DINHEIRO"});
-  AppendTexts(ds, names, {"0001", "002", "CARTAO CREDITO", "4", "5", "S", "Cartao Credito"});
-}
-
-// The sale's movements: 20,00 in cash and 20,00 on the credit card.
-Variant Movements() {
-  rtl::ClientDataSet ds;
-  using rtl::FieldType;
-  AddStrings(ds, {{"CDFILIAL", 4}, {"IDTIPOMOVIVE", 1}, {"CDTIPORECE", 3}, {"NMTIPORECE", 40}, {"IDTIPORECE", 1}});
-  for (const char* f : {"VRMOVIVEND", "VRMOVIVEOUT", "VRCOTINDOUT"}) ds.AddFieldDef(f, FieldType::Float);
-  AddStrings(ds, {{"CDTIPOTROCO", 3}, {"NRORDTROCO", 3}, {"CDCLIENTE", 15}, {"CDCONSUMIDOR", 15},
-                  {"DSIMPFISCAL", 50}, {"CDFPIMPFIS", 10}, {"NRCARTBANCO", 20}, {"CDNSUHOSTTEF", 20},
-                  {"CDBANCARTCR", 10}, {"CDTIPORECEORIG", 3}});
-  ds.AddFieldDef("DTHRINCMOV", FieldType::DateTime);
-  ds.AddFieldDef("DTMOVIMCAIXA", FieldType::DateTime);
-  ds.AddIndexDef("idxIDTIPORECE", "IDTIPORECE;NRORDTROCO", "IDTIPORECE");
-  ds.CreateDataSet();
-  const std::vector<const char*> names = {"CDFILIAL",   "IDTIPOMOVIVE", "CDTIPORECE", "NMTIPORECE",
-                                          "IDTIPORECE", "NRORDTROCO",   "DSIMPFISCAL", "CDFPIMPFIS"};
-  for (auto& r : {std::vector<const char*>{"0001", "E", "001", "Dinheiro", "1", "1", "Dinheiro", "S"},
-                  std::vector<const char*>{"0001", "E", "002", "Cartao Credito", "4", "2", "Cartao Credito", "S"}}) {
-    ds.Append();
-    for (size_t i = 0; i < names.size(); ++i) ds.FieldByName(names[i]).SetAsString(r[i]);
-    ds.FieldByName("VRMOVIVEND").SetAsFloat(20.0);
-    ds.FieldByName("VRMOVIVEOUT").SetAsFloat(0);
-    ds.FieldByName("VRCOTINDOUT").SetAsFloat(0);
-    ds.FieldByName("DTHRINCMOV").SetAsDateTime(rtl::EncodeDate(2026, 3, 5) + rtl::EncodeTime(10, 5, 0, 0));
-    ds.FieldByName("DTMOVIMCAIXA").SetAsDateTime(rtl::EncodeDate(2026, 3, 5));
-    ds.Post();
-  }
-  return ds.Data();
-}
-
-Variant TypesPacket() {
-  rtl::ClientDataSet ds;
-  AddStrings(ds, {{"CDTIPORECE", 3}, {"NMTIPORECE", 40}, {"IDTIPORECE", 1}});
-  ds.CreateDataSet();
-  AppendTexts(ds, {"CDTIPORECE", "NMTIPORECE", "IDTIPORECE"}, {"001", "Dinheiro", "1"});
-  AppendTexts(ds, {"CDTIPORECE", "NMTIPORECE", "IDTIPORECE"}, {"002", "Cartao Credito", "4"});
-  return ds.Data();
-}
-
-// The closing list: a subtotal discount of 5,99, card and cash, the change
-// registered as a change voucher, the usual footer.
-Variant ClosingList() {
-  std::vector<Variant> el(61, Variant(""));
-  el[1] = "Obrigado pela preferencia!";
-  el[2] = "001";
-  el[3] = 0;
-  el[4] = true;
-  el[5] = true;
-  el[6] = 5.999;
-  el[7] = 5.99;
-  el[8] = 0;
-  el[9] = "N";
-  el[10] = "Trocas somente com este cupom.";
-  el[11] = false;
-  el[13] = Movements();
-  el[14] = TypesPacket();
-  el[22] = "7";
-  el[23] = "MARIA";
-  for (size_t i : {32, 33, 34, 49, 60}) el[i] = Variant::Null();
-  for (size_t i : {37, 38, 50, 52, 53, 54}) el[i] = 0;
-  el[40] = "N";
-  el[41] = "001";
-  el[42] = "VENDA-000001";
-  el[43] = "SP";
-  el[44] = "11.222.333/0001-81";
-  el[51] = 6.8;
-  return Variant(el);
-}
 
 }  // namespace
 
@@ -341,17 +229,17 @@ bool Bench::Start() {
   prevEnv_ = rtl::SetEnv(&env_);
   hostlib::SetDialogHandler([](const hostlib::DialogRequest&) { return false; });
   if (!p_.Load()) return false;
-  p_.setStateDir((dir_ / "ecf").string().c_str());
+  p_.set_state_dir((dir_ / "ecf").string().c_str());
   p_.reset();
-  p_.setClock("2026-03-05T10:00:00");
-  p_.setJournal("");
+  p_.set_clock("2026-03-05T10:00:00");
+  p_.set_journal("");
   logFd_ = ::open((dir_ / "direct-log.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-  Variant start = StartRecord();
+  Variant start = qortest::StartRecord();
   if (logFd_ < 0 || !Qor01100::StartImpFiscal(start)) return false;
   std::string cv, cred, compCred, cancCred, report;
   rtl::ClientDataSet receipts, types;
   Qor01100::CarregaTotalizador(cv, cred, compCred, cancCred, report, "001", 1, &receipts);
-  PaymentTypes(types);
+  qortest::TiposRece(types);
   Qor01100::CarregaRecebimento("", "001", 1, &types);
   return true;
 }
@@ -371,9 +259,9 @@ void Bench::Record(Scenario& s) {
   const std::string before = LogText();
   const fs::path journal = dir_ / "journal.jsonl";
   fs::remove(journal);
-  p_.setJournal(journal.c_str());
+  p_.set_journal(journal.c_str());
   const bool ok = s.viaModule();
-  p_.setJournal("");
+  p_.set_journal("");
   if (!ok) std::fprintf(stderr, "warning: %s answered false\n", s.name);
   s.calls = ReadJournal(journal, p_.lib);
   s.log = LogEntries(LogText().substr(before.size()), "05/03/2026 ");
@@ -454,13 +342,14 @@ void Bench::Report(const std::vector<Scenario>& list) const {
               list.empty() ? 0 : list[0].module.size(), dir_.parent_path().c_str());
 }
 
-// The host's records are made once: building them is the host's cost, not the driver's.
+// The host's records of the example sale are made once: building them is
+// the host's cost, not the driver's.
 struct Records {
-  Variant open = AbreCupomRecord();
-  Variant items[3] = {ItemRecord("7891000100103", "ARROZ TIPO 1 5KG", 2, 10.99, 1.98, 0),
-                      ItemRecord("7891000200200", "CAFE TORRADO 500G", 1, 15.0, 0, 1.0),
-                      ItemRecord("7891000300307", "LEITE INTEGRAL 1L", 1, 4.0, 0, 0)};
-  Variant closing = ClosingList();
+  Variant open = qortest::AbreCupomRecord(false);
+  Variant items[3] = {qortest::VendaItemRecord(qortest::kItems[0], false),
+                      qortest::VendaItemRecord(qortest::kItems[1], false),
+                      qortest::VendaItemRecord(qortest::kItems[2], false)};
+  Variant closing = qortest::FechaCupomList(false);
 };
 
 const Records& Host() {

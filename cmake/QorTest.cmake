@@ -14,6 +14,8 @@ function(qor_test name dir)
   # for the disk (ECFSIM_SYNC, sim/README.md): no test cuts the power, and
   # the day gates run thousands of days.
   set(_sync ENVIRONMENT_MODIFICATION "ECFSIM_SYNC=set:normal")
+  # Every test may use the portable helpers (program folder, processes, commands).
+  qor_headers(${name} PRIVATE tests/support/portable.h)
   if(CMAKE_CROSSCOMPILING)
     # Under an emulator (wine) a process takes seconds to start, not
     # milliseconds: each binary runs whole, once, in random order; the

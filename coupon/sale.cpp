@@ -119,7 +119,7 @@ class ItemSale {
   bool Adjust() {
     if (!ajuste_) {
       std::string item;
-      const bool lido = Send(Call("", Elgin_UltimoItemVendido, Into(item, 4))
+      const bool lido = Send(Call("", Elgin_UltimoItemVendido, Into(item))
                                  .TraceWith([&] { return "Elgin_UltimoItemVendido : " + item; })
                                  .Show(boNUtilTaa)
                                  .ShowThrow("001"));
@@ -192,13 +192,13 @@ bool VendaItem(rtl::Variant& Params) {
 }
 
 std::string Nr_Cupom(const std::string& stIgnorado, const std::string& stEsquemaCor) {
-  if (Send(Query("Elgin_NumeroCupom", Elgin_NumeroCupom, 6, stRetorno))) return stRetorno;
+  if (Send(Query("Elgin_NumeroCupom", Elgin_NumeroCupom, stRetorno))) return stRetorno;
   return "";
 }
 
 bool Acrescimo_Imp(const std::string& stIgnorado, std::string& stVrAcrescimo) {
   // The code is analysed but, unlike the other queries, not kept in inRetorno.
-  return Send(Query("Elgin_Acrescimos", Elgin_Acrescimos, 13, stVrAcrescimo).KeepInRetorno(false).CancelOpenCoupon());
+  return Send(Query("Elgin_Acrescimos", Elgin_Acrescimos, stVrAcrescimo).KeepInRetorno(false).CancelOpenCoupon());
 }
 
 std::string RemoveAcentos(const std::string& Str) {

@@ -24,14 +24,15 @@
 // One call per command at the call site:
 //
 //   Arguments are copied into fresh zero-terminated buffers on every send;
-//   std::string and string literals become char*, `Into(text, n)` is a
-//   buffer of n blanks the library answers in, everything else (int, int*)
-//   passes as it is:
+//   std::string and string literals become char*, `Into(text)` is a
+//   buffer of blanks the library answers in (as wide as the entry list
+//   gives that answer), everything else (int, int*) passes as it is:
 //     ok = Send(Call("Elgin_AbreCupomMFD", Elgin_AbreCupomMFD, cpf, nome, endereco).Show(boNUtilTaa).Opening());
-//   A text answer: `size` blanks handed to the library, the whole buffer read
-//   back into `out` (NUL bytes included; callers trim as the run-time's Trim
-//   does), the trace "Name" CR LF "Retorno da Impressora : " + answer:
-//     ok = Send(Query("Elgin_NumeroCupom", Elgin_NumeroCupom, 6, stRetorno));
+//   A text answer: blanks handed to the library (as many as the entry list
+//   gives the answer), the whole buffer read back into `out` (NUL bytes
+//   included; callers trim as the run-time's Trim does), the trace "Name"
+//   CR LF "Retorno da Impressora : " + answer:
+//     ok = Send(Query("Elgin_NumeroCupom", Elgin_NumeroCupom, stRetorno));
 //   A trace that depends on what the call wrote: `.TraceWith(fn)`.
 //
 // Steps that register something on the printer (coupon opening, item, item
@@ -50,6 +51,7 @@
 
 #include "driver/frame.h"
 #include "driver/vendor_call.h"
+#include "vendor/answer_width.h"
 
 namespace Qor01100 {
 
@@ -157,12 +159,15 @@ QOR_API RetryEnd RetryLoop(const std::function<bool()>& attempt, const std::func
 // ---- building commands ----------------------------------------------------
 
 // A text buffer the entry point writes its answer into: the caller's own
-// string, set to `size` blanks on every send (0: left as the caller filled
-// it). Read back whole, NUL bytes included.
+// string, set to blanks on every send and read back whole, NUL bytes
+// included. As wide as the entry list gives that answer
+// (vendor/elgin_entries.def); a width is named only for the further
+// libraries, whose entry points the list does not describe.
 struct Into {
-  Into(std::string& text, std::size_t size) : s(&text), size(size) {}
+  explicit Into(std::string& text) : s(&text) {}
+  Into(std::string& text, std::size_t width) : s(&text), size(width) {}
   std::string* s;
-  std::size_t size;
+  std::optional<std::size_t> size;  // set from the entry list when the command is built
 };
 
 namespace command_detail {
@@ -179,10 +184,20 @@ auto Pass(T& a) {
   if constexpr (std::is_same_v<T, std::string>) {
     return a.data();
   } else if constexpr (std::is_same_v<T, Into>) {
-    if (a.size > 0) a.s->assign(a.size, ' ');
+    a.s->assign(a.size.value_or(0), ' ');
     return a.s->data();
   } else
     return a;
+}
+// An answer buffer without a width gets the one the entry list gives its parameter.
+template <class T>
+void Width(T&, const void*, int) {}
+inline void Width(Into& a, const void* entry, int param) {
+  if (!a.size) a.size = ListedAnswerWidth(entry, param);
+}
+template <class Tuple, std::size_t... I>
+void Widths([[maybe_unused]] Tuple& args, [[maybe_unused]] const void* entry, std::index_sequence<I...>) {
+  (Width(std::get<I>(args), entry, static_cast<int>(I)), ...);
 }
 }  // namespace command_detail
 
@@ -191,6 +206,7 @@ auto Pass(T& a) {
 template <class F, class... A>
 Command Call(std::string trace, F* const& entry, A&&... args) {
   auto owned = std::make_tuple(command_detail::Own(std::forward<A>(args))...);
+  command_detail::Widths(owned, &entry, std::index_sequence_for<A...>{});
   F* const* slot = &entry;  // read at send time: binding may change between building and sending
   return Command(std::move(trace), [slot, owned]() {
     auto copy = owned;
@@ -198,9 +214,11 @@ Command Call(std::string trace, F* const& entry, A&&... args) {
   });
 }
 
-// A text-answer query: `size` blanks handed to `entry`, the whole buffer read back into `out`.
+// A text-answer query: as many blanks as the entry list gives the answer
+// handed to `entry`, the whole buffer read back into `out`.
 template <class F>
-Command Query(const std::string& name, F* const& entry, std::size_t size, std::string& out) {
+Command Query(const std::string& name, F* const& entry, std::string& out) {
+  const std::size_t size = ListedAnswerWidth(&entry, 0);
   F* const* slot = &entry;
   std::string* target = &out;
   Command c(name, [slot, size, target]() {

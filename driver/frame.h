@@ -8,8 +8,6 @@
 
 
 namespace Qor01100 {
-// The data module, created on first use.
-QOR_API TdtmElgin01100& DataModule();
 // Every shared state variable back to its initial value (tests and hosts that restart a session).
 QOR_API void ResetStateForTesting();
 // The host program's folder with "\" appended, in short form.

@@ -3,14 +3,16 @@
 
 #include "driver/vendor_call.h"
 #include "platform/text.h"
+#include "vendor/answer_width.h"
 #include "vendor/elgin.h"
 
 namespace Qor01100::record {
 namespace {
 
+// A text answer, in a buffer as wide as the entry list gives it.
 template <class F>
-Reading Text(F* entry, std::size_t size) {
-  std::string buf(size, ' ');
+Reading Text(F* const& entry) {
+  std::string buf(ListedAnswerWidth(&entry, 0), ' ');
   if (Vendor(entry, buf.data()) != 1) return std::nullopt;
   return buf;
 }
@@ -29,15 +31,15 @@ Reading Join(const Reading& a, const Reading& b) {
 }  // namespace
 
 Reading CouponState() { return Flags(); }
-Reading GrossSale() { return Text(Elgin_VendaBruta, 18); }
+Reading GrossSale() { return Text(Elgin_VendaBruta); }
 Reading Adjustments() {
-  const Reading descontos = Text(Elgin_Descontos, 14);  // read in this order
-  return Join(descontos, Text(Elgin_Acrescimos, 13));
+  const Reading descontos = Text(Elgin_Descontos);  // read in this order
+  return Join(descontos, Text(Elgin_Acrescimos));
 }
-Reading Cancellations() { return Text(Elgin_Cancelamentos, 14); }
-Reading DocumentNumber() { return Text(Elgin_NumeroCupom, 6); }
-Reading Payments() { return Text(Elgin_VerificaFormasPagamento, 3016); }
-Reading CancelledCoupons() { return Text(Elgin_NumeroCuponsCancelados, 4); }
+Reading Cancellations() { return Text(Elgin_Cancelamentos); }
+Reading DocumentNumber() { return Text(Elgin_NumeroCupom); }
+Reading Payments() { return Text(Elgin_VerificaFormasPagamento); }
+Reading CancelledCoupons() { return Text(Elgin_NumeroCuponsCancelados); }
 
 std::optional<OpenDocument> NonFiscalDocument() {
   // Indicator bits: 4 a management report open, 8 a linked voucher open.

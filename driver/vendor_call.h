@@ -34,9 +34,15 @@ inline std::string Text(const rtl::Variant& params, const char* key) {
   return hostlib::RecebeParams(params, key).AsString();
 }
 
-// A notice to the operator (no question) of the given kind, in the host's colour scheme.
-inline void Notice(const std::string& text, int kind, const std::string& scheme) {
-  hostlib::Mensagem(text, "", "N", "N", kind, "", scheme, 0, nullptr);
+// A notice to the operator (no question) of the given kind, in the host's
+// colour scheme; `detail` is the dialog's second text (a list, a reason).
+inline void Notice(const std::string& text, int kind, const std::string& scheme, const std::string& detail = "") {
+  hostlib::Mensagem(text, detail, "N", "N", kind, "", scheme, 0, nullptr);
+}
+
+// A yes/no confirmation in the host's colour scheme; true when the operator says yes.
+inline bool Confirm(const std::string& text, const std::string& scheme) {
+  return hostlib::Mensagem(text, "", "N", "S", hostlib::tmConfirmacao, "", scheme, 0, nullptr);
 }
 
 // A yes/no retry question (a warning in the host's colour scheme); true when the operator wants the step repeated.

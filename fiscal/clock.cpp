@@ -69,7 +69,7 @@ std::string TodayDdMmYy() { return rtl::FormatDateTime("ddmm", rtl::Now()) + rtl
 
 bool ReadMovementDate(rtl::TDateTime& date) {
   std::string data;
-  const bool answered = Send(Query("Elgin_DataMovimento", Elgin_DataMovimento, 6, data));
+  const bool answered = Send(Query("Elgin_DataMovimento", Elgin_DataMovimento, data));
   if (data == "000000") data = TodayDdMmYy();  // no movement yet
   if (PrinterDate(data, date)) return answered;
   date = rtl::Date();
@@ -84,7 +84,7 @@ rtl::TDateTime DataMoviFiscal(const std::string& stIgnorado) {
 
 bool Data_Imp(const std::string& stIgnorado, std::string& stDataHora) {
   std::string date, time;
-  return Send(Call("", Elgin_DataHoraImpressora, Into(date, 6), Into(time, 6))
+  return Send(Call("", Elgin_DataHoraImpressora, Into(date), Into(time))
                   .TraceWith([&] {
                     stDataHora = date + time;
                     return "Elgin_DataHoraImpressora" + stDataHora + time;

@@ -40,7 +40,7 @@ bool ResultArrayFits(const rtl::Variant& oleRetorno) {
 // The movement date of the last reduction (DDMMYY) as a date.
 rtl::TDateTime LastMovementDate() {
   std::string ddmmyy;
-  CallOnly(Call("", Elgin_DataMovimentoUltimaReducaoMFD, Into(ddmmyy, 6)));
+  CallOnly(Call("", Elgin_DataMovimentoUltimaReducaoMFD, Into(ddmmyy)));
   return rtl::StrToDate(rtl::Copy(ddmmyy, 1, 2) + "/" + rtl::Copy(ddmmyy, 3, 2) + "/" + rtl::Copy(ddmmyy, 5, 2));
 }
 
@@ -48,7 +48,7 @@ rtl::TDateTime LastMovementDate() {
 // position number, so the rows carry the printer's rate positions.
 void FillTaxedTotalizers(std::string taxed) {
   std::string rates;
-  CallOnly(Call("", Elgin_RetornoAliquotas, Into(rates, records::kRatesSize)));
+  CallOnly(Call("", Elgin_RetornoAliquotas, Into(rates)));
   DebugLog("Elgin_RetornoAliquotas: " + rates);
 
   rtl::ClientDataSet& imposto = DataModule().cdsImposto;
@@ -121,7 +121,7 @@ bool DadosUltimaRedZ(const rtl::Variant& arParams, rtl::Variant& oleRetorno,
   try {
     const std::string stEsquemaCor = arParams[0].AsString();  // read, as every caller passes it; not used
     std::string rec;
-    const bool ok = Send(Call("", Elgin_DadosUltimaReducaoMFD, Into(rec, 1278)).TraceWith([&rec] {
+    const bool ok = Send(Call("", Elgin_DadosUltimaReducaoMFD, Into(rec)).TraceWith([&rec] {
       return "Elgin_DadosUltimaReducaoMFD: " + rec;
     }));
     if (!ok) {

@@ -20,11 +20,11 @@ Command InfoQuery(const Command& c, bool boMsg, bool boFechaCupom) {
   return Command(c).KeepInRetorno(false).Show(boMsg).CancelOpenCoupon(boFechaCupom);
 }
 
-// The common counter query: a buffer of `size` blanks handed to the
-// printer, the answer in `out` (written only once the call has returned).
-bool CounterQuery(TextQuery const& entry, const char* logName, int size, std::string& out, bool boFechaCupom) {
+// The common counter query: a buffer of blanks handed to the printer, the
+// answer in `out` (written only once the call has returned).
+bool CounterQuery(TextQuery const& entry, const char* logName, std::string& out, bool boFechaCupom) {
   std::string answer;
-  const Command c = InfoQuery(Call("", entry, Into(answer, static_cast<size_t>(size))), false, boFechaCupom);
+  const Command c = InfoQuery(Call("", entry, Into(answer)), false, boFechaCupom);
   const int code = CallOnly(c);
   out = answer;
   DebugLog(Trace(logName, out));
@@ -34,35 +34,35 @@ bool CounterQuery(TextQuery const& entry, const char* logName, int size, std::st
 }  // namespace
 
 bool VendaBruta(const std::string& stIgnorado, std::string& stVendaBruta) {
-  return CounterQuery(Elgin_VendaBruta, "Elgin_VendaBruta", 18, stVendaBruta, true);
+  return CounterQuery(Elgin_VendaBruta, "Elgin_VendaBruta", stVendaBruta, true);
 }
 
 bool Cancelamentos(const std::string& stIgnorado, std::string& stCancelamentos) {
-  return CounterQuery(Elgin_Cancelamentos, "Elgin_Cancelamentos", 14, stCancelamentos, true);
+  return CounterQuery(Elgin_Cancelamentos, "Elgin_Cancelamentos", stCancelamentos, true);
 }
 
 bool Descontos(const std::string& stIgnorado, std::string& stDescontos) {
-  return CounterQuery(Elgin_Descontos, "Elgin_Descontos", 14, stDescontos, true);
+  return CounterQuery(Elgin_Descontos, "Elgin_Descontos", stDescontos, true);
 }
 
 bool ContadorRelatoriosGerenciaisMFD(const std::string& stIgnorado, std::string& stRelatorios) {
-  return CounterQuery(Elgin_ContadorRelatoriosGerenciaisMFD, "Elgin_ContadorRelatoriosGerenciaisMFD", 6,
+  return CounterQuery(Elgin_ContadorRelatoriosGerenciaisMFD, "Elgin_ContadorRelatoriosGerenciaisMFD",
                       stRelatorios, true);
 }
 
 bool ContadorComprovantesCreditoMFD(const std::string& stIgnorado, std::string& stComprovante) {
-  return CounterQuery(Elgin_ContadorComprovantesCreditoMFD, "Elgin_ContadorComprovantesCreditoMFD", 6,
+  return CounterQuery(Elgin_ContadorComprovantesCreditoMFD, "Elgin_ContadorComprovantesCreditoMFD",
                       stComprovante, true);
 }
 
 bool ContadorCupomFiscalMFD(const std::string& stIgnorado, std::string& stCupom) {
   // Asked by the coupon opening itself: it must not cancel the coupon.
-  return CounterQuery(Elgin_ContadorCupomFiscalMFD, "Elgin_ContadorCupomFiscalMFD  ", 6, stCupom, false);
+  return CounterQuery(Elgin_ContadorCupomFiscalMFD, "Elgin_ContadorCupomFiscalMFD  ", stCupom, false);
 }
 
 bool NumeroReducoes(const std::string& stIgnorado, std::string& stReducoes) {
   std::string answer;
-  const Command c = InfoQuery(Call("", Elgin_NumeroReducoes, Into(answer, 4)), false, true);
+  const Command c = InfoQuery(Call("", Elgin_NumeroReducoes, Into(answer)), false, true);
   const int code = CallOnly(c);
   // The printer counts the reductions made; the host wants the next one's number.
   const std::string next =
@@ -76,7 +76,7 @@ bool Modelo_Impressora(const std::string& stIgnorado, std::string& stMarca, std:
                        std::string& stTipo) {
   std::string marca, modelo, tipo;
   const Command c =
-      InfoQuery(Call("", Elgin_MarcaModeloTipoImpressoraMFD, Into(marca, 15), Into(modelo, 20), Into(tipo, 7)), true,
+      InfoQuery(Call("", Elgin_MarcaModeloTipoImpressoraMFD, Into(marca), Into(modelo), Into(tipo)), true,
                 false);
   const int code = CallOnly(c);
   stMarca = marca;
@@ -88,14 +88,14 @@ bool Modelo_Impressora(const std::string& stIgnorado, std::string& stMarca, std:
 
 bool InfImpTerm_Elgin(std::string& CupIni, std::string& CupFin, std::string& CupCan) {
   std::string first, last;
-  Send(Call("", Elgin_InicioFimCOOsMFD, Into(first, 6), Into(last, 6)).TraceWith([&] {
+  Send(Call("", Elgin_InicioFimCOOsMFD, Into(first), Into(last)).TraceWith([&] {
     return Trace("Elgin_RegistrosTipo60", first + " - " + last);
   }));
   CupIni = first;
   CupFin = last;
 
   std::string cancelled;
-  Send(Query("Elgin_NumeroCuponsCancelados", Elgin_NumeroCuponsCancelados, 4, cancelled));
+  Send(Query("Elgin_NumeroCuponsCancelados", Elgin_NumeroCuponsCancelados, cancelled));
   CupCan = cancelled;
   return true;
 }

@@ -38,8 +38,8 @@ bool Reducao_Z_Imp(const std::string& stNrSerie, const std::string& stIgnorado, 
   // The printer's own date, time and movement date; their codes are kept
   // but not analysed (blanks stand for what the printer did not answer).
   std::string data, hora, movimento;
-  CallOnly(Call("", Elgin_DataHoraImpressora, Into(data, 6), Into(hora, 6)));
-  CallOnly(Call("", Elgin_DataMovimento, Into(movimento, 6)));
+  CallOnly(Call("", Elgin_DataHoraImpressora, Into(data), Into(hora)));
+  CallOnly(Call("", Elgin_DataMovimento, Into(movimento)));
   return Document(Call("Elgin_ReducaoZ", Elgin_ReducaoZ, Answer(movimento), Answer(hora)), stNrSerie, stEsquemaCor,
                   "RZ");
 }

@@ -68,12 +68,13 @@ class Gaps {
   std::vector<std::string> list_;
 };
 
-// A record the printer answers in a buffer of `size` blanks. The answer is
-// not analysed here (no status query is added); a code other than 1 is a gap.
+// A record the printer answers in a buffer as wide as the entry list gives
+// it, or of `width` blanks. The answer is not analysed here (no status query
+// is added); a code other than 1 is a gap.
 template <class F>
-std::string Read(F* const& entry, const char* name, int size, Gaps& gaps) {
+std::string Read(F* const& entry, const char* name, Gaps& gaps, std::size_t width = 0) {
   std::string buf;
-  const int code = CallOnly(Call("", entry, Into(buf, static_cast<size_t>(size))));
+  const int code = CallOnly(width ? Call("", entry, Into(buf, width)) : Call("", entry, Into(buf)));
   if (code != 1) gaps.Add(std::string("leitura ") + name + " falhou (retorno " + rtl::IntToStr(code) + ")");
   return buf;
 }
@@ -109,7 +110,9 @@ void ReductionCounters(rtl::ClientDataSet& z, const std::string& scheme, const s
   std::string operacoes, reducoes;
   NumeroOperacoesNaoFiscais(scheme, operacoes);
   gaps.Check(NumeroReducoes(scheme, reducoes), "Elgin_NumeroReducoes");
-  const std::string last = Read(Elgin_DadosUltimaReducaoMFD, "Elgin_DadosUltimaReducaoMFD", 1279, gaps);
+  // This reading of the last reduction hands the printer one blank more than the record's width.
+  const std::string last = Read(Elgin_DadosUltimaReducaoMFD, "Elgin_DadosUltimaReducaoMFD", gaps,
+                                ListedAnswerWidth(&Elgin_DadosUltimaReducaoMFD, 0) + 1);
   z.FieldByName("NRGERCNFREDZ").SetAsString(operacoes);
   z.FieldByName("NRREINIREDZ").SetAsString(Take(last, records::last::kCro));
   z.FieldByName("NRREDREDZ").SetAsString(reducoes);
@@ -181,7 +184,7 @@ void NonFiscalRow(rtl::ClientDataSet& nf, const RowKey& key, const std::string& 
 // One row per named non-fiscal totalizer.
 void NonFiscalRows(rtl::ClientDataSet& nf, const RowKey& key, Gaps& gaps) {
   namespace r = records::nonfiscal;
-  std::string list = Read(Elgin_VerificaRecebimentoNaoFiscal, "Elgin_VerificaRecebimentoNaoFiscal", r::kSize, gaps);
+  std::string list = Read(Elgin_VerificaRecebimentoNaoFiscal, "Elgin_VerificaRecebimentoNaoFiscal", gaps);
   for (int m = 1; !hostlib::EmptyString(Take(list, r::kDescription)); ++m) {
     NonFiscalRow(nf, key, hostlib::Ajusta(rtl::IntToStr(m), 2), Take(list, r::kDescription), Take(list, r::kCounter),
                  GetValue(Take(list, r::kValue)));
@@ -192,8 +195,7 @@ void NonFiscalRows(rtl::ClientDataSet& nf, const RowKey& key, Gaps& gaps) {
 // Then withdrawals ("29") and supplies ("30").
 void CashRows(rtl::ClientDataSet& nf, const RowKey& key, Gaps& gaps) {
   namespace r = records::nonfiscal_mfd;
-  const std::string mfd = Read(Elgin_VerificaRecebimentoNaoFiscalMFD, "Elgin_VerificaRecebimentoNaoFiscalMFD",
-                               r::kSize, gaps);
+  const std::string mfd = Read(Elgin_VerificaRecebimentoNaoFiscalMFD, "Elgin_VerificaRecebimentoNaoFiscalMFD", gaps);
   NonFiscalRow(nf, key, "29", "Sangria", "0000", GetValue(Take(mfd, r::kWithdrawals)));
   NonFiscalRow(nf, key, "30", "Suprimento", "0000", GetValue(Take(mfd, r::kSupplies)));
 }
@@ -205,7 +207,7 @@ void PaymentRows(rtl::ClientDataSet& pay, rtl::ClientDataSet& tipos, const RowKe
   pay.Close();
   pay.CreateDataSet();
   const rtl::LocateOptions anyCase{true, false};
-  std::string list = Read(Elgin_VerificaFormasPagamento, "Elgin_VerificaFormasPagamento", r::kSize, gaps);
+  std::string list = Read(Elgin_VerificaFormasPagamento, "Elgin_VerificaFormasPagamento", gaps);
   for (; !hostlib::EmptyString(Take(list, r::kName)); rtl::Delete(list, 1, r::kEntry)) {
     const std::string name = rtl::Trim(Take(list, r::kName));
     const double value = GetValue(Take(list, r::kValue));
@@ -247,9 +249,9 @@ void BuildTables(TdtmElgin01100& dm, const RowKey& key, const std::string& schem
     ReductionCounters(z, scheme, coupon, gaps);
     ReductionTotals(z, scheme, marca, modelo, gaps);
   });
-  const std::string rates = Read(Elgin_RetornoAliquotas, "Elgin_RetornoAliquotas", records::kRatesSize, gaps);
+  const std::string rates = Read(Elgin_RetornoAliquotas, "Elgin_RetornoAliquotas", gaps);
   const std::string partial =
-      Read(Elgin_VerificaTotalizadoresParciais, "Elgin_VerificaTotalizadoresParciais", records::partial::kSize, gaps);
+      Read(Elgin_VerificaTotalizadoresParciais, "Elgin_VerificaTotalizadoresParciais", gaps);
   gaps.Part("cdsImpostoRedZ", [&] {
     dm.cdsImpostoRedZ.Close();
     dm.cdsImpostoRedZ.CreateDataSet();

@@ -11,6 +11,7 @@
 #include "driver/datamodule/dtmElgin01100.h"
 #include "driver/frame.h"
 #include "driver/loaded_dataset.h"
+#include "driver/vendor_call.h"
 #include "fiscal/operations.h"
 #include "hostlib/dialogs.h"
 #include "platform/datetime.h"
@@ -92,8 +93,7 @@ bool GeraCatGenerica(const rtl::Variant& arParams, rtl::StringList* stlArqsCat) 
       else semMovimento.Add(rtl::DateToStr(dia));
     }
     if (semMovimento.Count() > 0)
-      hostlib::Mensagem(Msg2("Erro_NMovDia"), semMovimento.Text(), "N", "N", hostlib::tmInformacao, "", esquema, 0,
-                        nullptr);
+      Notice(Msg2("Erro_NMovDia"), hostlib::tmInformacao, esquema, semMovimento.Text());
     return gerado;
   } catch (const std::exception&) {
     return false;

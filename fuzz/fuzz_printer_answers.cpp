@@ -46,13 +46,13 @@ int Answer(A... a) {
   return kCodes[answers->ConsumeIntegralInRange<size_t>(0, std::size(kCodes) - 1)];
 }
 
-#define ELGIN_ENTRY(name, types, params, args, kinds) \
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) \
   int QOR_STDCALL Fake_##name params { return std::apply([](auto... a) { return Answer(a...); }, std::make_tuple args); }
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
 
 void BindFakes() {
-#define ELGIN_ENTRY(name, types, params, args, kinds) Qor01100::name = &Fake_##name;
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) Qor01100::name = &Fake_##name;
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
 }

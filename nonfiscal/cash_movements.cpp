@@ -11,6 +11,8 @@
 #include "driver/command.h"
 #include "driver/frame.h"
 #include "driver/printer_record.h"
+#include "driver/vendor_call.h"
+#include "hostlib/dialogs.h"
 #include "nonfiscal/operations.h"
 #include "vendor/elgin.h"
 
@@ -28,7 +30,7 @@ bool Register(Command c) {
 }
 
 void CommandError(const std::string& stEsquemaCor) {
-  hostlib::Mensagem(Msg("ErroComando"), "", "N", "N", hostlib::tmInformacao, "", stEsquemaCor, 0, nullptr);
+  Notice(Msg("ErroComando"), hostlib::tmInformacao, stEsquemaCor);
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include "driver/frame.h"
 #include "driver/packets.h"
 #include "driver/report_text.h"
+#include "driver/vendor_call.h"
 #include "fiscal/operations.h"
 #include "hostlib/consiste.h"
-#include "hostlib/dialogs.h"
 #include "nonfiscal/closing_report.h"
 #include "nonfiscal/operations.h"
 #include "platform/text.h"
@@ -26,7 +26,7 @@ using hostlib::TamFixoR;
 const std::string LF = "\n";
 
 bool Ask(const std::string& key, const std::string& scheme) {
-  return hostlib::Mensagem(Msg(key), "", "N", "S", hostlib::tmConfirmacao, "", scheme, 0, nullptr);
+  return Confirm(Msg(key), scheme);
 }
 
 // The number of the day's first document is kept once known.

@@ -142,7 +142,7 @@ bool ReadPrinterTotal(std::string& printerText, const Check& c) {
 }  // namespace
 
 bool ReadGrandTotal(std::string& stValTotGer) {
-  const Command leitura = Query("Elgin_GrandeTotal", Elgin_GrandeTotal, 18, stValTotGer);
+  const Command leitura = Query("Elgin_GrandeTotal", Elgin_GrandeTotal, stValTotGer);
   const int codigo = CallOnly(leitura);
   double value = 0;
   try {

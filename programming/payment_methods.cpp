@@ -18,16 +18,16 @@ namespace Qor01100 {
 
 namespace {
 
-// The reading of the printer's payment list (3016 characters) into `lista`.
+// The reading of the printer's payment list into `lista`.
 Command LeFormasPagamento(std::string& lista) {
-  return Query("Elgin_VerificaFormasPagamento", Elgin_VerificaFormasPagamento, 3016, lista);
+  return Query("Elgin_VerificaFormasPagamento", Elgin_VerificaFormasPagamento, lista);
 }
 
 // Whether the printer still has room for a new payment method: the reading
 // of slot 14 answers code 0 and "NomeErro" while that slot is free.
 bool TemEspacoNovaForma() {
   std::string resposta;
-  CallOnly(Call("", Elgin_ExecutaLeitura, "LeMeioPagamento", "CodMeioPagamentoProgram=14", Into(resposta, 256)));
+  CallOnly(Call("", Elgin_ExecutaLeitura, "LeMeioPagamento", "CodMeioPagamentoProgram=14", Into(resposta)));
   return inRetorno == 0 && rtl::Copy(resposta, 1, 8) == "NomeErro";
 }
 

@@ -19,8 +19,8 @@ namespace {
 // into stAliquotaIss. Each list is "RRRR," repeated, ended by "0000".
 // Returns the verdict of the second read.
 bool ReadRateLists() {
-  Send(Query("Elgin_RetornoAliquotas", Elgin_RetornoAliquotas, 79, stRetorno));
-  const bool ok = Send(Query("Elgin_VerificaAliquotasIss", Elgin_VerificaAliquotasIss, 79, stAliquotaIss));
+  Send(Query("Elgin_RetornoAliquotas", Elgin_RetornoAliquotas, stRetorno));
+  const bool ok = Send(Query("Elgin_VerificaAliquotasIss", Elgin_VerificaAliquotasIss, stAliquotaIss));
   stRetorno = rtl::Trim(stRetorno);
   return ok;
 }

@@ -40,7 +40,7 @@ void CarregaTotalizador(std::string& stTotCV, std::string& stTotCred, std::strin
   // Every 20 characters of the buffer count as one position, so the buffer
   // must hold the printer's answer alone: whatever an earlier call left in
   // stRetorno is discarded, not parsed as totalizers.
-  Send(Query("Elgin_VerificaTotalizadoresNaoFiscais", Elgin_VerificaTotalizadoresNaoFiscais, 179, stRetorno));
+  Send(Query("Elgin_VerificaTotalizadoresNaoFiscais", Elgin_VerificaTotalizadoresNaoFiscais, stRetorno));
 
   std::string supply, withdrawal;
   stTotCV.clear();

@@ -153,7 +153,7 @@ void Relatorio_Produto(const std::string& stIgnorado1, const std::string& stIgno
   CopyPacket(cdsProdAux, &produtos);
 
   if (stEmiRelProd == "S") {
-    if (!hostlib::Mensagem(Msg("ConfRelProds"), "", "N", "S", hostlib::tmConfirmacao, "", stIdEsquema, 0, nullptr))
+    if (!Confirm(Msg("ConfRelProds"), stIdEsquema))
       return;
   } else if (stEmiRelProd != "N") {
     return;

@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only when one is missing.
-# With --tests also what only the tests use: Chromium, in which the service's
-# support page is checked (a download of about 100 MB the first time).
+#   bash scripts/deps.sh          the tests and benchmarks too
+#   bash scripts/deps.sh --tests  also what only the test command uses: Chromium, in
+#                                 which the service's support page is checked (a
+#                                 download of about 100 MB the first time)
+#   bash scripts/deps.sh day      what the main job builds (qorhost, the module, the simulated printer)
 set -euo pipefail
-pkgs=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-      libpugixml-dev nlohmann-json3-dev libsqlite3-dev libssl-dev openssl ccache
-      libcpp-httplib-dev python3 curl)
+pkgs=(cmake ninja-build g++ pkg-config libpugixml-dev nlohmann-json3-dev libsqlite3-dev libssl-dev openssl ccache
+      libcpp-httplib-dev)
+if [ "${1:-}" != "day" ]; then
+  pkgs+=(libgtest-dev libgmock-dev libbenchmark-dev python3 curl)
+fi
 if [ "${1:-}" = "--tests" ]; then
   pkgs+=(chromium)
 fi

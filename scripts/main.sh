@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The main job: build what the day needs (qorhost, the module, the simulated
-# printer and its stand-in libraries; not the tests or benchmarks, which
-# scripts/test.sh builds) and run the full business day against the
-# simulated printer, showing the paper tape at the end.
+# printer and its stand-in libraries; configured without the tests and
+# benchmarks, whose libraries it does not need: scripts/test.sh configures
+# them back) and run the full business day against the simulated printer,
+# showing the paper tape at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
-cmake --preset default >/dev/null
+bash scripts/deps.sh day
+cmake --preset default -DQOR_TESTS=OFF -DQOR_BENCH=OFF >/dev/null
 cmake --build --preset default --target qor_day
 work=$(mktemp -d /tmp/qorhost-day.XXXXXX)
 echo "state and host folder: $work"

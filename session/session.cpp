@@ -194,7 +194,7 @@ bool Carrega_Dados_Impressora(rtl::Variant& Params) {
   bool result = true;
 
   // Movement date; "000000" means no movement yet: today, ddmmyy.
-  Send(Query("Elgin_DataMovimento", Elgin_DataMovimento, 6, dataMov));
+  Send(Query("Elgin_DataMovimento", Elgin_DataMovimento, dataMov));
   if (dataMov == "000000") dataMov = TodayDdMmYy();
 
   // Each further query runs only when the one before answered something;
@@ -203,7 +203,7 @@ bool Carrega_Dados_Impressora(rtl::Variant& Params) {
     result = false;
   } else {
     std::string date, time;
-    Send(Call("", Elgin_DataHoraImpressora, Into(date, 6), Into(time, 6)).TraceWith([&] {
+    Send(Call("", Elgin_DataHoraImpressora, Into(date), Into(time)).TraceWith([&] {
       dataAtu = date + time;
       return "Elgin_DataHoraImpressora" + dataAtu + time;
     }));
@@ -212,13 +212,13 @@ bool Carrega_Dados_Impressora(rtl::Variant& Params) {
   if (hostlib::EmptyString(dataAtu)) {
     result = false;
   } else {
-    Send(Query("Elgin_NumeroCaixa", Elgin_NumeroCaixa, 4, ecf));
+    Send(Query("Elgin_NumeroCaixa", Elgin_NumeroCaixa, ecf));
   }
 
   if (hostlib::EmptyString(ecf)) {
     result = false;
   } else {
-    const Command leitura = Query("Elgin_NumeroSerie : ", Elgin_NumeroSerie, 20, serie);
+    const Command leitura = Query("Elgin_NumeroSerie : ", Elgin_NumeroSerie, serie);
     const int code = CallOnly(leitura);
     Analyse(leitura, code);
     if (code == 1) result = true;

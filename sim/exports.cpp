@@ -5,9 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <mutex>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,6 +17,7 @@
 #include "sim/ecfsim.h"
 #include "sim/printer.h"
 #include "vendor/calling_convention.h"
+#include "vendor/elgin_facts.h"
 
 using nlohmann::json;
 
@@ -27,97 +26,36 @@ namespace ecfsim {
 namespace {
 
 enum Fn : int {
-#define ELGIN_ENTRY(name, types, params, args, kinds) k_##name,
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) k_##name,
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
   kFnCount
 };
 
+static_assert(kFnCount == elgin::kEntryCount);
+
 struct FnInfo {
   const char* name;
-  const char* kinds;
   Printer::Handler handler;
 };
 
 const FnInfo kFns[kFnCount] = {
-#define ELGIN_ENTRY(name, types, params, args, kinds) {#name, kinds, &Printer::name},
+#define ELGIN_ENTRY(name, ...) {#name, &Printer::name},
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
 };
 
+// What the entry list says of each entry point.
+const elgin::EntryFacts& Facts(int f) { return elgin::kEntries[f]; }
+
 // Entry points that do not talk to the printer (file conversions and the port itself).
-bool PortFree(int f) { return f == k_Elgin_AbrePortaSerial || f == k_Elgin_FechaPortaSerial || f == k_Elgin_FormatoDadosMFD; }
+bool PortFree(int f) { return !Facts(f).TouchesPort(); }
 
-// Entry points that only read the printer's memory.
-bool ReadOnly(int f) {
-  switch (f) {
-    case k_Elgin_LeIndicadores: case k_Elgin_VerificaEstadoImpressora: case k_Elgin_RetornoImpressora:
-    case k_Elgin_LeArquivoRetorno: case k_Elgin_DataMovimento: case k_Elgin_DataHoraImpressora:
-    case k_Elgin_NumeroCaixa: case k_Elgin_NumeroSerie: case k_Elgin_VerificaTotalizadoresNaoFiscais:
-    case k_Elgin_RetornoAliquotas: case k_Elgin_VerificaAliquotasIss: case k_Elgin_NumeroCupom:
-    case k_Elgin_UltimoItemVendido: case k_Elgin_VerificaEstadoGaveta: case k_Elgin_DadosUltimaReducao:
-    case k_Elgin_DadosUltimaReducaoMFD: case k_Elgin_Acrescimos: case k_Elgin_FlagsFiscais:
-    case k_Elgin_VerificaFormasPagamento: case k_Elgin_InicioFimCOOsMFD: case k_Elgin_NumeroCuponsCancelados:
-    case k_Elgin_GrandeTotal: case k_Elgin_VerificaImpressoraLigada: case k_Elgin_NumeroReducoes:
-    case k_Elgin_NumeroOperacoesNaoFiscais: case k_Elgin_MarcaModeloTipoImpressoraMFD: case k_Elgin_VendaBruta:
-    case k_Elgin_Cancelamentos: case k_Elgin_Descontos: case k_Elgin_VerificaTotalizadoresParciais:
-    case k_Elgin_VerificaRecebimentoNaoFiscal: case k_Elgin_VerificaRecebimentoNaoFiscalMFD:
-    case k_Elgin_DataMovimentoUltimaReducaoMFD: case k_Elgin_ContadorRelatoriosGerenciaisMFD:
-    case k_Elgin_ContadorComprovantesCreditoMFD: case k_Elgin_ExecutaLeitura: case k_Elgin_LeNomeRelatorioGerencial:
-    case k_Elgin_ContadorCupomFiscalMFD: case k_Elgin_ResetaImpressora: case k_Elgin_AbrePortaSerial:
-    case k_Elgin_FechaPortaSerial: case k_Elgin_FormatoDadosMFD: case k_Elgin_DownloadMFD:
-      return true;
-    default:
-      return false;
-  }
-}
+// Entry points that never change the printer's memory.
+bool ReadOnly(int f) { return !Facts(f).ChangesPrinter(); }
 
-// The text parameters each entry point writes (its answers), by position.
-const std::map<int, std::set<int>>& Writes() {
-  static const std::map<int, std::set<int>> m = {
-      {k_Elgin_RetornoImpressora, {1}},
-      {k_Elgin_LeArquivoRetorno, {0}},
-      {k_Elgin_DataMovimento, {0}},
-      {k_Elgin_DataHoraImpressora, {0, 1}},
-      {k_Elgin_NumeroCaixa, {0}},
-      {k_Elgin_NumeroSerie, {0}},
-      {k_Elgin_VerificaTotalizadoresNaoFiscais, {0}},
-      {k_Elgin_RetornoAliquotas, {0}},
-      {k_Elgin_VerificaAliquotasIss, {0}},
-      {k_Elgin_NumeroCupom, {0}},
-      {k_Elgin_UltimoItemVendido, {0}},
-      {k_Elgin_DadosUltimaReducao, {0}},
-      {k_Elgin_DadosUltimaReducaoMFD, {0}},
-      {k_Elgin_Acrescimos, {0}},
-      {k_Elgin_VerificaFormasPagamento, {0}},
-      {k_Elgin_InicioFimCOOsMFD, {0, 1}},
-      {k_Elgin_NumeroCuponsCancelados, {0}},
-      {k_Elgin_GrandeTotal, {0}},
-      {k_Elgin_NumeroReducoes, {0}},
-      {k_Elgin_NumeroOperacoesNaoFiscais, {0}},
-      {k_Elgin_MarcaModeloTipoImpressoraMFD, {0, 1, 2}},
-      {k_Elgin_VendaBruta, {0}},
-      {k_Elgin_Cancelamentos, {0}},
-      {k_Elgin_Descontos, {0}},
-      {k_Elgin_VerificaTotalizadoresParciais, {0}},
-      {k_Elgin_VerificaRecebimentoNaoFiscal, {0}},
-      {k_Elgin_VerificaRecebimentoNaoFiscalMFD, {0}},
-      {k_Elgin_DataMovimentoUltimaReducaoMFD, {0}},
-      {k_Elgin_ContadorRelatoriosGerenciaisMFD, {0}},
-      {k_Elgin_ContadorComprovantesCreditoMFD, {0}},
-      {k_Elgin_ContadorCupomFiscalMFD, {0}},
-      {k_Elgin_ExecutaLeitura, {2}},
-      {k_Elgin_LeNomeRelatorioGerencial, {1}},
-  };
-  return m;
-}
-
-bool IsOutput(int f, int i, char kind) {
-  if (kind == 'O') return true;
-  if (kind != 'T') return false;
-  auto it = Writes().find(f);
-  return it != Writes().end() && it->second.count(i);
-}
+// Whether parameter i of a call of f is an answer the printer writes.
+bool IsOutput(int f, int i, char kind) { return kind == 'O' || (kind == 'T' && Facts(f).Answers(i)); }
 
 int FindFn(const char* name) {
   if (!name) return -1;
@@ -322,7 +260,7 @@ int Invoke(int f, const ArgPack& p) {
 // ---------------------------------------------------------------- exports
 
 extern "C" {
-#define ELGIN_ENTRY(name, types, params, args, kinds) \
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) \
   QOR_VENDOR_EXPORT int QOR_STDCALL name params { return ::ecfsim::Invoke(::ecfsim::k_##name, ::ecfsim::Pack args); }
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY

@@ -39,7 +39,7 @@ class Printer {
  public:
   static Printer& Get();
 
-#define ELGIN_ENTRY(name, types, params, args, kinds) int name(const Call& c);
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) int name(const Call& c);
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
 

@@ -1,29 +1,26 @@
 // Binding of the printer maker's library: loads "Elgin.dll" and resolves
 // its entry points by name, in bind order, into the exported variables.
+#include <iterator>
+#include <stdexcept>
 #include <string>
 
 #include "driver/frame.h"
 #include "driver/state.h"
 #include "platform/env.h"
-#include "platform/library.h"
 #include "platform/text.h"
+#include "vendor/answer_width.h"
 #include "vendor/elgin.h"
+#include "vendor/elgin_facts.h"
 
 namespace Qor01100 {
 extern "C" {
-#define ELGIN_ENTRY(name, types, params, args, kinds) int(QOR_STDCALL* name) types = nullptr;
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) int(QOR_STDCALL* name) types = nullptr;
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
 
-int(QOR_STDCALL* DLLReadDefineBaudRate)(int) = nullptr;
-int(QOR_STDCALL* DLLReadLeMemorias)(char*, char*, char*, int) = nullptr;
-int(QOR_STDCALL* DLLATO17GeraArquivo)(char*, char*, char*, char*, char, char*, char*) = nullptr;
-int(QOR_STDCALL* Bematech_setLibType)(int) = nullptr;
-int(QOR_STDCALL* Bematech_genkkey)(char*, char*) = nullptr;
-int(QOR_STDCALL* Bematech_generateEAD)(char*, char*, char*, char*, int) = nullptr;
-int(QOR_STDCALL* Bematech_validateFile)(char*, char*, char*) = nullptr;
-int(QOR_STDCALL* Bematech_GeraTxtPorCOO)(char*, char*, char*, char*) = nullptr;
-int(QOR_STDCALL* Bematech_GeraRegistrosTipoE)(char*, char*, char*, char*, char*, char*, char*) = nullptr;
+#define FURTHER_ENTRY(name, types) int(QOR_STDCALL* name) types = nullptr;
+#include "vendor/further_entries.def"
+#undef FURTHER_ENTRY
 }
 
 namespace {
@@ -34,10 +31,12 @@ struct Binding {
 };
 
 const Binding kBindOrder[] = {
-#define ELGIN_ENTRY(name, types, params, args, kinds) {#name, reinterpret_cast<void**>(&name)},
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) {#name, reinterpret_cast<void**>(&name)},
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
 };
+static_assert(std::size(kBindOrder) == elgin::kEntryCount);
+
 // Why the binding failed, for the debug log only (the operator sees
 // nothing: the host decides what to tell). A log that cannot be written
 // does not change the binding's answer.
@@ -48,12 +47,6 @@ void LogReason(const std::string& reason) {
   }
 }
 
-// The loader's own reason why the library could not be loaded.
-std::string LoadFailure() {
-  std::string error;
-  if (rtl::LoadLibraryByName("Elgin.dll", &error) != nullptr) return "refused by the environment";
-  return error.empty() ? "not found" : error;
-}
 }  // namespace
 
 bool BindElgin() {
@@ -61,7 +54,7 @@ bool BindElgin() {
   ImpFisDLLHandle = nullptr;
   ImpFisDLLHandle = env->LoadLibrary("Elgin.dll");
   if (ImpFisDLLHandle == nullptr) {
-    LogReason(LoadFailure());
+    LogReason("the library could not be loaded");
     StopImpFiscal();
     return false;
   }
@@ -75,6 +68,19 @@ bool BindElgin() {
     *b.slot = p;
   }
   return true;
+}
+
+std::size_t ListedAnswerWidth(const void* entryVariable, int param) {
+  for (std::size_t i = 0; i < std::size(kBindOrder); ++i) {
+    if (kBindOrder[i].slot != entryVariable) continue;
+    const elgin::EntryFacts& facts = elgin::kEntries[i];
+    const int width = facts.Answers(param) ? facts.widths[static_cast<std::size_t>(param)] : 0;
+    if (width <= 0)
+      throw std::logic_error(std::string(kBindOrder[i].name) + ": parameter " + std::to_string(param + 1) +
+                             " has no answer width in the entry list");
+    return static_cast<std::size_t>(width);
+  }
+  throw std::logic_error("not an entry-point variable of the printer library");
 }
 
 bool StopImpFiscal() {

@@ -7,26 +7,17 @@
 
 namespace Qor01100 {
 extern "C" {
-#define ELGIN_ENTRY(name, types, params, args, kinds) QOR_API extern int(QOR_STDCALL* name) types;
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) QOR_API extern int(QOR_STDCALL* name) types;
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
 
-// "Leitura.dll"
-QOR_API extern int(QOR_STDCALL* DLLReadDefineBaudRate)(int baud);
-QOR_API extern int(QOR_STDCALL* DLLReadLeMemorias)(char* port, char* file, char* serial, int flag);
-// "ATO17.dll"
-QOR_API extern int(QOR_STDCALL* DLLATO17GeraArquivo)(char* in, char* out, char* start, char* end, char kind, char* user, char* source);
-// "sign_bema.dll"
-QOR_API extern int(QOR_STDCALL* Bematech_setLibType)(int kind);
-QOR_API extern int(QOR_STDCALL* Bematech_genkkey)(char* pub, char* priv);
-QOR_API extern int(QOR_STDCALL* Bematech_generateEAD)(char* file, char* key1, char* key2, char* ead, int sign);
-QOR_API extern int(QOR_STDCALL* Bematech_validateFile)(char* file, char* pub, char* priv);
-QOR_API extern int(QOR_STDCALL* Bematech_GeraTxtPorCOO)(char*, char*, char*, char*);
-QOR_API extern int(QOR_STDCALL* Bematech_GeraRegistrosTipoE)(char*, char*, char*, char*, char*, char*, char*);
+#define FURTHER_ENTRY(name, types) QOR_API extern int(QOR_STDCALL* name) types;
+#include "vendor/further_entries.def"
+#undef FURTHER_ENTRY
 }
 // Loads "Elgin.dll" and binds its 95 entry points in bind order. False (and
-// every entry point null, no message, no log) when the library or any entry
-// point is missing.
+// every entry point null, no message; the reason in the debug log) when the
+// library or any entry point is missing.
 QOR_API bool BindElgin();
 
 // The further vendor libraries of the fiscal files, loaded on demand by file

@@ -93,7 +93,7 @@ TEST_F(CommandTest, TextArgumentsAreFreshBuffersOnEverySend) {
 TEST_F(CommandTest, ATextAnswerKeepsTheWholeBuffer) {
   sim.answer("Elgin_NumeroCupom", 1, R"(["12\u00003"])", 1);
   std::string out;
-  EXPECT_TRUE(Send(Query("Elgin_NumeroCupom", Qor01100::Elgin_NumeroCupom, 6, out)));
+  EXPECT_TRUE(Send(Query("Elgin_NumeroCupom", Qor01100::Elgin_NumeroCupom, out)));
   EXPECT_EQ(out, std::string("12\0003  ", 6));
 }
 

@@ -13,12 +13,14 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "calls/adapter.h"
 #include "tests/support/portable.h"
+#include "vendor/elgin_facts.h"
 
 namespace fs = std::filesystem;
 
@@ -108,14 +110,30 @@ std::vector<fs::path> ExampleScripts() {
 class ExampleTest : public QorhostTest, public ::testing::WithParamInterface<fs::path> {};
 
 // Each example script runs on a fresh printer and host folder, every step
-// valid and every expect met.
+// valid and every expect met; every answer buffer the module hands the
+// printer is blank and at least as wide as the entry list gives that answer.
 TEST_P(ExampleTest, RunsCleanOnAFreshPrinter) {
-  EXPECT_EQ(Session(GetParam()), 0) << err;
+  EXPECT_EQ(Session(GetParam(), "--journal " + Quote((tmp / "journal.jsonl").string())), 0) << err;
   const auto lines = Lines();
   EXPECT_FALSE(lines.empty());
   for (const auto& l : lines) {
     EXPECT_FALSE(l.contains("mismatch")) << l.dump();
     EXPECT_FALSE(l.contains("invalid")) << l.dump();
+  }
+  std::istringstream journal(ReadFile(tmp / "journal.jsonl"));
+  for (std::string line; std::getline(journal, line);) {
+    const nlohmann::json call = nlohmann::json::parse(line);
+    if (!call.contains("fn")) continue;
+    const elgin::EntryFacts* e = elgin::FindEntry(call["fn"].get<std::string>());
+    ASSERT_NE(e, nullptr) << line;
+    for (size_t i = 0; i < call["args"].size(); ++i) {
+      const int width = e->widths[i];
+      if (width <= 0) continue;
+      const auto& buffer = call["args"][i];
+      ASSERT_TRUE(buffer.is_string()) << line;
+      EXPECT_GE(buffer.get<std::string>().size(), static_cast<size_t>(width)) << "parameter " << i + 1 << ": " << line;
+      EXPECT_EQ(buffer.get<std::string>().find_first_not_of(' '), std::string::npos) << line;
+    }
   }
 }
 
@@ -126,6 +144,28 @@ INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, ::testing::ValuesIn(ExampleScrip
                              if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                            return name;
                          });
+
+// Every built operation of the lists is called by a step of an example
+// session, so each is seen working under qorhost and none goes missing from
+// the lists unnoticed.
+TEST(Examples, EveryOperationAppearsInAnExample) {
+  std::set<std::string> called;
+  for (const fs::path& script : ExampleScripts()) {
+    const nlohmann::json session = nlohmann::json::parse(ReadFile(script));
+    for (const auto& step : session["steps"])
+      if (step.contains("op")) called.insert(step["op"].get<std::string>());
+  }
+  std::string missing;
+#define QOR_OP(ret, name, params, args, kinds) \
+  if (!called.count(#name)) missing += " " #name;
+#define QOR_DECORATED(ret, name, params)
+#define QOR_PLANNED(ret, name, params, args, kinds)
+#include "module/all_operations.def"
+#undef QOR_OP
+#undef QOR_DECORATED
+#undef QOR_PLANNED
+  EXPECT_EQ(missing, "") << "operations no example calls";
+}
 
 TEST(Examples, TheBasicsAndTheFullDayExist) {
   const auto scripts = ExampleScripts();

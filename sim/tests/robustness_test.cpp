@@ -81,7 +81,7 @@ struct Entry {
 
 std::vector<Entry> Entries() {
   return {
-#define ELGIN_ENTRY(name, types, params, args, kinds) {#name, [](Draw& d) { return CallWith(&name, d); }},
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) {#name, [](Draw& d) { return CallWith(&name, d); }},
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
   };

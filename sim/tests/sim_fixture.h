@@ -18,7 +18,7 @@
 
 // The entry points, as the printer exports them.
 extern "C" {
-#define ELGIN_ENTRY(name, types, params, args, kinds) int name types;
+#define ELGIN_ENTRY(name, types, params, args, kinds, ...) int name types;
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
 }

@@ -35,6 +35,7 @@
 #include "platform/library.h"
 #include "sim/ecfsim_table.h"
 #include "tests/support/portable.h"
+#include "vendor/elgin_facts.h"
 
 extern char** environ;
 
@@ -43,22 +44,22 @@ namespace daygate {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-// The commands that register something on the printer.
-inline const std::set<std::string> kRegistering = {
-    "Elgin_AbreCupomMFD",           "Elgin_VendeItem",
-    "Elgin_AcrescimoDescontoItemMFD", "Elgin_IniciaFechamentoCupom",
-    "Elgin_EfetuaFormaPagamento",   "Elgin_TerminaFechamentoCupom",
-    "Elgin_CancelaItemGenerico",    "Elgin_CancelaItemAnterior",
-    "Elgin_CancelaCupom",           "Elgin_Suprimento",
-    "Elgin_Sangria",                "Elgin_RecebimentoNaoFiscal",
-    "Elgin_AbreComprovanteNaoFiscalVinculado", "Elgin_UsaComprovanteNaoFiscalVinculado",
-    "Elgin_FechaComprovanteNaoFiscalVinculado", "Elgin_AbreRelatorioGerencial",
-    "Elgin_RelatorioGerencial",     "Elgin_FechaRelatorioGerencial",
-    "Elgin_ReducaoZ"};
+// The commands that register something on the printer, cancellations
+// included: the entry list's Registers and Voids.
+inline const std::set<std::string> kRegistering = [] {
+  std::set<std::string> names;
+  for (const elgin::EntryFacts& e : elgin::kEntries)
+    if (e.Registering()) names.emplace(e.name);
+  return names;
+}();
 
-// Of those, the ones that void what was registered before them.
-inline const std::set<std::string> kVoiding = {"Elgin_CancelaItemGenerico", "Elgin_CancelaItemAnterior",
-                                               "Elgin_CancelaCupom"};
+// Of those, the ones that void what was registered before them (Voids).
+inline const std::set<std::string> kVoiding = [] {
+  std::set<std::string> names;
+  for (const elgin::EntryFacts& e : elgin::kEntries)
+    if (e.effect == elgin::Effect::Voids) names.emplace(e.name);
+  return names;
+}();
 
 inline bool IsRegistering(const std::string& fn) { return kRegistering.count(fn) > 0; }
 

@@ -33,12 +33,6 @@ struct Pass {
   bool commandsOnly = false;
 };
 
-bool IsSaleCommand(int fn) {
-  for (int c : kSaleCommands)
-    if (c == fn) return true;
-  return false;
-}
-
 void PrintTo(const Pass& p, std::ostream* os) { *os << p.name; }
 
 class FaultLoopTest : public FaultSession, public ::testing::WithParamInterface<Pass> {

@@ -89,11 +89,9 @@ struct Operator {
 
 inline constexpr int kQuestionCap = 40;
 
-// The commands of the sale whose re-sending only an operator's yes allows.
-inline const int kSaleCommands[] = {k_Elgin_AbreCupomMFD,           k_Elgin_VendeItem,
-                                    k_Elgin_AcrescimoDescontoItemMFD,
-                                    k_Elgin_IniciaFechamentoCupom,  k_Elgin_EfetuaFormaPagamento,
-                                    k_Elgin_TerminaFechamentoCupom, k_Elgin_RecebimentoNaoFiscal};
+// The commands whose re-sending only an operator's yes allows: those that
+// register something, cancellations aside (the entry list's Registers).
+inline bool IsSaleCommand(int fn) { return elgin::kEntries[fn].effect == elgin::Effect::Registers; }
 
 class FaultSession : public qortest::ModuleTest {
  protected:
@@ -495,7 +493,8 @@ inline void CheckRun(const Scenario& sc, const Session& clean, const Session& ru
     // Exactly once: a command the printer did not take may be sent again
     // (with or without the operator's yes); one it executed never is.
     if (const Step* c = clean.Find(s.key))
-      for (int fn : kSaleCommands) {
+      for (int fn = 0; fn < kFnCount; ++fn) {
+        if (!IsSaleCommand(fn)) continue;
         const int got = Registered(run, s.callsBegin, s.callsEnd, fn);
         const int want = Registered(clean, c->callsBegin, c->callsEnd, fn);
         if (got > want)
