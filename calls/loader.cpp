@@ -24,7 +24,7 @@ std::string Shown(const std::string& path) {
 // fails its start at the first one missing: that one is named.
 void ReportMissingEntryPoints(void* printer, const std::function<void(const std::string&)>& warn) {
   static const char* const kEntryPoints[] = {
-#define ELGIN_ENTRY(name, types, params, args, kinds) #name,
+#define ELGIN_ENTRY(name, ...) #name,
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
   };

@@ -90,13 +90,13 @@ int QOR_STDCALL Status(int* ack, int* st1, int* st2) {
   return answers->remaining_bytes() == 0 || answers->ConsumeIntegralInRange(0, 15) != 0 ? 1 : 0;
 }
 
-#define ELGIN_ENTRY(name, types, params, args, kinds) \
+#define ELGIN_ENTRY(name, types, params, args, kinds, effect, widths) \
   int QOR_STDCALL Fake_##name params { return std::apply([](auto... a) { return Answer(a...); }, std::make_tuple args); }
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
 
 void BindFakes() {
-#define ELGIN_ENTRY(name, types, params, args, kinds) Qor01100::name = &Fake_##name;
+#define ELGIN_ENTRY(name, types, params, args, kinds, effect, widths) Qor01100::name = &Fake_##name;
 #include "vendor/elgin_entries.def"
 #undef ELGIN_ENTRY
   Qor01100::Elgin_RelatorioGerencial = &Printing;
