@@ -87,10 +87,16 @@ struct Known {
 const Known kKnownOpen[] = {
     // The printed lines of a management report or linked voucher, and the
     // closing of some of them, are sent without examining their answer (the
-    // report's opening and closing carry the printer's messages), and these
-    // operations answer true whenever they ran to the end: a line the printer
-    // did not print (or a report that could not open, e.g. behind a coupon
-    // left open) still ends in true. Nothing fiscal is registered by them.
+    // report's opening and closing carry the printer's messages). The sale
+    // registry and the personal-credit receipts answer true whenever they ran
+    // to the end: a line the printer did not print (or a report that could
+    // not open, e.g. behind a coupon left open) still ends in true. Nothing
+    // fiscal is registered by them. The exchange voucher, the open-tables
+    // list and the table bill answer false when a block of their text was
+    // not taken; what remains of them here is an empty opening call that
+    // failed while the first block opened the report and all the text was
+    // printed, or a line the printer answered 1 for without printing it (a
+    // command not executed), which a report line's answer cannot tell.
     {"", " RegistroVenda: reported true, the printer carried out Elgin_RelatorioGerencial only"},
     {"", " RegistroVenda: reported true, the printer carried out Elgin_FechaRelatorioGerencial only"},
     {"", " ImprimeMesasAbertas: reported true, the printer carried out Elgin_RelatorioGerencial only"},
