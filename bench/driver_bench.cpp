@@ -31,7 +31,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "module/Qor01100.h"
+#include "coupon/operations.h"
 #include "hostlib/dialogs.h"
 #include "platform/dataset.h"
 #include "platform/env.h"
@@ -39,6 +39,8 @@
 #include "platform/stringlist.h"
 #include "platform/text.h"
 #include "platform/variant.h"
+#include "programming/operations.h"
+#include "session/operations.h"
 #include "sim/ecfsim_table.h"
 #include "tests/support/sale_records.h"
 

@@ -6,7 +6,7 @@
 // each list line names the operation, its C++ signature and its kinds, e.g.
 //   "text,dataset" (CarregaAliquota), "text->datetime" (DataMoviFiscal).
 // The C++ parameter and result types come from the operation's declaration
-// in module/Qor01100.h (only its type: the hosts never link the module, they
+// in module/operations.h (only its type: the hosts never link the module, they
 // resolve the plain name in the loaded library at run time); the parameter
 // names from the list line's declarations. The kinds
 // string names each parameter's JSON encoding, in order:

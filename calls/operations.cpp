@@ -3,7 +3,7 @@
 // the parameter names from its list line. Operations not built yet are
 // registered as planned: the hosts list them and refuse a call of one.
 #include "calls/adapter.h"
-#include "module/Qor01100.h"
+#include "module/operations.h"
 
 #define QOR_OP(ret, name, params, args, kinds) QORHOST_OPERATION_OF(Qor01100::name, name, kinds, #params, false);
 #define QOR_PLANNED(ret, name, params, args, kinds) QORHOST_OPERATION_OF(Qor01100::name, name, kinds, #params, true);

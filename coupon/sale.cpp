@@ -51,24 +51,24 @@ bool AbreCupom(rtl::Variant& Params) {
   const bool UtilTef = Optional(Params, "UTILTEF").AsBoolean();
 
   // Opened once: a retry after a lost answer asks the printer first.
-  Step abertura(Call("Elgin_AbreCupomMFD", Elgin_AbreCupomMFD, stIncluiCpf, stIncluiNome, stIncluiEndereco)
+  Step opening(Call("Elgin_AbreCupomMFD", Elgin_AbreCupomMFD, stIncluiCpf, stIncluiNome, stIncluiEndereco)
                     .Show(boNUtilTaa)
                     .Opening()
                     .Probe(record::CouponState));
   const bool tef = IsTefMode(IdUtilTef) && UtilTef;
-  const RetryEnd fim = RetryLoop(
+  const RetryEnd end = RetryLoop(
       [&] {
         stMensagemTaa.clear();
-        return abertura.Run();
+        return opening.Run();
       },
       [&] {
         if (!tef || !AskRetry(Msg("Imp_N_Resp"), stEsquemaCor)) return false;
         inTefErro = 1;
         return true;
       });
-  if (fim == RetryEnd::Declined && tef) return false;  // the host's record stays as it was
-  const bool ok = fim == RetryEnd::Succeeded;
-  if (fim != RetryEnd::Declined && UtilTef) boClieUtil = false;
+  if (end == RetryEnd::Declined && tef) return false;  // the host's record stays as it was
+  const bool ok = end == RetryEnd::Succeeded;
+  if (end != RetryEnd::Declined && UtilTef) boClieUtil = false;
 
   if (ok) {
     stCupNr = Nr_Cupom("", stEsquemaCor);
@@ -176,19 +176,19 @@ bool VendaItem(rtl::Variant& Params) {
                 doDesconto > 0 ? stDesconto : stAcrescimo);
 
   const bool tef = IsTefMode(IdUtilTef) && UtilTef;
-  const std::string pergunta = tef ? Msg("Imp_N_Resp")
+  const std::string question = tef ? Msg("Imp_N_Resp")
                                    : Msg("ErroItem") + "\r\n" + CdArvProd + " - " + rtl::Copy(NmProd, 1, 20) +
                                          "\r\n" + Msg("Deseja");
-  const RetryEnd fim = RetryLoop([&] { return item.Attempt(); }, [&] { return AskRetry(pergunta, stEsquemaCor); });
-  if (fim != RetryEnd::Succeeded) item.Undo();
-  if (fim == RetryEnd::Declined) {
+  const RetryEnd end = RetryLoop([&] { return item.Attempt(); }, [&] { return AskRetry(question, stEsquemaCor); });
+  if (end != RetryEnd::Succeeded) item.Undo();
+  if (end == RetryEnd::Declined) {
     if (!tef) return false;  // the host's record stays as it was
     Params = rtl::Variant::Record({{"INTTEFERRO", rtl::Variant(3)}});
     return false;
   }
   if (UtilTef) boClieUtil = false;
   Params = rtl::Variant::Record({{"INTTEFERRO", rtl::Variant(inTefErro)}, {"MENSAGEMTAA", rtl::Variant(stMensagemTaa)}});
-  return fim == RetryEnd::Succeeded;
+  return end == RetryEnd::Succeeded;
 }
 
 std::string Nr_Cupom(const std::string& stIgnorado, const std::string& stEsquemaCor) {

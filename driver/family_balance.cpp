@@ -10,42 +10,42 @@ namespace Qor01100 {
 
 namespace {
 
-bool Usavel(rtl::ClientDataSet* ds) { return ds && ds->Active(); }
+bool Usable(rtl::ClientDataSet* ds) { return ds && ds->Active(); }
 
-rtl::LocateOptions SemCaixa() {
+rtl::LocateOptions AnyCase() {
   rtl::LocateOptions o;
   o.caseInsensitive = true;
   return o;
 }
 
-bool AchaEmprestimo(rtl::ClientDataSet& emprestimo, const std::string& cdFamilia, const char* tipo) {
-  return emprestimo.Locate("CDFAMILISALD;IDTPMOVEXT",
-                           rtl::Variant(std::vector<rtl::Variant>{rtl::Variant(cdFamilia), rtl::Variant(tipo)}),
-                           SemCaixa());
+bool FindLoan(rtl::ClientDataSet& loans, const std::string& family, const char* kind) {
+  return loans.Locate("CDFAMILISALD;IDTPMOVEXT",
+                           rtl::Variant(std::vector<rtl::Variant>{rtl::Variant(family), rtl::Variant(kind)}),
+                           AnyCase());
 }
 
-double Valor(rtl::ClientDataSet& ds, const char* campo) { return ds.FieldByName(campo).AsFloat(); }
+double FieldValue(rtl::ClientDataSet& ds, const char* field) { return ds.FieldByName(field).AsFloat(); }
 
 }  // namespace
 
-double FamilyBalance(double saldo, const std::string& cdFamilia, rtl::ClientDataSet* familia,
-                     rtl::ClientDataSet* emprestimo) {
-  double valor = saldo;
-  bool achouFamilia = false;
-  if (Usavel(familia) && familia->Locate("CDFAMILISALD", rtl::Variant(cdFamilia), SemCaixa())) {
-    achouFamilia = true;
-    valor -= Valor(*familia, "VRSALDCONFAM");
+double FamilyBalance(double balance, const std::string& family, rtl::ClientDataSet* families,
+                     rtl::ClientDataSet* loans) {
+  double value = balance;
+  bool familyFound = false;
+  if (Usable(families) && families->Locate("CDFAMILISALD", rtl::Variant(family), AnyCase())) {
+    familyFound = true;
+    value -= FieldValue(*families, "VRSALDCONFAM");
   }
-  if (!Usavel(emprestimo)) return valor;
-  if (AchaEmprestimo(*emprestimo, cdFamilia, "D"))
-    valor -= Valor(*emprestimo, "VRMOVEXTCONS");
-  else if (achouFamilia && AchaEmprestimo(*emprestimo, cdFamilia, "C"))
-    valor += Valor(*emprestimo, "VRMOVEXTCONS");
-  return valor;
+  if (!Usable(loans)) return value;
+  if (FindLoan(*loans, family, "D"))
+    value -= FieldValue(*loans, "VRMOVEXTCONS");
+  else if (familyFound && FindLoan(*loans, family, "C"))
+    value += FieldValue(*loans, "VRMOVEXTCONS");
+  return value;
 }
 
-std::string FamilyBalanceLine(const std::string& nome, double valor) {
-  return hostlib::TamFixo(nome, 25) + hostlib::TamFixoR(FixedAmount(valor), 22) + "\n";
+std::string FamilyBalanceLine(const std::string& name, double value) {
+  return hostlib::TamFixo(name, 25) + hostlib::TamFixoR(FixedAmount(value), 22) + "\n";
 }
 
 }  // namespace Qor01100

@@ -9,8 +9,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "module/Qor01100.h"
+#include "driver/state.h"
 #include "platform/env.h"
+#include "session/operations.h"
 
 namespace {
 

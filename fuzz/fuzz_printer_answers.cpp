@@ -15,10 +15,15 @@
 
 #include <unistd.h>
 
-#include "module/Qor01100.h"
+#include "driver/operations.h"
+#include "driver/state.h"
+#include "fiscal/operations.h"
 #include "hostlib/dialogs.h"
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "programming/operations.h"
+#include "session/operations.h"
+#include "vendor/elgin.h"
 
 namespace {
 

@@ -33,12 +33,16 @@
 
 #include <unistd.h>
 
-#include "module/Qor01100.h"
+#include "coupon/operations.h"
+#include "driver/state.h"
 #include "hostlib/dialogs.h"
+#include "nonfiscal/operations.h"
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/stringlist.h"
+#include "receipts/operations.h"
 #include "receipts/receipt_texts.h"
+#include "vendor/elgin.h"
 
 namespace {
 

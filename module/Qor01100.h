@@ -16,10 +16,4 @@
 #include "driver/state.h"
 #include "vendor/elgin.h"
 
-#include "coupon/operations.h"       // opening, items, closing, footer, cancellations, table bill
-#include "fiscal/operations.h"       // readings, queries, clock, Z data, fiscal files
-#include "nonfiscal/operations.h"    // cash movements, reports, vouchers, drawer and printer state
-#include "programming/operations.h"  // tax rates, totalizers, payment methods, report names
-#include "receipts/operations.h"     // consumer debit and personal credit receipts
-#include "reports/operations.h"      // product report, sale registry, transfers
-#include "session/operations.h"      // start, port, printer check, identification
+#include "module/operations.h"

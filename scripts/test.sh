@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test: once in the normal build, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer; then the Windows lane
+# Builds and runs every test: once in the normal build, then clang-tidy over
+# what changed since its recorded base when clang-tidy is installed
+# (scripts/tidy.sh), once under AddressSanitizer and
+# UndefinedBehaviorSanitizer; then the Windows lane
 # (scripts/test-windows.sh: both Windows architectures built and checked,
 # the 64-bit tests under wine); then each fuzz target for a short fixed time
 # when clang is installed (scripts/fuzz.sh).
@@ -11,6 +13,7 @@ jobs=$(nproc)
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$jobs"
 ctest --preset default -j "$jobs"
+bash scripts/tidy.sh
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan -j "$jobs"

@@ -4,9 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "coupon/operations.h"
+#include "driver/datamodule/dtmElgin01100.h"
+#include "driver/operations.h"
+#include "driver/state.h"
 #include "hostlib/cripto.h"
 #include "platform/format.h"
+#include "programming/operations.h"
 #include "tests/support/module_helpers.h"
 
 namespace {

@@ -6,7 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "coupon/operations.h"
+#include "driver/datamodule/dtmElgin01100.h"
+#include "driver/frame.h"
+#include "driver/operations.h"
+#include "driver/state.h"
 #include "platform/text.h"
 #include "tests/support/module_helpers.h"
 #include "vendor/elgin_facts.h"
@@ -19,8 +23,8 @@ using qortest::Lines;
 using rtl::Variant;
 
 // One movement row of the host's sale.
-struct Mov {
-  Mov(std::string tipo_, std::string cd_, double valor_, std::string ordem_ = "1", std::string id_ = "")
+struct Movement {
+  Movement(std::string tipo_, std::string cd_, double valor_, std::string ordem_ = "1", std::string id_ = "")
       : tipo(std::move(tipo_)), cd(std::move(cd_)), valor(valor_), ordem(std::move(ordem_)), id(std::move(id_)) {}
   std::string tipo;   // IDTIPOMOVIVE
   std::string cd;     // CDTIPORECE
@@ -36,12 +40,12 @@ struct Mov {
 // The host's movement packet; its payment-type index lists the kinds in
 // descending order (cards before cash, so the change comes from the cash).
 // A packet the host got wrong: without one field, or with the amount held as a text.
-struct Defeito {
+struct Fault {
   std::string semCampo;
   std::string valorTexto;  // VRMOVIVEND as a text field holding this
 };
 
-Variant Movimentos(const std::vector<Mov>& rows, bool comIndice = true, const Defeito& defeito = {}) {
+Variant Movimentos(const std::vector<Movement>& rows, bool comIndice = true, const Fault& defeito = {}) {
   rtl::ClientDataSet ds;
   const rtl::FieldType S = rtl::FieldType::String, F = rtl::FieldType::Float, D = rtl::FieldType::DateTime;
   const qortest::Column campos[] = {
@@ -59,7 +63,7 @@ Variant Movimentos(const std::vector<Mov>& rows, bool comIndice = true, const De
   ds.CreateDataSet();
   const double base = rtl::EncodeDate(2026, 3, 5) + rtl::EncodeTime(9, 0, 0, 0);
   int i = 0;
-  for (const Mov& m : rows) {
+  for (const Movement& m : rows) {
     std::vector<std::pair<std::string, Variant>> campos = {{"CDFILIAL", Variant("0001")},
                                {"IDTIPOMOVIVE", m.tipo},
                                {"DTHRINCMOV", base + (i++) / 1440.0},
@@ -98,9 +102,9 @@ Variant TiposRece() {
 }
 
 // The host's positional list with the values of a plain sale.
-struct Fecha {
+struct Closing {
   std::vector<Variant> el = std::vector<Variant>(61);
-  Fecha() {
+  Closing() {
     el[1] = Variant("CONSUMIDOR NAO IDENTIFICADO");
     el[2] = Variant("001");
     el[4] = Variant(false);
@@ -122,7 +126,7 @@ struct Fecha {
     el[44] = Variant("11.222.333/0001-81");
     el[51] = Variant(0.0);
   }
-  void Pagamentos(const std::vector<Mov>& rows) { el[13] = Movimentos(rows); }
+  void Pagamentos(const std::vector<Movement>& rows) { el[13] = Movimentos(rows); }
 };
 
 class ClosingTest : public qortest::PrinterTest {
@@ -159,12 +163,12 @@ class ClosingTest : public qortest::PrinterTest {
   // Cancels the coupon left open, directly on the printer.
   void CancelaCupom() { reinterpret_cast<int (*)()>(sim.Entry("Elgin_CancelaCupom"))(); }
 
-  bool Fechar(const Fecha& f, Variant& ret, rtl::StringList* tef = nullptr) {
+  bool Fechar(const Closing& f, Variant& ret, rtl::StringList* tef = nullptr) {
     if (ret.IsEmpty()) ret = Variant::CreateArray(4);
     return Qor01100::FechaCupom(Variant(f.el), tef, ret);
   }
 
-  std::string Rodape() {
+  std::string Footer() {
     auto t = Calls("Elgin_TerminaFechamentoCupom");
     return t.empty() ? std::string("<no end of coupon>") : t.back().args[0].get<std::string>();
   }
@@ -184,7 +188,7 @@ TEST_F(ClosingTest, ASaleWithDiscountsTwoPaymentsAndChange) {
   }
   ClearJournal();
 
-  Fecha f;
+  Closing f;
   f.el[4] = Variant(true);      // the change as a non-fiscal receipt
   f.el[6] = Variant(5.999);     // subtotal discount: truncated to 5,99
   f.el[7] = Variant(5.99);      // change
@@ -198,7 +202,7 @@ TEST_F(ClosingTest, ASaleWithDiscountsTwoPaymentsAndChange) {
   EXPECT_EQ(ArgsOf("Elgin_EfetuaFormaPagamento"),
             (std::vector<json>{{"Cartao Credito", "20,00"}, {"Dinheiro", "20,00"}}))
       << "in the order of the host's payment-type index";
-  EXPECT_EQ(Rodape(), "CONSUMIDOR NAO IDENTIFICADO\n"
+  EXPECT_EQ(Footer(), "CONSUMIDOR NAO IDENTIFICADO\n"
                       "Val Aprox Tributos R$ 6,80 (19,99%) Fonte:IBPT\n"
                       "\n"
                       "Operador: 7 - MARIA\n" +
@@ -228,7 +232,7 @@ TEST_F(ClosingTest, ASaleWithDiscountsTwoPaymentsAndChange) {
 }
 
 TEST_F(ClosingTest, StartOfClosingByDiscountAndServiceCharge) {
-  struct Caso {
+  struct Case {
     const char* name;
     double desconto, servico;
     json args;
@@ -239,10 +243,10 @@ TEST_F(ClosingTest, StartOfClosingByDiscountAndServiceCharge) {
       {"service charge", 0, 2.5, {"A", "$", "2,50"}, "Elgin_IniciaFechamentoCupom : a - $ - 2,50"},
       {"neither", 0, 0, {"d", "$", "0"}, "Elgin_IniciaFechamentoCupom : d - $ - 0"},
   };
-  for (const Caso& c : casos) {
+  for (const Case& c : casos) {
     SCOPED_TRACE(c.name);
     CupomCom(50);
-    Fecha f;
+    Closing f;
     f.el[6] = Variant(c.desconto);
     f.el[8] = Variant(c.servico);
     f.Pagamentos({{"E", "001", 100}});
@@ -258,7 +262,7 @@ TEST_F(ClosingTest, StartOfClosingByDiscountAndServiceCharge) {
 
 TEST_F(ClosingTest, PaymentsAreSentFromTheirDecimalValueUnder16CharacterNames) {
   CupomCom(1.12);
-  Fecha f;
+  Closing f;
   f.Pagamentos({{"E", "006", 1.115}});  // 1.115 is 1.11499999... as a double
   Variant ret;
   ASSERT_TRUE(Fechar(f, ret));
@@ -267,7 +271,7 @@ TEST_F(ClosingTest, PaymentsAreSentFromTheirDecimalValueUnder16CharacterNames) {
 }
 
 TEST_F(ClosingTest, TransferRowsArePaidButCountOnlyInATransferSale) {
-  struct Caso {
+  struct Case {
     const char* name;
     std::string modo;
     bool tef;
@@ -276,10 +280,10 @@ TEST_F(ClosingTest, TransferRowsArePaidButCountOnlyInATransferSale) {
       {"no transfer sale: only cash rows count", "N", false, "MINAS LEGAL: 11222333 05032026 1000"},
       {"transfer sale: both count", "S", true, "MINAS LEGAL: 11222333 05032026 4000"},
   };
-  for (const Caso& c : casos) {
+  for (const Case& c : casos) {
     SCOPED_TRACE(c.name);
     CupomCom(40);
-    Fecha f;
+    Closing f;
     f.el[9] = Variant(c.modo);
     f.el[11] = Variant(c.tef);
     f.el[43] = Variant("MG");
@@ -288,7 +292,7 @@ TEST_F(ClosingTest, TransferRowsArePaidButCountOnlyInATransferSale) {
     ASSERT_TRUE(Fechar(f, ret));
     EXPECT_EQ(ArgsOf("Elgin_EfetuaFormaPagamento"),
               (std::vector<json>{{"Cartao Debito", "30,00"}, {"Dinheiro", "10,00"}}));
-    auto linhas = Lines(Rodape());
+    auto linhas = Lines(Footer());
     ASSERT_GE(linhas.size(), 3u);
     EXPECT_EQ(linhas[2], c.estado);
   }
@@ -317,63 +321,63 @@ const std::vector<qortest::Column> kSaldoCred = {{"CDFAMILISALD", rtl::FieldType
 // sale stage, and the host can close it again with good packets.
 TEST_F(ClosingTest, PacketsThatCannotBePaidSendNothing) {
   const Variant semIndice = Movimentos({{"E", "001", 10}}, false);
-  const struct Caso {
+  const struct Case {
     const char* nome;
-    std::function<void(Fecha&)> estraga;
+    std::function<void(Closing&)> estraga;
     const char* motivo;  // in the message
   } casos[] = {
-      {"no payment row", [](Fecha& f) { f.el[13] = Movimentos({{"S", "001", 10}}); }, "nao tem pagamentos"},
-      {"no row at all", [](Fecha& f) { f.el[13] = Movimentos({}); }, "nao tem pagamentos"},
-      {"no movement packet", [](Fecha& f) { f.el[13] = Variant(); }, "elemento 13"},
-      {"no payment-type index", [&](Fecha& f) { f.el[13] = semIndice; }, "idxIDTIPORECE"},
-      {"no movement kind", [](Fecha& f) { f.el[13] = Movimentos({{"E", "001", 10}}, true, {"IDTIPOMOVIVE", ""}); },
+      {"no payment row", [](Closing& f) { f.el[13] = Movimentos({{"S", "001", 10}}); }, "nao tem pagamentos"},
+      {"no row at all", [](Closing& f) { f.el[13] = Movimentos({}); }, "nao tem pagamentos"},
+      {"no movement packet", [](Closing& f) { f.el[13] = Variant(); }, "elemento 13"},
+      {"no payment-type index", [&](Closing& f) { f.el[13] = semIndice; }, "idxIDTIPORECE"},
+      {"no movement kind", [](Closing& f) { f.el[13] = Movimentos({{"E", "001", 10}}, true, {"IDTIPOMOVIVE", ""}); },
        "a tabela de movimentos (elemento 13) nao tem o campo IDTIPOMOVIVE"},
-      {"no amount", [](Fecha& f) { f.el[13] = Movimentos({{"E", "001", 10}}, true, {"VRMOVIVEND", ""}); },
+      {"no amount", [](Closing& f) { f.el[13] = Movimentos({{"E", "001", 10}}, true, {"VRMOVIVEND", ""}); },
        "VRMOVIVEND"},
-      {"an amount that is not a number", [](Fecha& f) { f.el[13] = Movimentos({{"E", "001", 10}}, true, {"", "dez"}); },
+      {"an amount that is not a number", [](Closing& f) { f.el[13] = Movimentos({{"E", "001", 10}}, true, {"", "dez"}); },
        "dez"},
       {"no change order, which the movement index needs",
-       [](Fecha& f) { f.el[13] = Movimentos({{"E", "001", 10}}, true, {"NRORDTROCO", ""}); },
+       [](Closing& f) { f.el[13] = Movimentos({{"E", "001", 10}}, true, {"NRORDTROCO", ""}); },
        "a tabela de movimentos (elemento 13) nao tem o campo NRORDTROCO; o indice idxNRORDTROCO precisa de "
        "NRORDTROCO e DTHRINCMOV"},
       {"no movement time, which the movement index needs",
-       [](Fecha& f) { f.el[13] = Movimentos({{"E", "001", 10}}, true, {"DTHRINCMOV", ""}); },
+       [](Closing& f) { f.el[13] = Movimentos({{"E", "001", 10}}, true, {"DTHRINCMOV", ""}); },
        "nao tem o campo DTHRINCMOV; o indice idxNRORDTROCO"},
-      {"movements given as a text", [](Fecha& f) { f.el[13] = Variant("<DATAPACKET/>"); },
+      {"movements given as a text", [](Closing& f) { f.el[13] = Variant("<DATAPACKET/>"); },
        "a tabela de movimentos (elemento 13) nao e um pacote de dados: Invalid data packet"},
-      {"payment types without a name", [](Fecha& f) { f.el[14] = Saldos({{"CDTIPORECE", rtl::FieldType::String, 3}}); },
+      {"payment types without a name", [](Closing& f) { f.el[14] = Saldos({{"CDTIPORECE", rtl::FieldType::String, 3}}); },
        "a tabela de tipos de recebimento (elemento 14) nao tem os campos NMTIPORECE, IDTIPORECE"},
-      {"an empty text for the family balances", [](Fecha& f) { f.el[33] = Variant(""); },
+      {"an empty text for the family balances", [](Closing& f) { f.el[33] = Variant(""); },
        "(elemento 33) nao e um pacote de dados: Invalid data packet: a String value"},
-      {"a number for the loans", [](Fecha& f) { f.el[34] = Variant(7); }, "(elemento 34) nao e um pacote de dados"},
+      {"a number for the loans", [](Closing& f) { f.el[34] = Variant(7); }, "(elemento 34) nao e um pacote de dados"},
       {"balances without the balance, in a total-balance sale",
-       [](Fecha& f) {
+       [](Closing& f) {
          f.el[36] = Variant("1");
          f.el[27] = Variant("0");
          f.el[32] = Saldos(kSaldoCred, "VRSALDCONFAM");
        },
        "a tabela de saldos das familias (elemento 32) nao tem o campo VRSALDCONFAM"},
       {"balances without the family name, in a per-family sale",
-       [](Fecha& f) {
+       [](Closing& f) {
          f.el[36] = Variant("1");
          f.el[27] = Variant("1");
          f.el[32] = Saldos(kSaldoCred, "NMFAMILISALD");
        },
        "(elemento 32) nao tem o campo NMFAMILISALD"},
       {"a bad packet in a transfer sale, before its printer check",
-       [](Fecha& f) {
+       [](Closing& f) {
          f.el[9] = Variant("T");
          f.el[11] = Variant(true);
          f.el[33] = Variant("");
        },
        "elemento 33"},
   };
-  for (const Caso& c : casos) {
+  for (const Case& c : casos) {
     SCOPED_TRACE(c.nome);
     CupomCom(10);
     Qor01100::stMensagemTaa.clear();
     Qor01100::boClieUtil = true;
-    Fecha f;
+    Closing f;
     f.Pagamentos({{"E", "001", 10}});
     c.estraga(f);
     Variant ret;
@@ -390,7 +394,7 @@ TEST_F(ClosingTest, PacketsThatCannotBePaidSendNothing) {
     for (const std::string& l : DebugLog()) logado |= l.find("ERRO!!! FechaCupom: ") != std::string::npos;
     EXPECT_TRUE(logado);
     // The host closes again with good packets.
-    Fecha bom;
+    Closing bom;
     bom.Pagamentos({{"E", "001", 10}});
     Variant ret2;
     EXPECT_TRUE(Fechar(bom, ret2));
@@ -421,7 +425,7 @@ TEST_F(ClosingTest, AClosingThatStopsMidwaySaysWhereAndWhy) {
     Qor01100::stMensagemTaa.clear();
     if (c.lanca) sim.raise(c.fn, 1);
     else sim.fail(c.fn, -1, 1);
-    Fecha f;
+    Closing f;
     f.el[5] = Variant(false);
     f.Pagamentos({{"E", "001", 10}});
     Variant ret;
@@ -451,7 +455,7 @@ TEST_F(ClosingTest, ArgumentsWithoutPacketsSendNothing) {
 }
 
 TEST_F(ClosingTest, FailureRuleWithoutDialogsStopsAtOnce) {
-  struct Caso {
+  struct Case {
     const char* name;
     const char* fn;
     std::string modo;
@@ -461,14 +465,14 @@ TEST_F(ClosingTest, FailureRuleWithoutDialogsStopsAtOnce) {
       {"start refused, no transfer sale", "Elgin_IniciaFechamentoCupom", "N", false, true},
       {"end refused, transfer sale on a self-service terminal", "Elgin_TerminaFechamentoCupom", "S", true, false},
   };
-  for (const Caso& c : casos) {
+  for (const Case& c : casos) {
     SCOPED_TRACE(c.name);
     Qor01100::boNUtilTaa = true;
     CupomCom(10);
     Qor01100::boNUtilTaa = c.operador;
     Qor01100::boClieUtil = true;
     sim.fail(c.fn, -1, 1);
-    Fecha f;
+    Closing f;
     f.el[5] = Variant(false);
     f.el[9] = Variant(c.modo);
     f.el[11] = Variant(c.tef);
@@ -491,7 +495,7 @@ TEST_F(ClosingTest, FailureRuleAsksTheOperatorInATransferSale) {
     CupomCom(10);
     sim.fail(fn, -1, 1);
     answers.push_back(true);
-    Fecha f;
+    Closing f;
     f.el[9] = Variant("S");
     f.el[11] = Variant(true);
     f.Pagamentos({{"E", "001", 10}});
@@ -510,7 +514,7 @@ TEST_F(ClosingTest, FailureRuleAsksTheOperatorInATransferSale) {
   CupomCom(10);
   sim.fail("Elgin_EfetuaFormaPagamento", -1, 1);
   answers.push_back(false);
-  Fecha f;
+  Closing f;
   f.el[9] = Variant("T");
   f.el[11] = Variant(true);
   f.Pagamentos({{"E", "001", 10}});
@@ -520,14 +524,14 @@ TEST_F(ClosingTest, FailureRuleAsksTheOperatorInATransferSale) {
 }
 
 TEST_F(ClosingTest, PrinterCheckOnlyInTransferModeT) {
-  struct Caso {
+  struct Case {
     const char* modo;
     bool checked;
   } casos[] = {{"T", true}, {"S", false}};
-  for (const Caso& c : casos) {
+  for (const Case& c : casos) {
     SCOPED_TRACE(c.modo);
     CupomCom(10);
-    Fecha f;
+    Closing f;
     f.el[9] = Variant(c.modo);
     f.el[11] = Variant(true);
     f.Pagamentos({{"E", "001", 10}});
@@ -560,7 +564,7 @@ TEST_F(ClosingTest, APaymentTheLibraryThrowsOnIsDecidedByThePrinter) {
     CupomCom(10);
     sim.raise("Elgin_EfetuaFormaPagamento", 1);
     if (tef) answers.push_back(true);
-    Fecha f;
+    Closing f;
     f.el[9] = Variant(tef ? "S" : "N");
     f.el[11] = Variant(tef);
     f.Pagamentos({{"E", "001", 10}});
@@ -585,8 +589,8 @@ TEST_F(ClosingTest, APaymentTheLibraryThrowsOnIsDecidedByThePrinter) {
 
 TEST_F(ClosingTest, UnknownPaymentTypeUsesTheMovementsOwnMethod) {
   CupomCom(10);
-  Fecha f;
-  Mov m{"E", "099", 10};
+  Closing f;
+  Movement m{"E", "099", 10};
   m.dsImp = "Cartao Debito";
   m.id = "4";
   f.Pagamentos({m});
@@ -597,8 +601,8 @@ TEST_F(ClosingTest, UnknownPaymentTypeUsesTheMovementsOwnMethod) {
 
 TEST_F(ClosingTest, CardBankRowsLookUpTheOriginalType) {
   CupomCom(10);
-  Fecha f;
-  Mov m{"T", "099", 10};
+  Closing f;
+  Movement m{"T", "099", 10};
   m.banco = "341";
   m.orig = "002";
   f.el[9] = Variant("S");
@@ -611,19 +615,19 @@ TEST_F(ClosingTest, CardBankRowsLookUpTheOriginalType) {
 
 TEST_F(ClosingTest, ABadElementDoesNotLoseTheOnesAfterIt) {
   CupomCom(10);
-  Fecha f;
+  Closing f;
   f.el[19] = Variant::Null();  // consumer CPF
   f.el[22] = Variant("8");
   f.el[23] = Variant("JOAO");
   f.Pagamentos({{"E", "001", 10}});
   Variant ret;
   ASSERT_TRUE(Fechar(f, ret));
-  EXPECT_NE(Rodape().find("Operador: 8 - JOAO\n"), std::string::npos);
+  EXPECT_NE(Footer().find("Operador: 8 - JOAO\n"), std::string::npos);
 }
 
 TEST_F(ClosingTest, AgreementPaymentSelectsTheAgreementFooter) {
   CupomCom(10);
-  Fecha f;
+  Closing f;
   f.el[15] = Variant("C1");
   f.el[16] = Variant("EMPRESA X");
   f.el[17] = Variant("55");
@@ -631,7 +635,7 @@ TEST_F(ClosingTest, AgreementPaymentSelectsTheAgreementFooter) {
   f.Pagamentos({{"E", "003", 10}});
   Variant ret;
   ASSERT_TRUE(Fechar(f, ret));
-  auto linhas = Lines(Rodape());
+  auto linhas = Lines(Footer());
   ASSERT_GE(linhas.size(), 4u);
   EXPECT_EQ(linhas[2], "Convênio ..: C1 - EMPRESA X");
   EXPECT_EQ(linhas[3], "Consumidor : 55 - ANA");
@@ -639,7 +643,7 @@ TEST_F(ClosingTest, AgreementPaymentSelectsTheAgreementFooter) {
 
 TEST_F(ClosingTest, ConsumerAccountPaymentsReduceTheBalance) {
   CupomCom(30);
-  Fecha f;
+  Closing f;
   f.el[36] = Variant("2");
   f.el[27] = Variant("0");
   f.el[37] = Variant(100.0);  // balance before the sale
@@ -647,14 +651,14 @@ TEST_F(ClosingTest, ConsumerAccountPaymentsReduceTheBalance) {
   f.Pagamentos({{"E", "004", 10, "1"}, {"E", "005", 5, "2"}, {"E", "001", 15, "3"}});
   Variant ret;
   ASSERT_TRUE(Fechar(f, ret));
-  auto linhas = Lines(Rodape());
+  auto linhas = Lines(Footer());
   ASSERT_GE(linhas.size(), 4u);
   EXPECT_EQ(linhas[2], "Saldo Final :   87,50");  // 100 - (10 + 5) + 2,50
   EXPECT_EQ(linhas[3], "Preço subsidiado:  2,50");
 }
 
 TEST_F(ClosingTest, StateProgrammesAndTaxLine) {
-  struct Caso {
+  struct Case {
     const char* name;
     std::string uf;
     double imposto;
@@ -673,10 +677,10 @@ TEST_F(ClosingTest, StateProgrammesAndTaxLine) {
         "\rESTABELECIMENTO INCLUIDO NO PROGRAMA DE ", "\rCONCESSAO DE CREDITOS - LEI nº 4.159/08.",
         "\r\x1b" "ENOTA LEGAL:\x1b" "F ICMS = 1.234,56", ""}},
   };
-  for (const Caso& c : casos) {
+  for (const Case& c : casos) {
     SCOPED_TRACE(c.name);
     CupomCom(25);
-    Fecha f;
+    Closing f;
     f.el[19] = Variant("12345678909999");
     f.el[43] = Variant(c.uf);
     f.el[50] = Variant(1234.56);
@@ -684,14 +688,14 @@ TEST_F(ClosingTest, StateProgrammesAndTaxLine) {
     f.Pagamentos({{"E", "001", 25}});
     Variant ret;
     ASSERT_TRUE(Fechar(f, ret));
-    auto linhas = Lines(Rodape());
+    auto linhas = Lines(Footer());
     ASSERT_GE(linhas.size(), c.inicio.size());
     EXPECT_EQ(std::vector<std::string>(linhas.begin(), linhas.begin() + c.inicio.size()), c.inicio);
   }
 }
 
 TEST_F(ClosingTest, TableLoyaltyPasswordAndConsumerLine) {
-  struct Caso {
+  struct Case {
     const char* name;
     std::string mesa;
     Variant consumidor;  // element 60
@@ -707,12 +711,12 @@ TEST_F(ClosingTest, TableLoyaltyPasswordAndConsumerLine) {
         "ECF:001-Conf.Mesa -CER: 000010- COO: 000123", "SENHA : 42Comanda : 12345   - ", "Operador: 7 - MARIA",
         "MAKER", "    Nesta compra voce ganhou 10 DOTZ    ", "Nesta compra voce ganhou 2,5 DOTZ extras"}},
   };
-  for (Caso& c : casos) {
+  for (Case& c : casos) {
     SCOPED_TRACE(c.name);
     for (auto& l : c.esperado)
       if (l == "MAKER") l = Maker();
     CupomCom(10);
-    Fecha f;
+    Closing f;
     f.el[17] = Variant("55");
     f.el[18] = Variant("ANA");
     f.el[21] = Variant(c.mesa);
@@ -725,30 +729,30 @@ TEST_F(ClosingTest, TableLoyaltyPasswordAndConsumerLine) {
     f.Pagamentos({{"E", "001", 10}});
     Variant ret;
     ASSERT_TRUE(Fechar(f, ret));
-    EXPECT_EQ(Lines(Rodape()), c.esperado);
+    EXPECT_EQ(Lines(Footer()), c.esperado);
   }
 }
 
 TEST_F(ClosingTest, ReducedVoucherInsideTheFooter) {
-  struct Caso {
+  struct Case {
     const char* modo;
     std::string imprime;
     bool dentro;
   } casos[] = {{"T", "S", true}, {"T", "N", false}, {"S", "S", false}};
-  for (const Caso& c : casos) {
+  for (const Case& c : casos) {
     SCOPED_TRACE(std::string(c.modo) + c.imprime);
     CupomCom(10);
     rtl::StringList tef;
     tef.Add("REDE X - VIA REDUZIDA");
     tef.Add("NSU 000123 AUT 654321");
-    Fecha f;
+    Closing f;
     f.el[9] = Variant(c.modo);
     f.el[11] = Variant(true);
     f.el[40] = Variant(c.imprime);
     f.Pagamentos({{"T", "002", 10}});
     Variant ret;
     ASSERT_TRUE(Fechar(f, ret, &tef));
-    const std::string rodape = Rodape();
+    const std::string rodape = Footer();
     EXPECT_EQ(rodape.find("REDE X - VIA REDUZIDA\nNSU 000123 AUT 654321\n") != std::string::npos, c.dentro);
   }
 }
@@ -756,7 +760,7 @@ TEST_F(ClosingTest, ReducedVoucherInsideTheFooter) {
 TEST_F(ClosingTest, ChangeReceiptOutcomeDoesNotChangeTheResult) {
   CupomCom(10);
   sim.fail("Elgin_RecebimentoNaoFiscal", 0, 1);
-  Fecha f;
+  Closing f;
   f.el[4] = Variant(true);
   f.el[5] = Variant(false);
   f.el[7] = Variant(2.5);
@@ -769,7 +773,7 @@ TEST_F(ClosingTest, ChangeReceiptOutcomeDoesNotChangeTheResult) {
 
 TEST_F(ClosingTest, ASmallResultArrayIsGrown) {
   CupomCom(10);
-  Fecha f;
+  Closing f;
   f.Pagamentos({{"E", "001", 10}});
   Variant ret = Variant::CreateArray(1);
   ASSERT_TRUE(Fechar(f, ret));
@@ -815,7 +819,7 @@ TEST_F(ClosingTest, TheTapeReadsLikeACoupon) {
     Variant p = ItemRecord(i.cod, i.nome, i.qtde, i.valor, {{"DESCONT", i.desconto}, {"ACRESCIMO", i.acrescimo}});
     ASSERT_TRUE(Qor01100::VendaItem(p));
   }
-  Fecha f1;
+  Closing f1;
   f1.el[1] = Variant("Obrigado pela preferencia!");
   f1.el[4] = Variant(true);
   f1.el[6] = Variant(5.999);
@@ -837,7 +841,7 @@ TEST_F(ClosingTest, TheTapeReadsLikeACoupon) {
   rtl::StringList tef;
   tef.Add("REDE - CARTAO DEBITO");
   tef.Add("NSU 000123456  AUT 654321");
-  Fecha f2;
+  Closing f2;
   f2.el[1] = Variant("Obrigado pela preferencia!");
   f2.el[9] = Variant("T");
   f2.el[11] = Variant(true);
@@ -903,7 +907,7 @@ class ExactlyOnceTest : public ClosingTest {
     Variant item =
         ItemRecord("101", "PRODUTO", 2, 10.99, {{"DESCONT", 1.98}, {"IDUTILTEF", modo}, {"UTILTEF", Variant(tef)}});
     if (!Qor01100::VendaItem(item)) return false;
-    Fecha f;
+    Closing f;
     f.el[6] = Variant(0.50);
     f.el[7] = Variant(0.49);
     f.el[9] = modo;
@@ -948,7 +952,7 @@ TEST_F(ExactlyOnceTest, EachRegisteringStepIsRegisteredOnce) {
       registrados[c.fn] = Executados(c.fn);
   ASSERT_EQ(registrados.size(), 6u) << "opening, item, its discount, closing start, payments, closing end";
 
-  struct Modo {
+  struct Mode {
     const char* nome;
     bool perda;     // lost answer (else: not executed)
     bool operador;  // the retry question can be asked (else a self-service terminal)
@@ -956,7 +960,7 @@ TEST_F(ExactlyOnceTest, EachRegisteringStepIsRegisteredOnce) {
                {"lost answer, with the question", true, true},
                {"lost answer, self-service", true, false}};
   for (const auto& [fn, vezes] : registrados) {
-    for (const Modo& m : modos) {
+    for (const Mode& m : modos) {
       SCOPED_TRACE(fn + ": " + m.nome);
       Novo();
       Qor01100::boNUtilTaa = m.operador;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "coupon/operations.h"
 #include "tests/support/module_helpers.h"
 
 namespace {

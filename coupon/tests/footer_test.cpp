@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "coupon/operations.h"
+#include "driver/frame.h"
 #include "tests/support/module_helpers.h"
 
 namespace {
@@ -13,7 +14,7 @@ using qortest::ModuleTest;
 using qortest::Row;
 
 // The footer's arguments with the values of a plain sale.
-struct Rodape {
+struct Footer {
   int32_t orcamento = 8;
   std::string tipoVendaCons, primeira = "CPF/CNPJ: 12345678909", imposto = "Val Aprox Tributos R$ 1,00 (10,00%) Fonte:IBPT";
   std::string estado, uf = "SP", cdCli, nmCli, cdCons, nmCons, cdOp = "7", nmOp = "MARIA", mesa, senha;
@@ -63,13 +64,13 @@ class FooterTest : public ModuleTest {
 };
 
 TEST_F(FooterTest, PlainSaleHasOperatorMakerAndObservation) {
-  Rodape r;
+  Footer r;
   r.obs = "Volte sempre";
   EXPECT_EQ(r.Call(), r.primeira + "\n" + r.imposto + "\n" + "\n" + Operador() + "\n" + Maker() + "\n" + "Volte sempre");
 }
 
 TEST_F(FooterTest, OptionalLinesStopAtTheBudget) {
-  Rodape r;
+  Footer r;
   r.estado = "MINAS LEGAL: 12345678 05032026 1000";
   r.mesa = "Mesa  : 12           - ";
   r.ecf = "001";
@@ -103,7 +104,7 @@ TEST_F(FooterTest, OptionalLinesStopAtTheBudget) {
 // A budget below zero (the smallest integer included, whose room left used
 // to overflow) leaves no room, as zero does; the largest fits every line.
 TEST_F(FooterTest, BudgetsOutsideTheUsualRangeAreClamped) {
-  Rodape r;
+  Footer r;
   r.cdCli = "C1";
   r.nmCli = "JOSE";
   r.obs = "Volte sempre";
@@ -123,7 +124,7 @@ TEST_F(FooterTest, BudgetsOutsideTheUsualRangeAreClamped) {
 }
 
 TEST_F(FooterTest, CustomerAndConsumerLinesAreCutTo48Columns) {
-  Rodape r;
+  Footer r;
   r.cdCli = "000123";
   r.nmCli = std::string(60, 'N');
   r.cdCons = "000456";
@@ -137,15 +138,15 @@ TEST_F(FooterTest, CustomerAndConsumerLinesAreCutTo48Columns) {
 }
 
 TEST_F(FooterTest, ConsumerLineNeedsTheFlagAndACode) {
-  struct Caso {
+  struct Case {
     const char* name;
     bool flag;
     std::string code;
     bool shown;
   } casos[] = {{"flag and code", true, "55", true}, {"flag off", false, "55", false}, {"no code", true, "", false}};
-  for (const Caso& c : casos) {
+  for (const Case& c : casos) {
     SCOPED_TRACE(c.name);
-    Rodape r;
+    Footer r;
     r.imprimeCons = c.flag;
     r.cdCons = c.code;
     r.nmCons = "ANA";
@@ -154,7 +155,7 @@ TEST_F(FooterTest, ConsumerLineNeedsTheFlagAndACode) {
 }
 
 TEST_F(FooterTest, LoyaltyTextsAreCentredIn40Columns) {
-  Rodape r;
+  Footer r;
   r.dotz = "Nesta compra voce ganhou 10 DOTZ";
   r.dotzExtra = "Nesta compra voce ganhou 5 DOTZ extras";
   const auto linhas = Lines(r.Call());
@@ -164,7 +165,7 @@ TEST_F(FooterTest, LoyaltyTextsAreCentredIn40Columns) {
 }
 
 TEST_F(FooterTest, ObservationNeedsRoomForAllItsLines) {
-  struct Caso {
+  struct Case {
     const char* name;
     std::string estado;  // one more line before the optional ones
     std::string obs;
@@ -175,9 +176,9 @@ TEST_F(FooterTest, ObservationNeedsRoomForAllItsLines) {
       {"two lines, two left", "PROGRAMA", "L1\nL2\n", true},
       {"one line without line feed", "PROGRAMA", "Obrigado", true},
   };
-  for (const Caso& c : casos) {
+  for (const Case& c : casos) {
     SCOPED_TRACE(c.name);
-    Rodape r;
+    Footer r;
     r.estado = c.estado;
     r.obs = c.obs;
     const std::string rodape = r.Call();
@@ -193,7 +194,7 @@ TEST_F(FooterTest, FamilyBlockShowsTheFirstTwoFamiliesAfterTheSale) {
   Saldos(saldo, {{"F1", "FAMILIA UM", 100}, {"F2", "FAMILIA DOIS", 50}, {"F3", "FAMILIA TRES", 70}});
   FamiliaSaldo(familia, {{"f1", 20}, {"F2", 10}});
   Emprestimos(emprestimo, {{"F1", "D", 5}, {"F1", "C", 1000}, {"F2", "C", 3}});
-  Rodape r;
+  Footer r;
   r.tipoVendaCons = "1";
   r.modoSaldo = "1";
   r.saldo = &saldo;
@@ -213,7 +214,7 @@ TEST_F(FooterTest, FamilyBlockShowsTheFirstTwoFamiliesAfterTheSale) {
 TEST_F(FooterTest, FamilyBlockSkipsZeroBalancesAndLeavesOutWhatDoesNotFit) {
   rtl::ClientDataSet saldo;
   Saldos(saldo, {{"F1", "FAMILIA UM", 0}, {"F2", "FAMILIA DOIS", 12.5}});
-  Rodape r;
+  Footer r;
   r.tipoVendaCons = "1";
   r.modoSaldo = "1";
   r.saldo = &saldo;
@@ -241,7 +242,7 @@ TEST_F(FooterTest, TotalBalanceBlocks) {
   rtl::ClientDataSet saldo, vazio;
   Saldos(saldo, {{"F1", "A", 100}, {"F2", "B", 50.5}});
   Saldos(vazio, {});
-  struct Caso {
+  struct Case {
     const char* name;
     std::string tipo, modo;
     rtl::ClientDataSet* tabela;
@@ -254,9 +255,9 @@ TEST_F(FooterTest, TotalBalanceBlocks) {
       {"card sale per family mode", "2", "1", nullptr, "Saldo Final :   89,75"},
       {"no consumer sale", "", "0", &saldo, ""},
   };
-  for (const Caso& c : casos) {
+  for (const Case& c : casos) {
     SCOPED_TRACE(c.name);
-    Rodape r;
+    Footer r;
     r.tipoVendaCons = c.tipo;
     r.modoSaldo = c.modo;
     r.saldo = c.tabela;
@@ -273,7 +274,7 @@ TEST_F(FooterTest, TotalBalanceBlocks) {
 }
 
 TEST_F(FooterTest, AgreementLayoutHasEveryLineWithoutBudget) {
-  Rodape r;
+  Footer r;
   r.variante = "1";
   r.orcamento = 2;
   r.cdCli = "C1";
@@ -299,7 +300,7 @@ TEST_F(FooterTest, AgreementLayoutHasEveryLineWithoutBudget) {
 }
 
 TEST_F(FooterTest, OtherLayoutsHaveOnlyTheFixedLines) {
-  Rodape r;
+  Footer r;
   r.variante = "3";
   r.estado = "PROGRAMA";
   r.mesa = "Mesa  : 3           - ";
@@ -315,7 +316,7 @@ TEST_F(FooterTest, AnEmptyFamilyBlockTakesItsLineOfTheBudget) {
   // one-line observation no longer fits in a budget of 6.
   rtl::ClientDataSet saldo;
   Saldos(saldo, {{"F1", "FAMILIA UM", 0}, {"F2", "FAMILIA DOIS", 0}});
-  Rodape r;
+  Footer r;
   r.tipoVendaCons = "1";
   r.modoSaldo = "1";
   r.saldo = &saldo;
@@ -329,7 +330,7 @@ TEST_F(FooterTest, ReducedVoucherLinesComeBeforeTheCustomer) {
   tef.Add("VIA CLIENTE\nREDE X\n");
   tef.Add("NSU 123");  // a last piece without a line feed is printed too
   tef.Add("");         // an empty entry adds nothing and takes no line
-  Rodape r;
+  Footer r;
   r.tef = &tef;
   r.cdCli = "C1";
   r.nmCli = "JOSE";

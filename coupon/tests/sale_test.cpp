@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "coupon/operations.h"
+#include "driver/state.h"
 #include "hostlib/params.h"
 #include "tests/support/module_helpers.h"
 
@@ -157,7 +158,7 @@ TEST_F(SaleTest, SelfServiceOpeningIsNeverAsked) {
 
 TEST_F(SaleTest, AmountsAreSentWithThreeDecimalsFromTheirDecimalValue) {
   OpenCoupon();
-  struct Caso {
+  struct Case {
     double qtde, valor;
     const char* qtdeTexto;
     const char* valorTexto;
@@ -167,7 +168,7 @@ TEST_F(SaleTest, AmountsAreSentWithThreeDecimalsFromTheirDecimalValue) {
       {1, 10.999, "1,000", "10,990"},     // the price is truncated to cents
       {1.0005, 1, "1,001", "1,000"},      // 1.0005 is 1.000499999... as a double
   };
-  for (const Caso& c : casos) {
+  for (const Case& c : casos) {
     SCOPED_TRACE(c.qtdeTexto);
     ClearJournal();
     Item it;
@@ -183,7 +184,7 @@ TEST_F(SaleTest, AmountsAreSentWithThreeDecimalsFromTheirDecimalValue) {
 
 TEST_F(SaleTest, DiscountOrSurchargeFollowsTheItem) {
   OpenCoupon();
-  struct Caso {
+  struct Case {
     const char* name;
     double desconto, acrescimo;
     const char* tipo;   // "" = no adjustment
@@ -196,7 +197,7 @@ TEST_F(SaleTest, DiscountOrSurchargeFollowsTheItem) {
       {"neither", 0, 0, "", ""},
   };
   int n = 0;
-  for (const Caso& c : casos) {
+  for (const Case& c : casos) {
     SCOPED_TRACE(c.name);
     ClearJournal();
     Item it;

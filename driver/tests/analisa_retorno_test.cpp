@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "driver/operations.h"
+#include "driver/state.h"
 #include "tests/support/module_helpers.h"
+#include "vendor/operations.h"
 
 namespace {
 

@@ -5,10 +5,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "module/Qor01100.h"
 #include "driver/command.h"
+#include "driver/state.h"
 #include "tests/support/module_helpers.h"
 #include "vendor/elgin.h"
+#include "vendor/operations.h"
 
 namespace {
 

@@ -2,7 +2,9 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "driver/datamodule/dtmElgin01100.h"
+#include "driver/frame.h"
+#include "driver/operations.h"
 #include "tests/support/module_fixture.h"
 
 namespace {

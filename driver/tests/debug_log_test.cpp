@@ -6,8 +6,10 @@
 #include <functional>
 #include <string>
 
-#include "module/Qor01100.h"
+#include "coupon/operations.h"
 #include "driver/command.h"
+#include "driver/operations.h"
+#include "driver/state.h"
 #include "platform/errors.h"
 #include "platform/format.h"
 #include "tests/support/module_helpers.h"

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "driver/datamodule/dtmElgin01100.h"
-#include "module/Qor01100.h"
+#include "driver/frame.h"
+#include "driver/operations.h"
+#include "driver/state.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/locale.h"

@@ -2,7 +2,9 @@
 // it: one copy of each variable, written by the module and by its user alike.
 #include <string>
 
-#include "module/Qor01100.h"
+#include "driver/frame.h"
+#include "driver/operations.h"
+#include "driver/state.h"
 #include "tests/support/module_fixture.h"
 
 namespace {

@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "driver/datamodule/dtmElgin01100.h"
+#include "driver/operations.h"
+#include "fiscal/operations.h"
 #include "hostlib/cripto.h"
-#include "module/Qor01100.h"
 #include "tests/support/module_helpers.h"
 
 namespace {

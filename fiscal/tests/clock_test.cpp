@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "driver/state.h"
+#include "fiscal/operations.h"
 #include "platform/datetime.h"
 #include "tests/support/module_helpers.h"
 

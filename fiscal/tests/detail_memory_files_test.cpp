@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "driver/frame.h"
+#include "driver/state.h"
 #include "fiscal/fiscal_menu.h"
+#include "fiscal/operations.h"
 #include "fiscal/signature_keys.h"
 #include "platform/text.h"
 #include "tests/support/module_helpers.h"

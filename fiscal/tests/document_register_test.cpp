@@ -7,8 +7,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "driver/state.h"
+#include "fiscal/operations.h"
 #include "hostlib/records.h"
-#include "module/Qor01100.h"
+#include "nonfiscal/operations.h"
 #include "tests/support/module_helpers.h"
 
 namespace {

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "driver/frame.h"
+#include "driver/state.h"
+#include "fiscal/operations.h"
 #include "hostlib/records.h"
-#include "module/Qor01100.h"
 #include "tests/support/module_helpers.h"
 
 namespace {

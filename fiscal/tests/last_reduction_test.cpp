@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "driver/datamodule/dtmElgin01100.h"
-#include "module/Qor01100.h"
+#include "driver/state.h"
+#include "fiscal/operations.h"
 #include "tests/support/module_helpers.h"
+#include "vendor/elgin.h"
 
 namespace {
 

@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "driver/state.h"
+#include "fiscal/operations.h"
 #include "platform/text.h"
 #include "tests/support/module_helpers.h"
+#include "vendor/operations.h"
 
 namespace {
 

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "driver/state.h"
+#include "fiscal/operations.h"
 #include "hostlib/records.h"
 #include "tests/support/module_helpers.h"
 

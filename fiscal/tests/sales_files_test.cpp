@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "fiscal/operations.h"
 #include "tests/support/module_helpers.h"
 
 namespace {

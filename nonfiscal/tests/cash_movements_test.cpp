@@ -2,7 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "driver/state.h"
+#include "nonfiscal/operations.h"
 #include "tests/support/module_helpers.h"
 
 namespace {

@@ -2,9 +2,11 @@
 #include <string>
 #include <vector>
 
+#include "driver/state.h"
 #include "hostlib/records.h"
-#include "module/Qor01100.h"
+#include "nonfiscal/operations.h"
 #include "tests/support/module_helpers.h"
+#include "vendor/elgin.h"
 
 namespace {
 

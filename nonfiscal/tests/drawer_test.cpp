@@ -2,8 +2,10 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "driver/state.h"
+#include "nonfiscal/operations.h"
 #include "tests/support/module_helpers.h"
+#include "vendor/operations.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "hostlib/records.h"
-#include "module/Qor01100.h"
+#include "nonfiscal/operations.h"
 #include "tests/support/module_helpers.h"
 
 namespace {

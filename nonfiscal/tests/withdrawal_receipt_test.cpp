@@ -6,10 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "coupon/operations.h"
 #include "driver/datamodule/dtmElgin01100.h"
-#include "module/Qor01100.h"
+#include "driver/operations.h"
+#include "driver/state.h"
+#include "nonfiscal/operations.h"
 #include "platform/text.h"
 #include "tests/support/module_helpers.h"
+#include "vendor/elgin.h"
 
 namespace {
 
@@ -19,7 +23,7 @@ const FieldType S = FieldType::String, F = FieldType::Float;
 
 const std::string kDashes = std::string(48, '-') + "\n";
 
-struct Mov {
+struct Movement {
   std::string tipo;
   std::string nome;
   double valor;
@@ -41,21 +45,21 @@ class WithdrawalReceiptTest : public qortest::PrinterTest {
     Movimentos(movTot, {{"1", "SANGRIA DINHEIRO", 80}});
     Movimentos(movAbertura, {{"1", "SANGRIA DINHEIRO", 80}});
   }
-  struct Fecha {
+  struct Closing {
     std::string envelope, nome;
     double informado, digitado;
   };
-  void Fechamento(const std::vector<Fecha>& rows) {
+  void Fechamento(const std::vector<Closing>& rows) {
     std::vector<qortest::Row> data;
-    for (const Fecha& f : rows) data.push_back({f.envelope, f.nome, f.informado, f.digitado});
+    for (const Closing& f : rows) data.push_back({f.envelope, f.nome, f.informado, f.digitado});
     movFecha.Close();
     movFecha.ClearFieldDefs();
     qortest::MakeTable(movFecha, {{"NRENVELOPE", S, 6}, {"NMTIPORECE", S, 40}, {"VRFECHAINF", F}, {"VRFECHADIG", F}},
                        data);
   }
-  static void Movimentos(rtl::ClientDataSet& ds, const std::vector<Mov>& rows) {
+  static void Movimentos(rtl::ClientDataSet& ds, const std::vector<Movement>& rows) {
     std::vector<qortest::Row> data;
-    for (const Mov& m : rows) data.push_back({m.tipo, m.nome, m.valor});
+    for (const Movement& m : rows) data.push_back({m.tipo, m.nome, m.valor});
     ds.Close();
     ds.ClearFieldDefs();
     qortest::MakeTable(ds, {{"IDTIPOREG", S, 1}, {"NMTIPORECE", S, 40}, {"VRSAIDA", F}}, data);
@@ -151,7 +155,7 @@ TEST_F(WithdrawalReceiptTest, ExtraBlankLineFollowsTheLineCounter) {
   } cases[] = {{7, true, false}, {17, true, false}, {5, false, true}, {0, false, true}, {3, false, false}};
   for (const auto& k : cases) {
     SCOPED_TRACE(k.lines);
-    std::vector<Fecha> rows(static_cast<size_t>(k.lines), Fecha{"1", "DINHEIRO", 1, 1});
+    std::vector<Closing> rows(static_cast<size_t>(k.lines), Closing{"1", "DINHEIRO", 1, 1});
     Fechamento(rows);
     ClearJournal();
     Run(Call());
@@ -168,7 +172,7 @@ TEST_F(WithdrawalReceiptTest, ExtraBlankLineFollowsTheLineCounter) {
 // the withdrawals listed, then SOBRA or FALTA of the balance.
 TEST_F(WithdrawalReceiptTest, ShiftClosingBalance) {
   const struct {
-    std::vector<Mov> movs;
+    std::vector<Movement> movs;
     std::string last;  // the balance line
     std::string sangrias;
   } cases[] = {

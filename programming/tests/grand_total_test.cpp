@@ -19,10 +19,15 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "driver/datamodule/dtmElgin01100.h"
+#include "driver/frame.h"
+#include "driver/operations.h"
+#include "driver/state.h"
 #include "hostlib/cripto.h"
 #include "platform/dataset.h"
 #include "platform/errors.h"
+#include "programming/operations.h"
+#include "session/operations.h"
 #include "tests/support/module_helpers.h"
 #include "tests/support/portable.h"
 

@@ -7,8 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "driver/datamodule/dtmElgin01100.h"
 #include "driver/datamodule/layouts.h"
+#include "driver/frame.h"
+#include "driver/operations.h"
+#include "driver/state.h"
+#include "programming/operations.h"
 #include "tests/support/module_helpers.h"
 
 namespace {
@@ -16,7 +20,7 @@ namespace {
 using nlohmann::json;
 
 // A payment type of the host's table.
-struct Tipo {
+struct PaymentType {
   const char* cd;
   const char* dsImpFiscal;
   const char* mostra;  // IDMOSTRARECE
@@ -27,10 +31,10 @@ struct Tipo {
 
 class PaymentMethodsTest : public qortest::PrinterTest {
  protected:
-  static void Tabela(rtl::ClientDataSet& ds, const std::vector<Tipo>& tipos) {
+  static void Tabela(rtl::ClientDataSet& ds, const std::vector<PaymentType>& tipos) {
     for (const auto& f : Qor01100::layouts::kPaymentType) ds.AddFieldDef(f.name, f.type, f.size);
     ds.CreateDataSet();
-    for (const Tipo& t : tipos)
+    for (const PaymentType& t : tipos)
       qortest::AppendRecord(ds, {{"CDFILIAL", "0001"},
                                  {"CDTIPORECE", t.cd},
                                  {"DSIMPFISCAL", t.dsImpFiscal},
@@ -63,7 +67,7 @@ class PaymentMethodsTest : public qortest::PrinterTest {
   }
 };
 
-const std::vector<Tipo> kTipos = {
+const std::vector<PaymentType> kTipos = {
     {"001", "DINHEIRO", "S", "5", "1", "DINHEIRO DO HOST"},  // known to the printer as "Dinheiro"
     {"002", "Cartao Credito", "", "5", "4", "CARTAO DO HOST"},  // new
     {"003", "CARTAO CREDITO", "S", "5", "4", "OUTRO CARTAO"},   // same method: programmed just before
@@ -131,12 +135,12 @@ TEST_F(PaymentMethodsTest, KnownMethodTakesTheCodeOfAnEarlierRowOfTheSameMethod)
 }
 
 TEST_F(PaymentMethodsTest, WithoutRoomInThePrinterNewMethodsAreRemoved) {
-  struct Caso {
+  struct Case {
     const char* name;
     int code;
     const char* resposta;
   } casos[] = {{"slot 14 holds a method", 1, "Cheque"}, {"code 0 with another answer", 0, "Ocupado"}};
-  for (const Caso& c : casos) {
+  for (const Case& c : casos) {
     SCOPED_TRACE(c.name);
     ClearJournal();
     ASSERT_EQ(sim.answer("Elgin_ExecutaLeitura", c.code, json::array({c.resposta}).dump().c_str(), 100), 0);
@@ -208,14 +212,14 @@ TEST_F(PaymentMethodsTest, ARowThatCannotBeUpdatedIsLeftAsItWasAndTheOthersGoOn)
 }
 
 TEST_F(PaymentMethodsTest, ReportNameIsProgrammedOnlyWhenMissing) {
-  struct Caso {
+  struct Case {
     const char* lista;
     bool programa;
   } casos[] = {{"Dinheiro        00000000000000000000", true},
                {"REL GERENCIAL   00000000000000000000", false},
                {"rel gerencial", false},
                {"", true}};
-  for (const Caso& c : casos) {
+  for (const Case& c : casos) {
     SCOPED_TRACE(c.lista);
     ClearJournal();
     EXPECT_TRUE(Qor01100::Carrega_Rel_Gerencial(c.lista));

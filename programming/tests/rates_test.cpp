@@ -3,9 +3,12 @@
 #include <tuple>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "driver/datamodule/dtmElgin01100.h"
+#include "driver/operations.h"
+#include "driver/state.h"
 #include "platform/dataset.h"
 #include "platform/locale.h"
+#include "programming/operations.h"
 #include "tests/support/module_helpers.h"
 
 namespace {

@@ -4,7 +4,10 @@
 #include <utility>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "driver/datamodule/dtmElgin01100.h"
+#include "driver/operations.h"
+#include "driver/state.h"
+#include "programming/operations.h"
 #include "tests/support/module_helpers.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "coupon/operations.h"
 #include "receipts/receipt_texts.h"
 #include "receipts/tests/receipts_fixture.h"
 

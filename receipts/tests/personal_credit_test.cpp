@@ -15,13 +15,13 @@ namespace {
 
 class PersonalCreditTest : public ReceiptTest {
  protected:
-  struct Pagamento {
+  struct Payment {
     std::string id, nome, original;
     double valor;
   };
-  static void Pagamentos(rtl::ClientDataSet& ds, const std::vector<Pagamento>& rows) {
+  static void Pagamentos(rtl::ClientDataSet& ds, const std::vector<Payment>& rows) {
     std::vector<qortest::Row> linhas;
-    for (const Pagamento& p : rows) linhas.push_back({p.valor, p.id, p.nome, p.original});
+    for (const Payment& p : rows) linhas.push_back({p.valor, p.id, p.nome, p.original});
     qortest::MakeTable(ds,
                        {{"VRMOVIVEND", FieldType::Float},
                         {"IDTIPORECE", FieldType::String, 1},
@@ -134,7 +134,7 @@ TEST_F(PersonalCreditTest, ALargeFamilyKeepsEveryMemberAndItsTotal) {
   AccountReceipt();
   ASSERT_TRUE(Qor01100::Abre_Comp_NFiscalVinc("", kConta, "00000000000100", ""));
   ClearJournal();
-  std::vector<Membro> membros;
+  std::vector<Member> membros;
   for (int i = 1; i <= 14; ++i) membros.push_back({"F" + std::to_string(i), "MEMBRO " + std::to_string(i), double(i)});
   rtl::ClientDataSet saldos;
   Saldos(saldos, membros);

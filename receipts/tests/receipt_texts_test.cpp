@@ -47,7 +47,7 @@ TEST_F(TextsTest, HeaderLinesAreCutToTheWidthOfThePaper) {
 TEST_F(TextsTest, ProductLines) {
   struct Case {
     bool credito;
-    Produto p;
+    Product p;
     std::string expected;
   };
   const Case cases[] = {

@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "driver/datamodule/dtmElgin01100.h"
-#include "module/Qor01100.h"
+#include "driver/operations.h"
+#include "driver/state.h"
+#include "nonfiscal/operations.h"
+#include "receipts/operations.h"
 #include "tests/support/module_helpers.h"
 
 namespace receipts_test {
@@ -85,14 +88,14 @@ class ReceiptTest : public qortest::PrinterTest {
 };
 
 // The products of a sale as the host's data packet.
-struct Produto {
+struct Product {
   std::string cd, nm;
   double qt, vr;
 };
-inline rtl::Variant Produtos(const std::vector<Produto>& rows) {
+inline rtl::Variant Produtos(const std::vector<Product>& rows) {
   rtl::ClientDataSet ds;
   std::vector<qortest::Row> linhas;
-  for (const Produto& p : rows) linhas.push_back({p.cd, p.nm, p.qt, p.vr});
+  for (const Product& p : rows) linhas.push_back({p.cd, p.nm, p.qt, p.vr});
   qortest::MakeTable(ds,
                      {{"CDARVPROD", FieldType::String, 20},
                       {"NMPRODUTO", FieldType::String, 40},
@@ -103,20 +106,20 @@ inline rtl::Variant Produtos(const std::vector<Produto>& rows) {
 }
 
 // Credit balances per family member (CDFAMILISALD, NMFAMILISALD, VRSALDCONFAM).
-struct Membro {
+struct Member {
   std::string cd, nm;
   double saldo;
 };
-inline void Saldos(rtl::ClientDataSet& ds, const std::vector<Membro>& rows) {
+inline void Saldos(rtl::ClientDataSet& ds, const std::vector<Member>& rows) {
   std::vector<qortest::Row> linhas;
-  for (const Membro& m : rows) linhas.push_back({m.cd, m.nm, m.saldo});
+  for (const Member& m : rows) linhas.push_back({m.cd, m.nm, m.saldo});
   qortest::MakeTable(ds,
                      {{"CDFAMILISALD", FieldType::String, 10},
                       {"NMFAMILISALD", FieldType::String, 40},
                       {"VRSALDCONFAM", FieldType::Float}},
                      linhas);
 }
-inline rtl::Variant SaldosPacote(const std::vector<Membro>& rows) {
+inline rtl::Variant SaldosPacote(const std::vector<Member>& rows) {
   rtl::ClientDataSet ds;
   Saldos(ds, rows);
   return ds.Data();

@@ -6,15 +6,15 @@
 #include <vector>
 
 #include "hostlib/consiste.h"
-#include "module/Qor01100.h"
 #include "platform/text.h"
+#include "reports/operations.h"
 #include "tests/support/module_helpers.h"
 
 namespace {
 
 using rtl::Variant;
 
-struct Prod {
+struct Product {
   std::string impfis, codigo, nome;
   double qtde, total, acre, desc;
   std::string tipo;  // IDTPIMPOSFIS
@@ -23,13 +23,13 @@ struct Prod {
 
 class ProductReportTest : public qortest::PrinterTest {
  protected:
-  void Fill(const std::vector<Prod>& rows) {
+  void Fill(const std::vector<Product>& rows) {
     const rtl::FieldType S = rtl::FieldType::String, F = rtl::FieldType::Float;
     qortest::MakeTable(produtos,
                        {{"CDPRODIMPFIS", S, 20}, {"CDPRODUTO", S, 20}, {"NMPRODUTO", S, 50}, {"QTPRODVEND", F},
                         {"VRTOTAL", F}, {"VRACRE", F}, {"VRDESC", F}, {"IDTPIMPOSFIS", S, 1}, {"VRPEALIMPFIS", F}},
                        {});
-    for (const Prod& p : rows) {
+    for (const Product& p : rows) {
       qortest::AppendRecord(produtos, {{"CDPRODIMPFIS", p.impfis}, {"CDPRODUTO", p.codigo}, {"NMPRODUTO", p.nome},
                                        {"QTPRODVEND", p.qtde}, {"VRTOTAL", p.total}, {"VRACRE", p.acre},
                                        {"VRDESC", p.desc}, {"IDTPIMPOSFIS", p.tipo}});
@@ -56,7 +56,7 @@ class ProductReportTest : public qortest::PrinterTest {
   bool ctrlCupom = true;
 };
 
-const std::vector<Prod> kTres = {
+const std::vector<Product> kTres = {
     {"7891000100103", "10", "ARROZ TIPO 1 5KG", 2, 21.98, 0, 1.98, "T", Variant(18.0)},
     {"", "20", "CAFE TORRADO E MOIDO EXTRA FORTE 500G", 1, 16, 1, 0, "T", Variant(12.0)},
     {"123456789012345678", "30", "LEITE", 12.5, 1234.5, 0, 0, "F", Variant(0.0)},
@@ -129,7 +129,7 @@ TEST_F(ProductReportTest, GroupedLayoutHeadersAndSummary) {
 // The summary goes as one text; past the 620 characters a printing call
 // takes, it goes on in the next call, cut at a line end: no line is lost.
 TEST_F(ProductReportTest, ALongSummaryGoesOnInTheNextCall) {
-  std::vector<Prod> rows;
+  std::vector<Product> rows;
   for (int i = 1; i <= 14; ++i) rows.push_back({std::to_string(i), "", "P", 1, 1, 0, 0, "T", Variant(double(i))});
   Fill(rows);
   Run("N", "S");

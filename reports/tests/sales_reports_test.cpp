@@ -3,8 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "coupon/operations.h"
+#include "driver/datamodule/dtmElgin01100.h"
+#include "driver/frame.h"
+#include "driver/operations.h"
 #include "hostlib/records.h"
-#include "module/Qor01100.h"
+#include "reports/operations.h"
 #include "tests/support/module_helpers.h"
 
 namespace {

@@ -8,11 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "module/Qor01100.h"
+#include "coupon/operations.h"
+#include "driver/datamodule/dtmElgin01100.h"
+#include "driver/frame.h"
+#include "driver/state.h"
 #include "hostlib/cripto.h"
+#include "nonfiscal/operations.h"
 #include "platform/dataset.h"
 #include "platform/env.h"
+#include "session/operations.h"
 #include "tests/support/module_helpers.h"
+#include "vendor/elgin.h"
+#include "vendor/operations.h"
 
 namespace {
 

@@ -26,7 +26,9 @@
 #include <vector>
 
 #include "driver/datamodule/dtmElgin01100.h"
-#include "module/Qor01100.h"
+#include "driver/frame.h"
+#include "driver/state.h"
+#include "module/operations.h"
 #include "platform/stringlist.h"
 #include "tests/support/module_helpers.h"
 

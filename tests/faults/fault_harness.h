@@ -27,13 +27,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "module/Qor01100.h"
-#include "platform/library.h"
+#include "driver/state.h"
 #include "hostlib/cripto.h"
 #include "hostlib/dialogs.h"
 #include "platform/dataset.h"
 #include "platform/env.h"
 #include "platform/format.h"
+#include "platform/library.h"
 #include "platform/stringlist.h"
 #include "platform/text.h"
 #include "platform/variant.h"

@@ -14,7 +14,15 @@
 #include <memory>
 #include <type_traits>
 
+#include "coupon/operations.h"
+#include "driver/datamodule/dtmElgin01100.h"
+#include "driver/frame.h"
+#include "driver/operations.h"
+#include "driver/state.h"
+#include "programming/operations.h"
+#include "session/operations.h"
 #include "tests/faults/fault_harness.h"
+#include "vendor/operations.h"
 
 namespace faults {
 

@@ -5,8 +5,9 @@
 
 #include <string>
 
-#include "module/Qor01100.h"
+#include "driver/operations.h"
 #include "platform/library.h"
+#include "vendor/operations.h"
 
 namespace {
 

@@ -1,6 +1,4 @@
 #include "tests/support/module_fixture.h"
-#include "platform/process.h"
-
 
 #include <chrono>
 #include <iostream>
@@ -10,9 +8,13 @@
 #include <sstream>
 
 #include "driver/datamodule/dtmElgin01100.h"
-#include "module/Qor01100.h"
+#include "driver/frame.h"
+#include "driver/state.h"
 #include "platform/library.h"
+#include "platform/process.h"
 #include "platform/text.h"
+#include "vendor/elgin.h"
+#include "vendor/operations.h"
 
 namespace qortest {
 

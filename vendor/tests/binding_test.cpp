@@ -2,8 +2,10 @@
 #include <set>
 #include <string>
 
-#include "module/Qor01100.h"
+#include "driver/state.h"
 #include "tests/support/module_fixture.h"
+#include "vendor/elgin.h"
+#include "vendor/operations.h"
 
 namespace {
 
