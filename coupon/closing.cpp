@@ -33,7 +33,7 @@ namespace {
 
 // The host's arguments by name (the positions and what each holds:
 // coupon/closing_positions.def; positions not listed here are not read).
-struct Fechamento {
+struct ClosingArgs {
   std::string linhaCpf;         // 1 first footer line
   std::string esquemaCor;       // 2 colour scheme of dialogs
   bool registraTroco = false;   // 4 register the change as a non-fiscal receipt
@@ -69,7 +69,7 @@ struct Fechamento {
   bool linhaConsumidor = true;  // 60 print the consumer line (null: true)
 };
 
-using F = Fechamento;
+using F = ClosingArgs;
 // The used positions of each kind (coupon/closing_positions.def).
 #define QOR_CLOSING_UNUSED(pos, kind, meaning)
 #define QOR_CLOSING_ARG(pos, kind, field, meaning) QOR_CLOSING_KEEP_##kind(pos, field)
@@ -78,14 +78,14 @@ using F = Fechamento;
 #define QOR_CLOSING_KEEP_Flag(pos, field)
 #define QOR_CLOSING_KEEP_Packet(pos, field)
 #define QOR_CLOSING_KEEP_FlagOrNull(pos, field)
-const std::pair<size_t, std::string F::*> kTextos[] = {
+const std::pair<size_t, std::string F::*> kTexts[] = {
 #include "coupon/closing_positions.def"
 };
 #undef QOR_CLOSING_KEEP_Text
 #define QOR_CLOSING_KEEP_Text(pos, field)
 #undef QOR_CLOSING_KEEP_Real
 #define QOR_CLOSING_KEEP_Real(pos, field) {pos, &F::field},
-const std::pair<size_t, double F::*> kValores[] = {
+const std::pair<size_t, double F::*> kAmounts[] = {
 #include "coupon/closing_positions.def"
 };
 #undef QOR_CLOSING_KEEP_Real
@@ -99,7 +99,7 @@ const std::pair<size_t, bool F::*> kFlags[] = {
 #define QOR_CLOSING_KEEP_Flag(pos, field)
 #undef QOR_CLOSING_KEEP_Packet
 #define QOR_CLOSING_KEEP_Packet(pos, field) {pos, &F::field},
-const std::pair<size_t, rtl::Variant F::*> kPacotes[] = {
+const std::pair<size_t, rtl::Variant F::*> kPackets[] = {
 #include "coupon/closing_positions.def"
 };
 #undef QOR_CLOSING_KEEP_Packet
@@ -107,7 +107,7 @@ const std::pair<size_t, rtl::Variant F::*> kPacotes[] = {
 #undef QOR_CLOSING_KEEP_FlagOrNull
 #define QOR_CLOSING_KEEP_FlagOrNull(pos, field) {pos, &F::field},
 // A flag whose null counts as true: read only when it is not null.
-const std::pair<size_t, bool F::*> kFlagsOuNulo[] = {
+const std::pair<size_t, bool F::*> kFlagsOrNull[] = {
 #include "coupon/closing_positions.def"
 };
 #undef QOR_CLOSING_KEEP_FlagOrNull
@@ -122,8 +122,8 @@ const std::pair<size_t, bool F::*> kFlagsOuNulo[] = {
 // converted (a null where a text is expected) keeps its empty, zero or false
 // value, and the elements after it are still read, so one bad value never
 // takes the sale's payments or footer data with it.
-Fechamento LeArgumentos(const rtl::Variant& ar) {
-  Fechamento a;
+ClosingArgs ReadArguments(const rtl::Variant& ar) {
+  ClosingArgs a;
   auto elem = [&](size_t i) -> const rtl::Variant* {
     return ar.IsArray() && i < ar.ArrayLength() ? &ar[i] : nullptr;
   };
@@ -134,28 +134,28 @@ Fechamento LeArgumentos(const rtl::Variant& ar) {
       }
   };
   // (Plain pairs, not structured bindings: some compilers refuse a binding captured by a lambda.)
-  for (const auto& e : kTextos) le(e.first, [&](const rtl::Variant& v) { a.*e.second = v.AsString(); });
-  for (const auto& e : kValores) le(e.first, [&](const rtl::Variant& v) { a.*e.second = v.AsDouble(); });
+  for (const auto& e : kTexts) le(e.first, [&](const rtl::Variant& v) { a.*e.second = v.AsString(); });
+  for (const auto& e : kAmounts) le(e.first, [&](const rtl::Variant& v) { a.*e.second = v.AsDouble(); });
   for (const auto& e : kFlags) le(e.first, [&](const rtl::Variant& v) { a.*e.second = v.AsBoolean(); });
-  for (const auto& e : kPacotes) le(e.first, [&](const rtl::Variant& v) { a.*e.second = v; });
-  for (const auto& e : kFlagsOuNulo)
+  for (const auto& e : kPackets) le(e.first, [&](const rtl::Variant& v) { a.*e.second = v; });
+  for (const auto& e : kFlagsOrNull)
     if (const rtl::Variant* v = elem(e.first); v && !v->IsNull() && !v->IsEmpty())
       le(e.first, [&](const rtl::Variant& x) { a.*e.second = x.AsBoolean(); });
   return a;
 }
 
-std::string TextoFidelidade(const char* chave, double pontos) {
+std::string LoyaltyText(const char* chave, double pontos) {
   if (pontos == 0) return "";
   return rtl::StringReplace(Msg2(chave), "%s", rtl::FloatToStr(pontos), false);
 }
 
 // Movement fields copied into the working copy, in this order.
-const char* const kCamposMov[] = {"CDFILIAL",   "IDTIPOMOVIVE", "DTHRINCMOV",   "CDTIPORECE",   "NMTIPORECE",
+const char* const kMovementFields[] = {"CDFILIAL",   "IDTIPOMOVIVE", "DTHRINCMOV",   "CDTIPORECE",   "NMTIPORECE",
                                   "IDTIPORECE", "VRMOVIVEND",   "VRMOVIVEOUT",  "VRCOTINDOUT",  "CDTIPOTROCO",
                                   "NRORDTROCO", "CDCLIENTE",    "CDCONSUMIDOR", "DTMOVIMCAIXA", "DSIMPFISCAL",
                                   "CDFPIMPFIS", "NRCARTBANCO",  "CDNSUHOSTTEF", "CDBANCARTCR",  "CDTIPORECEORIG"};
 
-void CopiaCampo(rtl::ClientDataSet& de, rtl::ClientDataSet& para, const std::string& nome) {
+void CopyField(rtl::ClientDataSet& de, rtl::ClientDataSet& para, const std::string& nome) {
   rtl::Field& origem = de.FieldByName(nome);
   rtl::Field& destino = para.FieldByName(nome);
   if (origem.IsNull()) {
@@ -170,42 +170,42 @@ void CopiaCampo(rtl::ClientDataSet& de, rtl::ClientDataSet& para, const std::str
 }
 
 // The inputs of a state programme's footer text.
-struct DadosEstado {
+struct StateProgrammeInputs {
   std::string cnpj, data, inteiro, fracao, cpf;
   double icms;
 };
 
 // What a state programme adds: a text of its own, a tail to the tax line, a
 // mark on the first footer line.
-struct ProgramaEstadual {
+struct StateProgramme {
   const char* uf;
-  std::string (*texto)(const DadosEstado&);
-  std::string (*linhaImposto)(const DadosEstado&);
+  std::string (*texto)(const StateProgrammeInputs&);
+  std::string (*linhaImposto)(const StateProgrammeInputs&);
   const char* marcaCpf;
 };
 
-std::string Nada(const DadosEstado&) { return ""; }
-std::string MinasLegal(const DadosEstado& d) {
+std::string NoText(const StateProgrammeInputs&) { return ""; }
+std::string MinasLegal(const StateProgrammeInputs& d) {
   return "MINAS LEGAL: " + rtl::Copy(d.cnpj, 1, 8) + " " + d.data + " " + d.inteiro + d.fracao;
 }
-std::string ParaibaLegal(const DadosEstado& d) {
+std::string ParaibaLegal(const StateProgrammeInputs& d) {
   return "PARAIBA LEGAL - RECEITA CIDADA\n\rTORPEDO PREMIADO: " + rtl::Copy(d.cnpj, 1, 14) + " " + d.data + " " +
          d.inteiro + d.fracao + " " + rtl::Copy(d.cpf, 1, 11);
 }
-std::string NotaLegal(const DadosEstado& d) {
+std::string NotaLegal(const StateProgrammeInputs& d) {
   return std::string("\n\r") + "ESTABELECIMENTO INCLUIDO NO PROGRAMA DE " + "\n\r" +
          "CONCESSAO DE CREDITOS - LEI n\xBA 4.159/08." + "\n\r" + "\x1b" + "E" + "NOTA LEGAL:" + "\x1b" + "F" +
          " ICMS = " + FormatAmount("#,##0.00", d.icms);
 }
 
-const ProgramaEstadual kProgramas[] = {
-    {"MG", MinasLegal, Nada, ""},
-    {"DF", Nada, NotaLegal, "NL"},
-    {"PB", ParaibaLegal, Nada, ""},
+const StateProgramme kStateProgrammes[] = {
+    {"MG", MinasLegal, NoText, ""},
+    {"DF", NoText, NotaLegal, "NL"},
+    {"PB", ParaibaLegal, NoText, ""},
 };
 
 // What the payment pass leaves for the footer and the end of the closing.
-struct Pagamentos {
+struct PaymentTotals {
   double pago = 0;            // paid total (kinds "E", and "T" in a transfer sale)
   double totConsumidor = 0;   // consumer-account payments
   bool convenio = false;      // an agreement payment
@@ -217,41 +217,41 @@ struct Pagamentos {
 // The closing's steps and their failure rule: in an electronic-funds-transfer
 // sale with an operator present the operator may repeat the step (the retry
 // indicator becomes 1); otherwise boClieUtil is cleared and the call ends.
-class Regra {
+class ClosingRule {
  public:
-  Regra(const Fechamento& a) : a_(a), tef_(IsTefMode(a.modoTef) && a.tefEmCurso) {}
+  ClosingRule(const ClosingArgs& a) : a_(a), tef_(IsTefMode(a.modoTef) && a.tefEmCurso) {}
 
-  bool Passo(const std::function<bool()>& tentativa) {
-    recusou_ = false;
-    const RetryEnd fim = RetryLoop(tentativa, [&] { return !recusou_ && Pergunta(); });
-    if (fim == RetryEnd::Succeeded) return true;
-    if (!(fim == RetryEnd::Declined && tef_)) boClieUtil = false;
+  bool Attempt(const std::function<bool()>& attempt) {
+    declined_ = false;
+    const RetryEnd end = RetryLoop(attempt, [&] { return !declined_ && AskOperator(); });
+    if (end == RetryEnd::Succeeded) return true;
+    if (!(end == RetryEnd::Declined && tef_)) boClieUtil = false;
     return false;
   }
   // The operator's question, when this sale has one; true: repeat the step.
-  bool Pergunta() {
+  bool AskOperator() {
     if (!tef_ || !boNUtilTaa) return false;
     if (!AskRetry(Msg("Imp_N_Resp"), a_.esquemaCor)) {
-      recusou_ = true;
+      declined_ = true;
       return false;
     }
     inTefErro = 1;
     return true;
   }
-  bool Passo(Step& s) { return Passo([&] { return s.Run(); }); }
+  bool Attempt(Step& s) { return Attempt([&] { return s.Run(); }); }
 
-  bool Tef() const { return tef_; }
+  bool TransferSale() const { return tef_; }
   int inTefErro = 0;  // element 0 of the result
 
  private:
-  const Fechamento& a_;
+  const ClosingArgs& a_;
   bool tef_;
-  bool recusou_ = false;  // the operator said no: the step ends
+  bool declined_ = false;  // the operator said no: the step ends
 };
 
 // The start of the closing with the subtotal discount, else the service
 // charge, else a zero discount.
-bool IniciaFechamento(const Fechamento& a, Regra& regra, std::string& ultimoValor, std::string& etapa) {
+bool StartClosing(const ClosingArgs& a, ClosingRule& rule, std::string& ultimoValor, std::string& etapa) {
   std::string tipo = "d", valor = rtl::FloatToStr(a.desconto);
   if (a.desconto > 0) {
     tipo = "D";
@@ -264,18 +264,18 @@ bool IniciaFechamento(const Fechamento& a, Regra& regra, std::string& ultimoValo
       std::string("Elgin_IniciaFechamentoCupom : ") + (tipo == "A" ? "a" : "d") + " - $ - " + valor;
   ultimoValor = valor;
   etapa = trace;
-  Step inicio(
+  Step start(
       Call(trace, Elgin_IniciaFechamentoCupom, tipo, "$", valor).Show(a.mostraErros).Probe(record::CouponState));
-  return regra.Passo(inicio);
+  return rule.Attempt(start);
 }
 
 // Copy pass: every movement into the working copy, in change order; the paid total.
-double CopiaMovimentos(rtl::ClientDataSet& mov, rtl::ClientDataSet& tef, bool vendaTef) {
+double CopyMovements(rtl::ClientDataSet& mov, rtl::ClientDataSet& tef, bool vendaTef) {
   double pago = 0;
   mov.SetIndexName("idxNRORDTROCO");
   for (mov.First(); !mov.Eof(); mov.Next()) {
     tef.Append();
-    for (const char* campo : kCamposMov) CopiaCampo(mov, tef, campo);
+    for (const char* campo : kMovementFields) CopyField(mov, tef, campo);
     tef.Post();
     const std::string tipoMov = mov.FieldByName("IDTIPOMOVIVE").AsString();
     if (tipoMov == "E" || (tipoMov == "T" && vendaTef)) pago += mov.FieldByName("VRMOVIVEND").AsFloat();
@@ -286,7 +286,7 @@ double CopiaMovimentos(rtl::ClientDataSet& mov, rtl::ClientDataSet& tef, bool ve
 // The printer name and kind of a payment row: from the host's payment types,
 // or, for a type missing there, the movement's own printer name and kind
 // (never whatever type the table happened to be on).
-std::pair<std::string, std::string> TipoDoPagamento(rtl::ClientDataSet& tef, rtl::ClientDataSet& receb) {
+std::pair<std::string, std::string> PaymentMethod(rtl::ClientDataSet& tef, rtl::ClientDataSet& receb) {
   const std::string banco = tef.FieldByName("CDBANCARTCR").AsString();
   const std::string cdBusca = tef.FieldByName(banco.empty() ? "CDTIPORECE" : "CDTIPORECEORIG").AsString();
   if (receb.Active() && receb.Locate("CDTIPORECE", rtl::Variant(cdBusca)))
@@ -296,7 +296,7 @@ std::pair<std::string, std::string> TipoDoPagamento(rtl::ClientDataSet& tef, rtl
   return {nome, tef.FieldByName("IDTIPORECE").AsString()};
 }
 
-bool EPagamento(rtl::ClientDataSet& tef) {
+bool IsPayment(rtl::ClientDataSet& tef) {
   const std::string tipoMov = tef.FieldByName("IDTIPOMOVIVE").AsString();
   return tipoMov == "E" || tipoMov == "T";
 }
@@ -310,16 +310,16 @@ bool EPagamento(rtl::ClientDataSet& tef) {
 // When that list cannot be read either and it was the LAST payment, it is not
 // sent again here: the end of the closing, which the printer refuses while
 // the coupon is not fully paid, tells whether it was taken.
-bool PagaMovimentos(const Fechamento& a, Regra& regra, Pagamentos& p, std::string& etapa) {
+bool PayMovements(const ClosingArgs& a, ClosingRule& rule, PaymentTotals& p, std::string& etapa) {
   TdtmElgin01100& dm = DataModule();
   rtl::ClientDataSet& tef = dm.cdsMovCaixaTef;
   tef.SetIndexName("idxIDTIPORECE");
   int restantes = 0;
-  for (tef.First(); !tef.Eof(); tef.Next()) restantes += EPagamento(tef) ? 1 : 0;
+  for (tef.First(); !tef.Eof(); tef.Next()) restantes += IsPayment(tef) ? 1 : 0;
   for (tef.First(); !tef.Eof(); tef.Next()) {
-    if (!EPagamento(tef)) continue;
+    if (!IsPayment(tef)) continue;
     const bool ultimo = --restantes == 0;
-    const auto [nome, tipoRece] = TipoDoPagamento(tef, dm.cdsRecebAux);
+    const auto [nome, tipoRece] = PaymentMethod(tef, dm.cdsRecebAux);
     const double valor = tef.FieldByName("VRMOVIVEND").AsFloat();
     if (tipoRece == "8") p.convenio = true;
     if (tipoRece == "9" || tipoRece == "A") p.totConsumidor += valor;
@@ -327,19 +327,20 @@ bool PagaMovimentos(const Fechamento& a, Regra& regra, Pagamentos& p, std::strin
     const std::string stNome = rtl::Copy(nome, 1, 16);
     const std::string stValor = FormatAmount("#0.00", valor);
     p.ultimoValor = stValor;
-    etapa = "Elgin_EfetuaFormaPagamento : " + stNome + " - " + stValor;
+    etapa = "Elgin_EfetuaFormaPagamento : ";
+    etapa.append(stNome).append(" - ").append(stValor);
     const Command envio = Call(etapa, Elgin_EfetuaFormaPagamento, stNome, stValor)
                               .Show(a.mostraErros)
                               .Probe(record::Payments);
     Step pagamento(envio);
     bool semResposta = false;
-    const bool pago = regra.Passo([&] {
+    const bool pago = rule.Attempt([&] {
       if (pagamento.Run()) return true;
       if (!ultimo || !pagamento.Unanswered()) return false;
       // The last payment without an answer: the operator is asked as after
       // any failed step, and a yes (or a sale without the question) leaves
       // it to the end of the closing.
-      if (regra.Tef() && boNUtilTaa && !regra.Pergunta()) return false;
+      if (rule.TransferSale() && boNUtilTaa && !rule.AskOperator()) return false;
       semResposta = true;
       return true;
     });
@@ -355,12 +356,12 @@ bool PagaMovimentos(const Fechamento& a, Regra& regra, Pagamentos& p, std::strin
 // copy pass, then a dry run of what the payment pass reads (the payment
 // index, each payment's method and amount). Empty when the sale can be paid;
 // otherwise what is wrong with the host's packets, for the operator.
-std::string PreparaPagamentos(bool vendaTef, Pagamentos& p) {
+std::string PreparePayments(bool vendaTef, PaymentTotals& p) {
   TdtmElgin01100& dm = DataModule();
   rtl::ClientDataSet& tef = dm.cdsMovCaixaTef;
   if (!dm.cdsMovCaixa.Active() || !tef.Active()) return "a tabela de movimentos (elemento 13) nao foi informada";
   try {
-    p.pago = CopiaMovimentos(dm.cdsMovCaixa, tef, vendaTef);
+    p.pago = CopyMovements(dm.cdsMovCaixa, tef, vendaTef);
   } catch (const std::exception& e) {
     return std::string("a tabela de movimentos nao pode ser lida: ") + e.what();
   }
@@ -372,9 +373,9 @@ std::string PreparaPagamentos(bool vendaTef, Pagamentos& p) {
   int pagamentos = 0;
   try {
     for (tef.First(); !tef.Eof(); tef.Next()) {
-      if (!EPagamento(tef)) continue;
+      if (!IsPayment(tef)) continue;
       ++pagamentos;
-      TipoDoPagamento(tef, dm.cdsRecebAux);
+      PaymentMethod(tef, dm.cdsRecebAux);
       tef.FieldByName("VRMOVIVEND").AsFloat();
     }
   } catch (const std::exception& e) {
@@ -386,7 +387,7 @@ std::string PreparaPagamentos(bool vendaTef, Pagamentos& p) {
 
 // Packets the closing cannot use: logged, collected for the host and shown as
 // the printer's refusals are; the coupon stays in its sale stage.
-void RecusaPacotes(const Fechamento& a, const std::string& problema) {
+void RefusePackets(const ClosingArgs& a, const std::string& problema) {
   const std::string text = "FechaCupom: " + problema + "; nada foi enviado a impressora.";
   DebugLog("ERRO!!! " + text);
   stMensagemTaa += " " + text;
@@ -398,46 +399,46 @@ void RecusaPacotes(const Fechamento& a, const std::string& problema) {
 // coupon only once it is fully paid, so an end it refuses means the payment
 // is missing. This attempt shows nothing and leaves the operator texts as
 // they were; true when the coupon ended.
-bool TerminaSeCompleto(const Command& termino) {
+bool EndIfFullyPaid(const Command& termino) {
   const std::string mensagens = stMensagemTaa;
-  Step tentativa(Command(termino).Show(false));
-  if (tentativa.Run() || tentativa.Registered()) return true;
+  Step attempt(Command(termino).Show(false));
+  if (attempt.Run() || attempt.Registered()) return true;
   stMensagemTaa = mensagens;
   return false;
 }
 
 // The end of the closing; a payment whose answer was lost is sent again
 // first when the printer shows it did not take it.
-bool TerminaFechamento(const Fechamento& a, Regra& regra, Pagamentos& p, const std::string& rodape) {
+bool EndClosing(const ClosingArgs& a, ClosingRule& rule, PaymentTotals& p, const std::string& rodape) {
   const Command termino = Call("Elgin_TerminaFechamentoCupom", Elgin_TerminaFechamentoCupom, rodape)
                               .Show(a.mostraErros)
                               .Probe(record::CouponState);
   if (p.semResposta) {
-    if (TerminaSeCompleto(termino)) return true;
+    if (EndIfFullyPaid(termino)) return true;
     Step pendente(*p.semResposta);
-    if (!regra.Passo([&] { return pendente.Run(); })) return false;
+    if (!rule.Attempt([&] { return pendente.Run(); })) return false;
   }
-  Step fim(termino);
-  return regra.Passo([&] { return fim.Run(); });
+  Step end(termino);
+  return rule.Attempt([&] { return end.Run(); });
 }
 
 // The footer inputs that depend on the payments, then the footer itself.
-std::string Rodape(const Fechamento& a, const Pagamentos& p, rtl::StringList* stlCupomTef) {
+std::string BuildFooter(const ClosingArgs& a, const PaymentTotals& p, rtl::StringList* stlCupomTef) {
   TdtmElgin01100& dm = DataModule();
   const char sep = rtl::Settings().DecimalSeparator;
   const double doLiquido = hostlib::RoundDec(p.pago, 2) - hostlib::RoundDec(a.troco, 2);
   std::string stLiquido = FormatAmount(".00", doLiquido);
   if (stLiquido == std::string(1, sep) + "00") stLiquido = p.ultimoValor;
   const double nLiquido = rtl::StrToFloatDef(stLiquido, doLiquido);
-  DadosEstado d{FormataCNPJ(a.cnpj), rtl::FormatDateTime("ddmmyyyy", rtl::Now()), stLiquido, "00", a.cpfConsumidor,
+  StateProgrammeInputs d{FormataCNPJ(a.cnpj), rtl::FormatDateTime("ddmmyyyy", rtl::Now()), stLiquido, "00", a.cpfConsumidor,
                 a.icmsDf};
   if (auto pos = stLiquido.find(sep); pos != std::string::npos) {
     d.inteiro = stLiquido.substr(0, pos);
     d.fracao = rtl::Copy(stLiquido, static_cast<int64_t>(pos) + 2, 2);
   }
-  std::string stLinhaImposto = LinhaImposto(a.impostoAprox, nLiquido);
+  std::string stLinhaImposto = TaxLine(a.impostoAprox, nLiquido);
   std::string stTextoEstado, dsMensCpfCup = a.linhaCpf;
-  for (const ProgramaEstadual& e : kProgramas) {
+  for (const StateProgramme& e : kStateProgrammes) {
     if (a.uf != e.uf) continue;
     stTextoEstado = e.texto(d);
     stLinhaImposto += e.linhaImposto(d);
@@ -446,16 +447,16 @@ std::string Rodape(const Fechamento& a, const Pagamentos& p, rtl::StringList* st
   const bool boUtilTefRed = a.modoTef == "T" && a.tefEmCurso && a.tefNoRodape == "S";
   const std::string stLinhaSenha = a.senha.empty() ? "" : Msg("SENHA") + a.senha;
   return Formata_rodape(8, a.tipoVendaCons, dsMensCpfCup, stLinhaImposto, stTextoEstado, a.uf, a.cdCliente,
-                        a.nmCliente, a.cdConsumidor, a.nmConsumidor, a.cdOperador, a.nmOperador, LinhaMesa(a.mesa),
+                        a.nmCliente, a.cdConsumidor, a.nmConsumidor, a.cdOperador, a.nmOperador, TableLine(a.mesa),
                         stLinhaSenha, a.cpfConsumidor, a.rodape20, a.rodape39, a.observacao, a.nrEcf, a.cerMesa,
                         a.cooMesa, a.modoSaldo, p.convenio ? "1" : "2", p.totConsumidor, a.precoSubsidio,
                         a.saldoAnterior, &dm.cdsSaldCred, &dm.cdsFamiliaSaldo, &dm.cdsEmprestimo, boUtilTefRed,
-                        stlCupomTef, TextoFidelidade("DOTZ", a.pontos), TextoFidelidade("DOTZ_EXTRAS", a.pontosExtras),
+                        stlCupomTef, LoyaltyText("DOTZ", a.pontos), LoyaltyText("DOTZ_EXTRAS", a.pontosExtras),
                         a.linhaConsumidor);
 }
 
 // The change as a non-fiscal receipt; its outcome does not change the result.
-void RegistraTroco(const Fechamento& a) {
+void RegisterChange(const ClosingArgs& a) {
   const std::string stValor = FormatAmount("0.00", a.troco);
   const std::string stNome = rtl::Copy(Msg("Dinheiro"), 1, 16);
   Send(Call("Elgin_RecebimentoNaoFiscal : " + IdTotParcCV + " - " + stValor + " - " + stNome,
@@ -466,7 +467,7 @@ void RegistraTroco(const Fechamento& a) {
 // A packet of the host's list as the closing reads it: the element, the
 // table it is, the fields read from it (the first `indexed` of them by the
 // index the module defines on it), and whether this sale reads it.
-struct Pacote {
+struct PacketCheck {
   size_t elemento;
   const char* tabela;
   std::vector<const char*> campos;
@@ -477,7 +478,7 @@ struct Pacote {
 // What is wrong with the packet at `v` for the closing; empty when it can
 // be used, or when there is none (an empty or null element: the table stays
 // closed). `lido`: this sale reads its fields.
-std::string ProblemaDoPacote(const rtl::Variant& v, const Pacote& p, bool lido) {
+std::string PacketProblem(const rtl::Variant& v, const PacketCheck& p, bool lido) {
   if (v.IsNull() || v.IsEmpty()) return "";
   const std::string qual = "a tabela de " + std::string(p.tabela) + " (elemento " + std::to_string(p.elemento) + ")";
   rtl::ClientDataSet ds;
@@ -505,15 +506,15 @@ std::string ProblemaDoPacote(const rtl::Variant& v, const Pacote& p, bool lido) 
 // touched: a packet the closing could not read halfway (after payments
 // were on the printer) is refused here, naming its element and fields.
 // Empty when all can be used; then the data module holds them.
-std::string CarregaPacotes(TdtmElgin01100& dm, const Fechamento& a) {
+std::string LoadPackets(TdtmElgin01100& dm, const ClosingArgs& a) {
   const bool saldoTotal = a.tipoVendaCons == "1" && a.modoSaldo == "0";
   const bool saldoFamilias = a.tipoVendaCons == "1" && a.modoSaldo == "1";
   std::vector<const char*> movimento = {"NRORDTROCO", "DTHRINCMOV"};
-  for (const char* c : kCamposMov)
+  for (const char* c : kMovementFields)
     if (std::string(c) != "NRORDTROCO" && std::string(c) != "DTHRINCMOV") movimento.push_back(c);
   const struct {
     const rtl::Variant& v;
-    Pacote p;
+    PacketCheck p;
     bool lido;
     rtl::ClientDataSet& ds;
   } pacotes[] = {
@@ -529,7 +530,7 @@ std::string CarregaPacotes(TdtmElgin01100& dm, const Fechamento& a) {
        dm.cdsEmprestimo},
   };
   for (const auto& e : pacotes)
-    if (std::string problema = ProblemaDoPacote(e.v, e.p, e.lido); !problema.empty()) return problema;
+    if (std::string problema = PacketProblem(e.v, e.p, e.lido); !problema.empty()) return problema;
   // No packet (an empty or null element) leaves a dataset closed and empty.
   for (const auto& e : pacotes) e.ds.SetData(e.v);
   dm.cdsMovCaixaTef.SetData(a.movimentos);
@@ -539,7 +540,7 @@ std::string CarregaPacotes(TdtmElgin01100& dm, const Fechamento& a) {
 
 // Leave the working copy as a finished pass would: nothing half edited, back
 // on its own index (so the next call can load its packet).
-void ArrumaCopia(TdtmElgin01100& dm) {
+void TidyWorkingCopy(TdtmElgin01100& dm) {
   for (rtl::ClientDataSet* ds : {&dm.cdsMovCaixa, &dm.cdsMovCaixaTef})
     if (ds->State() == rtl::DataSetState::Edit || ds->State() == rtl::DataSetState::Insert) ds->Cancel();
   try {
@@ -550,28 +551,28 @@ void ArrumaCopia(TdtmElgin01100& dm) {
 }
 
 // The closing on the printer: its start, the payments, the footer and the
-// end, then the change receipt. Parou: a step failed for good (the result is
+// end, then the change receipt. Stopped: a step failed for good (the result is
 // then not written).
 // `etapa` names the step under way, for the report of a closing that stops.
-enum class Fim { Pronto, Falhou, Parou };
-Fim Fecha(const Fechamento& a, Regra& regra, Pagamentos& p, rtl::StringList* stlCupomTef, std::string& etapa) {
-  if (!IniciaFechamento(a, regra, p.ultimoValor, etapa)) return Fim::Parou;
-  if (!PagaMovimentos(a, regra, p, etapa)) return Fim::Parou;
+enum class ClosingEnd { Done, Stopped };
+ClosingEnd CloseOnPrinter(const ClosingArgs& a, ClosingRule& rule, PaymentTotals& p, rtl::StringList* stlCupomTef, std::string& etapa) {
+  if (!StartClosing(a, rule, p.ultimoValor, etapa)) return ClosingEnd::Stopped;
+  if (!PayMovements(a, rule, p, etapa)) return ClosingEnd::Stopped;
   etapa = "o rodape";
-  const std::string rodape = Rodape(a, p, stlCupomTef);
+  const std::string rodape = BuildFooter(a, p, stlCupomTef);
   // Ended once at least one payment was accepted; otherwise the coupon stays
   // open in its payment stage.
   etapa = "Elgin_TerminaFechamentoCupom";
-  if (p.algumAceito && !TerminaFechamento(a, regra, p, rodape)) return Fim::Parou;
+  if (p.algumAceito && !EndClosing(a, rule, p, rodape)) return ClosingEnd::Stopped;
   etapa = "Elgin_RecebimentoNaoFiscal";
-  if (a.registraTroco) RegistraTroco(a);
-  return Fim::Pronto;
+  if (a.registraTroco) RegisterChange(a);
+  return ClosingEnd::Done;
 }
 
 // A closing that stopped after it reached the printer: where and why go to
 // the debug log, and to the host's messages unless the printer's answer
 // already told them (what this call added to stMensagemTaa is the why).
-void ContaParada(const std::string& etapa, const std::string& mensagensAntes, const std::string& erro) {
+void ReportStop(const std::string& etapa, const std::string& mensagensAntes, const std::string& erro) {
   const bool contado = stMensagemTaa != mensagensAntes;
   std::string motivo = erro;
   if (motivo.empty() && contado && stMensagemTaa.size() > mensagensAntes.size())
@@ -584,32 +585,32 @@ void ContaParada(const std::string& etapa, const std::string& mensagensAntes, co
 }  // namespace
 
 bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl::Variant& oleRetorno) {
-  const Fechamento a = LeArgumentos(arParams);
+  const ClosingArgs a = ReadArguments(arParams);
   TdtmElgin01100& dm = DataModule();
-  Regra regra(a);
-  Pagamentos p;
+  ClosingRule rule(a);
+  PaymentTotals p;
 
   // The host's packets, all of them, before the printer is touched.
-  std::string problema = CarregaPacotes(dm, a);
-  if (problema.empty()) problema = PreparaPagamentos(regra.Tef(), p);
+  std::string problema = LoadPackets(dm, a);
+  if (problema.empty()) problema = PreparePayments(rule.TransferSale(), p);
   bool pronto = problema.empty();
   if (!pronto) {
-    RecusaPacotes(a, problema);
-    ArrumaCopia(dm);
+    RefusePackets(a, problema);
+    TidyWorkingCopy(dm);
   } else {
-    if (a.modoTef == "T" && a.tefEmCurso && !regra.Passo([&] { return Estado_Imp(a.esquemaCor, true, false); }))
+    if (a.modoTef == "T" && a.tefEmCurso && !rule.Attempt([&] { return Estado_Imp(a.esquemaCor, true, false); }))
       return false;
     const std::string mensagensAntes = stMensagemTaa;
     std::string etapa;
     try {
-      if (Fecha(a, regra, p, stlCupomTef, etapa) == Fim::Parou) {
-        ContaParada(etapa, mensagensAntes, "");
+      if (CloseOnPrinter(a, rule, p, stlCupomTef, etapa) == ClosingEnd::Stopped) {
+        ReportStop(etapa, mensagensAntes, "");
         return false;
       }
     } catch (const std::exception& e) {
       pronto = false;
-      ContaParada(etapa, mensagensAntes, e.what());
-      ArrumaCopia(dm);
+      ReportStop(etapa, mensagensAntes, e.what());
+      TidyWorkingCopy(dm);
     }
   }
 
@@ -617,7 +618,7 @@ bool FechaCupom(const rtl::Variant& arParams, rtl::StringList* stlCupomTef, rtl:
   // smaller one (or none) is grown so that the results always fit.
   if (!oleRetorno.IsArray()) oleRetorno = rtl::Variant::CreateArray(4);
   if (oleRetorno.ArrayLength() < 4) oleRetorno.Items().resize(4);
-  oleRetorno[0] = rtl::Variant(regra.inTefErro);
+  oleRetorno[0] = rtl::Variant(rule.inTefErro);
   oleRetorno[1] = rtl::Variant(a.eco42);
   oleRetorno[2] = rtl::Variant(std::string());
   oleRetorno[3] = rtl::Variant(stMensagemTaa);

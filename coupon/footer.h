@@ -16,7 +16,7 @@ namespace Qor01100 {
 // Footer inputs that the coupon closing prepares from its arguments.
 // The tax line: "Val Aprox Tributos R$ " + the approximate tax amount and
 // its share of the net total.
-std::string LinhaImposto(double doVrImposto, double doTotalLiquido);
+std::string TaxLine(double doVrImposto, double doTotalLiquido);
 // The table or tab reference line ("" when there is no table).
-std::string LinhaMesa(const std::string& stMesa);
+std::string TableLine(const std::string& stMesa);
 }  // namespace Qor01100

@@ -79,9 +79,9 @@ std::string SectionHeading(Section s) {
 }
 
 std::string OpenTableLine(rtl::ClientDataSet& ds, Section s) {
-  const std::string abertura = ds.FieldByName("DTHRABERMESA").AsString();
-  if (s == Section::Tables) return ds.FieldByName("NRMESA").AsString() + std::string(13, ' ') + abertura + kLf;
-  return ds.FieldByName("DSCOMANDA").AsString() + std::string(7, ' ') + abertura + kLf;
+  const std::string openedAt = ds.FieldByName("DTHRABERMESA").AsString();
+  if (s == Section::Tables) return ds.FieldByName("NRMESA").AsString() + std::string(13, ' ') + openedAt + kLf;
+  return ds.FieldByName("DSCOMANDA").AsString() + std::string(7, ' ') + openedAt + kLf;
 }
 
 }  // namespace

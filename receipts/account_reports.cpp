@@ -18,8 +18,8 @@ namespace {
 
 bool Usavel(rtl::ClientDataSet* ds) { return ds != nullptr && ds->Active(); }
 
-std::string Texto(rtl::ClientDataSet& ds, const char* campo) { return ds.FieldByName(campo).AsString(); }
-double Valor(rtl::ClientDataSet& ds, const char* campo) { return ds.FieldByName(campo).AsFloat(); }
+std::string TextField(rtl::ClientDataSet& ds, const char* campo) { return ds.FieldByName(campo).AsString(); }
+double AmountField(rtl::ClientDataSet& ds, const char* campo) { return ds.FieldByName(campo).AsFloat(); }
 
 // A filter literal: the text in single quotes, a quote inside it doubled.
 std::string Literal(const std::string& s) { return "'" + rtl::StringReplace(s, "'", "''") + "'"; }
@@ -28,12 +28,12 @@ std::string Tracos() { return hostlib::Replicate("-", 48) + "\n"; }
 
 // The consumers of one type with their negative balances, then the type's
 // total; the first type's text starts with the report title.
-void ImprimeTipo(rtl::ClientDataSet& tipos, rtl::ClientDataSet& saldos, std::string texto) {
-  texto += Texto(tipos, "NMTIPOCONS") + "\n";
+void PrintConsumerKind(rtl::ClientDataSet& tipos, rtl::ClientDataSet& saldos, std::string texto) {
+  texto += TextField(tipos, "NMTIPOCONS") + "\n";
   double total = 0;
   for (saldos.First(); !saldos.Eof(); saldos.Next()) {
-    const double saldo = Valor(saldos, "SALDONEGATIVO");
-    texto += BalanceLine("  " + Texto(saldos, "NMCONSUMIDOR"), saldo, 37, 10);
+    const double saldo = AmountField(saldos, "SALDONEGATIVO");
+    texto += BalanceLine("  " + TextField(saldos, "NMCONSUMIDOR"), saldo, 37, 10);
     total += saldo;
     ReportBlock(texto);
     texto.clear();
@@ -58,8 +58,8 @@ bool ImpSaldo(const std::string& stIgnorado, rtl::ClientDataSet* cdsSaldFam, con
   if (Usavel(cdsSaldFam)) {
     CursorScope cursor(*cdsSaldFam);
     for (; !cdsSaldFam->Eof(); cdsSaldFam->Next()) {
-      const double saldo = Valor(*cdsSaldFam, "SALDOFAM");
-      linhas += BalanceLine(Texto(*cdsSaldFam, "NMFAMILISALD"), saldo, 37, 11);
+      const double saldo = AmountField(*cdsSaldFam, "SALDOFAM");
+      linhas += BalanceLine(TextField(*cdsSaldFam, "NMFAMILISALD"), saldo, 37, 11);
       soma += saldo;
     }
   }
@@ -80,7 +80,7 @@ bool SaldoNegativo(const std::string& stCdFilial, const std::string& stEsquemaCo
   DatasetScope filtro(*cdsSaldoNeg);  // the host's filter comes back before its cursor
   for (; !cdsTipoCons->Eof(); cdsTipoCons->Next()) {
     cdsSaldoNeg->SetFiltered(false);
-    cdsSaldoNeg->SetFilter("CDTIPOCONS = " + Literal(Texto(*cdsTipoCons, "CDTIPOCONS")));
+    cdsSaldoNeg->SetFilter("CDTIPOCONS = " + Literal(TextField(*cdsTipoCons, "CDTIPOCONS")));
     cdsSaldoNeg->SetFiltered(true);
     if (cdsSaldoNeg->IsEmpty()) continue;
     std::string inicio = Tracos();
@@ -88,7 +88,7 @@ bool SaldoNegativo(const std::string& stCdFilial, const std::string& stEsquemaCo
       Cabecalho(stCdFilial, stEsquemaCor, stNomeFilial, stCaixa, stCracCOns, stNmCons);
       inicio = NegativeTitleText();
     }
-    ImprimeTipo(*cdsTipoCons, *cdsSaldoNeg, inicio);
+    PrintConsumerKind(*cdsTipoCons, *cdsSaldoNeg, inicio);
     impresso = true;
   }
   if (impresso) FechRelatGerenc("", true, false);
@@ -99,14 +99,14 @@ bool ImprimeProdBloq(const std::string& stIgnorado, const std::string& stIgnorad
                      rtl::ClientDataSet* cdsProdutoblq) {
   DocumentGuard doc;  // the host's open voucher is closed here, also after an error
   const bool comDados = Usavel(cdsProdutoblq) && !cdsProdutoblq->IsEmpty();
-  VoucherPrint(stEsquemaCor, BlockedBranchText(comDados ? Texto(*cdsProdutoblq, "NMFILIAL") : ""));
-  VoucherPrint(stEsquemaCor, BlockedCaptionText(comDados ? Texto(*cdsProdutoblq, "CDLOJA") : ""));
+  VoucherPrint(stEsquemaCor, BlockedBranchText(comDados ? TextField(*cdsProdutoblq, "NMFILIAL") : ""));
+  VoucherPrint(stEsquemaCor, BlockedCaptionText(comDados ? TextField(*cdsProdutoblq, "CDLOJA") : ""));
   if (comDados) {
     CursorScope cursor(*cdsProdutoblq);
     for (cdsProdutoblq->First(); !cdsProdutoblq->Eof(); cdsProdutoblq->Next())
-      VoucherPrint(stEsquemaCor, BlockedProductLine(Texto(*cdsProdutoblq, "CDPRODUTO"),
-                                                    Texto(*cdsProdutoblq, "CDPROTECLADO"),
-                                                    Texto(*cdsProdutoblq, "NMPRODUTO")));
+      VoucherPrint(stEsquemaCor, BlockedProductLine(TextField(*cdsProdutoblq, "CDPRODUTO"),
+                                                    TextField(*cdsProdutoblq, "CDPROTECLADO"),
+                                                    TextField(*cdsProdutoblq, "NMPRODUTO")));
   }
   VoucherPrint(stEsquemaCor, MakerFooterText());
   FechRelatGerenc("", true, false);

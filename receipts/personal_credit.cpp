@@ -25,25 +25,25 @@ namespace {
 
 bool Usavel(rtl::ClientDataSet* ds) { return ds != nullptr && ds->Active(); }
 
-std::string Texto(rtl::ClientDataSet& ds, const char* campo) { return ds.FieldByName(campo).AsString(); }
-double Valor(rtl::ClientDataSet& ds, const char* campo) { return ds.FieldByName(campo).AsFloat(); }
+std::string TextField(rtl::ClientDataSet& ds, const char* campo) { return ds.FieldByName(campo).AsString(); }
+double AmountField(rtl::ClientDataSet& ds, const char* campo) { return ds.FieldByName(campo).AsFloat(); }
 
 // The payment's name as the receipt names it: the original payment type's
 // name for the kinds "1" and "2", the type's own otherwise; 16 characters.
-std::string NomePagamento(rtl::ClientDataSet& pagamentos) {
-  const std::string tipo = Texto(pagamentos, "IDTIPORECE");
-  return rtl::Copy(Texto(pagamentos, tipo == "1" || tipo == "2" ? "NMTIPORECEORIG" : "NMTIPORECE"), 1, 16);
+std::string PaymentName(rtl::ClientDataSet& pagamentos) {
+  const std::string tipo = TextField(pagamentos, "IDTIPORECE");
+  return rtl::Copy(TextField(pagamentos, tipo == "1" || tipo == "2" ? "NMTIPORECEORIG" : "NMTIPORECE"), 1, 16);
 }
 
 // One non-fiscal receipt per payment against the purchase totalizer. A
 // receipt the printer refuses ends the registration: the purchase is not
 // reported as registered when one of its payments is not.
-bool RegistraPagamentos(rtl::ClientDataSet& pagamentos, const std::string& stEsquemacor) {
+bool RegisterPayments(rtl::ClientDataSet& pagamentos, const std::string& stEsquemacor) {
   const std::string totalizador = DataModule().IdTotCompCred;
   bool ok = false;
   for (pagamentos.First(); !pagamentos.Eof(); pagamentos.Next()) {
-    ok = Cupom_NFiscNVinc(stEsquemacor, totalizador, DigitAmount(Valor(pagamentos, "VRMOVIVEND")),
-                          NomePagamento(pagamentos), "");
+    ok = Cupom_NFiscNVinc(stEsquemacor, totalizador, DigitAmount(AmountField(pagamentos, "VRMOVIVEND")),
+                          PaymentName(pagamentos), "");
     if (!ok) break;
   }
   return ok;
@@ -69,7 +69,7 @@ bool Compr_CredPessoal(const std::string& stIgnorado, const std::string& stIgnor
   PurchaseCopy via{stNrDeposi, stNmConsCred, stNmFamilia, 0, doSald, true};
   if (temPagamentos)
     for (cdsMovCaixaCred->First(); !cdsMovCaixaCred->Eof(); cdsMovCaixaCred->Next())
-      via.pago += Valor(*cdsMovCaixaCred, "VRMOVIVEND");
+      via.pago += AmountField(*cdsMovCaixaCred, "VRMOVIVEND");
 
   const bool aberto = Relatorio_Gerencial_Imp(stEsquemacor, stCdFilial, stCdCaixa, "", "");
   try {
@@ -84,7 +84,7 @@ bool Compr_CredPessoal(const std::string& stIgnorado, const std::string& stIgnor
   }
   FechRelatGerenc("", boNUtilTaa, false);
   if (!aberto || !temPagamentos) return false;
-  return RegistraPagamentos(*cdsMovCaixaCred, stEsquemacor);
+  return RegisterPayments(*cdsMovCaixaCred, stEsquemacor);
 }
 
 bool Cancela_Cred_Pessoal(const std::string& stIgnorado, const std::string& stIgnorado2, const std::string& stCdFilial,
@@ -134,9 +134,9 @@ bool Imp_CompVenCred(const std::string& stEsquemaCor, const rtl::Variant& olePro
     return false;
   if (produtos.Active())
     for (produtos.First(); !produtos.Eof(); produtos.Next())
-      if (!VoucherPrint(stEsquemaCor, CreditProductLine(Texto(produtos, "CDARVPROD"), Texto(produtos, "NMPRODUTO"),
-                                                        Valor(produtos, "QTPRODCOMVEN"),
-                                                        Valor(produtos, "VRPRECCOMVEN"))))
+      if (!VoucherPrint(stEsquemaCor, CreditProductLine(TextField(produtos, "CDARVPROD"), TextField(produtos, "NMPRODUTO"),
+                                                        AmountField(produtos, "QTPRODCOMVEN"),
+                                                        AmountField(produtos, "VRPRECCOMVEN"))))
         return false;
   const std::string saldo =
       CreditBalanceText(stAuxImpSaldCup, saldoFinal, dm.cdsSaldCred, &dm.cdsFamiliaSaldo, &dm.cdsEmprestimo);
