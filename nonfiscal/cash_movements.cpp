@@ -50,14 +50,9 @@ bool Sangria(const std::string& stIgnorado, const std::string& stEsquemaCor, dou
              rtl::ClientDataSet* cdsSangria) {
   // An amount of zero still prints a withdrawal voucher, of one cent.
   const std::string valor = FormatAmount("0.00", doValor == 0 ? 0.01 : doValor);
-  bool registered = false;
-  try {
-    registered = Register(Call("Elgin_Sangria : " + valor, Elgin_Sangria, valor).Show(true));
-  } catch (...) {
-    // A failure inside the analysis (the debug log) leaves the verdict to the printer's code.
-    registered = inRetorno == 1;
-  }
-  if (registered) return true;
+  // Nothing raises out of the command path once the call returned: the
+  // printer's record decides an undecided answer.
+  if (Register(Call("Elgin_Sangria : " + valor, Elgin_Sangria, valor).Show(true))) return true;
   CommandError(stEsquemaCor);
   return false;
 }

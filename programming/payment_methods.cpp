@@ -27,8 +27,9 @@ Command ReadPaymentList(std::string& list) {
 // of slot 14 answers code 0 and "NomeErro" while that slot is free.
 bool HasRoomForNewMethod() {
   std::string answer;
-  CallOnly(Call("", Elgin_ExecutaLeitura, "LeMeioPagamento", "CodMeioPagamentoProgram=14", Into(answer)));
-  return inRetorno == 0 && rtl::Copy(answer, 1, 8) == "NomeErro";
+  const int code =
+      CallOnly(Call("", Elgin_ExecutaLeitura, "LeMeioPagamento", "CodMeioPagamentoProgram=14", Into(answer)));
+  return code == 0 && rtl::Copy(answer, 1, 8) == "NomeErro";
 }
 
 // Position (1-based) of the payment name K in the upper-cased printer list,
