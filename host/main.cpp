@@ -3,6 +3,7 @@
 // driver (`qorhost serve`; see host/README.md).
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -219,7 +220,7 @@ bool ReadSession(const std::string& path, qorhost::Json& session) {
 // the reason on standard error) when it cannot be used.
 std::string HostFolder(const CommandLine& cl) {
   std::string error;
-  const std::string hostDir = qorhost::PrepareHostFolder(cl.hostDir, &error);
+  std::string hostDir = qorhost::PrepareHostFolder(cl.hostDir, &error);
   if (hostDir.empty()) std::cerr << "qorhost: " << error << "\n";
   return hostDir;
 }
@@ -249,9 +250,7 @@ qorhost::HostOptions OptionsFrom(const CommandLine& cl, const qorhost::SimContro
   return options;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   rtl::BinaryStandardStreams();  // the same bytes on every system
   CommandLine cl;
   std::string error;
@@ -310,4 +309,19 @@ int main(int argc, char** argv) {
   const int status = runner.Run(session);
   rtl::SetEnv(nullptr);
   return status;
+}
+
+}  // namespace
+
+// Whatever raises out of a run ends it with its text on standard error and
+// the load failure's status, never with the run-time's abort.
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "qorhost: " << e.what() << "\n";
+  } catch (...) {
+    std::cerr << "qorhost: an unknown exception ended the run\n";
+  }
+  return qorhost::kExitLoad;
 }

@@ -136,7 +136,7 @@ bool EvalFilter(const FilterNode& n, const Cell* cells, bool caseInsensitive);
 // Reads a whole packet; raises EDatabaseError naming what is wrong. The
 // rows are read about pieceBytes at a time, plain rows without the parser
 // (0: the whole text parsed at once); the result is the same either way.
-inline constexpr size_t kXmlPieceBytes = 256 * 1024;
+inline constexpr size_t kXmlPieceBytes = size_t{256} * 1024;
 Table ReadXml(std::string_view bytes, size_t pieceBytes = kXmlPieceBytes);
 
 // Where the rows of a packet text are: from its first "<ROWDATA>" to its

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only when one is missing.
-#   bash scripts/deps.sh          the tests and benchmarks too
+#   bash scripts/deps.sh          the tests and benchmarks too, and clang-tidy (scripts/tidy.sh)
 #   bash scripts/deps.sh --tests  also what only the test command uses: Chromium, in
 #                                 which the service's support page is checked (a
 #                                 download of about 100 MB the first time)
@@ -9,7 +9,7 @@ set -euo pipefail
 pkgs=(cmake ninja-build g++ pkg-config libpugixml-dev nlohmann-json3-dev libsqlite3-dev libssl-dev openssl ccache
       libcpp-httplib-dev)
 if [ "${1:-}" != "day" ]; then
-  pkgs+=(libgtest-dev libgmock-dev libbenchmark-dev python3 curl)
+  pkgs+=(libgtest-dev libgmock-dev libbenchmark-dev python3 curl clang-tidy)
 fi
 if [ "${1:-}" = "--tests" ]; then
   pkgs+=(chromium)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once in the normal build, then clang-tidy over
-# what changed since its recorded base when clang-tidy is installed
-# (scripts/tidy.sh), once under AddressSanitizer and
+# what changed since the merge base with main (scripts/tidy.sh: every source
+# in a clone without that history), once under AddressSanitizer and
 # UndefinedBehaviorSanitizer; then the Windows lane
 # (scripts/test-windows.sh: both Windows architectures built and checked,
 # the 64-bit tests under wine); then each fuzz target for a short fixed time

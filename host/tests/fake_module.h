@@ -166,7 +166,7 @@ inline int Record(const std::string& call) {
 }
 inline int SetStateDir(const char* d) { return Record(std::string("state_dir ") + d); }
 inline int ResetSim() {
-  std::ofstream(tapeFile, std::ios::trunc);  // a fresh printer starts a fresh tape
+  { std::ofstream fresh(tapeFile, std::ios::trunc); }  // a fresh printer starts a fresh tape
   return Record("reset");
 }
 inline int SetPower(int on) { return Record("power " + std::to_string(on)); }

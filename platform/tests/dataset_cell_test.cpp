@@ -68,7 +68,7 @@ TEST(CellText, CopiesAndMovesOwnTheirText) {
     EXPECT_EQ(c.view(), Text(n));
     CellText d(std::move(b));
     EXPECT_EQ(d.view(), Text(n));
-    EXPECT_TRUE(b.empty());
+    EXPECT_TRUE(b.empty());  // NOLINT(bugprone-use-after-move): the moved-from cell is what is checked
     c = std::move(d);
     EXPECT_EQ(c.view(), Text(n));
     c.clear();
@@ -169,7 +169,7 @@ TEST_F(CellDataSetTest, LongAndShortTextsSortFilterAndTravelThroughFiles) {
 // on its own: deleted, edited, copied, replaced by another load.
 TEST_F(CellDataSetTest, RowsLoadedInBulkLiveAndDieOneByOne) {
   const int n = 1000;  // many blocks' worth
-  for (int i = 0; i < n; ++i) Add(Text(static_cast<size_t>(i % 40), 'a' + i % 7), i, Text(30));
+  for (int i = 0; i < n; ++i) Add(Text(static_cast<size_t>(i % 40), static_cast<char>('a' + i % 7)), i, Text(30));
   const std::string path = (std::filesystem::temp_directory_path() /
                             ("qor_bulk_" + std::to_string(rtl::ProcessId()) + ".xml")).string();
   ds.SaveToFile(path);

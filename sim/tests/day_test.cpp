@@ -101,9 +101,10 @@ TEST_F(DayTest, FullDayFromOpeningToReductionAndNextDay) {
   // Entries: counter (4), value (20), description (19), separator.
   EXPECT_EQ(nf.substr(0, 4), "0000");
   EXPECT_EQ(nf.substr(24, 19), "Suprimento         ");
-  EXPECT_EQ(nf.substr(2 * 44, 4), "0001");
-  EXPECT_EQ(nf.substr(2 * 44 + 4, 20), "00000000000000000500");
-  EXPECT_EQ(nf.substr(2 * 44 + 24, 19), "CONTRA-VALE EMITIDO");
+  constexpr int kThird = 2 * 44;  // the third entry
+  EXPECT_EQ(nf.substr(kThird, 4), "0001");
+  EXPECT_EQ(nf.substr(kThird + 4, 20), "00000000000000000500");
+  EXPECT_EQ(nf.substr(kThird + 24, 19), "CONTRA-VALE EMITIDO");
   EXPECT_EQ(nf.substr(7 * 44 + 24, 19), std::string(19, ' ')) << "the list ends";
   std::string mfd = Ask(Elgin_VerificaRecebimentoNaoFiscalMFD, 1077);
   EXPECT_EQ(mfd.substr(971, 14), "00000000005000") << "withdrawals";

@@ -24,7 +24,7 @@ struct Draw {
                                   "0001",  "0002",     "D",      "A",          "d",       "$",      "%",
                                   "F",     "I",        "C",      "S",          "050326",  "310299", "000000",
                                   "223015", "529.982.247-25",    "11222333000181", "CodMeioPagamentoProgram=14",
-                                  "LeMeioPagamento", "1",        "2",          "Texto\nLinha 2\n", "\x1b" "E" "NOTA"};
+                                  "LeMeioPagamento", "1",        "2",          "Texto\nLinha 2\n", "\033ENOTA"};
     int k = std::uniform_int_distribution<int>(0, 9)(rng);
     if (k < 7) return words[std::uniform_int_distribution<size_t>(0, std::size(words) - 1)(rng)];
     if (k == 7) return std::string(std::uniform_int_distribution<int>(0, 700)(rng), 'x');

@@ -74,6 +74,7 @@ struct Call {
   bool Executed() const { return injected == "lost_answer" || (injected.empty() && ret == 1); }
 };
 
+// NOLINTNEXTLINE(bugprone-exception-escape): a false finding on the implicit members of plain fields.
 struct StepRun {
   std::string op;     // "" for steps that are not operations
   bool ran = false;   // qorhost printed its line
@@ -93,6 +94,7 @@ struct StepRun {
   }
 };
 
+// NOLINTNEXTLINE(bugprone-exception-escape): a false finding on the implicit members of plain fields.
 struct DayRun {
   bool timedOut = false;
   int signal = 0;  // the signal that ended qorhost, 0 none

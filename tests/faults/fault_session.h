@@ -49,6 +49,7 @@ inline const char* OutcomeName(Outcome o) {
   return "?";
 }
 
+// NOLINTNEXTLINE(bugprone-exception-escape): a false finding on the implicit members of plain fields.
 struct Step {
   std::string op;
   std::string key;  // op#k: the k-th step of that operation in the session
@@ -62,6 +63,7 @@ struct Step {
   std::optional<double> storedTotal;  // grand total in the configuration file after the step
 };
 
+// NOLINTNEXTLINE(bugprone-exception-escape): a false finding on the implicit members of plain fields.
 struct Session {
   std::vector<Step> steps;
   std::vector<int> calls;

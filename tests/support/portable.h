@@ -47,9 +47,9 @@ inline std::filesystem::path MakeTempDir(const std::string& prefix) {
   static std::atomic<unsigned> counter{0};
   static std::mt19937_64 rng{std::random_device{}()};
   for (;;) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                      (prefix + "-" + std::to_string(rtl::ProcessId()) + "-" +
-                                       std::to_string(counter++) + "-" + std::to_string(rng() % 1000000));
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                (prefix + "-" + std::to_string(rtl::ProcessId()) + "-" +
+                                 std::to_string(counter++) + "-" + std::to_string(rng() % 1000000));
     std::error_code ec;
     if (std::filesystem::create_directories(dir, ec)) return dir;
     if (ec) throw std::filesystem::filesystem_error("cannot make a temporary folder", dir, ec);
