@@ -151,9 +151,9 @@ std::string LoyaltyText(const char* chave, double pontos) {
 
 // Movement fields copied into the working copy, in this order.
 const char* const kMovementFields[] = {"CDFILIAL",   "IDTIPOMOVIVE", "DTHRINCMOV",   "CDTIPORECE",   "NMTIPORECE",
-                                  "IDTIPORECE", "VRMOVIVEND",   "VRMOVIVEOUT",  "VRCOTINDOUT",  "CDTIPOTROCO",
-                                  "NRORDTROCO", "CDCLIENTE",    "CDCONSUMIDOR", "DTMOVIMCAIXA", "DSIMPFISCAL",
-                                  "CDFPIMPFIS", "NRCARTBANCO",  "CDNSUHOSTTEF", "CDBANCARTCR",  "CDTIPORECEORIG"};
+                                       "IDTIPORECE", "VRMOVIVEND",   "VRMOVIVEOUT",  "VRCOTINDOUT",  "CDTIPOTROCO",
+                                       "NRORDTROCO", "CDCLIENTE",    "CDCONSUMIDOR", "DTMOVIMCAIXA", "DSIMPFISCAL",
+                                       "CDFPIMPFIS", "NRCARTBANCO",  "CDNSUHOSTTEF", "CDBANCARTCR",  "CDTIPORECEORIG"};
 
 void CopyField(rtl::ClientDataSet& de, rtl::ClientDataSet& para, const std::string& nome) {
   rtl::Field& origem = de.FieldByName(nome);
@@ -430,8 +430,8 @@ std::string BuildFooter(const ClosingArgs& a, const PaymentTotals& p, rtl::Strin
   std::string stLiquido = FormatAmount(".00", doLiquido);
   if (stLiquido == std::string(1, sep) + "00") stLiquido = p.ultimoValor;
   const double nLiquido = rtl::StrToFloatDef(stLiquido, doLiquido);
-  StateProgrammeInputs d{FormataCNPJ(a.cnpj), rtl::FormatDateTime("ddmmyyyy", rtl::Now()), stLiquido, "00", a.cpfConsumidor,
-                a.icmsDf};
+  StateProgrammeInputs d{
+      FormataCNPJ(a.cnpj), rtl::FormatDateTime("ddmmyyyy", rtl::Now()), stLiquido, "00", a.cpfConsumidor, a.icmsDf};
   if (auto pos = stLiquido.find(sep); pos != std::string::npos) {
     d.inteiro = stLiquido.substr(0, pos);
     d.fracao = rtl::Copy(stLiquido, static_cast<int64_t>(pos) + 2, 2);

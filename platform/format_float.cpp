@@ -487,7 +487,7 @@ std::string FloatToStrF(double value, FloatFormat format, int precision, int dig
       Decimal d = ToDecimal(value, precision, digits);
       if (d.special) return d.text;
       if (d.exponent > precision) return General(value, precision, 0, fs);
-      char sep = format == FloatFormat::Fixed ? 0 : fs.ThousandSeparator;
+      char sep = format == FloatFormat::Fixed ? '\0' : fs.ThousandSeparator;
       std::string amount = IntegerPart(d, sep);
       if (digits > 0) {
         amount.push_back(fs.DecimalSeparator);
