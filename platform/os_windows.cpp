@@ -242,6 +242,218 @@ void CloseFile(int fd) {
   if (fd >= 0) ::_close(fd);
 }
 
+// ---- Locks and files reached one name at a time.
+
+// The lock is a byte-range lock far beyond the file's contents, so that the
+// holder's text stays readable by whoever is refused. Byte-range locks
+// belong to the handle: a second open in this process is refused as well.
+namespace {
+constexpr DWORD kLockOffsetHigh = 0x40000000u;
+}  // namespace
+
+int LockFile(const std::string& path, bool* busy, std::string* error) {
+  *busy = false;
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    if (error) *error = LastErrorText("Cannot open file", path);
+    return -1;
+  }
+  OVERLAPPED at{};
+  at.OffsetHigh = kLockOffsetHigh;
+  if (!::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+    const DWORD code = ::GetLastError();
+    *busy = code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING;
+    if (error) *error = "Cannot lock file \"" + path + "\": " + ErrorText(code);
+    ::CloseHandle(h);
+    return -1;
+  }
+  int fd = Descriptor(h, _O_RDWR);
+  if (fd < 0 && error) *error = "Cannot open file \"" + path + "\": no descriptor left";
+  return fd;
+}
+
+bool WriteLockedFile(int handle, std::string_view data) {
+  if (handle < 0) return false;
+  HANDLE h = Handle(handle);
+  LARGE_INTEGER zero{};
+  if (!::SetFilePointerEx(h, zero, nullptr, FILE_BEGIN) || !::SetEndOfFile(h)) return false;
+  return WriteAll(h, data, nullptr);
+}
+
+std::string ReadSmallFile(const std::string& path) {
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "";
+  std::string data;
+  char buf[512];
+  DWORD n = 0;
+  while (::ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) data.append(buf, n);
+  ::CloseHandle(h);
+  return data;
+}
+
+// Closing the handle lets the lock go.
+void UnlockFile(int handle) { CloseFile(handle); }
+
+namespace {
+
+AtFailure FailureOf(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return AtFailure::Missing;
+    case ERROR_DIRECTORY: return AtFailure::NotAFolder;
+    default: return AtFailure::Other;
+  }
+}
+
+// A single name: no separator, drive or stream mark, not "." or "..", not empty.
+bool SingleName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find_first_of(std::string("/\\:\0", 4)) == std::string::npos;
+}
+
+// The path of the open folder `dir` now (wherever it was moved), with `name` below it.
+bool PathAt(int dir, const std::string& name, std::string* path) {
+  char buf[MAX_PATH * 4];
+  const DWORD n = ::GetFinalPathNameByHandleA(Handle(dir), buf, sizeof buf, FILE_NAME_NORMALIZED);
+  if (n == 0 || n >= sizeof buf) return false;
+  *path = std::string(buf, n);
+  if (path->back() != '\\') *path += '\\';
+  *path += name;
+  return true;
+}
+
+// Opens a name without following it when it is a link (a reparse point).
+HANDLE OpenNoFollow(const std::string& path, DWORD access, DWORD share) {
+  return ::CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+}  // namespace
+
+// A folder is held without delete sharing: it cannot be renamed or removed
+// while it is open, so a name below it reaches below it.
+int OpenFolderAt(int dir, const std::string& name, bool create, AtFailure* why, std::string* error) {
+  *why = AtFailure::None;
+  if (dir >= 0 && !SingleName(name)) {
+    *why = AtFailure::Other;
+    if (error) *error = "\"" + name + "\" is not a single name";
+    return -1;
+  }
+  std::string path = name;
+  if (dir >= 0 && !PathAt(dir, name, &path)) {
+    *why = AtFailure::Other;
+    if (error) *error = LastErrorText("Cannot open folder", name);
+    return -1;
+  }
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (dir < 0 ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+  auto open = [&] { return ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, flags, nullptr); };
+  HANDLE h = open();
+  if (h == INVALID_HANDLE_VALUE && create && dir >= 0 && FailureOf(::GetLastError()) == AtFailure::Missing) {
+    if (::CreateDirectoryA(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS) h = open();
+  }
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD code = ::GetLastError();
+    *why = FailureOf(code);
+    if (error) *error = "Cannot open folder \"" + name + "\": " + ErrorText(code);
+    return -1;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!Identity(h, info) || (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) !=
+                                FILE_ATTRIBUTE_DIRECTORY) {
+    *why = info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT ? AtFailure::Link : AtFailure::NotAFolder;
+    if (error) *error = "Cannot open folder \"" + name + "\": " + (*why == AtFailure::Link ? "a link" : "not a folder");
+    ::CloseHandle(h);
+    return -1;
+  }
+  int fd = Descriptor(h, _O_RDONLY);
+  if (fd < 0) {
+    *why = AtFailure::Other;
+    if (error) *error = "Cannot open folder \"" + name + "\": no descriptor left";
+  }
+  return fd;
+}
+
+int OpenFileAt(int dir, const std::string& name, int* links, AtFailure* why, std::string* error) {
+  *why = AtFailure::None;
+  std::string path;
+  if (!SingleName(name) || !PathAt(dir, name, &path)) {
+    *why = AtFailure::Other;
+    if (error) *error = "\"" + name + "\" is not a single name";
+    return -1;
+  }
+  HANDLE h = OpenNoFollow(path, GENERIC_READ, kShareAll);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD code = ::GetLastError();
+    *why = FailureOf(code);
+    if (error) *error = "Cannot open file \"" + name + "\": " + ErrorText(code);
+    return -1;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = Identity(h, info) && ::GetFileType(h) == FILE_TYPE_DISK;
+  if (!known || (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+    *why = known && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? AtFailure::Link : AtFailure::NotAFile;
+    if (error) *error = "\"" + name + "\" is not a regular file";
+    ::CloseHandle(h);
+    return -1;
+  }
+  *links = static_cast<int>(info.nNumberOfLinks);
+  int fd = Descriptor(h, _O_RDONLY);
+  if (fd < 0) {
+    *why = AtFailure::Other;
+    if (error) *error = "Cannot open file \"" + name + "\": no descriptor left";
+  }
+  return fd;
+}
+
+bool ReadOpenFile(int fd, std::string* data, std::string* error) {
+  data->clear();
+  char buf[65536];
+  for (;;) {
+    DWORD n = 0;
+    if (!::ReadFile(Handle(fd), buf, sizeof buf, &n, nullptr)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) return true;
+      if (error) *error = "Cannot read file: " + ErrorText(::GetLastError());
+      return false;
+    }
+    if (n == 0) return true;
+    data->append(buf, n);
+  }
+}
+
+bool IsLinkAt(int dir, const std::string& name) {
+  std::string path;
+  if (!SingleName(name) || !PathAt(dir, name, &path)) return false;
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool ReplaceFileAt(int dir, const std::string& name, std::string_view data, std::string* error) {
+  std::string path;
+  if (!SingleName(name) || !PathAt(dir, name, &path)) {
+    if (error) *error = "\"" + name + "\" is not a single name";
+    return false;
+  }
+  static unsigned counter = 0;
+  const std::string tmp = path + ".tmp" + std::to_string(ProcessId()) + "_" + std::to_string(counter++);
+  HANDLE h = ::CreateFileA(tmp.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    if (error) *error = LastErrorText("Cannot create file", name);
+    return false;
+  }
+  const bool written = WriteAll(h, data, nullptr) && ::FlushFileBuffers(h);
+  const std::string writeError = written ? std::string() : LastErrorText("Cannot write file", name);
+  ::CloseHandle(h);
+  // The rename replaces the name itself, a link included, never what it points to.
+  if (!written || !RenameOver(tmp, path, error)) {
+    ::DeleteFileA(tmp.c_str());
+    if (!written && error) *error = writeError;
+    return false;
+  }
+  return true;
+}
+
 // ---- The calls the Windows port moved behind the seam.
 
 std::string SystemDirectory() {
