@@ -30,10 +30,12 @@
 #include "platform/stringlist.h"
 #include "platform/variant.h"
 
-// Exported from the module: on Windows the DLL's export table holds these
-// names only; elsewhere they are the symbols the module shows.
+// Exported from the module. On Windows the DLL is linked with the export
+// list (Pkg_Qor01100.def) and exports exactly its names: nothing is marked
+// here, since a marked symbol would be exported beside the list. Elsewhere
+// they are the symbols the module shows (the version script keeps the list).
 #ifdef _WIN32
-#define QOR_API __declspec(dllexport)
+#define QOR_API
 #else
 #define QOR_API __attribute__((visibility("default")))
 #endif

@@ -9,8 +9,12 @@ Export tables (objdump -p):
     and the simulated printer's control functions (sim/ecfsim_controls.def):
     none of SQLite's or the run-time's;
   - Leitura.dll, ATO17.dll and sign_bema.dll exactly their entry points;
-  - Pkg_Qor01100.dll every operation's plain name, the shared state and the
-    entry-point variables;
+  - Pkg_Qor01100.dll exactly the module's export list as the build wrote it
+    (driver/Pkg_Qor01100.exports: every operation's plain and decorated
+    name, the shared state and the entry-point variables), which must hold
+    every operation's plain name, the shared state and the entry-point
+    variables;
+  - qorcall.dll exactly the qor_* functions of the C entry (capi/qorcall.map);
   - no exported name carries a standard-call decoration ("@N").
 Calling convention (32-bit only; objdump -d): every entry point of the four
 vendor libraries is a standard call whose callee pops its arguments, 4 bytes
@@ -61,6 +65,10 @@ def module_names():
     return names
 
 
+def qorcall_names():
+    return set(re.findall(r"\b(qor_\w+);", read("capi/qorcall.map")))
+
+
 def objdump(arch, *args):
     tool = f"{arch}-w64-mingw32-objdump"
     return subprocess.run([tool, *args], check=True, capture_output=True, text=True).stdout
@@ -96,7 +104,7 @@ def popped_bytes(arch, dll):
 
 
 def check_dll(build, arch, dll, expected, params):
-    """expected: the exact export set (or None for 'at least params' keys)."""
+    """expected: the exact export set; params: entry name -> parameters (32-bit check)."""
     path = os.path.join(build, "bin", dll)
     faults = []
     names = exports(arch, path)
@@ -106,10 +114,9 @@ def check_dll(build, arch, dll, expected, params):
     missing = sorted(expected - names)
     if missing:
         faults.append(f"missing exports: {missing[:10]}{' ...' if len(missing) > 10 else ''}")
-    if dll != "Pkg_Qor01100.dll":
-        extra = sorted(names - expected)
-        if extra:
-            faults.append(f"{len(extra)} exports beyond its entry points: {extra[:10]}")
+    extra = sorted(names - expected)
+    if extra:
+        faults.append(f"{len(extra)} exports beyond its list: {extra[:10]}")
     line = f"{dll}: {len(names)} exports"
     if arch == "i686" and params:
         rets = popped_bytes(arch, path)
@@ -141,7 +148,13 @@ def main():
     ok &= check_dll(build, arch, "Elgin.dll", set(entries) | controls(), entries)
     for dll, eps in STANDINS.items():
         ok &= check_dll(build, arch, dll, set(eps), eps)
-    ok &= check_dll(build, arch, "Pkg_Qor01100.dll", module_names(), None)
+    listed = set(open(os.path.join(build, "driver", "Pkg_Qor01100.exports"), encoding="utf-8").read().split())
+    unlisted = sorted(module_names() - listed)
+    if unlisted:
+        print(f"FAULT Pkg_Qor01100.exports lacks {len(unlisted)} names: {unlisted[:10]}")
+        ok = False
+    ok &= check_dll(build, arch, "Pkg_Qor01100.dll", listed, None)
+    ok &= check_dll(build, arch, "qorcall.dll", qorcall_names(), None)
     return 0 if ok else 1
 
 
