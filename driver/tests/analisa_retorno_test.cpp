@@ -69,8 +69,10 @@ TEST_F(AnalisaRetornoTest, StatusTable) {
     SCOPED_TRACE(c.name);
     Qor01100::stMensagemTaa.clear();
     dialogs.clear();
-    std::filesystem::remove_all(hostDir);
-    std::filesystem::create_directories(hostDir);
+    // Each case reads its own lines: the log is emptied, not removed (the
+    // module holds it open, and a folder with an open file in it cannot be
+    // removed everywhere).
+    ClearDebugLog();
     sim.force_status(6, c.st1, c.st2, 1);
     Qor01100::stImpDebug = "Elgin_Teste";
     bool r = Qor01100::AnalisaRetorno(c.ret, c.boMsg, c.boFecha, c.boAbre);

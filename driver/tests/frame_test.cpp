@@ -66,6 +66,9 @@ TEST_F(FrameTest, DebugLogLinesAreInTheFileWhenTheCallReturns) {
   EXPECT_EQ(rtl::ReadFileBytes(path.string()), "05/03/2026 10:00:00 - um\r\n");
   // Deleted while the module runs (an operator clearing the log): the next
   // line starts the file again.
+  if (qortest::UnderWine())
+    GTEST_SKIP() << "wine keeps a deleted file's name and contents until its last handle closes, "
+                    "and does not report the pending deletion";
   std::filesystem::remove(path);
   Qor01100::ImpFisDebug("dois");
   EXPECT_EQ(rtl::ReadFileBytes(path.string()), "05/03/2026 10:00:00 - dois\r\n");
@@ -177,7 +180,15 @@ TEST_F(FrameTest, TraceFormat) {
 }
 
 TEST_F(FrameTest, HostDirectoryEndsWithBackslash) {
-  EXPECT_EQ(Qor01100::HostDirectory(), hostDir.string() + "\\");
+  // The system's short form of the host folder (Windows gives the 8.3 name
+  // where a name is long; elsewhere the path is as it is).
+  const std::string dir = Qor01100::HostDirectory();
+  EXPECT_EQ(dir, env.ShortPath(hostDir.string() + "\\"));
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ(dir.back(), '\\');
+#ifdef _WIN32
+  EXPECT_TRUE(std::filesystem::equivalent(dir, hostDir));
+#endif
 }
 
 }  // namespace

@@ -140,9 +140,14 @@ std::vector<std::string> ModuleTest::CallNames() const {
 
 void ModuleTest::ClearJournal() { std::ofstream(journalPath, std::ios::trunc); }
 
+std::filesystem::path ModuleTest::DebugLogPath() const {
+  return hostDir / ("impdebug" + rtl::FormatDateTime("mmyy", env.frozenNow) + ".txt");
+}
+
+void ModuleTest::ClearDebugLog() const { std::ofstream(DebugLogPath(), std::ios::trunc); }
+
 std::vector<std::string> ModuleTest::DebugLog() const {
-  std::string name = "impdebug" + rtl::FormatDateTime("mmyy", env.frozenNow) + ".txt";
-  std::ifstream in(hostDir / name, std::ios::binary);
+  std::ifstream in(DebugLogPath(), std::ios::binary);
   std::vector<std::string> lines;
   std::string line;
   while (std::getline(in, line)) {

@@ -22,6 +22,7 @@
 #include "platform/env.h"
 #include "platform/variant.h"
 #include "sim/ecfsim_table.h"
+#include "tests/support/portable.h"
 
 namespace qortest {
 
@@ -63,6 +64,9 @@ class ModuleTest : public ::testing::Test {
   void ClearJournal();
   // Lines of the current month's debug log (1252 text).
   std::vector<std::string> DebugLog() const;
+  // Empties that file (the module may hold it open: it is not removed).
+  void ClearDebugLog() const;
+  std::filesystem::path DebugLogPath() const;
   // The same lines without the date and time that start each entry (the
   // second line of a trace has none).
   std::vector<std::string> LogMessages() const;
