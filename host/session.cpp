@@ -313,7 +313,8 @@ std::string SessionRunner::HostRelative(const Json& name) const {
     if (c == '\\') c = '/';
   const std::filesystem::path p(rel);
   // Only inside the host folder: a script never writes or reads elsewhere through it.
-  if (p.is_absolute() || p.has_root_name()) throw SessionError("\"" + rel + "\" must be relative to the host folder");
+  if (p.is_absolute() || p.has_root_name() || p.has_root_directory())
+    throw SessionError("\"" + rel + "\" must be relative to the host folder");
   for (const auto& part : p)
     if (part == "..") throw SessionError("\"" + rel + "\" must stay inside the host folder");
   return ConfinedRelative(rtl::ProgramDir(), rel, "the host-folder file").generic_string();

@@ -622,6 +622,16 @@ struct BadCase {
 };
 void PrintTo(const BadCase& c, std::ostream* os) { *os << OneLine(c.step); }
 
+// An absolute path outside the host folder, and a file of the system, in
+// the system's own form.
+#ifdef _WIN32
+#define kAbsoluteOutside "C:/fora.txt"
+#define kSystemFile "C:/Windows/win.ini"
+#else
+#define kAbsoluteOutside "/tmp/fora.txt"
+#define kSystemFile "/etc/hostname"
+#endif
+
 class BadSessionTest : public RunnerTest, public ::testing::WithParamInterface<BadCase> {};
 
 TEST_P(BadSessionTest, StopsAtTheBadStepNamingItAndKeepsEarlierEffects) {
@@ -680,13 +690,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{R"({"locale": {"idioma": "pt"}})", "unknown locale member"},
         BadCase{R"({"set": {"inRetorno": true}})", "expected an integer"},
         BadCase{R"({"files": {"../fora.txt": {"text": "x"}}})", "inside the host folder"},
-        BadCase{R"({"files": {"/tmp/fora.txt": {"text": "x"}}})", "relative to the host folder"},
+        BadCase{R"({"files": {")" kAbsoluteOutside R"(": {"text": "x"}}})", "relative to the host folder"},
         BadCase{R"({"files": {"a.txt": "nao-existe.txt"}})", "cannot read"},
         BadCase{R"({"files": {"a.txt": 3}})", "the source is a file path"},
         BadCase{R"({"read": "../../etc/passwd"})", "inside the host folder"},
-        BadCase{R"({"files": {"a.txt": "/etc/hostname"}})", "must stay inside"},
+        BadCase{R"({"files": {"a.txt": ")" kSystemFile R"("}})", "must stay inside"},
         BadCase{R"({"files": {"a.txt": "../fora.txt"}})", "must stay inside"},
-        BadCase{R"({"op": "QhtDataSet", "args": [{"file": "/etc/hostname"}]})", "must stay inside"},
+        BadCase{R"({"op": "QhtDataSet", "args": [{"file": ")" kSystemFile R"("}]})", "must stay inside"},
         BadCase{R"({"locale": {"decimal": "5"}})", "\"decimal\" cannot be \"5\""},
         BadCase{R"({"locale": {"thousands": "0"}})", "\"thousands\" cannot be"},
         BadCase{R"({"locale": {"decimal": "-"}})", "\"decimal\" cannot be"},
@@ -703,6 +713,17 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{R"({"op": "QhtDataSet", "args": [{"fields": [{"name": "A", "type": "fixed", "size": 10,
                                                               "decimals": -1}]}]})",
                 "decimals"}));
+
+#ifdef _WIN32
+// The other Windows forms of a path that is not relative: drive-relative,
+// rooted without a drive, UNC.
+INSTANTIATE_TEST_SUITE_P(
+    WindowsPaths, BadSessionTest,
+    ::testing::Values(BadCase{R"({"files": {"C:fora.txt": {"text": "x"}}})", "relative to the host folder"},
+                      BadCase{R"({"files": {"\\fora.txt": {"text": "x"}}})", "relative to the host folder"},
+                      BadCase{R"({"files": {"//servidor/pasta/fora.txt": {"text": "x"}}})", "relative to the host folder"},
+                      BadCase{R"({"files": {"a.txt": "C:\\Windows\\win.ini"}})", "must stay inside"}));
+#endif
 
 // A session value nested far deeper than any host passes is refused, not
 // recursed into until the stack runs out.
@@ -774,15 +795,17 @@ TEST_F(SymlinkTest, SourceThroughALinkInTheSessionFolderIsRefused) {
   EXPECT_EQ(Run(R"({"steps": [{"files": {"a.txt": "origem.txt"}}]})"), 2);
   EXPECT_NE(err.str().find("symbolic link"), std::string::npos) << err.str();
   EXPECT_FALSE(std::filesystem::exists(tmp / "a.txt"));
-  EXPECT_EQ(Run(R"({"steps": [{"files": {"a.txt": ")" + (outside / "segredo.txt").string() + R"("}}]})"), 2);
+  EXPECT_EQ(Run(R"({"steps": [{"files": {"a.txt": )" + nlohmann::json((outside / "segredo.txt").string()).dump() +
+                R"(}}]})"),
+            2);
   EXPECT_NE(err.str().find("must stay inside"), std::string::npos) << err.str();
 }
 
 TEST_F(SymlinkTest, PlainFilesInsideBothFoldersStillWork) {
   std::filesystem::create_directories(tmp / "dados");
   std::ofstream(tmp / "dados" / "origem.txt") << "conteudo";
-  ASSERT_EQ(Run(R"({"steps": [{"files": {"sub/a.txt": "dados/origem.txt", "b.txt": ")" +
-                (tmp / "dados" / "origem.txt").string() + R"("}}, {"read": "sub/a.txt"}]})"),
+  ASSERT_EQ(Run(R"({"steps": [{"files": {"sub/a.txt": "dados/origem.txt", "b.txt": )" +
+                nlohmann::json((tmp / "dados" / "origem.txt").string()).dump() + R"(}}, {"read": "sub/a.txt"}]})"),
             0)
       << err.str();
   EXPECT_EQ(lines[1]["text"], "conteudo");
