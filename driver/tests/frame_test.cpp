@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/locale.h"
 #include "tests/support/module_fixture.h"
+#include "tests/support/portable.h"
 
 namespace {
 

@@ -22,7 +22,6 @@
 #include "platform/env.h"
 #include "platform/variant.h"
 #include "sim/ecfsim_table.h"
-#include "tests/support/portable.h"
 
 namespace qortest {
 
