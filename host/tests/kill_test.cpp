@@ -331,4 +331,15 @@ TEST_F(KillTest, KilledWhileADocumentIsOpenTheNextStartClosesItAndTheTillSells) 
 }
 
 }  // namespace
+#else
+// Listed as skipped on Windows, with what their Windows form needs.
+namespace {
+const char kNoWindowsForm[] =
+    "no Windows form yet: the till is a forked child ended with SIGKILL; its Windows form needs qorhost started "
+    "through platform/os.h SpawnWithPipes and ended with StopChild (TerminateProcess)";
+}  // namespace
+TEST(KillTest, KilledInsideTheGrandTotalFileRewriteLosesNothing) { GTEST_SKIP() << kNoWindowsForm; }
+TEST(KillTest, KilledInsideACouponCancellationRaisesNoFalseAlarm) { GTEST_SKIP() << kNoWindowsForm; }
+TEST(KillTest, KilledAtRandomMomentsOfTheDayLosesNothing) { GTEST_SKIP() << kNoWindowsForm; }
+TEST(KillTest, KilledWhileADocumentIsOpenTheNextStartClosesItAndTheTillSells) { GTEST_SKIP() << kNoWindowsForm; }
 #endif  // _WIN32

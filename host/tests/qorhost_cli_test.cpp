@@ -396,6 +396,14 @@ TEST_F(QorhostTest, ASecondProcessOnTheSameStateFolderIsRefused) {
   EXPECT_TRUE(Lines().empty()) << out;
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the first host's day:\n" << ReadFile(tmp / "first.txt");
 }
+#else
+TEST_F(QorhostTest, APrinterLibraryLackingAnEntryPointIsNamed) {
+  GTEST_SKIP() << "no Windows form yet: the lacking library is made with a linker version script; a Windows one needs its own .def";
+}
+TEST_F(QorhostTest, ASecondProcessOnTheSameStateFolderIsRefused) {
+  GTEST_SKIP() << "no Windows form yet: the first host is a forked child held still with SIGSTOP; its Windows form needs a child "
+                  "program started through platform/os.h SpawnWithPipes and held at a prompt";
+}
 #endif  // _WIN32
 
 // A host folder whose name the system cannot take is refused with a message.

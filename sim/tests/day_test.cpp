@@ -240,6 +240,11 @@ TEST_F(DayTest, ProcessKilledInTheMiddleOfASaleLosesNothingItCompleted) {
   EXPECT_DOUBLE_EQ(State()["totals"]["net"].get<double>(), 0.0);
 }
 
+#else
+TEST_F(DayTest, ProcessKilledInTheMiddleOfASaleLosesNothingItCompleted) {
+  GTEST_SKIP() << "no Windows form yet: the dying process is a forked child ended with SIGKILL; its Windows form needs "
+                  "a child program started and ended with TerminateProcess (platform/os.h SpawnWithPipes, StopChild)";
+}
 #endif  // _WIN32
 
 TEST_F(DayTest, ChangesMadeByAnotherProcessAreSeenAtTheNextCall) {

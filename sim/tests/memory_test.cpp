@@ -196,6 +196,10 @@ TEST_F(MemoryTest, AProcessThatEndsCleanlyLeavesTheDatabaseAloneHoldingTheMemory
   EXPECT_EQ(State()["document"]["coo"], 1) << "the coupon the other process opened is there";
 }
 
+#else
+TEST_F(MemoryTest, AProcessThatEndsCleanlyLeavesTheDatabaseAloneHoldingTheMemory) {
+  GTEST_SKIP() << "no Windows form yet: the ending process is a forked child sharing this one's connection (Windows has no fork)";
+}
 #endif  // _WIN32
 
 TEST_F(MemoryTest, ACrashWithTheLogIntactLosesNothing) {
