@@ -2,7 +2,9 @@
 // folders of "ELGIN.INI", the detail-memory download and mirror, the daily
 // generic sales files, the memory reader, the official file converter and
 // the electronic signature.
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <csignal>
 #include <cstdlib>
@@ -256,6 +258,7 @@ TEST_F(FilesTest, SignatureOfAGivenKeyAndTextIsTheSameOnEveryPlatform) {
 namespace simtest {
 namespace {
 
+#ifndef _WIN32
 // Files may grow to `bytes` only while it lives, as on a disk that is
 // almost full: a longer write fails (EFBIG) instead of filling the disk.
 class FileSizeLimit {
@@ -360,7 +363,18 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  0, "cotepe.txt"}),
     [](const auto& info) { return std::string(info.param.name); });
+#else
+TEST_F(FilesTest, WholeFilesNeverEmptyOrPartialUnderTheirNames) {
+  GTEST_SKIP() << "no Windows form yet: the nearly full disk is a file size limit (RLIMIT_FSIZE), which Windows "
+                  "has not; a Windows form needs a small volume of its own";
+}
+TEST_F(FilesTest, SigningAFileThatCannotBeRewrittenLeavesItAsItWas) {
+  GTEST_SKIP() << "no Windows form yet: the nearly full disk is a file size limit (RLIMIT_FSIZE), which Windows "
+                  "has not; a Windows form needs a small volume of its own";
+}
+#endif  // _WIN32
 
+#ifndef _WIN32
 // The signing library rewrites the file it signs whole: a file that cannot
 // be rewritten keeps its text, without a record.
 TEST_F(FilesTest, SigningAFileThatCannotBeRewrittenLeavesItAsItWas) {
@@ -383,6 +397,7 @@ TEST_F(FilesTest, SigningAFileThatCannotBeRewrittenLeavesItAsItWas) {
   ASSERT_EQ(sign(S(file.string()), pub.p(), priv.p(), ead.p(), 1), 1);
   EXPECT_EQ(validate(S(file.string()), pub.p(), priv.p()), 1);
 }
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace simtest

@@ -214,6 +214,8 @@ TEST_F(MemoryTest, ACrashWithTheLogIntactLosesNothing) {
 }
 
 
+// These need a second process: a forked child (POSIX only for now).
+#ifndef _WIN32
 // ---- a process that dies between the memory and what follows it
 
 // Ends the process (SIGKILL) the n-th time the printer reaches `point`:
@@ -343,6 +345,16 @@ TEST_F(MemoryTest, ASecondProcessOnTheSameFolderIsRefused) {
   ASSERT_EQ(waitpid(next, &status, 0), next);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
+#else
+TEST_F(MemoryTest, KilledAtAPointTheMemoryOpensWholeAndTheTapeHoldsWhatItHolds) {
+  GTEST_SKIP() << "no Windows form yet: the dying process is a forked child ended with SIGKILL; its Windows form "
+                  "needs a child program started and ended with TerminateProcess (platform/os.h SpawnWithPipes)";
+}
+TEST_F(MemoryTest, ASecondProcessOnTheSameFolderIsRefused) {
+  GTEST_SKIP() << "no Windows form yet: the second process is a forked child; its Windows form needs a child "
+                  "program of its own";
+}
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace simtest
