@@ -13,6 +13,7 @@
 #include "platform/errors.h"
 #include "platform/format.h"
 #include "tests/support/module_helpers.h"
+#include "tests/support/portable.h"
 #include "vendor/elgin.h"
 
 namespace {
@@ -69,6 +70,9 @@ class DebugLogTest : public qortest::PrinterTest {
 // sale that raised again once the operator has freed the disk. The item is
 // on the printer at the first try: the host must be told so, once.
 TEST_F(DebugLogTest, AnItemWhoseTraceCannotBeLoggedIsSoldOnceAndToldTrue) {
+  if (qortest::UnderWine())
+    GTEST_SKIP() << "wine keeps a deleted file's name until the log's handle closes: the log cannot be broken "
+                    "by a folder of its name";
   OpenCoupon();
   realVendeItem = Qor01100::Elgin_VendeItem;
   Qor01100::Elgin_VendeItem = &VendeItemThen;
