@@ -366,28 +366,11 @@ class DocumentGate : public qortest::ModuleTest, public ::testing::WithParamInte
   void SetUp() override {
     ModuleTest::SetUp();
     if (HasFatalFailure()) return;
-    // Thousands of runs: the printer's memory and the host folder on a RAM disk when there is one.
-    std::error_code ec;
-    if (std::filesystem::is_directory("/dev/shm", ec)) {
-      ram_ = std::filesystem::path("/dev/shm") / ("qor-docgate-" + tmp.filename().string());
-      std::filesystem::create_directories(ram_ / "host", ec);
-      if (!ec) {
-        ASSERT_EQ(sim.set_state_dir((ram_ / "ecf").string().c_str()), 0);
-        hostDir = ram_ / "host";
-        env.programPath = (hostDir / "qorhost").string();
-      } else {
-        ram_.clear();
-      }
-    }
+    UseRamDisk("qor-docgate-");  // thousands of runs
   }
   void TearDown() override {
     sim.fault_call(0, "fail", 0);
     ModuleTest::TearDown();
-    if (!ram_.empty()) {
-      sim.set_state_dir(stateDir.string().c_str());
-      std::error_code ec;
-      std::filesystem::remove_all(ram_, ec);
-    }
   }
 
   // A fresh printer programmed for the scenarios, the module as a host
@@ -475,7 +458,6 @@ class DocumentGate : public qortest::ModuleTest, public ::testing::WithParamInte
       Once(sc, whole, fault, n, yes, label + ", yes to " + std::to_string(yes) + " question(s)");
   }
 
-  std::filesystem::path ram_;
   int runs_ = 0, leftOpen_ = 0, refused_ = 0, violationCount_ = 0;
   std::vector<std::string> violations_;
 };

@@ -108,22 +108,8 @@ class FaultSession : public qortest::ModuleTest {
   void SetUp() override {
     ModuleTest::SetUp();
     if (HasFatalFailure()) return;
-    // Thousands of sessions per test: the printer's memory goes to a RAM
-    // disk when there is one.
-    std::error_code ec;
-    if (std::filesystem::is_directory("/dev/shm", ec)) {
-      ramState_ = std::filesystem::path("/dev/shm") / ("qorfaults-" + tmp.filename().string());
-      std::filesystem::create_directories(ramState_, ec);
-      if (!ec) {
-        ASSERT_EQ(sim.set_state_dir((ramState_ / "ecf").string().c_str()), 0);
-        // The host's folder too (the debug log is synced line by line).
-        hostDir = ramState_ / "host";
-        std::filesystem::create_directories(hostDir, ec);
-        env.programPath = (hostDir / "qorhost").string();
-      } else {
-        ramState_.clear();
-      }
-    }
+    UseRamDisk("qorfaults-");  // thousands of sessions per test
+    if (HasFatalFailure()) return;
     // Only the module's own file operations count (Do turns counting on
     // around each operation), for the class that fails them.
     env.countFileOperations = false;
@@ -136,11 +122,6 @@ class FaultSession : public qortest::ModuleTest {
   void TearDown() override {
     Interposer::Get().Disarm();
     ModuleTest::TearDown();
-    if (!ramState_.empty()) {
-      sim.set_state_dir(stateDir.string().c_str());
-      std::error_code ec;
-      std::filesystem::remove_all(ramState_, ec);
-    }
   }
 
   bool Answer(const hostlib::DialogRequest& r) {
@@ -346,7 +327,6 @@ class FaultSession : public qortest::ModuleTest {
     return out;
   }
 
-  std::filesystem::path ramState_;
   std::unique_ptr<InterposingEnv> interposing_;
   Operator op_;
   bool detailed_ = true;  // snapshots after every step that is checked one by one

@@ -84,8 +84,25 @@ void ModuleTest::TearDown() {
   Qor01100::StopImpFiscal();
   rtl::SetEnv(prevEnv_);
   std::error_code ec;
+  if (!ramDir_.empty()) {
+    sim.set_state_dir(stateDir.string().c_str());
+    std::filesystem::remove_all(ramDir_, ec);
+    ramDir_.clear();
+  }
   if (!HasFailure()) std::filesystem::remove_all(tmp, ec);
   else std::cerr << "test files kept in " << tmp << "\n";
+}
+
+void ModuleTest::UseRamDisk(const std::string& prefix) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory("/dev/shm", ec)) return;
+  const std::filesystem::path ram = std::filesystem::path("/dev/shm") / (prefix + tmp.filename().string());
+  std::filesystem::create_directories(ram / "host", ec);
+  if (ec) return;
+  ASSERT_EQ(sim.set_state_dir((ram / "ecf").string().c_str()), 0);
+  ramDir_ = ram;
+  hostDir = ram / "host";
+  env.programPath = (hostDir / "qorhost").string();
 }
 
 bool ModuleTest::BindPrinter() {

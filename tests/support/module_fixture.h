@@ -80,6 +80,12 @@ class ModuleTest : public ::testing::Test {
   // UTF-8 literal -> 1252 (tests write accented texts in UTF-8).
   static std::string A(const std::string& utf8);
 
+  // For tests that run thousands of sessions: the printer's memory and the
+  // host folder (the debug log is synced line by line) move to a RAM disk
+  // when there is one, below a folder named `prefix` + this test's folder;
+  // TearDown removes it. Nothing moves without a RAM disk.
+  void UseRamDisk(const std::string& prefix);
+
   std::filesystem::path tmp;       // this test's folder
   std::filesystem::path hostDir;   // the host program's folder (program path = hostDir/qorhost)
   std::filesystem::path stateDir;  // the simulated printer's state folder
@@ -92,6 +98,7 @@ class ModuleTest : public ::testing::Test {
  private:
   rtl::Env* prevEnv_ = nullptr;
   size_t tapeStart_ = 0;
+  std::filesystem::path ramDir_;  // UseRamDisk's folder, removed at TearDown
 };
 
 }  // namespace qortest
