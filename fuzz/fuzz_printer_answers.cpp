@@ -19,6 +19,7 @@
 #include "driver/state.h"
 #include "fiscal/operations.h"
 #include "hostlib/dialogs.h"
+#include "fuzz/fuzz_module_env.h"
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "programming/operations.h"
@@ -64,16 +65,7 @@ void BindFakes() {
 
 rtl::ConfigurableEnv& Env() {
   static rtl::ConfigurableEnv* env = [] {
-    auto* e = new rtl::ConfigurableEnv;
-    const auto dir = std::filesystem::temp_directory_path() / ("qor-fuzz-answers-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    static const auto* folder = new std::filesystem::path(dir);  // the debug log lands here; gone at exit
-    std::atexit([] { std::filesystem::remove_all(*folder); });
-    e->programPath = (dir / "host").string();
-    e->systemDirectory = dir.string();
-    e->clockFrozen = true;
-    e->frozenNow = 46086.5;  // 05/03/2026 12:00
-    rtl::SetEnv(e);
+    rtl::ConfigurableEnv* e = &FuzzModuleEnv("qor-fuzz-answers-");
     hostlib::SetDialogHandler([](const hostlib::DialogRequest&) { return false; });
     return e;
   }();

@@ -37,6 +37,7 @@
 #include "driver/state.h"
 #include "hostlib/dialogs.h"
 #include "nonfiscal/operations.h"
+#include "fuzz/fuzz_module_env.h"
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/stringlist.h"
@@ -108,22 +109,7 @@ void BindFakes() {
   Qor01100::Elgin_VerificaEstadoImpressora = &Status;
 }
 
-void Env() {
-  static bool done = [] {
-    auto* e = new rtl::ConfigurableEnv;
-    const auto dir = std::filesystem::temp_directory_path() / ("qor-fuzz-texts-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    static const auto* folder = new std::filesystem::path(dir);  // the debug log lands here; gone at exit
-    std::atexit([] { std::filesystem::remove_all(*folder); });
-    e->programPath = (dir / "host").string();
-    e->systemDirectory = dir.string();
-    e->clockFrozen = true;
-    e->frozenNow = 46086.5;  // 05/03/2026 12:00
-    rtl::SetEnv(e);
-    return true;
-  }();
-  (void)done;
-}
+void Env() { FuzzModuleEnv("qor-fuzz-texts-"); }
 
 // The operator: yes or no from the bytes, then no (a person gives up).
 int yesLeft = 0;
