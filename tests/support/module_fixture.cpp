@@ -3,7 +3,6 @@
 #include <chrono>
 #include <iostream>
 #include <fstream>
-#include <random>
 #include <regex>
 #include <sstream>
 
@@ -13,6 +12,7 @@
 #include "platform/library.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "tests/support/portable.h"
 #include "vendor/elgin.h"
 #include "vendor/operations.h"
 
@@ -39,9 +39,7 @@ void* Sim::Entry(const char* name) const { return lib ? rtl::GetLibrarySymbol(li
 std::string ModuleTest::A(const std::string& utf8) { return rtl::Utf8ToCp1252(utf8); }
 
 void ModuleTest::SetUp() {
-  static std::mt19937_64 rng(std::random_device{}());
-  tmp = std::filesystem::temp_directory_path() /
-        ("qortest-" + std::to_string(rtl::ProcessId()) + "-" + std::to_string(rng()));
+  tmp = qortest::MakeTempDir("qortest");
   hostDir = tmp / "host";
   stateDir = tmp / "ecf";
   journalPath = tmp / "journal.jsonl";

@@ -4,6 +4,8 @@
 // so that every test binary can use it whatever it links.
 #pragma once
 #include <atomic>
+#include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -42,14 +44,26 @@ inline void UnsetEnvVar(const char* name) {
 }
 
 // A new empty folder under the system's temporary folder, named
-// prefix-<process>-<counter>-<random>.
+// prefix-<process>-<counter>-<random>. On Windows the name is an 8.3 name
+// (two letters of the prefix and six random characters): the module works
+// with short paths, and wine makes the short form of a longer name from a
+// hash that two of the many folders a test run leaves can share, so a short
+// path could name another test's folder.
 inline std::filesystem::path MakeTempDir(const std::string& prefix) {
   static std::atomic<unsigned> counter{0};
   static std::mt19937_64 rng{std::random_device{}()};
   for (;;) {
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                (prefix + "-" + std::to_string(rtl::ProcessId()) + "-" +
-                                 std::to_string(counter++) + "-" + std::to_string(rng() % 1000000));
+#ifdef _WIN32
+    std::string name;
+    for (char c : prefix)
+      if (name.size() < 2 && std::isalnum(static_cast<unsigned char>(c))) name += c;
+    ++counter;
+    for (std::uint64_t r = rng(); name.size() < 8; r /= 36) name += "0123456789abcdefghijklmnopqrstuvwxyz"[r % 36];
+#else
+    const std::string name = prefix + "-" + std::to_string(rtl::ProcessId()) + "-" + std::to_string(counter++) + "-" +
+                             std::to_string(rng() % 1000000);
+#endif
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / name;
     std::error_code ec;
     if (std::filesystem::create_directories(dir, ec)) return dir;
     if (ec) throw std::filesystem::filesystem_error("cannot make a temporary folder", dir, ec);
