@@ -42,17 +42,29 @@ function(qor_test name dir)
   set_tests_properties(${name}.shuffled PROPERTIES ENVIRONMENT "QOR_BUILD_BIN=${CMAKE_BINARY_DIR}/bin" ${_sync})
 endfunction()
 
-# qor_python_test(NAME SCRIPT [ARGS...]): a test written in Python (standard
-# library only), run with the built programs' folder in QOR_BUILD_BIN and the
-# sources in QOR_SOURCE_DIR. Exit status 77 reports the test as skipped (what
-# it needs, such as a browser, is not installed).
+# qor_python_test(NAME SCRIPT [WINE] [ARGS...]): a test written in Python
+# (standard library only), run with the built programs' folder in
+# QOR_BUILD_BIN and the sources in QOR_SOURCE_DIR. Exit status 77 reports the
+# test as skipped (what it needs, such as a browser, is not installed). In the
+# 64-bit Windows build only the tests marked WINE are added: they start the
+# Windows programs under wine (QOR_WINE names it).
 function(qor_python_test name script)
-  # Not in the Windows builds: the tests start the Linux programs by their Linux names.
-  if(NOT QOR_TESTS OR NOT Python3_Interpreter_FOUND OR CMAKE_CROSSCOMPILING)
+  set(_args ${ARGN})
+  list(FIND _args WINE _wine)
+  if(_wine GREATER -1)
+    list(REMOVE_AT _args ${_wine})
+  endif()
+  if(NOT QOR_TESTS OR NOT Python3_Interpreter_FOUND)
     return()
   endif()
-  add_test(NAME ${name} COMMAND ${Python3_EXECUTABLE} ${script} ${ARGN})
   set(_env "QOR_BUILD_BIN=${CMAKE_BINARY_DIR}/bin" "QOR_SOURCE_DIR=${PROJECT_SOURCE_DIR}" "PYTHONDONTWRITEBYTECODE=1")
+  if(CMAKE_CROSSCOMPILING)
+    if(_wine EQUAL -1 OR NOT QOR_WINE)
+      return()
+    endif()
+    list(APPEND _env "QOR_WINE=${QOR_WINE}")
+  endif()
+  add_test(NAME ${name} COMMAND ${Python3_EXECUTABLE} ${script} ${_args})
   if(QOR_SANITIZE)
     # A sanitized library loaded into the Python interpreter needs its run-time first.
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so OUTPUT_VARIABLE _asan OUTPUT_STRIP_TRAILING_WHITESPACE)

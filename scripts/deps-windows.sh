@@ -22,7 +22,7 @@ bash scripts/deps.sh
 archs=("$@")
 ((${#archs[@]})) || archs=(x86_64 i686)
 
-pkgs=(dpkg-dev googletest nlohmann-json3-dev libgcrypt-mingw-w64-dev wine wine64)
+pkgs=(dpkg-dev patch googletest nlohmann-json3-dev libgcrypt-mingw-w64-dev wine wine64)
 for a in "${archs[@]}"; do
   case $a in
     x86_64) pkgs+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64) ;;
@@ -52,31 +52,54 @@ check_sha() {  # FILE SHA256
   echo "$2  $1" | sha256sum -c --quiet - || { echo "deps-windows: $1 is not the pinned file" >&2; exit 1; }
 }
 
-# pugixml: Debian's source package of the pinned version, through a private
-# apt configuration whose entries are the machine's own with their source
-# form, so the machine's configuration stays as it is.
-fetch_pugixml() {
-  local dir=$base/src/pugixml
-  [ -f "$dir/src/pugixml.cpp" ] && return
+# Debian's source package PACKAGE=VERSION, its upstream tarball checked
+# against SHA256 and unpacked into FOLDER with Debian's patches applied,
+# through a private apt configuration whose entries are the machine's own
+# with their source form, so the machine's configuration stays as it is.
+fetch_debian_source() {  # PACKAGE VERSION SHA256 FOLDER
+  local package=$1 version=$2 sha=$3 dir=$4
   local apt=$base/src/apt
   mkdir -p "$apt/lists/partial" "$apt/parts" "$apt/get"
-  : >"$apt/sources.list"
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$f" ] && sed -n 's/^deb \(.*\)$/deb-src \1/p' "$f" >>"$apt/sources.list"
-  done
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] && sed 's/^Types:.*$/Types: deb-src/' "$f" >"$apt/parts/$(basename "$f")"
-  done
+  if [ -z "${apt_updated:-}" ]; then
+    : >"$apt/sources.list"
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+      [ -f "$f" ] && sed -n 's/^deb \(.*\)$/deb-src \1/p' "$f" >>"$apt/sources.list"
+    done
+    for f in /etc/apt/sources.list.d/*.sources; do
+      [ -f "$f" ] && sed 's/^Types:.*$/Types: deb-src/' "$f" >"$apt/parts/$(basename "$f")"
+    done
+  fi
   local opts=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/parts"
               -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache::archives=$apt/get" -o APT::Sandbox::User=root)
-  apt-get "${opts[@]}" update -qq
-  (cd "$apt/get" && apt-get "${opts[@]}" source --download-only -qq "pugixml=$PUGIXML_DEBIAN_VERSION")
+  [ -n "${apt_updated:-}" ] || { apt-get "${opts[@]}" update -qq && apt_updated=1; }
+  (cd "$apt/get" && apt-get "${opts[@]}" source --download-only -qq "$package=$version")
   local orig
-  orig=$(ls "$apt"/get/pugixml_*.orig.tar.*)
-  check_sha "$orig" "$PUGIXML_ORIG_SHA256"
+  orig=$(ls "$apt"/get/"${package}"_*.orig.tar.*)
+  check_sha "$orig" "$sha"
   rm -rf "$dir.tmp" && mkdir -p "$dir.tmp"
   tar -xf "$orig" -C "$dir.tmp" --strip-components=1
+  local debian
+  debian=$(ls "$apt"/get/"${package}_${version}".debian.tar.* 2>/dev/null || true)
+  if [ -n "$debian" ]; then
+    tar -xf "$debian" -C "$dir.tmp"
+    if [ -f "$dir.tmp/debian/patches/series" ]; then
+      grep -v '^[[:space:]]*\(#\|$\)' "$dir.tmp/debian/patches/series" | while read -r p _; do
+        patch -d "$dir.tmp" -p1 -s <"$dir.tmp/debian/patches/$p"
+      done
+    fi
+  fi
   mv "$dir.tmp" "$dir"
+}
+
+fetch_pugixml() {
+  [ -f "$base/src/pugixml/src/pugixml.cpp" ] ||
+    fetch_debian_source pugixml "$PUGIXML_DEBIAN_VERSION" "$PUGIXML_ORIG_SHA256" "$base/src/pugixml"
+}
+
+# cpp-httplib: its one header, used as it is (no library of it is built).
+fetch_httplib() {
+  [ -f "$base/src/httplib/httplib.h" ] ||
+    fetch_debian_source cpp-httplib "$HTTPLIB_DEBIAN_VERSION" "$HTTPLIB_ORIG_SHA256" "$base/src/httplib"
 }
 
 # SQLite: the amalgamation out of the pinned npm package's tarball.
@@ -129,6 +152,8 @@ build_arch() {  # ARCH
   "$arch-w64-mingw32-ar" rcs "$prefix/lib/libsqlite3.a" "$work/sqlite3.o"
   cp "$base/src/sqlite/sqlite3.h" "$prefix/include/"
 
+  cp "$base/src/httplib/httplib.h" "$prefix/include/"
+
   # nlohmann-json: Debian's headers and package files, at the same places.
   cp -r /usr/include/nlohmann "$prefix/include/"
   mkdir -p "$prefix/share/cmake"
@@ -136,6 +161,7 @@ build_arch() {  # ARCH
 
   {
     echo "pugixml $PUGIXML_DEBIAN_VERSION (Debian source)"
+    echo "cpp-httplib $HTTPLIB_DEBIAN_VERSION (Debian source)"
     echo "sqlite $SQLITE_VERSION ($SQLITE_NPM_PACKAGE)"
     dpkg-query -W -f='${Package} ${Version}\n' googletest nlohmann-json3-dev libgcrypt-mingw-w64-dev \
       "g++-mingw-w64-${arch/_/-}-posix"
@@ -146,5 +172,6 @@ build_arch() {  # ARCH
 }
 
 fetch_pugixml
+fetch_httplib
 fetch_sqlite
 for a in "${archs[@]}"; do build_arch "$a"; done

@@ -92,7 +92,7 @@ class HttpDoor(unittest.TestCase):
 
     def test_a_token_is_required_beyond_loopback_and_checked_when_given(self):
         # Refused before anything is loaded.
-        refused = subprocess.run([servicetest.QORHOST, "serve", "--http", "0.0.0.0:0", "--host-dir", "/nonexistent/x"],
+        refused = subprocess.run(servicetest.command("serve", "--http", "0.0.0.0:0", "--host-dir", "/nonexistent/x"),
                                  capture_output=True, text=True, timeout=60)
         self.assertEqual(refused.returncode, 2)
         self.assertIn("give a --token", refused.stderr)

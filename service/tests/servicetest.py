@@ -15,7 +15,20 @@ import urllib.request
 
 SOURCE = os.environ.get("QOR_SOURCE_DIR") or os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 BIN = os.environ.get("QOR_BUILD_BIN") or os.path.join(SOURCE, "build", "bin")
-QORHOST = os.path.join(BIN, "qorhost")
+# QOR_WINE: the Windows qorhost, run under that wine; it is given the
+# folders by their Windows names (drive Z: is the root folder).
+WINE = os.environ.get("QOR_WINE")
+QORHOST = os.path.join(BIN, "qorhost.exe" if WINE else "qorhost")
+
+
+def command(*args):
+    """The command line that runs qorhost with args."""
+    return [WINE, QORHOST, *args] if WINE else [QORHOST, *args]
+
+
+def native(path):
+    """A path as qorhost takes it."""
+    return "Z:" + path.replace("/", "\\") if WINE else path
 
 sys.path.insert(0, os.path.join(SOURCE, "examples", "clients"))
 import sale  # noqa: E402  (the example client: the sale's requests)
@@ -36,12 +49,14 @@ class Service:
         self.state = os.path.join(self.folder, "ecf")
         self.host = os.path.join(self.folder, "host")
         self.journal_path = os.path.join(self.folder, "journal.jsonl")
-        args = [QORHOST, "serve", "--http" if door == "http" else "--stdio"]
+        args = ["serve", "--http" if door == "http" else "--stdio"]
         if door == "http":
             args.append("127.0.0.1:0")
-        args += ["--state", self.state, "--host-dir", self.host, "--journal", self.journal_path, *extra]
+        args += ["--state", native(self.state), "--host-dir", native(self.host), "--journal",
+                 native(self.journal_path), *extra]
         if token:
             args += ["--token", token]
+        args = command(*args)
         self.errors = open(os.path.join(self.folder, "stderr.txt"), "ab")
         self.process = subprocess.Popen(args, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self.errors)
         self.url = None
