@@ -133,7 +133,14 @@ void ModuleTest::TearDown() {
 void ModuleTest::UseRamDisk(const std::string& prefix) {
   std::error_code ec;
   if (!std::filesystem::is_directory("/dev/shm", ec)) return;
-  const std::filesystem::path ram = std::filesystem::path("/dev/shm") / (prefix + tmp.filename().string());
+#ifdef _WIN32
+  // The test folder's own 8.3 name (qortest::MakeTempDir): the module works
+  // with short paths, and a longer name's short form could be another's.
+  const std::string name = tmp.filename().string();
+#else
+  const std::string name = prefix + tmp.filename().string();
+#endif
+  const std::filesystem::path ram = std::filesystem::path("/dev/shm") / name;
   std::filesystem::create_directories(ram / "host", ec);
   if (ec) return;
   ASSERT_EQ(sim.set_state_dir((ram / "ecf").string().c_str()), 0);
