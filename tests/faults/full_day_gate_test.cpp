@@ -156,17 +156,8 @@ bool Sampled(const DayRun& clean, size_t n, const FaultClass& fc, int stride) {
 fs::path WorkFolder(const char* name) {
   std::error_code ec;
   const fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
-#ifdef _WIN32
-  // An 8.3 name, as qortest::MakeTempDir gives on Windows: the module works
-  // with short paths, and a longer name's short form could be another's.
-  (void)name;
-  const fs::path dir = qortest::MakeTempDir("daygate");
-  qortest::RemoveTestFolder(dir);
-  return base / dir.filename();
-#else
   static std::mt19937_64 rng(std::random_device{}());
   return base / ("qor-daygate-" + std::string(name) + "-" + std::to_string(rtl::ProcessId()) + "-" + std::to_string(rng()));
-#endif
 }
 
 class FullDayGate : public ::testing::TestWithParam<FaultClass> {
