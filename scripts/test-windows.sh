@@ -3,7 +3,8 @@
 # errors; it cannot run here, the kernel refuses 32-bit programs) and the
 # 64-bit set with its tests, checks both sets' DLLs (exports, the standard
 # call of the vendor entry points), runs the 64-bit tests under wine (each
-# test binary whole but the fault sessions', the example sessions) and
+# test binary whole, the fault sessions' in parts and the whole-day gates on
+# a sample: cmake/QorTest.cmake; the example sessions) and
 # compares the example day under wine with Linux's (scripts/main.sh's day;
 # needs the default build).
 set -euo pipefail

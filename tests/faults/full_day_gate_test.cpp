@@ -41,6 +41,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "tests/faults/day_checks.h"
+#include "tests/support/module_fixture.h"
 #include "tests/support/portable.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -162,10 +163,7 @@ fs::path WorkFolder(const char* name) {
 class FullDayGate : public ::testing::TestWithParam<FaultClass> {
  protected:
   void SetUp() override { work_ = WorkFolder(GetParam().name); }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(work_, ec);
-  }
+  void TearDown() override { qortest::RemoveTestFolder(work_); }
   fs::path work_;
 };
 
@@ -264,10 +262,7 @@ const FileClass kFileClasses[] = {{"OwnFileFailsOnce", false, 0}, {"OwnFileFails
 class OwnFileGate : public ::testing::TestWithParam<FileClass> {
  protected:
   void SetUp() override { work_ = WorkFolder(GetParam().name); }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(work_, ec);
-  }
+  void TearDown() override { qortest::RemoveTestFolder(work_); }
   fs::path work_;
 };
 

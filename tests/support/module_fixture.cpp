@@ -76,25 +76,71 @@ void ModuleTest::SetUp() {
   tapeStart_ = ec ? 0 : static_cast<size_t>(sz);
 }
 
+namespace {
+
+// Removes a folder and everything below it, visiting each entry once, and
+// says whether the folder is gone. On Windows a file still open cannot go at
+// once: one held without delete sharing (the printer's memory while its
+// state folder is current) is refused, one held with it (the paper tape,
+// the debug log: both stay open between writes) is only marked for deletion
+// and stays listed until its last handle closes. std::filesystem::remove_all
+// stops at the first refusal, and on a marked file under wine it lists the
+// file again after each deletion and never returns.
+bool RemoveFolder(const std::filesystem::path& dir) {
+  std::error_code ec;
+  std::vector<std::filesystem::path> entries;
+  for (std::filesystem::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+    entries.push_back(it->path());
+  // A folder is listed before what it holds: from the back, each folder is
+  // emptied before its turn.
+  for (auto e = entries.rbegin(); e != entries.rend(); ++e) std::filesystem::remove(*e, ec);
+  std::filesystem::remove(dir, ec);
+  return !std::filesystem::exists(dir, ec) && !ec;
+}
+
+// Folders that could not go yet: their files are let go once the printer
+// and the module write elsewhere (the next test), and each removal tries
+// them again. Those of a process's last test stay.
+std::vector<std::filesystem::path>& Leftovers() {
+  static std::vector<std::filesystem::path> folders;
+  return folders;
+}
+
+}  // namespace
+
+void RemoveTestFolder(const std::filesystem::path& dir) {
+  std::vector<std::filesystem::path> earlier;
+  earlier.swap(Leftovers());
+  for (const auto& d : earlier)
+    if (!RemoveFolder(d)) Leftovers().push_back(d);
+  if (!RemoveFolder(dir)) Leftovers().push_back(dir);
+}
+
 void ModuleTest::TearDown() {
   sim.set_journal("");
   hostlib::SetDialogHandler(nullptr);
   Qor01100::StopImpFiscal();
   rtl::SetEnv(prevEnv_);
-  std::error_code ec;
   if (!ramDir_.empty()) {
     sim.set_state_dir(stateDir.string().c_str());
-    std::filesystem::remove_all(ramDir_, ec);
+    RemoveTestFolder(ramDir_);
     ramDir_.clear();
   }
-  if (!HasFailure()) std::filesystem::remove_all(tmp, ec);
+  if (!HasFailure()) RemoveTestFolder(tmp);
   else std::cerr << "test files kept in " << tmp << "\n";
 }
 
 void ModuleTest::UseRamDisk(const std::string& prefix) {
   std::error_code ec;
   if (!std::filesystem::is_directory("/dev/shm", ec)) return;
-  const std::filesystem::path ram = std::filesystem::path("/dev/shm") / (prefix + tmp.filename().string());
+#ifdef _WIN32
+  // The test folder's own 8.3 name (qortest::MakeTempDir): the module works
+  // with short paths, and a longer name's short form could be another's.
+  const std::string name = tmp.filename().string();
+#else
+  const std::string name = prefix + tmp.filename().string();
+#endif
+  const std::filesystem::path ram = std::filesystem::path("/dev/shm") / name;
   std::filesystem::create_directories(ram / "host", ec);
   if (ec) return;
   ASSERT_EQ(sim.set_state_dir((ram / "ecf").string().c_str()), 0);

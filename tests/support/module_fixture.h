@@ -43,6 +43,12 @@ struct JournalEntry {
   std::string injected;  // the fault the simulated printer gave this call ("" none)
 };
 
+// Removes a test's folder and what it holds, never waiting: what cannot go
+// yet (on Windows, files this process still holds open: the printer's
+// memory, its tape, the debug log) is tried again at the next call, by when
+// the printer and the module have moved on to another folder.
+void RemoveTestFolder(const std::filesystem::path& dir);
+
 class ModuleTest : public ::testing::Test {
  protected:
   void SetUp() override;
