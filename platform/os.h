@@ -170,6 +170,10 @@ bool WriteToPipe(int fd, std::string_view data);
 long ReadSome(int fd, char* buf, size_t n);
 // Asks the child to end (SIGTERM; TerminateProcess on Windows).
 void StopChild(int pid);
+// Ends the child at once, as a crash would (SIGKILL; TerminateProcess with
+// 137 on Windows): WaitChild then reads 137 on every system, as it does for
+// a process that ended itself with KillProcessNow.
+void KillChild(int pid);
 // Waits for the child to end: its exit status, or 128 + the signal that ended it.
 int WaitChild(int pid);
 

@@ -527,6 +527,10 @@ void StopChild(int pid) {
   if (pid > 0) ::kill(pid, SIGTERM);
 }
 
+void KillChild(int pid) {
+  if (pid > 0) ::kill(pid, SIGKILL);
+}
+
 int WaitChild(int pid) {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {

@@ -689,6 +689,10 @@ void StopChild(int pid) {
   if (HANDLE h = ChildHandle(pid)) ::TerminateProcess(h, 1);
 }
 
+void KillChild(int pid) {
+  if (HANDLE h = ChildHandle(pid)) ::TerminateProcess(h, 137);
+}
+
 int WaitChild(int pid) {
   HANDLE h = ChildHandle(pid);
   if (!h) return -1;
