@@ -25,6 +25,8 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
+  // Its process id.
+  int Pid() const { return pid_; }
   // Writes to the program's standard input; false when it no longer reads.
   bool Write(std::string_view data);
   // The next line of its standard output, without the line end; false at the end.

@@ -116,10 +116,11 @@ inline const bool kEnvironmentAdded = (::testing::AddGlobalTestEnvironment(new R
 class Subprocess {
  public:
   // Starts `program` (a path) with `args`, and for it only the environment
-  // variables `env`. Its standard input is closed at once; its standard
-  // output is collected (Output); its standard error is this process's.
+  // variables `env`. Its standard input is closed at once unless `input`
+  // (then Write feeds it); its standard output is collected (Output); its
+  // standard error is this process's.
   Subprocess(const std::string& program, const std::vector<std::string>& args,
-             const std::vector<std::pair<std::string, std::string>>& env = {}) {
+             const std::vector<std::pair<std::string, std::string>>& env = {}, bool input = false) {
     std::vector<std::pair<std::string, std::string>> saved;
     for (const auto& [name, value] : env) {
       const char* old = std::getenv(name.c_str());
@@ -135,7 +136,7 @@ class Subprocess {
       ended_ = true;
       return;
     }
-    child_->CloseInput();
+    if (!input) child_->CloseInput();
     reader_ = std::thread([this] {
       std::string line;
       while (child_->ReadLine(line)) {
@@ -173,6 +174,13 @@ class Subprocess {
   // False when it could not start (Error says why).
   bool Started() const { return child_ != nullptr; }
   const std::string& Error() const { return error_; }
+
+  int Pid() const { return child_ ? child_->Pid() : -1; }
+  // Writes to its standard input (when kept open); false when it no longer reads.
+  bool Write(const std::string& text) { return child_ && child_->Write(text); }
+  void CloseInput() {
+    if (child_) child_->CloseInput();
+  }
 
   // What it wrote on its standard output so far, its lines ended by "\n".
   std::string Output() const {
