@@ -140,6 +140,10 @@ bool SyncFile(int fd);
 bool StdinIsTerminal();
 // Ends the process at once, as a crash would: no handlers, no flushing.
 [[noreturn]] void KillProcessNow();
+// Ends the process at once with `status`: no handlers, no flushing, and on
+// Windows no library's clean-up either (TerminateProcess, where _exit
+// would still run every DLL's detaching code).
+[[noreturn]] void ExitProcessNow(int status);
 // Standard output and error written as bytes, without the C run-time's
 // line-end translation (Windows); nothing to do on POSIX.
 void BinaryStandardStreams();

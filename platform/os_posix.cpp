@@ -458,6 +458,8 @@ void KillProcessNow() {
   std::_Exit(137);
 }
 
+void ExitProcessNow(int status) { ::_exit(status); }
+
 void BinaryStandardStreams() {}
 
 }  // namespace rtl::os

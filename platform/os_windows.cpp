@@ -559,6 +559,11 @@ void KillProcessNow() {
   std::_Exit(137);
 }
 
+void ExitProcessNow(int status) {
+  ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(status));
+  std::_Exit(status);
+}
+
 void BinaryStandardStreams() {
   std::fflush(stdout);
   std::fflush(stderr);

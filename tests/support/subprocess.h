@@ -8,8 +8,9 @@
 // qortest::Subprocess::Role(name, args). The new process is the same test
 // program with --gtest_filter naming the running test and the role's name
 // and arguments in its environment: before any test runs it plays the role
-// and ends with the role's answer as exit status, without cleaning up (as
-// std::_Exit; a role that wants the process's clean end calls std::exit). A
+// and ends with the role's answer as exit status, without cleaning up
+// (rtl::ExitProcessNow: no library's clean-up runs on any system; a role
+// that wants the process's clean end calls std::exit). A
 // role shares nothing with the test but its arguments and the files they
 // name, on every system (no fork: Windows has none).
 //
@@ -32,6 +33,7 @@
 
 #include "platform/child_process.h"
 #include "platform/env.h"
+#include "platform/process.h"
 #include "tests/support/portable.h"
 
 namespace qortest {
@@ -105,7 +107,7 @@ class RoleEnvironment : public ::testing::Environment {
     std::cout.flush();
     std::cerr.flush();
     std::fflush(nullptr);
-    std::_Exit(status);
+    rtl::ExitProcessNow(status);
   }
 };
 
