@@ -384,7 +384,7 @@ TEST_F(QorhostTest, ASecondProcessOnTheSameStateFolderIsRefused) {
   EXPECT_EQ(second, 2);
   EXPECT_NE(err.find("full-day.json: the simulated printer cannot use the state folder " + stateDir.string() +
                      ": the printer's state folder " + stateDir.string() + " is in use by pid " +
-                     std::to_string(first.Pid()) + " (qorhost)"),
+                     std::to_string(first.Pid()) + " (" + qortest::ExecutableFile("qorhost") + ")"),
             std::string::npos)
       << err;
   EXPECT_TRUE(Lines().empty()) << out;
