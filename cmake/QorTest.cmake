@@ -42,8 +42,9 @@ function(qor_test name dir)
   # for the disk (ECFSIM_SYNC, sim/README.md): no test cuts the power, and
   # the day gates run thousands of days.
   set(_sync ENVIRONMENT_MODIFICATION "ECFSIM_SYNC=set:normal")
-  # Every test may use the portable helpers (program folder, processes, commands).
-  qor_headers(${name} PRIVATE tests/support/portable.h)
+  # Every test may use the portable helpers (program folder, processes, commands,
+  # a piece of the test run in a process of its own).
+  qor_headers(${name} PRIVATE tests/support/portable.h tests/support/subprocess.h)
   if(CMAKE_CROSSCOMPILING)
     # Under an emulator (wine) a process takes seconds to start, not
     # milliseconds: each binary runs whole, once, in random order.

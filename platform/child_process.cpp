@@ -57,6 +57,10 @@ void ChildProcess::Stop() {
   if (status_ < 0) os::StopChild(pid_);
 }
 
+void ChildProcess::Kill() {
+  if (status_ < 0) os::KillChild(pid_);
+}
+
 int ChildProcess::Wait() {
   if (status_ < 0 && pid_ > 0) status_ = os::WaitChild(pid_);
   return status_;

@@ -140,6 +140,10 @@ bool SyncFile(int fd);
 bool StdinIsTerminal();
 // Ends the process at once, as a crash would: no handlers, no flushing.
 [[noreturn]] void KillProcessNow();
+// Ends the process at once with `status`: no handlers, no flushing, and on
+// Windows no library's clean-up either (TerminateProcess, where _exit
+// would still run every DLL's detaching code).
+[[noreturn]] void ExitProcessNow(int status);
 // Standard output and error written as bytes, without the C run-time's
 // line-end translation (Windows); nothing to do on POSIX.
 void BinaryStandardStreams();
@@ -170,6 +174,10 @@ bool WriteToPipe(int fd, std::string_view data);
 long ReadSome(int fd, char* buf, size_t n);
 // Asks the child to end (SIGTERM; TerminateProcess on Windows).
 void StopChild(int pid);
+// Ends the child at once, as a crash would (SIGKILL; TerminateProcess with
+// 137 on Windows): WaitChild then reads 137 on every system, as it does for
+// a process that ended itself with KillProcessNow.
+void KillChild(int pid);
 // Waits for the child to end: its exit status, or 128 + the signal that ended it.
 int WaitChild(int pid);
 

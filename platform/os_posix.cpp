@@ -458,6 +458,8 @@ void KillProcessNow() {
   std::_Exit(137);
 }
 
+void ExitProcessNow(int status) { ::_exit(status); }
+
 void BinaryStandardStreams() {}
 
 }  // namespace rtl::os
@@ -525,6 +527,10 @@ long ReadSome(int fd, char* buf, size_t n) {
 
 void StopChild(int pid) {
   if (pid > 0) ::kill(pid, SIGTERM);
+}
+
+void KillChild(int pid) {
+  if (pid > 0) ::kill(pid, SIGKILL);
 }
 
 int WaitChild(int pid) {

@@ -559,6 +559,11 @@ void KillProcessNow() {
   std::_Exit(137);
 }
 
+void ExitProcessNow(int status) {
+  ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(status));
+  std::_Exit(status);
+}
+
 void BinaryStandardStreams() {
   std::fflush(stdout);
   std::fflush(stderr);
@@ -687,6 +692,10 @@ long ReadSome(int fd, char* buf, size_t n) {
 
 void StopChild(int pid) {
   if (HANDLE h = ChildHandle(pid)) ::TerminateProcess(h, 1);
+}
+
+void KillChild(int pid) {
+  if (HANDLE h = ChildHandle(pid)) ::TerminateProcess(h, 137);
 }
 
 int WaitChild(int pid) {

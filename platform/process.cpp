@@ -9,6 +9,8 @@ bool StdinIsTerminal() { return os::StdinIsTerminal(); }
 
 void KillProcessNow() { os::KillProcessNow(); }
 
+void ExitProcessNow(int status) { os::ExitProcessNow(status); }
+
 void BinaryStandardStreams() { os::BinaryStandardStreams(); }
 
 }  // namespace rtl

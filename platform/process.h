@@ -8,6 +8,9 @@ namespace rtl {
 bool StdinIsTerminal();
 // Ends the process at once: no handlers run, nothing is flushed.
 [[noreturn]] void KillProcessNow();
+// Ends the process at once with `status`: no handlers run, nothing is
+// flushed, no library cleans up (on Windows either).
+[[noreturn]] void ExitProcessNow(int status);
 // Standard output and error as bytes: a line feed stays a line feed on
 // Windows too, so a program's output is the same on every system.
 void BinaryStandardStreams();

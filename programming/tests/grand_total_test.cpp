@@ -1,15 +1,8 @@
 // The printer's grand total and its record in "Kalvora.cds": the check,
 // the update, the fallback file, filters built from host values, and a
 // save that survives the process dying at any moment.
-#ifndef _WIN32
-#include <poll.h>
-#include <signal.h>
-#include <sys/inotify.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
@@ -17,6 +10,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver/datamodule/dtmElgin01100.h"
@@ -30,6 +24,7 @@
 #include "session/operations.h"
 #include "tests/support/module_helpers.h"
 #include "tests/support/portable.h"
+#include "tests/support/subprocess.h"
 
 namespace {
 
@@ -473,93 +468,92 @@ TEST_F(GrandTotalTest, AMissingKeyReachesTheHost) {
 
 // ---- The save survives the process dying ------------------------------------------
 
-// The process killed at any moment of a save is a fork here, watched with
-// inotify (Linux only).
-#ifndef _WIN32
+// A process of its own saves the printer's grand total into the host folder
+// args[0] over and over, alternating two values, with a printer of its own.
+// It tells on its standard output the folder it made ("folder <path>"),
+// each file operation of a save as it begins ("saving") and each finished
+// save ("saved").
+class SavingProcess : public GrandTotalTest {
+ public:
+  void TestBody() override {}
+
+  static int SaveForEver(const std::vector<std::string>& args) {
+    SavingProcess t;
+    t.SetUp();
+    if (::testing::Test::HasFailure()) return 3;
+    std::cout << "folder " << t.tmp.string() << std::endl;
+    t.env.programPath = (std::filesystem::path(args[0]) / "qorhost").string();
+    struct Telling : rtl::EnvWrapper {
+      using rtl::EnvWrapper::EnvWrapper;
+      int FileOperation(const char* kind, const std::string& path) override {
+        if (path.find("Kalvora.cds") != std::string::npos) std::cout << "saving" << std::endl;
+        return rtl::EnvWrapper::FileOperation(kind, path);
+      }
+    } telling(&t.env);
+    rtl::SetEnv(&telling);
+    const rtl::Variant params = Params("N");
+    for (int n = 0;; ++n) {
+      t.sim.answer("Elgin_GrandeTotal", 1, n % 2 ? "[\"000000000000010000\"]" : "[\"000000000000020000\"]", 1);
+      Qor01100::Atu_TotGeral(params);
+      std::cout << "saved" << std::endl;
+    }
+  }
+};
+QORTEST_CHILD_ROLE(SaveForEver) { return SavingProcess::SaveForEver(args); }
+
+// How many lines of a process's output are `line`.
+size_t Count(const std::string& output, const std::string& line) {
+  size_t n = 0;
+  for (size_t at = output.find(line + "\n"); at != std::string::npos; at = output.find(line + "\n", at + 1))
+    if (at == 0 || output[at - 1] == '\n') ++n;
+  return n;
+}
+
 TEST_F(GrandTotalTest, TheRecordIsAlwaysTheOldOrTheNewWhateverMomentTheProcessDies) {
+  if (qortest::UnderWine())
+    GTEST_SKIP() << "under wine this test does not finish in five minutes (cause not found yet)";
   std::vector<EcfRow> rows;
   for (int i = 0; i < 400; ++i)
     rows.push_back({"9" + std::to_string(100 + i).substr(0, 3), "01", "EL" + std::to_string(i), "A", "S", "7,00"});
   rows.push_back({"0001", "01", "EL0001", "A", "S", "100,00"});
   Write(MainFile(), rows);
   const std::set<std::string> allowed = {"100,00", "100", "200"};
-  sim.set_journal("");
 
-  // The parent learns from the file system when the child starts writing a
-  // file of the configuration's name (the file itself, or one beside it),
-  // so the kills land inside the save, not only between saves.
-  const int watch = inotify_init1(IN_CLOEXEC);
-  ASSERT_GE(watch, 0);
-  ASSERT_GE(inotify_add_watch(watch, hostDir.c_str(), IN_MODIFY), 0);
-  auto drainEvents = [&] {
-    char buf[4096];
-    while (true) {
-      pollfd p{watch, POLLIN, 0};
-      if (poll(&p, 1, 0) <= 0) return;
-      if (read(watch, buf, sizeof buf) <= 0) return;
+  // Waits until the output holds more than `n` lines `line`; false when the
+  // process ended instead.
+  auto awaitLine = [](qortest::Subprocess& p, const std::string& line, size_t n) {
+    while (Count(p.Output(), line) <= n) {
+      if (p.OutputEnded()) return false;
+      std::this_thread::yield();
     }
+    return true;
   };
-  // Waits for a change to a Kalvora.cds* file; false when the child stopped instead.
-  auto awaitWrite = [&](int childPipe) {
-    char buf[4096] __attribute__((aligned(alignof(inotify_event))));
-    while (true) {
-      pollfd p[2] = {{watch, POLLIN, 0}, {childPipe, POLLIN, 0}};
-      if (poll(p, 2, 30000) <= 0) return false;  // a safety net only: a save takes milliseconds
-      if (p[1].revents & POLLHUP) return false;
-      if (p[1].revents & POLLIN) {
-        char b;
-        if (read(childPipe, &b, 1) != 1) return false;
-      }
-      if (!(p[0].revents & POLLIN)) continue;
-      const ssize_t n = read(watch, buf, sizeof buf);
-      for (ssize_t off = 0; off < n;) {
-        const auto* e = reinterpret_cast<const inotify_event*>(buf + off);
-        if (e->len && std::string(e->name).rfind("Kalvora.cds", 0) == 0) return true;
-        off += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
-      }
-    }
-  };
-
-  for (int round = 0; round < 24; ++round) {
+  // Every round here; every third on Windows, which runs here under an
+  // emulator where a process takes up to a second to start.
+#ifdef _WIN32
+  const int kEvery = 3;
+#else
+  const int kEvery = 1;
+#endif
+  for (int round = 0; round < 24; round += kEvery) {
     SCOPED_TRACE(round);
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      // The child saves the printer's total over and over, alternating two
-      // values, and reports each finished save.
-      close(fds[0]);
-      close(watch);
-      try {
-        const rtl::Variant params = Params("N");
-        for (int n = 0;; ++n) {
-          sim.answer("Elgin_GrandeTotal", 1, n % 2 ? "[\"000000000000010000\"]" : "[\"000000000000020000\"]", 1);
-          Qor01100::Atu_TotGeral(params);
-          const char done = 1;
-          if (write(fds[1], &done, 1) != 1) _exit(1);
-        }
-      } catch (...) {
-      }
-      _exit(2);  // never back into the test runner
-    }
-    close(fds[1]);
-    // Let it finish a few saves, then kill it as it writes the next one,
-    // a little later at each round.
-    bool childAlive = true;
-    for (int k = 0; k <= round % 3 && childAlive; ++k) {
-      char b;
-      childAlive = read(fds[0], &b, 1) == 1;
-    }
-    drainEvents();
-    if (childAlive && round % 4 != 3) childAlive = awaitWrite(fds[0]);
+    auto saver = qortest::Subprocess::Role("SaveForEver", {hostDir.string()});
+    ASSERT_TRUE(saver->Started()) << saver->Error();
+    // Let it finish a few saves, then kill it as it begins the next one
+    // (or between two), a little later at each round.
+    bool alive = awaitLine(*saver, "saved", static_cast<size_t>(round % 3));
+    if (alive && round % 4 != 3) alive = awaitLine(*saver, "saving", Count(saver->Output(), "saving"));
     volatile unsigned spin = 0;
     for (unsigned i = 0; i < static_cast<unsigned>(round % 8) * 3000u; ++i) spin = spin + i;
-    kill(pid, SIGKILL);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    close(fds[0]);
-    ASSERT_TRUE(childAlive) << "the saving process ended on its own";
+    saver->Kill();
+    const int status = saver->Wait();
+    const std::string out = saver->Output();
+    if (const size_t at = out.find("folder "); at != std::string::npos) {
+      std::error_code ec;
+      std::filesystem::remove_all(out.substr(at + 7, out.find('\n', at) - at - 7), ec);
+    }
+    ASSERT_TRUE(alive) << "the saving process ended on its own:\n" << out;
+    EXPECT_EQ(status, qortest::kKilledStatus);
 
     std::vector<std::string> totals;
     ASSERT_NO_THROW(totals = Totals(MainFile()));
@@ -567,14 +561,6 @@ TEST_F(GrandTotalTest, TheRecordIsAlwaysTheOldOrTheNewWhateverMomentTheProcessDi
     EXPECT_EQ(allowed.count(totals.back()), 1u) << totals.back();
     EXPECT_EQ(totals.front(), "7,00");
   }
-  close(watch);
 }
-
-#else
-TEST_F(GrandTotalTest, TheRecordIsAlwaysTheOldOrTheNewWhateverMomentTheProcessDies) {
-  GTEST_SKIP() << "no Windows form yet: the dying process is a forked child ended with SIGKILL; its Windows form needs "
-                  "a child program started and ended with TerminateProcess (platform/os.h SpawnWithPipes, StopChild)";
-}
-#endif  // _WIN32
 
 }  // namespace

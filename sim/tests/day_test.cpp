@@ -2,9 +2,6 @@
 // non-fiscal receipts, reports, X reading, Z reduction, and the memory kept
 // across a restart.
 #include <sqlite3.h>
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
 
 #include "sim/tests/sim_fixture.h"
 
@@ -206,27 +203,23 @@ TEST_F(DayTest, FiscalMemorySurvivesReopeningTheStateFolder) {
   EXPECT_EQ(Ask(Elgin_ContadorCupomFiscalMFD, 6), "000002");
 }
 
-// A second process over the same memory is a fork here (not on Windows).
-#ifndef _WIN32
+// In a process of its own, on the folder args[0]: a coupon with two items,
+// then the process ends without a clean shutdown, the coupon left open.
+QORTEST_CHILD_ROLE(SellsTwoItemsAndDies) {
+  if (!SimTest::OpenInChild(args[0]) || Elgin_AbrePortaSerial() != 1) return 2;
+  char none[] = "";
+  char code[] = "1", desc[] = "PAO", rate[] = "00", f[] = "F", qty[] = "1,000", price[] = "2,500", d[] = "$",
+       z[] = "0000";
+  if (Elgin_AbreCupomMFD(none, none, none) != 1) return 3;
+  if (Elgin_VendeItem(code, desc, rate, f, qty, 3, price, d, z) != 1) return 4;
+  if (Elgin_VendeItem(code, desc, rate, f, qty, 3, price, d, z) != 1) return 5;
+  rtl::KillProcessNow();
+}
+
 TEST_F(DayTest, ProcessKilledInTheMiddleOfASaleLosesNothingItCompleted) {
   std::string ecf = (dir / "ecf").string();
-  ASSERT_EQ(ecfsim_set_state_dir((dir / "parked").string().c_str()), 0);  // the parent lets go of the database
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    if (ecfsim_set_state_dir(ecf.c_str()) != 0 || Elgin_AbrePortaSerial() != 1) _exit(2);
-    char none[] = "";
-    char code[] = "1", desc[] = "PAO", rate[] = "00", f[] = "F", qty[] = "1,000", price[] = "2,500", d[] = "$",
-         z[] = "0000";
-    if (Elgin_AbreCupomMFD(none, none, none) != 1) _exit(3);
-    if (Elgin_VendeItem(code, desc, rate, f, qty, 3, price, d, z) != 1) _exit(4);
-    if (Elgin_VendeItem(code, desc, rate, f, qty, 3, price, d, z) != 1) _exit(5);
-    _exit(0);  // no clean shutdown: the coupon is left open
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), 0);
+  ASSERT_EQ(ecfsim_set_state_dir((dir / "parked").string().c_str()), 0);  // this process lets go of the memory
+  ASSERT_EQ(qortest::RunChildRole("SellsTwoItemsAndDies", {ecf}), qortest::kKilledStatus);
 
   ASSERT_EQ(ecfsim_set_state_dir(ecf.c_str()), 0);
   ASSERT_EQ(Elgin_AbrePortaSerial(), 1);
@@ -239,13 +232,6 @@ TEST_F(DayTest, ProcessKilledInTheMiddleOfASaleLosesNothingItCompleted) {
   ASSERT_EQ(Elgin_CancelaCupom(), 1);
   EXPECT_DOUBLE_EQ(State()["totals"]["net"].get<double>(), 0.0);
 }
-
-#else
-TEST_F(DayTest, ProcessKilledInTheMiddleOfASaleLosesNothingItCompleted) {
-  GTEST_SKIP() << "no Windows form yet: the dying process is a forked child ended with SIGKILL; its Windows form needs "
-                  "a child program started and ended with TerminateProcess (platform/os.h SpawnWithPipes, StopChild)";
-}
-#endif  // _WIN32
 
 TEST_F(DayTest, ChangesMadeByAnotherProcessAreSeenAtTheNextCall) {
   Sale("1,000", "1,00");

@@ -4,16 +4,11 @@
 // starts fresh; a clean end leaves the database file alone holding it.
 #include <sqlite3.h>
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
-#include <csignal>
-
 #include <cstdlib>
 #include <functional>
 
 #include "platform/env.h"
+#include "platform/process.h"
 #include "sim/tests/sim_fixture.h"
 
 namespace simtest {
@@ -173,34 +168,27 @@ TEST_F(MemoryTest, ACleanEndLeavesTheDatabaseAloneHoldingTheMemory) {
   EXPECT_EQ(Ask(Elgin_NumeroCupom, 6), "000002");
 }
 
-// A second process over the same memory is a fork here (not on Windows).
-#ifndef _WIN32
-TEST_F(MemoryTest, AProcessThatEndsCleanlyLeavesTheDatabaseAloneHoldingTheMemory) {
-  fs::path folder = dir / "ended";
-  // The child inherits this process's connection: let it be one to a folder nobody uses.
-  ASSERT_EQ(ecfsim_set_state_dir((dir / "idle").string().c_str()), 0);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    bool ok = ecfsim_set_state_dir(folder.string().c_str()) == 0 && Elgin_AbrePortaSerial() == 1 &&
-              Elgin_AbreCupomMFD(S(""), S(""), S("")) == 1;
+// Another process works on a printer of its own: what it leaves behind is
+// what this one finds.
+class OtherProcess : public MemoryTest {
+ public:
+  // Opens a coupon in args[0], then ends cleanly.
+  static int OpensACouponAndEnds(const std::vector<std::string>& args) {
+    const bool ok = OpenInChild(args[0]) && Elgin_AbrePortaSerial() == 1 && Elgin_AbreCupomMFD(S(""), S(""), S("")) == 1;
     std::exit(ok ? 0 : 3);  // static objects end: the printer's memory is closed
   }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+};
+QORTEST_CHILD_ROLE(OpensACouponAndEnds) { return OtherProcess::OpensACouponAndEnds(args); }
+
+TEST_F(MemoryTest, AProcessThatEndsCleanlyLeavesTheDatabaseAloneHoldingTheMemory) {
+  fs::path folder = dir / "ended";
+  ASSERT_EQ(qortest::RunChildRole("OpensACouponAndEnds", {folder.string()}), 0);
   EXPECT_FALSE(fs::exists(Wal(folder)) && fs::file_size(Wal(folder)) > 0) << "the log was checkpointed";
   fs::remove(Wal(folder));
   ASSERT_EQ(ecfsim_set_state_dir(folder.string().c_str()), 0);
   ASSERT_EQ(Elgin_AbrePortaSerial(), 1);
   EXPECT_EQ(State()["document"]["coo"], 1) << "the coupon the other process opened is there";
 }
-
-#else
-TEST_F(MemoryTest, AProcessThatEndsCleanlyLeavesTheDatabaseAloneHoldingTheMemory) {
-  GTEST_SKIP() << "no Windows form yet: the ending process is a forked child sharing this one's connection (Windows has no fork)";
-}
-#endif  // _WIN32
 
 TEST_F(MemoryTest, ACrashWithTheLogIntactLosesNothing) {
   Sale("3,00", "3,00");
@@ -214,18 +202,17 @@ TEST_F(MemoryTest, ACrashWithTheLogIntactLosesNothing) {
 }
 
 
-// These need a second process: a forked child (POSIX only for now).
-#ifndef _WIN32
 // ---- a process that dies between the memory and what follows it
 
-// Ends the process (SIGKILL) the n-th time the printer reaches `point`:
-// "ecfsim.seal" (a call committed, its seal not yet written) or
-// "ecfsim.tape" (committed and sealed, its lines not yet on the tape).
+// Ends the process at once, as a crash would, the n-th time the printer
+// reaches `point`: "ecfsim.seal" (a call committed, its seal not yet
+// written) or "ecfsim.tape" (committed and sealed, its lines not yet on
+// the tape).
 class KillAt : public rtl::ConfigurableEnv {
  public:
   KillAt(std::string point, int n) : point_(std::move(point)), n_(n) {}
   void Reached(const char* point, const std::string&) override {
-    if (point_ == point && ++seen_ == n_) ::raise(SIGKILL);
+    if (point_ == point && ++seen_ == n_) rtl::KillProcessNow();
   }
 
  private:
@@ -249,45 +236,49 @@ std::string PrintedInMemory(const fs::path& folder) {
   return text;
 }
 
+// Under an emulator a process takes up to a second to start: there the
+// deaths are tried at every third call, here at every one.
+#ifdef _WIN32
+constexpr int kEvery = 3;
+#else
+constexpr int kEvery = 1;
+#endif
+
 struct KillPoint {
   const char* point;
 };
 void PrintTo(const KillPoint& k, std::ostream* os) { *os << k.point; }
 
 class KilledAtTest : public MemoryTest, public ::testing::WithParamInterface<KillPoint> {
+ public:
+  // In a process of its own, on the folder args[0]: a sale, a management
+  // report, a coupon left open, a reset and one more sale, ending at once
+  // the args[2]-th time the printer reaches the point args[1].
+  static int WorkUntilKilled(const std::vector<std::string>& args) {
+    static KillAt env(args[1], std::atoi(args[2].c_str()));
+    rtl::SetEnv(&env);
+    if (!OpenInChild(args[0]) || Elgin_AbrePortaSerial() != 1) return 3;
+    Sale("4,00", "5,00");
+    Elgin_RelatorioGerencial(S("linha um\nlinha dois\n"));
+    Elgin_FechaRelatorioGerencial();
+    OpenCouponWith({{"00", "1,000", "2,50"}, {"00", "2,000", "1,25"}});
+    ecfsim_reset();
+    Elgin_AbrePortaSerial();
+    Sale("1,00", "1,00");
+    return 0;
+  }
+
  protected:
-  // A child process works on `folder`: a sale, a management report, a
-  // coupon left open, a reset and one more sale; it is killed the n-th time
-  // it reaches the point. True when it was killed, false when it ran through.
+  // The work above on `folder`, killed the n-th time it reaches the point.
+  // True when it was killed, false when it ran through.
   bool KilledRun(const fs::path& folder, int n) {
-    // The child inherits this process's printer: let it hold a folder nobody uses.
-    EXPECT_EQ(ecfsim_set_state_dir((dir / "idle").string().c_str()), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-      static KillAt env(GetParam().point, n);
-      rtl::SetEnv(&env);
-      const bool ok = ecfsim_set_state_dir(folder.string().c_str()) == 0 && Elgin_AbrePortaSerial() == 1;
-      if (ok) {
-        Sale("4,00", "5,00");
-        Elgin_RelatorioGerencial(S("linha um\nlinha dois\n"));
-        Elgin_FechaRelatorioGerencial();
-        OpenCouponWith({{"00", "1,000", "2,50"}, {"00", "2,000", "1,25"}});
-        ecfsim_reset();
-        Elgin_AbrePortaSerial();
-        Sale("1,00", "1,00");
-      }
-      std::_Exit(ok && !::testing::Test::HasFailure() ? 0 : 3);
-    }
-    int status = 0;
-    EXPECT_EQ(waitpid(child, &status, 0), child);
-    if (WIFSIGNALED(status)) {
-      EXPECT_EQ(WTERMSIG(status), SIGKILL);
-      return true;
-    }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const int status = qortest::RunChildRole("WorkUntilKilled", {folder.string(), GetParam().point, std::to_string(n)});
+    if (status == qortest::kKilledStatus) return true;
+    EXPECT_EQ(status, 0);
     return false;
   }
 };
+QORTEST_CHILD_ROLE(WorkUntilKilled) { return KilledAtTest::WorkUntilKilled(args); }
 
 // Whatever call dies there: the memory opens whole (the seal is never
 // ahead of it) and, from the first call after, the tape holds exactly what
@@ -295,7 +286,7 @@ class KilledAtTest : public MemoryTest, public ::testing::WithParamInterface<Kil
 // printed again; lines of the memory a reset emptied are gone).
 TEST_P(KilledAtTest, TheMemoryOpensWholeAndTheTapeHoldsWhatItHolds) {
   int kills = 0;
-  for (int n = 1; n < 100; ++n) {
+  for (int n = 1; n < 100; n += kEvery) {
     SCOPED_TRACE(n);
     const fs::path folder = dir / ("crash" + std::to_string(n));
     if (!KilledRun(folder, n)) break;
@@ -305,7 +296,8 @@ TEST_P(KilledAtTest, TheMemoryOpensWholeAndTheTapeHoldsWhatItHolds) {
     EXPECT_TRUE(State()["memory_error"].is_null()) << State()["memory_error"];
     EXPECT_EQ(Tape(), PrintedInMemory(folder));
   }
-  EXPECT_GE(kills, 10);
+  RecordProperty("kills", kills);
+  EXPECT_GE(kills, 10 / kEvery);
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, KilledAtTest, ::testing::Values(KillPoint{"ecfsim.seal"}, KillPoint{"ecfsim.tape"}),
@@ -317,44 +309,38 @@ INSTANTIATE_TEST_SUITE_P(Points, KilledAtTest, ::testing::Values(KillPoint{"ecfs
 // the printer's calls there answer as a port another program holds, and
 // nothing it does reaches the memory. Once the holder lets it go, the
 // folder opens.
+// In a process of its own: the folder args[0], which the process args[1]
+// holds, is refused with its holder named, and nothing done there is taken.
+QORTEST_CHILD_ROLE(TriesAHeldFolder) {
+  bool ok = ecfsim_set_clock(SimTest::kClock) == 0 && ecfsim_set_state_dir(args[0].c_str()) == -1;
+  char why[512] = {0};
+  ecfsim_last_error(why, sizeof why);
+  const std::string text = why;
+  ok = ok && text.find("state folder " + args[0] + " is in use by pid " + args[1]) != std::string::npos;
+  if (!ok) std::cerr << "refused as: " << text << "\n";
+  ok = ok && Elgin_AbrePortaSerial() == 0 && Elgin_AbreCupomMFD(S(""), S(""), S("")) == 0;
+  ok = ok && ecfsim_program(R"({"till": "009"})") == -1;
+  return ok ? 0 : 3;
+}
+
+// In a process of its own: the folder args[0] opens and its port too.
+QORTEST_CHILD_ROLE(OpensAFolder) {
+  return SimTest::OpenInChild(args[0]) && Elgin_AbrePortaSerial() == 1 ? 0 : 3;
+}
+
 TEST_F(MemoryTest, ASecondProcessOnTheSameFolderIsRefused) {
+  if (qortest::UnderWine())
+    GTEST_SKIP() << "under wine this test does not end after its second process has held the folder and ended "
+                    "(both processes are waited for; the cause is not found yet)";
   Sale("2,00", "2,00");
   const json before = State();
-  const pid_t child = fork();
-  if (child == 0) {
-    bool ok = ecfsim_set_state_dir(Folder().string().c_str()) == -1;
-    char why[512] = {0};
-    ecfsim_last_error(why, sizeof why);
-    const std::string text = why;
-    ok = ok && text.find("state folder " + Folder().string() + " is in use by pid " + std::to_string(getppid())) !=
-                   std::string::npos;
-    ok = ok && Elgin_AbrePortaSerial() == 0 && Elgin_AbreCupomMFD(S(""), S(""), S("")) == 0;
-    ok = ok && ecfsim_program(R"({"till": "009"})") == -1;
-    std::_Exit(ok ? 0 : 3);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_EQ(qortest::RunChildRole("TriesAHeldFolder", {Folder().string(), std::to_string(rtl::ProcessId())}), 0);
   EXPECT_EQ(State()["counters"], before["counters"]);
   EXPECT_EQ(State()["programming"], before["programming"]);
 
   ASSERT_EQ(ecfsim_set_state_dir((dir / "other").string().c_str()), 0);  // lets it go
-  const pid_t next = fork();
-  if (next == 0)
-    std::_Exit(ecfsim_set_state_dir(Folder().string().c_str()) == 0 && Elgin_AbrePortaSerial() == 1 ? 0 : 3);
-  ASSERT_EQ(waitpid(next, &status, 0), next);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_EQ(qortest::RunChildRole("OpensAFolder", {Folder().string()}), 0);
 }
-#else
-TEST_F(MemoryTest, KilledAtAPointTheMemoryOpensWholeAndTheTapeHoldsWhatItHolds) {
-  GTEST_SKIP() << "no Windows form yet: the dying process is a forked child ended with SIGKILL; its Windows form "
-                  "needs a child program started and ended with TerminateProcess (platform/os.h SpawnWithPipes)";
-}
-TEST_F(MemoryTest, ASecondProcessOnTheSameFolderIsRefused) {
-  GTEST_SKIP() << "no Windows form yet: the second process is a forked child; its Windows form needs a child "
-                  "program of its own";
-}
-#endif  // _WIN32
 
 }  // namespace
 }  // namespace simtest

@@ -15,6 +15,7 @@
 
 #include "sim/ecfsim.h"
 #include "platform/process.h"
+#include "tests/support/subprocess.h"
 
 // The entry points, as the printer exports them.
 extern "C" {
@@ -77,9 +78,20 @@ class SimTest : public ::testing::Test {
     ASSERT_EQ(ecfsim_reset(), 0);
     journal = dir / "journal.jsonl";
     ASSERT_EQ(ecfsim_set_journal(journal.string().c_str()), 0);
-    SetClock("2026-03-05T10:00:00");
+    SetClock(kClock);
     ASSERT_EQ(Elgin_AbrePortaSerial(), 1);
   }
+
+ public:
+  // The computer's clock as every test's printer sees it.
+  static constexpr const char* kClock = "2026-03-05T10:00:00";
+  // In a process of its own (qortest::Subprocess::Role): the printer kept
+  // in `folder`, at the tests' clock. False when it cannot be used.
+  static bool OpenInChild(const std::string& folder) {
+    return ecfsim_set_clock(kClock) == 0 && ecfsim_set_state_dir(folder.c_str()) == 0;
+  }
+
+ protected:
 
   void TearDown() override {
     ecfsim_set_journal("");

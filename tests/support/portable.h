@@ -82,6 +82,16 @@ inline std::string SharedLibraryFile(const std::string& name, bool vendor = true
 #endif
 }
 
+// The file name of the program the build makes of `name` ("name" here,
+// "name.exe" on Windows).
+inline std::string ExecutableFile(const std::string& name) {
+#ifdef _WIN32
+  return name + ".exe";
+#else
+  return name;
+#endif
+}
+
 // The id of a process that no longer runs: a child that has ended (POSIX),
 // or an id no process has (Windows, whose ids are multiples of 4).
 inline int DeadProcessId() {
