@@ -72,6 +72,7 @@ int Printer::MemoryErrorAnswer(const Call& c, Handler h) {
 
 void Printer::CloseMemory() {
   store_.Close();
+  tape_.Close();
   loaded_ = false;
 }
 
@@ -296,7 +297,10 @@ void Printer::Mutate(const std::function<void()>& fn) {
 // ---------------------------------------------------------------- control
 
 void Printer::SetStateDir(const std::string& dir) {
+  // Nothing of the former folder stays open: its tape included (a folder
+  // whose file is held open cannot be removed or renamed on Windows).
   store_.Close();
+  tape_.Close();
   loaded_ = false;
   memoryError_.reset();
   stateDir_ = dir.empty() ? DefaultStateDir() : dir;

@@ -511,7 +511,8 @@ size_t Count(const std::string& output, const std::string& line) {
 
 TEST_F(GrandTotalTest, TheRecordIsAlwaysTheOldOrTheNewWhateverMomentTheProcessDies) {
   if (qortest::UnderWine())
-    GTEST_SKIP() << "under wine this test does not finish in five minutes (cause not found yet)";
+    GTEST_SKIP() << "under wine this test does not finish in seven minutes (it keeps working, it does not wait; "
+                    "the cause is not found yet)";
   std::vector<EcfRow> rows;
   for (int i = 0; i < 400; ++i)
     rows.push_back({"9" + std::to_string(100 + i).substr(0, 3), "01", "EL" + std::to_string(i), "A", "S", "7,00"});

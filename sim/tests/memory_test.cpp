@@ -329,9 +329,6 @@ QORTEST_CHILD_ROLE(OpensAFolder) {
 }
 
 TEST_F(MemoryTest, ASecondProcessOnTheSameFolderIsRefused) {
-  if (qortest::UnderWine())
-    GTEST_SKIP() << "under wine this test does not end after its second process has held the folder and ended "
-                    "(both processes are waited for; the cause is not found yet)";
   Sale("2,00", "2,00");
   const json before = State();
   EXPECT_EQ(qortest::RunChildRole("TriesAHeldFolder", {Folder().string(), std::to_string(rtl::ProcessId())}), 0);
