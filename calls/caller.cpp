@@ -157,7 +157,7 @@ Json Caller::RunSet(const Json& set) {
         if (k == s.name) p.var = &s;
       if (!p.var) {
         std::string names = "stSerieAtu";
-        for (const auto& s : kStateVars) names.append(", ").append(s.name);
+        for (const auto& s : kStateVars) names += std::string(", ") + s.name;
         throw SessionError(std::string("\"").append(k).append("\" is not a shared-state variable (they are ").append(names).append(")"));
       }
       p.where = ModuleSymbol(k);

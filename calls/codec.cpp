@@ -54,7 +54,7 @@ void OnlyKeys(const Json& j, std::initializer_list<const char*> allowed, const s
     for (const char* a : allowed) ok = ok || k == a;
     if (!ok) {
       std::string list;
-      for (const char* a : allowed) list.append(list.empty() ? "" : ", ").append(a);
+      for (const char* a : allowed) list += (list.empty() ? "" : ", ") + std::string(a);
       throw SessionError(std::string(what).append(": unknown member \"").append(k).append("\" (expected ").append(list).append(")"));
     }
   }
