@@ -158,7 +158,7 @@ Json Caller::RunSet(const Json& set) {
       if (!p.var) {
         std::string names = "stSerieAtu";
         for (const auto& s : kStateVars) names += std::string(", ") + s.name;
-        throw SessionError("\"" + k + "\" is not a shared-state variable (they are " + names + ")");
+        throw SessionError(std::string("\"").append(k).append("\" is not a shared-state variable (they are ").append(names).append(")"));
       }
       p.where = ModuleSymbol(k);
       if (!p.where) throw SessionError("the module does not export \"" + k + "\"");

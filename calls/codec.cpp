@@ -55,7 +55,7 @@ void OnlyKeys(const Json& j, std::initializer_list<const char*> allowed, const s
     if (!ok) {
       std::string list;
       for (const char* a : allowed) list += (list.empty() ? "" : ", ") + std::string(a);
-      throw SessionError(what + ": unknown member \"" + k + "\" (expected " + list + ")");
+      throw SessionError(std::string(what).append(": unknown member \"").append(k).append("\" (expected ").append(list).append(")"));
     }
   }
 }
@@ -244,8 +244,8 @@ std::filesystem::path ConfinedPath(const std::filesystem::path& base, const std:
     if (!exists) continue;
     const auto st = fs::symlink_status(real, ec);
     if (fs::is_symlink(st))
-      throw SessionError(what + " \"" + name + "\" goes through the symbolic link " + real.string() +
-                         ", which may lead outside " + base.string());
+      throw SessionError(std::string(what).append(" \"").append(name).append("\" goes through the symbolic link ")
+                             .append(real.string()).append(", which may lead outside ").append(base.string()));
     exists = fs::exists(st);
   }
   return real;

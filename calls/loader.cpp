@@ -44,7 +44,7 @@ void ReportMissingEntryPoints(void* printer, const std::function<void(const std:
 }  // namespace
 
 std::string PrepareHostFolder(const std::string& dir, std::string* error) {
-  const std::string hostDir = AbsolutePath(dir.empty() ? "." : dir);
+  std::string hostDir = AbsolutePath(dir.empty() ? "." : dir);
   std::error_code ec;
   std::filesystem::create_directories(hostDir, ec);
   std::error_code is;

@@ -47,7 +47,7 @@ Json ExpandPositions(const std::vector<Position>& positions, const Json& keyed) 
     for (char c : key) digits = digits && c >= '0' && c <= '9';
     if (digits) index = std::stoul(key);
     if (!digits || index >= positions.size() || (key.size() > 1 && key[0] == '0'))
-      throw SessionError("the list given by position has positions " + range + "; \"" + key + "\" is not one");
+      throw SessionError(std::string("the list given by position has positions ").append(range).append("; \"").append(key).append("\" is not one"));
     list[index] = value;
   }
   return list;

@@ -73,8 +73,8 @@ std::string Checksums(rtl::ClientDataSet& md5, rtl::ClientDataSet& ecfs) {
     md5.LoadFromFile(ChecksumList());
     t += "Rela\xE7\xE3o de Arquivos" + LF + std::string(48, '-') + LF + LF;
     for (md5.First(); !md5.Eof(); md5.Next())
-      t += "Arquivo: " + md5.FieldByName("DSARQUIVO").AsString() + LF + "MD5    : " +
-           md5.FieldByName("NUMEROMD5").AsString() + LF + LF;
+      t.append("Arquivo: ").append(md5.FieldByName("DSARQUIVO").AsString()).append(LF).append("MD5    : ")
+          .append(md5.FieldByName("NUMEROMD5").AsString()).append(LF).append(LF);
   }
   t += "Versao ER PAF-ECF: 02.06" + LF + LF + LF;
   if (!ecfs.IsEmpty()) {

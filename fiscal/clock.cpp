@@ -17,7 +17,7 @@ namespace Qor01100 {
 namespace {
 
 bool TwoDigits(const std::string& s, int pos, int& out) {
-  if (s.size() < static_cast<size_t>(pos + 2)) return false;
+  if (s.size() < static_cast<size_t>(pos) + 2) return false;
   const char a = s[pos], b = s[pos + 1];
   if (a < '0' || a > '9' || b < '0' || b > '9') return false;
   out = (a - '0') * 10 + (b - '0');

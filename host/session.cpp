@@ -59,8 +59,9 @@ void CompareKeys(const Json& expected, const Json& actual, const std::string& pa
     return;
   }
   for (const auto& [k, v] : expected.items()) {
-    if (!actual.is_object() || !actual.contains(k)) Mismatch(list, path + "." + k, v, nullptr);
-    else if (!DeepEqual(v, actual[k])) Mismatch(list, path + "." + k, v, &actual[k]);
+    const std::string at = std::string(path).append(".").append(k);
+    if (!actual.is_object() || !actual.contains(k)) Mismatch(list, at, v, nullptr);
+    else if (!DeepEqual(v, actual[k])) Mismatch(list, at, v, &actual[k]);
   }
 }
 
@@ -205,7 +206,7 @@ Json SessionRunner::RunStep(int n, const Json& step) {
   for (const auto& [k, v] : step.items()) {
     if (k == action || k == "expect" || k == "comment") continue;
     if (k == "args" && action == "op") continue;
-    throw SessionError("unknown member \"" + k + "\" in a step with \"" + action + "\"");
+    throw SessionError(std::string("unknown member \"").append(k).append("\" in a step with \"").append(action).append("\""));
   }
   if (step.contains("expect") && !step["expect"].is_object())
     throw SessionError("\"expect\" is an object with the members to compare");
@@ -360,7 +361,7 @@ Json SessionRunner::RunFiles(int n, const Json& files) {
       const std::filesystem::path base = ctx_.baseDir.empty() ? std::filesystem::path(".") : ctx_.baseDir;
       const std::string what = "files \"" + name + "\": the source";
       const std::string rel = ConfinedRelative(base, source.get<std::string>(), what).generic_string();
-      const std::optional<std::string> bytes = ReadConfined(*OpenConfined(base), rel, what + " " + rel);
+      const std::optional<std::string> bytes = ReadConfined(*OpenConfined(base), rel, std::string(what).append(" ").append(rel));
       if (!bytes) throw SessionError(what + ": cannot read " + (base / rel).string() + " (not a file)");
       p.bytes = *bytes;
     } else if (source.is_object() && source.size() == 1 && source.contains("text") && source["text"].is_string()) {

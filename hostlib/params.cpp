@@ -88,7 +88,7 @@ std::string SubtDataHoraKvx(rtl::TDateTime a, rtl::TDateTime b) {
   int64_t diff = LinearMs(a) - LinearMs(b);
   bool negative = diff < 0;
   int64_t minutes = (negative ? -diff : diff) / 60000;
-  if (minutes >= 24 * 60) minutes = 24 * 60 - 1;
+  if (minutes >= int64_t{24} * 60) minutes = 24 * 60 - 1;
   // The separator is the locale's, so that the locale's conversion reads it back.
   char buf[16];
   std::snprintf(buf, sizeof buf, "%s%02d%c%02d", negative && minutes > 0 ? "-" : "",

@@ -106,28 +106,29 @@ void* LoadLibraryByName(const std::string& name, std::string* error) {
       std::string path = FindInFolder(dir, n);
       if (path.empty()) continue;
       handle = os::OpenLibrary(path, &err);
-      if (!handle) err = "\"" + path + "\": " + err;
+      if (!handle) err = std::string("\"").append(path).append("\": ").append(err);
       return true;  // found a file: loaded or broken, the search stops
     }
     looked += (looked.empty() ? "" : ", ") + dir;
     return false;
   };
 
+  const std::string cannotLoad = "Cannot load library \"" + name + "\": ";
   void* h = nullptr;
   if (!dirPart.empty()) {
     // A name with a folder: as given, then the other candidate names there.
     if (tryFolder(dirPart, h)) {
-      if (!h) return fail("Cannot load library \"" + name + "\": " + err);
+      if (!h) return fail(cannotLoad + err);
       return h;
     }
-    return fail("Cannot load library \"" + name + "\": no file " + names[0] +
+    return fail(cannotLoad + "no file " + names[0] +
                 (names.size() > 1 ? " (nor " + names[1] + ", " + names[2] + ")" : "") + " in " + dirPart);
   }
 
   // 2. QOR_LIBRARY_PATH.
   for (const auto& dir : SplitPath(os::GetEnvVar("QOR_LIBRARY_PATH"))) {
     if (tryFolder(dir, h)) {
-      if (!h) return fail("Cannot load library \"" + name + "\": " + err);
+      if (!h) return fail(cannotLoad + err);
       return h;
     }
   }
@@ -136,14 +137,14 @@ void* LoadLibraryByName(const std::string& name, std::string* error) {
   if (!exe.empty()) {
     std::string dir = fs::path(exe).parent_path().string();
     if (tryFolder(dir, h)) {
-      if (!h) return fail("Cannot load library \"" + name + "\": " + err);
+      if (!h) return fail(cannotLoad + err);
       return h;
     }
   }
   // 4. The folders added by the host.
   for (const auto& dir : AddedFolders()) {
     if (tryFolder(dir, h)) {
-      if (!h) return fail("Cannot load library \"" + name + "\": " + err);
+      if (!h) return fail(cannotLoad + err);
       return h;
     }
   }
@@ -156,7 +157,7 @@ void* LoadLibraryByName(const std::string& name, std::string* error) {
   }
   std::string tried;
   for (const auto& n : names) tried += (tried.empty() ? "" : ", ") + n;
-  return fail("Cannot load library \"" + name + "\": not found (tried " + tried + " in " +
+  return fail(cannotLoad + "not found (tried " + tried + " in " +
               (looked.empty() ? std::string("no folder") : looked) + " and the system loader: " + loaderErrors +
               ")");
 }

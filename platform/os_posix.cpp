@@ -491,6 +491,7 @@ bool SpawnWithPipes(const std::vector<std::string>& argv, Child* child, std::str
     return false;
   }
   std::vector<char*> args;
+  args.reserve(argv.size() + 1);
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   const pid_t pid = ::fork();

@@ -201,16 +201,16 @@ bool Atu_TotGeral(const rtl::Variant& Params) {
         return !validating;
       }
       const double printer = hostlib::RoundDec(rtl::StrToFloat(printerText), 2);
+      // An update takes the printer's total, and so does a check of a record
+      // still holding the uninitialised value. An empty record, or one that
+      // does not hold an amount, is an invalid file: the check cannot pass on
+      // it, nor on a total other than the printer's.
       double storedValue = 0;
-      if (!validating) {
+      const bool holdsAmount = !hostlib::EmptyString(stored) && rtl::TryStrToFloat(stored, storedValue);
+      const double storedRounded = hostlib::RoundDec(storedValue, 2);
+      if (!validating || (holdsAmount && storedRounded == hostlib::RoundDec(kUninitialised, 2))) {
         store(printerText);
-      } else if (hostlib::EmptyString(stored) || !rtl::TryStrToFloat(stored, storedValue)) {
-        // An empty record, or one that does not hold an amount, is an
-        // invalid file: the check cannot pass on it.
-        invalid("ArqConfig_Inv4", c.mainFile);
-      } else if (hostlib::RoundDec(storedValue, 2) == hostlib::RoundDec(kUninitialised, 2)) {
-        store(printerText);
-      } else if (printer != hostlib::RoundDec(storedValue, 2)) {
+      } else if (!holdsAmount || printer != storedRounded) {
         invalid("ArqConfig_Inv4", c.mainFile);
       }
     }

@@ -126,7 +126,7 @@ int ServeHttp(Service& service, const HttpOptions& options, std::ostream& out, s
     SendJson(res, Json{{"invalid", why}}, res.status);
     return httplib::Server::HandlerResponse::Handled;
   }));
-  server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+  server.set_exception_handler([](const httplib::Request&, httplib::Response& res, const std::exception_ptr&) {
     SendJson(res, Json{{"invalid", "the service failed on this request; it keeps running"}}, 500);
   });
   Routes(server, service, service.Sim());

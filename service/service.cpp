@@ -37,7 +37,7 @@ std::optional<std::string> CheckStep(const Json& step, size_t n) {
   if (!step.is_object()) return where + "a step is an object {\"op\", \"args\", \"answers\"}, got " + qorhost::Describe(step);
   for (const auto& [k, v] : step.items())
     if (k != "op" && k != "args" && k != "answers" && k != "comment")
-      return where + "unknown member \"" + k + "\" (a step has op, args, answers and comment)";
+      return std::string(where).append("unknown member \"").append(k).append("\" (a step has op, args, answers and comment)");
   if (!step.contains("op") || !step["op"].is_string()) return where + "\"op\" names an operation";
   if (auto why = CheckAnswers(step)) return where + *why;
   return std::nullopt;

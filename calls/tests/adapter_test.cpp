@@ -86,14 +86,15 @@ TEST(Adapters, FrameOperationsAreRegistered) {
   EXPECT_EQ(qorhost::FindAdapter("NaoExiste"), nullptr);
 }
 
-bool TwoTexts(const std::string&, std::string&) { return true; }
-double ADate() { return 0; }
+// Signatures only: the adapters are built from the type, never called here.
+using TwoTexts = bool(const std::string&, std::string&);
+using ADate = double();
 
 using ::testing::ExitedWithCode;
 
 TEST(AdaptersDeathTest, ABrokenAdapterStopsTheProgramNamingTheOperation) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  using R = qorhost::Registrar<decltype(TwoTexts)>;
+  using R = qorhost::Registrar<TwoTexts>;
   EXPECT_EXIT(R("Wrong1", "text"), ExitedWithCode(qorhost::kExitAdapterBroken), "Wrong1.*1 parameter kind.*2 parameter");
   EXPECT_EXIT(R("Wrong2", "text,int&"), ExitedWithCode(qorhost::kExitAdapterBroken), "Wrong2: parameter 2 is declared \"int&\"");
   EXPECT_EXIT(R("Wrong3", "text,texto&"), ExitedWithCode(qorhost::kExitAdapterBroken), "Wrong3: parameter 2 has the unknown kind");
@@ -102,7 +103,7 @@ TEST(AdaptersDeathTest, ABrokenAdapterStopsTheProgramNamingTheOperation) {
 }
 
 TEST(Adapters, ADoubleResultMayBeADateTime) {
-  qorhost::Registrar<decltype(ADate)> r("QhtADate", "->datetime");
+  qorhost::Registrar<ADate> r("QhtADate", "->datetime");
   ASSERT_NE(qorhost::FindAdapter("QhtADate"), nullptr);
   EXPECT_EQ(qorhost::FindAdapter("QhtADate")->resultKind, "datetime");
 }

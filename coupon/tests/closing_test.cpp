@@ -675,7 +675,7 @@ TEST_F(ClosingTest, StateProgrammesAndTaxLine) {
       {"DF", "DF", 2.5,
        {"CONSUMIDOR NAO IDENTIFICADONL", "Val Aprox Tributos R$ 2,50 (10,00%) Fonte:IBPT",
         "\rESTABELECIMENTO INCLUIDO NO PROGRAMA DE ", "\rCONCESSAO DE CREDITOS - LEI nº 4.159/08.",
-        "\r\x1b" "ENOTA LEGAL:\x1b" "F ICMS = 1.234,56", ""}},
+        "\r\033ENOTA LEGAL:\033F ICMS = 1.234,56", ""}},
   };
   for (const Case& c : casos) {
     SCOPED_TRACE(c.name);

@@ -65,7 +65,7 @@ TEST(TextBlocks, LimitedBlocksKeepATextThatFitsWholeAndGoOnAtLineEnds) {
   EXPECT_EQ(Qor01100::LimitedBlocks("abcdefghij\nk\n", 4), (std::vector<std::string>{"abcd", "efgh", "ij\n", "k\n"}));
   // Nothing lost, no block over the limit, each ending at a line end where one fits.
   std::string texto;
-  for (int i = 0; i < 30; ++i) texto += std::string(10 + i % 40, 'a' + i % 26) + "\n";
+  for (int i = 0; i < 30; ++i) texto += std::string(10 + i % 40, static_cast<char>('a' + i % 26)) + "\n";
   std::string junto;
   for (const std::string& b : Qor01100::LimitedBlocks(texto, 492)) {
     EXPECT_LE(b.size(), 492u);

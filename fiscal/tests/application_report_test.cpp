@@ -109,7 +109,7 @@ TEST_F(ApplicationReportTest, ALongFileListAndPrinterListGoOnInTheNextPiecesWith
   // and twelve printers: every line reaches the printer whole, in order,
   // each call at most 620 characters and ending at a line end.
   std::vector<qortest::Row> rows;
-  for (int i = 0; i < 20; ++i) rows.push_back({"ARQUIVO" + std::to_string(i) + ".DLL", std::string(32, 'a' + i % 26)});
+  for (int i = 0; i < 20; ++i) rows.push_back({"ARQUIVO" + std::to_string(i) + ".DLL", std::string(32, static_cast<char>('a' + i % 26))});
   ChecksumList(rows);
   std::vector<qortest::Row> ecfs;
   for (int i = 0; i < 12; ++i) ecfs.push_back({"ECFSIM0000000000" + std::to_string(1000 + i)});
@@ -124,7 +124,7 @@ TEST_F(ApplicationReportTest, ALongFileListAndPrinterListGoOnInTheNextPiecesWith
   }
   std::string esperado = A("Relação de Arquivos\n") + std::string(48, '-') + "\n\n";
   for (int i = 0; i < 20; ++i)
-    esperado += "Arquivo: ARQUIVO" + std::to_string(i) + ".DLL\nMD5    : " + std::string(32, 'a' + i % 26) + "\n\n";
+    esperado += "Arquivo: ARQUIVO" + std::to_string(i) + ".DLL\nMD5    : " + std::string(32, static_cast<char>('a' + i % 26)) + "\n\n";
   esperado += "Versao ER PAF-ECF: 02.06\n\n\n\n" + A("Relação de Ecf's") + "\n\n";
   for (int i = 0; i < 12; ++i) esperado += "ECFSIM0000000000" + std::to_string(1000 + i) + "\n";
   EXPECT_EQ(lista, esperado + "\n");

@@ -87,6 +87,7 @@ TEST(FullDayCheck, ExportedReductionAgreesWithTheDaysCoupons) {
     paid += c["paid"].get<double>() - c["change"].get<double>();
   }
   ASSERT_GT(Cents(sold), 0);
+  EXPECT_DOUBLE_EQ(Cents(paid), Cents(sold)) << "each coupon kept is paid, net of change, to its total";
 
   auto v = [&](const char* f) { return Cents(ColumnOf(redz, f)[0].get<double>()); };
   EXPECT_DOUBLE_EQ(v("VRVENLIQREDZ"), Cents(sold)) << "net sale = the coupons kept";

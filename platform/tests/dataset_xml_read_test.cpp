@@ -3,8 +3,9 @@
 // attribute names and numbers read by their quick paths as by the slow ones.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
-#include <cstring>
+#include <cstdint>
 #include <random>
 
 #include <string>
@@ -269,7 +270,7 @@ TEST(XmlRead, FloatsReadExactly) {
     double expect = 0;
     std::from_chars(s.data(), s.data() + s.size(), expect);
     const double got = t.rows[i]->cells()[0].d;
-    EXPECT_EQ(std::memcmp(&got, &expect, sizeof got), 0) << got << " " << expect;
+    EXPECT_EQ(std::bit_cast<uint64_t>(got), std::bit_cast<uint64_t>(expect)) << got << " " << expect;
   }
 }
 

@@ -65,15 +65,16 @@ const std::vector<Product> kTres = {
 TEST_F(ProductReportTest, PlainLayoutLines) {
   Fill(kTres);
   Run("N", "N");
+  // The header and the totals are each one text.
   const std::vector<std::string> expected = {
-      "\n             RELATORIO DE PRODUTOS             \n\n"
-      "CODIGO         NOME                  QTDE  VLR.TOT.\n\n",
+      ("\n             RELATORIO DE PRODUTOS             \n\n"
+       "CODIGO         NOME                  QTDE  VLR.TOT.\n\n"),
       "7891000100103  ARROZ TIPO 1 5KG      2,00     21,98\n",
       "20             CAFE TORRADO E MOID   1,00     16,00\n",  // no printer code: the product code; name cut at 19
       "12345678901234 LEITE                12,50   1234,50\n",  // code cut at 14
-      "\nTotal de Acréscimos                            1,00\n\n"
-      "Total de Descontos                             1,98\n\n"
-      "Total das Vendas                    15,50   1272,48\n\n\n",
+      ("\nTotal de Acréscimos                            1,00\n\n"
+       "Total de Descontos                             1,98\n\n"
+       "Total das Vendas                    15,50   1272,48\n\n\n"),
   };
   EXPECT_EQ(Blocks(), expected);
   for (const std::string& b : Blocks())
@@ -103,9 +104,10 @@ TEST_F(ProductReportTest, GroupedLayoutHeadersAndSummary) {
     return hostlib::TamFixo(code, 14) + " " + hostlib::TamFixo(name, 19) + " " + hostlib::TamFixoR(q, 6) +
            hostlib::TamFixoR(v, 10) + "\n";
   };
+  // The header, the summary and the totals are each one text.
   const std::vector<std::string> expected = {
-      "\n             RELATORIO DE PRODUTOS             \n\n"
-      "CODIGO         NOME                  QTDE  VLR.TOT.\n",
+      ("\n             RELATORIO DE PRODUTOS             \n\n"
+       "CODIGO         NOME                  QTDE  VLR.TOT.\n"),
       "Subst. Trib.\n", line("4", "DF", "1,00", "3,00"),
       "", line("5", "EF", "1,00", "4,00"),
       "Isento :\n", line("6", "GI", "1,00", "6,00"),
@@ -114,14 +116,14 @@ TEST_F(ProductReportTest, GroupedLayoutHeadersAndSummary) {
       "Tributacao  18,00\n", line("1", "A18", "1,00", "10,00"), line("3", "C18", "2,00", "20,00"),
       "VALOR                                8,00     55,00\n\n",
       "Tributados                         \n",
-      "Subst. Trib.                                7,00\n"
-      "Isento :                                    6,00\n"
-      "Não Incide                                  7,00\n"
-      "12,00                                       5,00\n"
-      "18,00                                      30,00\n",
-      "Total de Acréscimos                            0,50\n\n"
-      "Total de Descontos                             1,00\n\n"
-      "Total das Vendas                     8,00     55,00\n\n\n",
+      ("Subst. Trib.                                7,00\n"
+       "Isento :                                    6,00\n"
+       "Não Incide                                  7,00\n"
+       "12,00                                       5,00\n"
+       "18,00                                      30,00\n"),
+      ("Total de Acréscimos                            0,50\n\n"
+       "Total de Descontos                             1,00\n\n"
+       "Total das Vendas                     8,00     55,00\n\n\n"),
   };
   EXPECT_EQ(Blocks(), expected);
 }

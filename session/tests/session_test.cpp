@@ -172,7 +172,7 @@ const StartFailure kStartFailures[] = {
      {"ERRO!!! Abrindo porta COM1"},
      "Elgin_VerificaEstadoImpressora"},
     {"printer clock 20 minutes behind",
-     [](qortest::Sim& s) { s.set_clock_offset(-20 * 60); },
+     [](qortest::Sim& s) { s.set_clock_offset(-20LL * 60); },
      {"Data da impressora fiscal difere da data do sistema em mais de 15 minutos."},
      {},
      "Elgin_VerificaEstadoImpressora"},

@@ -128,7 +128,7 @@ bool ValidDate(int y, int m, int d) {
 }
 
 int64_t ToSeconds(const Civil& c) {
-  return DayNumber(c.year, c.month, c.day) * 86400 + c.hour * 3600 + c.minute * 60 + c.second;
+  return DayNumber(c.year, c.month, c.day) * 86400 + int64_t{c.hour} * 3600 + int64_t{c.minute} * 60 + c.second;
 }
 
 Civil FromSeconds(int64_t s) {

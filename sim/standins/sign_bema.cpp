@@ -147,7 +147,8 @@ QOR_VENDOR_EXPORT int QOR_STDCALL generateEAD(char* file, char* pub, char* priv,
   const std::string hex = ToHex(*sig);
   if (ead) {
     size_t room = std::strlen(ead);
-    std::memcpy(ead, hex.data(), room < hex.size() ? room : hex.size());
+    // The signature fills the caller's buffer in place; its terminator, at `room`, stays.
+    std::memcpy(ead, hex.data(), room < hex.size() ? room : hex.size());  // NOLINT(bugprone-not-null-terminated-result)
   }
   if (sign && !WriteSigned(path, body, hex)) return -1;
   return 1;

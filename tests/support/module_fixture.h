@@ -35,6 +35,7 @@ struct Sim : ecfsim::ControlTable {
   void* lib = nullptr;
 };
 
+// NOLINTNEXTLINE(bugprone-exception-escape): a false finding on the implicit members of plain fields.
 struct JournalEntry {
   std::string fn;
   nlohmann::json args;  // inputs as given (texts in UTF-8)
