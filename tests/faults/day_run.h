@@ -34,6 +34,7 @@
 
 #include "platform/library.h"
 #include "sim/ecfsim_table.h"
+#include "tests/support/module_fixture.h"
 #include "tests/support/portable.h"
 #include "vendor/elgin_facts.h"
 
@@ -152,9 +153,12 @@ class DayRunner {
 
   // Runs the day once: the clean day with its checks, or faulted without.
   DayRun Run(const std::optional<Fault>& fault, std::chrono::seconds limit) {
-    const fs::path dir = work_ / "run";
-    std::error_code ec;
-    fs::remove_all(dir, ec);
+    // Each run has a folder of its own: on Windows a file of the run before
+    // may still be on its way out (deletion pending), and a new file of the
+    // same name is then refused with a sharing violation.
+    if (!lastRun_.empty()) qortest::RemoveTestFolder(lastRun_);
+    const fs::path dir = work_ / ("run" + std::to_string(runs_++));
+    lastRun_ = dir;
     fs::create_directories(dir);
     std::ofstream(dir / "day.json") << Script(fault).dump();
     DayRun run;
@@ -303,6 +307,8 @@ class DayRunner {
 
  private:
   fs::path bin_, work_;
+  fs::path lastRun_;
+  int runs_ = 0;
   json day_;
   ecfsim::ControlTable sim_;
 };
